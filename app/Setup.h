@@ -1,0 +1,4 @@
+// The program's main block: rights test, the three forms, the message loop.
+#pragma once
+
+int SetupMain();

@@ -1,0 +1,73 @@
+// The seam's file-system operations, named after and behaving like the
+// Win32 calls they stand for (ANSI paths with backslashes).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "os/Handle.h"
+#include "os/OsTypes.h"
+
+namespace os {
+
+// --- attributes, folders, whole files ---------------------------------------
+std::uint32_t GetFileAttributesA(const std::string& path);  // kInvalidFileAttributes on failure
+bool SetFileAttributesA(const std::string& path, std::uint32_t attributes);
+bool CreateDirectoryA(const std::string& path);
+bool RemoveDirectoryA(const std::string& path);  // the folder must be empty
+bool DeleteFileA(const std::string& path);
+bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists);
+bool MoveFileA(const std::string& from, const std::string& to);
+bool SetCurrentDirectoryA(const std::string& path);
+std::string GetCurrentDirectoryA();
+
+// --- searches ---------------------------------------------------------------
+struct FindData {
+  std::uint32_t attributes = 0;
+  FileTime creationTime;
+  FileTime lastAccessTime;
+  FileTime lastWriteTime;
+  std::uint64_t size = 0;
+  std::string name;       // long name
+  std::string shortName;  // 8.3 name, empty when the long name is already one
+};
+
+constexpr Handle kInvalidFind = static_cast<Handle>(-1);
+bool FindClose(Handle find);
+using UniqueFind = Unique<Handle, kInvalidFind, FindClose>;
+
+// Starts a search; kInvalidFind (last error kErrorFileNotFound or
+// kErrorPathNotFound) when nothing matches. "*" and "?" match as on Windows.
+Handle FindFirstFileA(const std::string& pattern, FindData& found);
+bool FindNextFileA(Handle find, FindData& found);  // false, kErrorNoMoreFiles at the end
+
+// --- times ------------------------------------------------------------------
+bool FileTimeToLocalFileTime(const FileTime& utc, FileTime& local);
+bool LocalFileTimeToFileTime(const FileTime& local, FileTime& utc);
+bool FileTimeToDosDateTime(const FileTime& time, std::uint16_t& dosDate, std::uint16_t& dosTime);
+bool DosDateTimeToFileTime(std::uint16_t dosDate, std::uint16_t dosTime, FileTime& time);
+
+// --- open files ---------------------------------------------------------------
+constexpr Handle kInvalidFile = static_cast<Handle>(-1);
+bool CloseHandle(Handle handle);
+using UniqueFile = Unique<Handle, kInvalidFile, CloseHandle>;
+
+enum class Access { Read, Write, ReadWrite };
+enum class Disposition {
+  CreateAlways,  // create or truncate
+  CreateNew,     // fail if it exists
+  OpenExisting,  // fail if it does not exist
+  OpenAlways,    // open or create
+};
+// Other programs may read a file we opened for reading; nobody else may
+// write to it or delete it while we hold it.
+Handle CreateFileA(const std::string& path, Access access, Disposition disposition);
+bool ReadFile(Handle file, void* buffer, std::uint32_t length, std::uint32_t& read);
+bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint32_t& written);
+bool SetFilePointer(Handle file, std::uint64_t offset);  // from the start
+bool GetFileSize(Handle file, std::uint64_t& size);
+bool SetEndOfFile(Handle file);
+bool GetFileTime(Handle file, FileTime& lastWrite);
+bool SetFileTime(Handle file, const FileTime& lastWrite);
+
+}  // namespace os

@@ -1,0 +1,63 @@
+// Test-only control of the in-memory Windows: lay out files, set the version
+// record and the token, script message-box answers, read what was shown.
+// The products never include this header.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "os/OsLibrary.h"
+#include "os/OsSystem.h"
+#include "os/OsTypes.h"
+
+namespace os::fake {
+
+// Back to a fresh machine: drive C: with C:\WINDOWS and C:\WINDOWS\SYSTEM32,
+// the program at C:\SETUP\setup.exe, Windows XP, an administrator, no boxes.
+void Reset();
+
+// --- files ------------------------------------------------------------------
+void AddFolder(const std::string& path);  // with its parents
+void AddFile(const std::string& path, const std::string& content,
+             std::uint32_t attributes = kAttrArchive);  // parents created
+bool Exists(const std::string& path);
+std::string Content(const std::string& path);  // "" when missing
+std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes when missing
+void SetLastWriteTime(const std::string& path, const FileTime& time);
+FileTime LastWriteTime(const std::string& path);
+void SetInUse(const std::string& path, bool inUse);  // another program holds it open
+void AddDrive(char letter);
+void SetClock(const FileTime& now);         // the time stamped on written files
+void SetTimeZoneBiasMinutes(int minutesEast);  // local = UTC + bias
+// Names of the entries directly inside a folder, in enumeration order.
+std::vector<std::string> List(const std::string& folder);
+
+// Helpers for tests: FileTime from a calendar date and time (UTC).
+FileTime MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// --- system -----------------------------------------------------------------
+void SetVersion(const OsVersionInfo& info);
+void FailVersionQueries(int count);  // the next count queries fail
+int VersionQueryCount();
+void SetModuleFileName(const std::string& path);
+void SetWindowsDirectory(const std::string& path);  // the folder is created
+void SetSystemDirectory(const std::string& path);
+enum class TokenState { Missing, Present, Fails };
+// The thread's token (Missing: not impersonating), the process's token,
+// and the groups each lists. Every open token must be closed again.
+void SetThreadToken(TokenState state, std::vector<Sid> groups = {});
+void SetProcessToken(TokenState state, std::vector<Sid> groups = {});
+void FailGroupQueries(bool fail);
+int OpenTokenCount();
+Sid AdministratorsSid();
+
+// --- libraries --------------------------------------------------------------
+// A library file at the path whose exports are the given functions; the file
+// itself is created too.
+void AddLibrary(const std::string& path, std::map<std::string, Proc> exports);
+int LoadCount(const std::string& path);  // LoadLibraryA calls that succeeded
+bool IsLoaded(const std::string& path);
+
+}  // namespace os::fake

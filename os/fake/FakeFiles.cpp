@@ -1,0 +1,586 @@
+// The in-memory file system: folders, files, attributes, times, searches,
+// share locks and 8.3 names.
+#include <algorithm>
+#include <cstring>
+
+#include "os/OsFiles.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeState.h"
+
+namespace os::fake {
+namespace {
+
+thread_local std::uint32_t lastError = 0;
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return s;
+}
+
+std::string LastPart(const std::string& key) {
+  auto pos = key.find_last_of('\\');
+  return pos == std::string::npos ? key : key.substr(pos + 1);
+}
+
+bool IsShortName(const std::string& name) {
+  auto dot = name.find('.');
+  std::string base = name.substr(0, dot);
+  std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos) return false;
+  for (char c : name)
+    if (c == ' ' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']' ||
+        (c >= 'a' && c <= 'z'))
+      return false;
+  return true;
+}
+
+std::string MakeShortName(const std::string& parentKey, const std::string& name) {
+  if (IsShortName(name)) return "";
+  std::string clean;
+  for (char c : Upper(name))
+    if (c != ' ' && c != '.' && c != '+' && c != ',' && c != ';' && c != '=' && c != '[' && c != ']') clean += c;
+  auto dot = name.find_last_of('.');
+  std::string ext;
+  if (dot != std::string::npos) {
+    for (char c : Upper(name.substr(dot + 1)))
+      if (c != ' ' && ext.size() < 3) ext += c;
+    std::string baseClean;
+    for (char c : Upper(name.substr(0, dot)))
+      if (c != ' ' && c != '.' && c != '+' && c != ',' && c != ';' && c != '=' && c != '[' && c != ']') baseClean += c;
+    clean = baseClean;
+  }
+  for (int n = 1; n < 1000000; ++n) {
+    std::string tail = "~" + std::to_string(n);
+    std::string candidate = clean.substr(0, 8 - std::min<size_t>(tail.size(), 7)) + tail;
+    if (!ext.empty()) candidate += "." + ext;
+    bool taken = false;
+    for (auto& [key, node] : TheState().nodes)
+      if (ParentKey(key) == parentKey && (Upper(node.shortName) == candidate || key == parentKey + "\\" + candidate))
+        taken = true;
+    if (!taken) return candidate;
+  }
+  return "";
+}
+
+bool WildMatch(const char* pattern, const char* text) {
+  // Windows matching, case-insensitive; "*.*" also matches names without a dot.
+  if (std::strcmp(pattern, "*.*") == 0) return true;
+  while (*pattern) {
+    if (*pattern == '*') {
+      ++pattern;
+      if (!*pattern) return true;
+      for (const char* t = text; *t; ++t)
+        if (WildMatch(pattern, t)) return true;
+      return WildMatch(pattern, text + std::strlen(text));
+    }
+    if (!*text) {
+      // trailing ".*" or "." matches the end of a name without an extension
+      return std::strcmp(pattern, ".*") == 0 || std::strcmp(pattern, ".") == 0;
+    }
+    char p = *pattern, t = *text;
+    if (p >= 'a' && p <= 'z') p = static_cast<char>(p - 32);
+    if (t >= 'a' && t <= 'z') t = static_cast<char>(t - 32);
+    if (p != '?' && p != t) return false;
+    ++pattern;
+    ++text;
+  }
+  return *text == 0;
+}
+
+Node* Find(const std::string& path) {
+  auto& nodes = TheState().nodes;
+  auto it = nodes.find(KeyOf(path));
+  return it == nodes.end() ? nullptr : &it->second;
+}
+
+bool ParentIsFolder(const std::string& key) {
+  auto parent = ParentKey(key);
+  if (parent.empty()) return false;
+  auto* node = Find(parent);
+  return node && node->folder;
+}
+
+Node& Create(const std::string& key, const std::string& displayName, bool folder) {
+  auto& s = TheState();
+  Node node;
+  node.folder = folder;
+  node.name = displayName;
+  node.shortName = MakeShortName(ParentKey(key), displayName);
+  node.attributes = folder ? kAttrDirectory : kAttrArchive;
+  node.creationTime = node.lastAccessTime = node.lastWriteTime = s.clock;
+  node.order = s.nextOrder++;
+  return s.nodes[key] = node;
+}
+
+std::string DisplayName(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '\\') p.pop_back();
+  return LastPart(p);
+}
+
+bool HasChildren(const std::string& key) {
+  for (auto& [k, node] : TheState().nodes)
+    if (ParentKey(k) == key) return true;
+  return false;
+}
+
+struct Search {
+  std::vector<std::string> keys;
+  size_t next = 0;
+};
+std::map<Handle, Search> searches;
+
+void Fill(const std::string& key, const Node& node, FindData& found) {
+  found.attributes = node.attributes;
+  found.creationTime = node.creationTime;
+  found.lastAccessTime = node.lastAccessTime;
+  found.lastWriteTime = node.lastWriteTime;
+  found.size = node.data.size();
+  found.name = node.name;
+  found.shortName = node.shortName;
+}
+
+// Civil date from days since 1970-01-01 and back.
+void CivilFromDays(std::int64_t z, int& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+std::int64_t DaysFromCivil(int y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+constexpr std::uint64_t kTicksPerSecond = 10000000ull;
+constexpr std::int64_t kEpochDiffSeconds = 11644473600ll;  // 1601 to 1970
+
+OpenFile* Open(Handle h) {
+  auto& files = TheState().files;
+  auto it = files.find(h);
+  return it == files.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+std::string KeyOf(const std::string& path) {
+  std::string p = path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  if (!(p.size() >= 2 && p[1] == ':')) {
+    std::string base = TheState().currentDirectory;
+    if (!p.empty() && p[0] == '\\')
+      p = base.substr(0, 2) + p;
+    else
+      p = (base.back() == '\\' ? base : base + "\\") + p;
+  }
+  // split and rebuild, dropping "." and resolving ".."
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= p.size()) {
+    size_t end = p.find('\\', start);
+    if (end == std::string::npos) end = p.size();
+    std::string part = p.substr(start, end - start);
+    if (part == "..") {
+      if (parts.size() > 1) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string key;
+  for (size_t i = 0; i < parts.size(); ++i) key += (i ? "\\" : "") + parts[i];
+  return Upper(key);
+}
+
+std::string ParentKey(const std::string& key) {
+  auto pos = key.find_last_of('\\');
+  return pos == std::string::npos ? "" : key.substr(0, pos);
+}
+
+void Fail(std::uint32_t error) { lastError = error; }
+
+// --- control ----------------------------------------------------------------
+
+void AddDrive(char letter) {
+  std::string key = Upper(std::string(1, letter)) + ":";
+  if (!TheState().nodes.count(key)) Create(key, key, true);
+}
+
+void AddFolder(const std::string& path) {
+  std::string key = KeyOf(path);
+  if (key.size() <= 2) {
+    AddDrive(key[0]);
+    return;
+  }
+  AddFolder(path.substr(0, path.find_last_of("\\/", path.find_last_not_of("\\/"))));
+  if (!TheState().nodes.count(key)) Create(key, DisplayName(path), true);
+}
+
+void AddFile(const std::string& path, const std::string& content, std::uint32_t attributes) {
+  std::string key = KeyOf(path);
+  AddFolder(path.substr(0, path.find_last_of("\\/")));
+  Node* node = Find(path);
+  if (!node) node = &Create(key, DisplayName(path), false);
+  node->data = content;
+  node->attributes = attributes;
+  node->lastWriteTime = TheState().clock;
+}
+
+bool Exists(const std::string& path) { return Find(path) != nullptr; }
+std::string Content(const std::string& path) {
+  auto* n = Find(path);
+  return n ? n->data : "";
+}
+std::uint32_t Attributes(const std::string& path) {
+  auto* n = Find(path);
+  return n ? n->attributes : kInvalidFileAttributes;
+}
+void SetLastWriteTime(const std::string& path, const FileTime& time) {
+  if (auto* n = Find(path)) n->lastWriteTime = time;
+}
+FileTime LastWriteTime(const std::string& path) {
+  auto* n = Find(path);
+  return n ? n->lastWriteTime : FileTime{};
+}
+void SetInUse(const std::string& path, bool inUse) {
+  if (auto* n = Find(path)) n->inUse = inUse;
+}
+void SetClock(const FileTime& now) { TheState().clock = now; }
+void SetTimeZoneBiasMinutes(int minutesEast) { TheState().biasMinutes = minutesEast; }
+
+std::vector<std::string> List(const std::string& folder) {
+  std::string key = KeyOf(folder);
+  std::vector<std::pair<std::uint64_t, std::string>> found;
+  for (auto& [k, node] : TheState().nodes)
+    if (ParentKey(k) == key) found.emplace_back(node.order, node.name);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> names;
+  for (auto& f : found) names.push_back(f.second);
+  return names;
+}
+
+FileTime MakeFileTime(int year, int month, int day, int hour, int minute, int second) {
+  std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+  std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second + kEpochDiffSeconds;
+  return FileTime{static_cast<std::uint64_t>(seconds) * kTicksPerSecond};
+}
+
+}  // namespace os::fake
+
+namespace os {
+using namespace os::fake;
+
+std::uint32_t GetLastError() { return fake::lastError; }
+void SetLastError(std::uint32_t code) { fake::lastError = code; }
+
+std::uint32_t GetFileAttributesA(const std::string& path) {
+  if (auto* n = Find(path)) return n->attributes;
+  Fail(ParentIsFolder(KeyOf(path)) ? kErrorFileNotFound : kErrorPathNotFound);
+  return kInvalidFileAttributes;
+}
+
+bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
+  auto* n = Find(path);
+  if (!n) return Fail(kErrorFileNotFound), false;
+  std::uint32_t keep = n->attributes & kAttrDirectory;
+  attributes &= kAttrReadonly | kAttrHidden | kAttrSystem | kAttrArchive |
+                kAttrNormal;
+  if (attributes == kAttrNormal) attributes = keep ? 0 : kAttrNormal;
+  n->attributes = keep | attributes;
+  return true;
+}
+
+bool CreateDirectoryA(const std::string& path) {
+  std::string key = KeyOf(path);
+  if (Find(path)) return Fail(kErrorAlreadyExists), false;
+  if (!ParentIsFolder(key)) return Fail(kErrorPathNotFound), false;
+  Create(key, DisplayName(path), true);
+  return true;
+}
+
+bool RemoveDirectoryA(const std::string& path) {
+  std::string key = KeyOf(path);
+  auto* n = Find(path);
+  if (!n) return Fail(kErrorFileNotFound), false;
+  if (!n->folder) return Fail(267 /* ERROR_DIRECTORY */), false;
+  if (key.size() <= 2) return Fail(kErrorAccessDenied), false;
+  if (HasChildren(key)) return Fail(kErrorDirNotEmpty), false;
+  if (KeyOf(TheState().currentDirectory) == key) return Fail(32), false;
+  TheState().nodes.erase(key);
+  return true;
+}
+
+bool DeleteFileA(const std::string& path) {
+  auto* n = Find(path);
+  if (!n) return Fail(ParentIsFolder(KeyOf(path)) ? kErrorFileNotFound : kErrorPathNotFound), false;
+  if (n->folder || (n->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
+  if (n->inUse || n->openWriters || n->openReaders) return Fail(kErrorSharingViolation), false;
+  TheState().nodes.erase(KeyOf(path));
+  return true;
+}
+
+bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+  auto* src = Find(from);
+  if (!src || src->folder) return Fail(kErrorFileNotFound), false;
+  if (src->openWriters) return Fail(kErrorSharingViolation), false;
+  std::string toKey = KeyOf(to);
+  auto* dst = Find(to);
+  if (dst) {
+    if (failIfExists) return Fail(kErrorFileExists), false;
+    if (dst->folder || (dst->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
+    if (dst->inUse || dst->openWriters || dst->openReaders) return Fail(kErrorSharingViolation), false;
+  } else {
+    if (!ParentIsFolder(toKey)) return Fail(kErrorPathNotFound), false;
+    dst = &Create(toKey, DisplayName(to), false);
+    src = Find(from);  // the map may have moved nothing, but look again for clarity
+  }
+  dst->data = src->data;
+  dst->attributes = src->attributes | kAttrArchive;
+  dst->lastWriteTime = src->lastWriteTime;
+  return true;
+}
+
+bool MoveFileA(const std::string& from, const std::string& to) {
+  auto* src = Find(from);
+  if (!src) return Fail(kErrorFileNotFound), false;
+  if (src->inUse || src->openWriters || src->openReaders) return Fail(kErrorSharingViolation), false;
+  if (Find(to)) return Fail(kErrorAlreadyExists), false;
+  std::string fromKey = KeyOf(from), toKey = KeyOf(to);
+  if (!ParentIsFolder(toKey)) return Fail(kErrorPathNotFound), false;
+  auto& nodes = TheState().nodes;
+  std::vector<std::pair<std::string, Node>> moved;
+  for (auto it = nodes.begin(); it != nodes.end();) {
+    if (it->first == fromKey || it->first.rfind(fromKey + "\\", 0) == 0) {
+      moved.emplace_back(toKey + it->first.substr(fromKey.size()), it->second);
+      it = nodes.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& [key, node] : moved) {
+    if (key == toKey) {
+      node.name = DisplayName(to);
+      node.shortName = MakeShortName(ParentKey(toKey), node.name);
+    }
+    nodes[key] = node;
+  }
+  return true;
+}
+
+bool SetCurrentDirectoryA(const std::string& path) {
+  auto* n = Find(path);
+  if (!n || !n->folder) return Fail(kErrorPathNotFound), false;
+  std::string key = KeyOf(path);
+  TheState().currentDirectory = key.size() == 2 ? key + "\\" : key;
+  return true;
+}
+
+std::string GetCurrentDirectoryA() { return TheState().currentDirectory; }
+
+bool FindClose(Handle find) { return fake::searches.erase(find) == 1; }
+
+Handle FindFirstFileA(const std::string& pattern, FindData& found) {
+  std::string p = pattern;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  auto slash = p.find_last_of('\\');
+  std::string folderPart = slash == std::string::npos ? "" : p.substr(0, slash + 1);
+  std::string mask = slash == std::string::npos ? p : p.substr(slash + 1);
+  if (mask.empty()) return Fail(kErrorFileNotFound), kInvalidFind;
+  std::string folderKey = KeyOf(folderPart.empty() ? "." : folderPart);
+  auto* folder = Find(folderPart.empty() ? "." : folderPart);
+  if (!folder || !folder->folder) return Fail(kErrorPathNotFound), kInvalidFind;
+  std::vector<std::pair<std::uint64_t, std::string>> hits;
+  for (auto& [key, node] : TheState().nodes) {
+    if (ParentKey(key) != folderKey) continue;
+    if (WildMatch(mask.c_str(), node.name.c_str()) ||
+        (!node.shortName.empty() && WildMatch(mask.c_str(), node.shortName.c_str())))
+      hits.emplace_back(node.order, key);
+  }
+  std::sort(hits.begin(), hits.end());
+  if (folderKey.size() > 2) {  // every folder but a drive root lists "." and ".." first
+    if (WildMatch(mask.c_str(), "..")) hits.insert(hits.begin(), {0, ".."});
+    if (WildMatch(mask.c_str(), ".")) hits.insert(hits.begin(), {0, "."});
+  }
+  if (hits.empty()) return Fail(kErrorFileNotFound), kInvalidFind;
+  fake::Search search;
+  for (auto& h : hits) search.keys.push_back(h.second);
+  Handle h = NewHandle();
+  fake::searches[h] = search;
+  FindNextFileA(h, found);
+  return h;
+}
+
+bool FindNextFileA(Handle find, FindData& found) {
+  auto it = fake::searches.find(find);
+  if (it == fake::searches.end()) return Fail(kErrorInvalidHandle), false;
+  auto& s = it->second;
+  while (s.next < s.keys.size()) {
+    const std::string& key = s.keys[s.next++];
+    if (key == "." || key == "..") {
+      Node dots;
+      dots.name = key;
+      dots.attributes = kAttrDirectory;
+      Fill(key, dots, found);
+      return true;
+    }
+    auto node = TheState().nodes.find(key);
+    if (node == TheState().nodes.end()) continue;  // deleted meanwhile
+    Fill(key, node->second, found);
+    return true;
+  }
+  return Fail(kErrorNoMoreFiles), false;
+}
+
+bool FileTimeToLocalFileTime(const FileTime& utc, FileTime& local) {
+  std::int64_t bias = static_cast<std::int64_t>(TheState().biasMinutes) * 60 * static_cast<std::int64_t>(kTicksPerSecond);
+  local.ticks = static_cast<std::uint64_t>(static_cast<std::int64_t>(utc.ticks) + bias);
+  return true;
+}
+
+bool LocalFileTimeToFileTime(const FileTime& local, FileTime& utc) {
+  std::int64_t bias = static_cast<std::int64_t>(TheState().biasMinutes) * 60 * static_cast<std::int64_t>(kTicksPerSecond);
+  utc.ticks = static_cast<std::uint64_t>(static_cast<std::int64_t>(local.ticks) - bias);
+  return true;
+}
+
+bool FileTimeToDosDateTime(const FileTime& time, std::uint16_t& dosDate, std::uint16_t& dosTime) {
+  std::int64_t seconds = static_cast<std::int64_t>(time.ticks / kTicksPerSecond) - kEpochDiffSeconds;
+  std::int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  std::int64_t rest = seconds - days * 86400;
+  int y;
+  unsigned m, d;
+  CivilFromDays(days, y, m, d);
+  if (y < 1980 || y > 2107) return Fail(kErrorInvalidParameter), false;
+  dosDate = static_cast<std::uint16_t>(((y - 1980) << 9) | (m << 5) | d);
+  dosTime = static_cast<std::uint16_t>(((rest / 3600) << 11) | (((rest / 60) % 60) << 5) | ((rest % 60) / 2));
+  return true;
+}
+
+bool DosDateTimeToFileTime(std::uint16_t dosDate, std::uint16_t dosTime, FileTime& time) {
+  int year = 1980 + (dosDate >> 9);
+  int month = (dosDate >> 5) & 15, day = dosDate & 31;
+  int hour = dosTime >> 11, minute = (dosTime >> 5) & 63, second = (dosTime & 31) * 2;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+    return Fail(kErrorInvalidParameter), false;
+  time = MakeFileTime(year, month, day, hour, minute, second);
+  return true;
+}
+
+bool CloseHandle(Handle handle) {
+  auto* f = Open(handle);
+  if (!f) return Fail(kErrorInvalidHandle), false;
+  if (auto it = TheState().nodes.find(f->key); it != TheState().nodes.end()) {
+    if (f->canWrite) --it->second.openWriters;
+    if (f->canRead && !f->canWrite) --it->second.openReaders;
+  }
+  TheState().files.erase(handle);
+  return true;
+}
+
+Handle CreateFileA(const std::string& path, Access access, Disposition disposition) {
+  std::string key = KeyOf(path);
+  Node* n = Find(path);
+  bool write = access != Access::Read;
+  if (n && n->folder) return Fail(kErrorAccessDenied), kInvalidFile;
+  if (n && (n->inUse || n->openWriters || (write && n->openReaders)) && (write || n->openWriters))
+    return Fail(kErrorSharingViolation), kInvalidFile;
+  if (n && write && (n->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), kInvalidFile;
+  switch (disposition) {
+    case Disposition::CreateNew:
+      if (n) return Fail(kErrorFileExists), kInvalidFile;
+      break;
+    case Disposition::OpenExisting:
+      if (!n) return Fail(ParentIsFolder(key) ? kErrorFileNotFound : kErrorPathNotFound), kInvalidFile;
+      break;
+    default:
+      break;
+  }
+  if (!n) {
+    if (!write) return Fail(kErrorFileNotFound), kInvalidFile;
+    if (!ParentIsFolder(key)) return Fail(kErrorPathNotFound), kInvalidFile;
+    n = &Create(key, DisplayName(path), false);
+  } else if (disposition == Disposition::CreateAlways) {
+    n->data.clear();
+    n->lastWriteTime = TheState().clock;
+  }
+  if (write) ++n->openWriters; else ++n->openReaders;
+  Handle h = NewHandle();
+  TheState().files[h] = OpenFile{key, 0, access != Access::Write, write};
+  return h;
+}
+
+bool ReadFile(Handle file, void* buffer, std::uint32_t length, std::uint32_t& read) {
+  read = 0;
+  auto* f = Open(file);
+  if (!f || !f->canRead) return Fail(kErrorInvalidHandle), false;
+  const std::string& data = TheState().nodes.at(f->key).data;
+  if (f->position < data.size()) {
+    read = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, data.size() - f->position));
+    std::memcpy(buffer, data.data() + f->position, read);
+    f->position += read;
+  }
+  return true;
+}
+
+bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint32_t& written) {
+  written = 0;
+  auto* f = Open(file);
+  if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
+  auto& node = TheState().nodes.at(f->key);
+  if (node.data.size() < f->position + length) node.data.resize(f->position + length);
+  if (length) std::memcpy(node.data.data() + f->position, buffer, length);
+  f->position += length;
+  written = length;
+  node.lastWriteTime = TheState().clock;
+  return true;
+}
+
+bool SetFilePointer(Handle file, std::uint64_t offset) {
+  auto* f = Open(file);
+  if (!f) return Fail(kErrorInvalidHandle), false;
+  f->position = offset;
+  return true;
+}
+
+bool GetFileSize(Handle file, std::uint64_t& size) {
+  auto* f = Open(file);
+  if (!f) return Fail(kErrorInvalidHandle), false;
+  size = TheState().nodes.at(f->key).data.size();
+  return true;
+}
+
+bool SetEndOfFile(Handle file) {
+  auto* f = Open(file);
+  if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
+  TheState().nodes.at(f->key).data.resize(f->position);
+  return true;
+}
+
+bool GetFileTime(Handle file, FileTime& lastWrite) {
+  auto* f = Open(file);
+  if (!f) return Fail(kErrorInvalidHandle), false;
+  lastWrite = TheState().nodes.at(f->key).lastWriteTime;
+  return true;
+}
+
+bool SetFileTime(Handle file, const FileTime& lastWrite) {
+  auto* f = Open(file);
+  if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
+  TheState().nodes.at(f->key).lastWriteTime = lastWrite;
+  return true;
+}
+
+}  // namespace os

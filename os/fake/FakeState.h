@@ -1,0 +1,71 @@
+// Internal state of the in-memory Windows, shared by its source files.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "os/OsLibrary.h"
+#include "os/OsSystem.h"
+#include "os/OsTypes.h"
+
+namespace os::fake {
+
+struct Node {
+  bool folder = false;
+  std::string name;       // last path component as created
+  std::string shortName;  // generated 8.3 name, empty when name is one
+  std::uint32_t attributes = 0;
+  std::string data;
+  FileTime creationTime, lastAccessTime, lastWriteTime;
+  std::uint64_t order = 0;  // creation order: the enumeration order
+  bool inUse = false;
+  int openWriters = 0;
+  int openReaders = 0;
+};
+
+struct OpenFile {
+  std::string key;
+  std::uint64_t position = 0;
+  bool canRead = false, canWrite = false;
+};
+
+struct Library {
+  std::string key;
+  std::map<std::string, Proc> exports;
+  int loads = 0;
+  int refs = 0;
+};
+
+struct State {
+  std::map<std::string, Node> nodes;  // key: upper-case full path, "C:" for a root
+  std::map<Handle, OpenFile> files;
+  std::uint64_t nextOrder = 1;
+  Handle nextHandle = 0x100;
+  FileTime clock;
+  int biasMinutes = 0;
+  std::string currentDirectory = "C:\\";
+
+  OsVersionInfo version;
+  int failVersionQueries = 0;
+  int versionQueries = 0;
+  std::string moduleFileName;
+  std::string windowsDirectory, systemDirectory;
+  int threadToken = 0, processToken = 0;  // TokenState values
+  std::vector<Sid> threadGroups, processGroups;
+  bool failGroupQueries = false;
+  std::map<Handle, std::vector<Sid>> tokens;
+
+  std::map<std::string, Library> libraries;  // key: upper-case path
+  std::map<Handle, std::string> loadedModules;
+};
+
+State& TheState();
+// Full, upper-cased key of a path: resolves a relative path against the
+// current folder, drops "." parts and a trailing backslash.
+std::string KeyOf(const std::string& path);
+std::string ParentKey(const std::string& key);
+Handle NewHandle();
+void Fail(std::uint32_t error);  // sets the last error
+
+}  // namespace os::fake

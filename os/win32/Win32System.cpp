@@ -1,0 +1,96 @@
+// System queries, access tokens and libraries over the real Win32 API.
+#include <windows.h>
+
+#include <vector>
+
+#include "os/OsLibrary.h"
+#include "os/OsSystem.h"
+
+namespace os {
+
+std::string GetModuleFileNameA() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return "";
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);  // the path was cut: ask again with more room
+  }
+}
+
+namespace {
+template <UINT (*Query)(LPSTR, UINT)>
+std::string Folder() {
+  char buffer[MAX_PATH + 1] = {};
+  UINT n = Query(buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return "";
+  return std::string(buffer, n);
+}
+UINT WinDir(LPSTR b, UINT n) { return ::GetWindowsDirectoryA(b, n); }
+UINT SysDir(LPSTR b, UINT n) { return ::GetSystemDirectoryA(b, n); }
+}  // namespace
+
+std::string GetWindowsDirectoryA() { return Folder<WinDir>(); }
+std::string GetSystemDirectoryA() { return Folder<SysDir>(); }
+
+bool GetVersionExA(OsVersionInfo& info) {
+  OSVERSIONINFOA v{};
+  v.dwOSVersionInfoSize = sizeof v;  // 148
+  if (!::GetVersionExA(&v)) return false;
+  info.majorVersion = v.dwMajorVersion;
+  info.minorVersion = v.dwMinorVersion;
+  info.buildNumber = v.dwBuildNumber;
+  info.platformId = v.dwPlatformId;
+  info.csdVersion = v.szCSDVersion;
+  return true;
+}
+
+bool OpenThreadToken(bool openAsSelf, Handle& token) {
+  HANDLE h = nullptr;
+  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, openAsSelf ? TRUE : FALSE, &h)) return false;
+  token = reinterpret_cast<Handle>(h);
+  return true;
+}
+
+bool OpenProcessToken(Handle& token) {
+  HANDLE h = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &h)) return false;
+  token = reinterpret_cast<Handle>(h);
+  return true;
+}
+
+bool GetTokenGroupsSize(Handle token, std::uint32_t& needed) {
+  DWORD n = 0;
+  BOOL ok = ::GetTokenInformation(reinterpret_cast<HANDLE>(token), TokenGroups, nullptr, 0, &n);
+  needed = n;
+  return ok != 0;
+}
+
+bool GetTokenGroups(Handle token, std::uint32_t size, std::vector<Sid>& groups) {
+  std::vector<unsigned char> buffer(size ? size : 1, 0);
+  DWORD n = 0;
+  if (!::GetTokenInformation(reinterpret_cast<HANDLE>(token), TokenGroups, buffer.data(), size, &n)) return false;
+  auto* list = reinterpret_cast<TOKEN_GROUPS*>(buffer.data());
+  groups.clear();
+  for (DWORD i = 0; i < list->GroupCount; ++i) {
+    PSID sid = list->Groups[i].Sid;
+    DWORD len = ::GetLengthSid(sid);
+    auto* bytes = static_cast<std::uint8_t*>(sid);
+    groups.emplace_back(bytes, bytes + len);
+  }
+  return true;
+}
+
+bool CloseToken(Handle token) { return ::CloseHandle(reinterpret_cast<HANDLE>(token)) != 0; }
+
+Hmodule LoadLibraryA(const std::string& path) {
+  return reinterpret_cast<Hmodule>(::LoadLibraryA(path.c_str()));
+}
+
+Proc GetProcAddress(Hmodule module, const std::string& name) {
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(module), name.c_str())));
+}
+
+bool FreeLibrary(Hmodule module) { return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != 0; }
+
+}  // namespace os

@@ -1,0 +1,44 @@
+# Wine helpers for the tests and the demo, sourced by bash scripts.
+# A base prefix is made once and cached; each run works in a clone of it.
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win32
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+QV_CACHE=${QV_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qvsetup}
+
+qv_wine_base() {
+  local base=$QV_CACHE/wine-base-1
+  if [ ! -f "$base/.ready" ]; then
+    rm -rf "$base"
+    mkdir -p "$QV_CACHE"
+    WINEPREFIX=$base wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$base wineserver -w
+    touch "$base/.ready"
+  fi
+  echo "$base"
+}
+
+# qv_wine_clone DEST: a fresh prefix at DEST, hard-linked to the base.
+# Wine replaces its registry files rather than writing into them, so the
+# base stays as it was.
+qv_wine_clone() {
+  local base
+  base=$(qv_wine_base)
+  rm -rf "$1"
+  cp -al "$base" "$1"
+  rm -f "$1/.ready"
+}
+
+# qv_xvfb: starts a virtual screen if none is set, exports DISPLAY.
+qv_xvfb() {
+  if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    local n=$((90 + RANDOM % 100))
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    QV_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  fi
+}
+
+qv_xvfb_stop() {
+  [ -n "${QV_XVFB_PID:-}" ] && kill "$QV_XVFB_PID" 2>/dev/null || true
+}

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Runs every test tier: native unit and contract tests, the Windows test
+# programs under Wine, the end-to-end cases. Ends with "N passed, M failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/build.sh || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
+source scripts/lib/wine.sh
+
+passed=0
+failed=0
+logdir=$root/build/test-logs
+rm -rf "$logdir"
+mkdir -p "$logdir"
+
+# count_gtest NAME LOG RC: adds a GoogleTest run's counts; a run that ends
+# without its summary (a crash, a hang) counts as one failure.
+count_gtest() {
+  local name=$1 log=$2 rc=$3 p f
+  p=$(grep -aoE '^\[  PASSED  \] [0-9]+' "$log" | grep -oE '[0-9]+$' | tail -1)
+  f=$(grep -aoE '^\[  FAILED  \] [0-9]+ tests?, listed below' "$log" | grep -oE '[0-9]+' | head -1)
+  p=${p:-0}
+  f=${f:-0}
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; echo "$name: exit $rc without a failure count" ; fi
+  passed=$((passed + p))
+  failed=$((failed + f))
+  printf '%-40s %4d passed, %d failed\n' "$name" "$p" "$f"
+  if [ "$f" -ne 0 ]; then grep -aE '^\[  FAILED  \]|Failure|error:|ERROR' "$log" | head -40; fi
+}
+
+echo "== native tests"
+for t in $(find build/native -maxdepth 3 -type f -name '*_tests' -perm -u+x | sort); do
+  name=native/$(basename "$t")
+  timeout 600 "$t" >"$logdir/$(basename "$t").log" 2>&1
+  count_gtest "$name" "$logdir/$(basename "$t").log" $?
+done
+
+echo "== Windows test programs under Wine"
+qv_xvfb
+prefix=$root/build/wine-tests
+qv_wine_clone "$prefix"
+for t in $(find build/wintests -maxdepth 1 -type f -name '*_tests.exe' 2>/dev/null | sort); do
+  name=wine/$(basename "$t")
+  (cd build/wintests && WINEPREFIX=$prefix timeout 600 wine "$(basename "$t")") >"$logdir/$(basename "$t").log" 2>&1
+  count_gtest "$name" "$logdir/$(basename "$t").log" $?
+done
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+
+if [ -f tests/e2e/run_e2e.py ]; then
+  echo "== end-to-end under Wine"
+  python3 tests/e2e/run_e2e.py --summary "$logdir/e2e.summary" 2>&1 | tee "$logdir/e2e.log"
+  read -r p f <"$logdir/e2e.summary" || { p=0; f=1; }
+  passed=$((passed + p))
+  failed=$((failed + f))
+fi
+qv_xvfb_stop
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -1,0 +1,13 @@
+// What a contract test needs from the machine it runs on: a fresh, empty
+// scratch folder (real or in-memory) and the name of the running system.
+#pragma once
+#include <string>
+
+namespace contract {
+
+// Prepares the machine for one test and returns an empty folder that the
+// test may fill; no trailing backslash.
+std::string FreshScratch();
+bool OnRealWindows();
+
+}  // namespace contract

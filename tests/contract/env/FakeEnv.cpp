@@ -1,0 +1,16 @@
+// Contract environment on the in-memory Windows: a reset machine per test.
+#include "os/OsFiles.h"
+#include "os/fake/FakeControl.h"
+#include "tests/contract/ContractEnv.h"
+
+namespace contract {
+
+std::string FreshScratch() {
+  os::fake::Reset();
+  os::fake::AddFolder("C:\\SCRATCH");
+  return "C:\\SCRATCH";
+}
+
+bool OnRealWindows() { return false; }
+
+}  // namespace contract

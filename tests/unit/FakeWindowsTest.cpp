@@ -1,0 +1,58 @@
+// The in-memory Windows' own behaviours that the contract tests cannot set up:
+// files held by other programs, 8.3 names, libraries.
+#include <gtest/gtest.h>
+
+#include "os/OsFiles.h"
+#include "os/OsLibrary.h"
+#include "os/fake/FakeControl.h"
+
+namespace {
+
+TEST(FakeWindows, FileInUseCanBeReadButNotReplaced) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\App\\demo.exe", "old");
+  os::fake::AddFile("C:\\Src\\demo.exe", "new");
+  os::fake::SetInUse("C:\\App\\demo.exe", true);
+  EXPECT_FALSE(os::CopyFileA("C:\\Src\\demo.exe", "C:\\App\\demo.exe", false));
+  EXPECT_EQ(os::GetLastError(), os::kErrorSharingViolation);
+  EXPECT_FALSE(os::DeleteFileA("C:\\App\\demo.exe"));
+  EXPECT_TRUE(os::CopyFileA("C:\\App\\demo.exe", "C:\\App\\copy.exe", false));
+  EXPECT_EQ(os::fake::Content("C:\\App\\copy.exe"), "old");
+}
+
+TEST(FakeWindows, LongNamesGetShortNames) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\Program Files\\Long Name Here.text", "");
+  os::fake::AddFile("C:\\Program Files\\Long Name Other.text", "");
+  os::FindData found;
+  os::UniqueFind f(os::FindFirstFileA("C:\\PROGRA~1", found));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(found.name, "Program Files");
+  EXPECT_EQ(found.shortName, "PROGRA~1");
+  os::UniqueFind g(os::FindFirstFileA("C:\\Program Files\\Long*", found));
+  ASSERT_TRUE(g);
+  EXPECT_EQ(found.shortName, "LONGNA~1.TEX");
+  ASSERT_TRUE(os::FindNextFileA(g.get(), found));
+  EXPECT_EQ(found.shortName, "LONGNA~2.TEX");
+}
+
+int answer() { return 42; }
+
+TEST(FakeWindows, LibrariesResolveExportsAndCountLoads) {
+  os::fake::Reset();
+  os::fake::AddLibrary("C:\\WINDOWS\\SYSTEM32\\srv.dll", {{"Answer", reinterpret_cast<os::Proc>(&answer)}});
+  {
+    os::UniqueLibrary lib(os::LoadLibraryA("srv.dll"));
+    ASSERT_TRUE(lib);
+    EXPECT_TRUE(os::fake::IsLoaded("C:\\WINDOWS\\SYSTEM32\\SRV.DLL"));
+    auto fn = reinterpret_cast<int (*)()>(os::GetProcAddress(lib.get(), "Answer"));
+    ASSERT_NE(fn, nullptr);
+    EXPECT_EQ(fn(), 42);
+    EXPECT_EQ(os::GetProcAddress(lib.get(), "Missing"), nullptr);
+  }
+  EXPECT_FALSE(os::fake::IsLoaded("C:\\WINDOWS\\SYSTEM32\\srv.dll"));
+  EXPECT_EQ(os::fake::LoadCount("C:\\WINDOWS\\SYSTEM32\\srv.dll"), 1);
+  EXPECT_EQ(os::LoadLibraryA("C:\\nowhere.dll"), 0u);
+}
+
+}  // namespace

@@ -14,7 +14,12 @@ State& TheState() {
 
 Handle NewHandle() { return TheState().nextHandle += 4; }
 
-void ResetUi();  // FakeUi.cpp
+// Each area of the in-memory Windows resets its own state; the areas that
+// a build does not contain are simply skipped.
+void ResetUi();
+__attribute__((weak)) void ResetRegistry();
+__attribute__((weak)) void ResetShell();
+__attribute__((weak)) void ResetProcesses();
 
 void Reset() {
   State& s = TheState();
@@ -32,6 +37,8 @@ void Reset() {
   s.processGroups = {AdministratorsSid()};
   os::SetLastError(0);
   ResetUi();
+  for (auto hook : {ResetRegistry, ResetShell, ResetProcesses})
+    if (hook) hook();
 }
 
 void SetVersion(const OsVersionInfo& info) { TheState().version = info; }

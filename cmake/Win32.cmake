@@ -33,3 +33,12 @@ foreach(part unzdll tests/fixtures tests/contract)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${part} ${CMAKE_BINARY_DIR}/${part})
   endif()
 endforeach()
+
+# Windows test programs of one area each (tests/wine/NAME/), built here and
+# run under Wine by scripts/test.sh.
+file(GLOB QV_WINE_TEST_DIRS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*/CMakeLists.txt)
+foreach(f ${QV_WINE_TEST_DIRS})
+  get_filename_component(d ${f} DIRECTORY)
+  get_filename_component(n ${d} NAME)
+  add_subdirectory(${d} ${CMAKE_BINARY_DIR}/winetests/${n})
+endforeach()

@@ -46,6 +46,22 @@ for t in $(find build/wintests -maxdepth 1 -type f -name '*_tests.exe' 2>/dev/nu
 done
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 
+# Areas whose Wine tests need their own prefixes or Windows versions bring a
+# run.sh that ends with the line "N passed, M failed".
+for r in $(find tests/wine -mindepth 2 -maxdepth 2 -name run.sh 2>/dev/null | sort); do
+  name=wine/$(basename "$(dirname "$r")")
+  log=$logdir/$(basename "$(dirname "$r")").log
+  timeout 900 bash "$r" >"$log" 2>&1
+  rc=$?
+  line=$(grep -aE '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  p=$(echo "$line" | awk '{print $1}'); f=$(echo "$line" | awk '{print $3}')
+  p=${p:-0}; f=${f:-0}
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p)); failed=$((failed + f))
+  printf '%-40s %4d passed, %d failed\n' "$name" "$p" "$f"
+  [ "$f" -ne 0 ] && grep -aiE 'fail' "$log" | head -20
+done
+
 if [ -f tests/e2e/run_e2e.py ]; then
   echo "== end-to-end under Wine"
   python3 tests/e2e/run_e2e.py --summary "$logdir/e2e.summary" 2>&1 | tee "$logdir/e2e.log"

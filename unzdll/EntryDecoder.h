@@ -1,0 +1,42 @@
+// Reads one entry's data and hands its uncompressed bytes on in pieces (stored or raw deflate).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "unzdll/UnzErrors.h"
+#include "unzdll/UnzFiles.h"
+#include "unzdll/ZipDirectory.h"
+
+namespace unz {
+
+// Receives the next piece of uncompressed data; false stops the decoding.
+using ChunkSink = std::function<bool(const unsigned char* data, std::size_t length)>;
+
+class EntryDecoder {
+ public:
+  EntryDecoder();
+  ~EntryDecoder();
+  EntryDecoder(const EntryDecoder&) = delete;
+  EntryDecoder& operator=(const EntryDecoder&) = delete;
+
+  // Decodes a located entry. Never produces more than the entry's stored size; data that ends
+  // early, runs long or does not inflate gives kBadData, a short read kArchiveRead, and a sink
+  // that refuses a piece kAborted. The CRC is left to the receiver.
+  UnzError Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
+
+  static constexpr std::size_t kChunkSize = 256 * 1024;
+
+ private:
+  UnzError DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
+  UnzError DecodeDeflated(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
+
+  struct Inflater;
+  std::unique_ptr<Inflater> inflater_;
+  std::vector<unsigned char> in_;
+  std::vector<unsigned char> out_;
+};
+
+}  // namespace unz

@@ -19,6 +19,15 @@ constexpr std::size_t kMaxEndSearch = kEndSize + 0xFFFF;
 
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::size_t kZip64LocEndOffsetOfs = 8;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kZip64EndDiskOfs = 16;
+constexpr std::size_t kZip64EndCdDiskOfs = 20;
+constexpr std::size_t kZip64EndEntriesOnDiskOfs = 24;
+constexpr std::size_t kZip64EndEntriesOfs = 32;
+constexpr std::size_t kZip64EndCdSizeOfs = 40;
+constexpr std::size_t kZip64EndCdOffsetOfs = 48;
 
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::size_t kCentralSize = 46;
@@ -57,6 +66,10 @@ inline std::uint16_t Le16(const unsigned char* p) {
 inline std::uint32_t Le32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+inline std::uint64_t Le64(const unsigned char* p) {
+  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
 }
 
 }  // namespace unz::zipfmt

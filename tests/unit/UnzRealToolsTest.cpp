@@ -133,10 +133,11 @@ TEST_F(UnzRealTools, ExtractsLikeUnzipWithStoredTimes) {
 }
 
 TEST_F(UnzRealTools, StreamedStandardInputEntry) {
-  // Info-ZIP names data read from its standard input "-" and writes its sizes after the data.
+  // Info-ZIP names data read from its standard input "-"; not knowing its size beforehand, it
+  // ends the archive with a 64-bit end record.
   const fs::path archive = scratch_.root() / "stdin.zip";
   ASSERT_EQ(Shell("cat '" + (src_ / "big/manual.txt").string() + "' | zip -q '" + archive.string() + "' -"), 0);
-  EXPECT_TRUE(UsesDataDescriptors(ReadFile(archive)));
+  EXPECT_NE(ReadFile(archive).find("PK\x06\x06"), std::string::npos);
   Runner runner;
   const fs::path ours = scratch_.root() / "ours";
   fs::create_directories(ours);

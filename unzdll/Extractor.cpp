@@ -72,6 +72,16 @@ Settings ReadSettings(const ExtractRequest& request, FileLayer& files) {
   return s;
 }
 
+// Names flagged as UTF-8 are UTF-8; names from DOS, OS/2 and early Windows NT hosts are in the
+// OEM code page; anything else is taken as it is.
+NameEncoding EncodingOf(const ZipEntry& entry) {
+  if (entry.flags & zipfmt::kFlagUtf8) return NameEncoding::kUtf8;
+  if (entry.hostSystem == zipfmt::kHostFat || entry.hostSystem == 6 ||
+      (entry.hostSystem == 11 && entry.madeByVersion == 50))
+    return NameEncoding::kOem;
+  return NameEncoding::kAsIs;
+}
+
 class Run {
  public:
   Run(const ExtractRequest& request, FileLayer& files, const RunOptions& options)
@@ -87,9 +97,10 @@ class Run {
     return report_.Send(kCbMessage, text, Code(error), 0);
   }
   // Reports a file that is not extracted: the reason as a message and the skip itself.
-  Outcome SkipFile(const ZipEntry& entry, ZSkipReason reason, UnzError error, const std::string& why);
+  Outcome SkipFile(const std::string& name, ZSkipReason reason, UnzError error, const std::string& why);
   Outcome HandleFile(const ZipEntry& entry, EntryFeed& feed);
-  Outcome DecideExisting(const ZipEntry& entry, const std::string& target, const PathState& state);
+  Outcome DecideExisting(const ZipEntry& entry, const std::string& name, const std::string& target,
+                         const PathState& state);
   bool MakeFolders(const std::string& relative, bool includeLast);
   bool FinishProgress(std::uint64_t reported, const ZipEntry& entry);
 
@@ -102,10 +113,10 @@ class Run {
   int skipped_ = 0;
 };
 
-Run::Outcome Run::SkipFile(const ZipEntry& entry, ZSkipReason reason, UnzError error, const std::string& why) {
+Run::Outcome Run::SkipFile(const std::string& name, ZSkipReason reason, UnzError error, const std::string& why) {
   ++skipped_;
-  if (!why.empty() && !Message(entry.name + ": " + why, error)) return Outcome::kStop;
-  if (!report_.Send(kCbSkipped, entry.name, Code(error), static_cast<std::uint32_t>(reason) + 1))
+  if (!why.empty() && !Message(name + ": " + why, error)) return Outcome::kStop;
+  if (!report_.Send(kCbSkipped, name, Code(error), static_cast<std::uint32_t>(reason) + 1))
     return Outcome::kStop;
   return Outcome::kSkipped;
 }
@@ -124,17 +135,18 @@ bool Run::MakeFolders(const std::string& relative, bool includeLast) {
   }
 }
 
-Run::Outcome Run::DecideExisting(const ZipEntry& entry, const std::string& target, const PathState& state) {
+Run::Outcome Run::DecideExisting(const ZipEntry& entry, const std::string& name, const std::string& target,
+                                 const PathState& state) {
   if (state.kind == PathState::kFolder)
-    return SkipFile(entry, kSkipFileExists, UnzError::kCreateFile, "a folder of that name is in the way");
+    return SkipFile(name, kSkipFileExists, UnzError::kCreateFile, "a folder of that name is in the way");
   if (state.kind == PathState::kMissing) {
-    if (settings_.freshen) return SkipFile(entry, kSkipOnFreshen, UnzError::kNone, "");
+    if (settings_.freshen) return SkipFile(name, kSkipOnFreshen, UnzError::kNone, "");
     return Outcome::kDone;
   }
   // The date sits in the high word, so packed stamps order like the times they stand for.
   const bool older = state.dosDateTime < entry.dosDateTime;
   if ((settings_.freshen || settings_.update) && !older)
-    return SkipFile(entry, settings_.freshen ? kSkipOnFreshen : kSkipFileExists, UnzError::kNone, "");
+    return SkipFile(name, settings_.freshen ? kSkipOnFreshen : kSkipFileExists, UnzError::kNone, "");
   if (settings_.overwrite) return Outcome::kDone;
   // Ask; the proposal stands when nobody answers: replace when the caller asked for newer files.
   CallbackRecord answer;
@@ -142,7 +154,7 @@ Run::Outcome Run::DecideExisting(const ZipEntry& entry, const std::string& targe
   const std::int32_t value = (entry.index & 0xFFFF) | (older ? 0x10000 : 0);
   if (!report_.Send(kCbOverwrite, target, value, proposal, &answer)) return Outcome::kStop;
   if ((answer.Size & 0xFF) == 1) return Outcome::kDone;
-  return SkipFile(entry, kSkipNoOverwrite, UnzError::kNone, "");
+  return SkipFile(name, kSkipNoOverwrite, UnzError::kNone, "");
 }
 
 bool Run::FinishProgress(std::uint64_t reported, const ZipEntry& entry) {
@@ -151,16 +163,18 @@ bool Run::FinishProgress(std::uint64_t reported, const ZipEntry& entry) {
 }
 
 Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
+  // Names are shown and written in the local code page.
+  const std::string name = files_.LocalName(entry.name, EncodingOf(entry));
   std::uint64_t reported = 0;
   bool fed = false;
   auto skip = [&](ZSkipReason reason, UnzError error, const std::string& why) {
     if (!fed) feed.Skip(entry);
-    const Outcome o = SkipFile(entry, reason, error, why);
+    const Outcome o = SkipFile(name, reason, error, why);
     if (o == Outcome::kStop || !FinishProgress(reported, entry)) return Outcome::kStop;
     return o;
   };
 
-  if (!report_.Send(kCbNewFile, entry.name, 0, entry.size)) {
+  if (!report_.Send(kCbNewFile, name, 0, entry.size)) {
     feed.Skip(entry);
     return Outcome::kStop;
   }
@@ -171,10 +185,10 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     return skip(reason, entry.problem, UnzErrorText(entry.problem));
   }
 
-  const MendedName mended = MendEntryName(entry.name, settings_.folders);
+  const MendedName mended = MendEntryName(name, settings_.folders);
   if (mended.path.empty()) return skip(kSkipGeneralExtractError, UnzError::kBadName, UnzErrorText(UnzError::kBadName));
   if (mended.changed &&
-      !Message(entry.name + ": unsafe name, written as " + mended.path, UnzError::kNameChanged)) {
+      !Message(name + ": unsafe name, written as " + mended.path, UnzError::kNameChanged)) {
     feed.Skip(entry);
     return Outcome::kStop;
   }
@@ -185,7 +199,7 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     if (settings_.folders && !MakeFolders(mended.path, false))
       return skip(kSkipGeneralExtractError, UnzError::kCreateFolder,
                   "could not create its folder: " + files_.LastErrorText());
-    const Outcome decision = DecideExisting(entry, target, files_.Probe(target));
+    const Outcome decision = DecideExisting(entry, name, target, files_.Probe(target));
     if (decision != Outcome::kDone) {
       feed.Skip(entry);
       if (decision == Outcome::kStop || !FinishProgress(reported, entry)) return Outcome::kStop;
@@ -225,14 +239,14 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     const std::string detail = "CRC error (found " + Hex32(crc) + ", expected " + Hex32(entry.crc) + ")";
     if (settings_.test) return skip(kSkipGeneralExtractError, UnzError::kCrcMismatch, detail);
     CallbackRecord answer;
-    if (!report_.Send(kCbCrcError, entry.name, static_cast<std::int32_t>(crc), entry.crc, &answer))
+    if (!report_.Send(kCbCrcError, name, static_cast<std::int32_t>(crc), entry.crc, &answer))
       return Outcome::kStop;
     const bool decided = report_.HasCallback() && (answer.ErrorCode == kCrcExtractAnyway || answer.ErrorCode == kCrcDoNotExtract);
     if (!decided || answer.ErrorCode != kCrcExtractAnyway) {
       out.reset();
       return skip(kSkipGeneralExtractError, UnzError::kCrcMismatch, detail + "; the file was not kept");
     }
-    if (!Message(entry.name + ": " + detail + "; kept as asked", UnzError::kCrcMismatch)) return Outcome::kStop;
+    if (!Message(name + ": " + detail + "; kept as asked", UnzError::kCrcMismatch)) return Outcome::kStop;
   }
 
   if (out) {
@@ -246,7 +260,7 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
   }
   ++succeeded_;
   if (settings_.verbose &&
-      !Message((settings_.test ? "OK: " : "Extracted: ") + (settings_.test ? entry.name : target), UnzError::kNone))
+      !Message((settings_.test ? "OK: " : "Extracted: ") + (settings_.test ? name : target), UnzError::kNone))
     return Outcome::kStop;
   return Outcome::kDone;
 }
@@ -303,7 +317,7 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
 
   if (settings_.folders && !settings_.test) {
     for (const ZipEntry* e : folders) {
-      const MendedName mended = MendEntryName(e->name, true);
+      const MendedName mended = MendEntryName(files_.LocalName(e->name, EncodingOf(*e)), true);
       if (mended.path.empty()) continue;
       if (!MakeFolders(mended.path, true) &&
           !Message(e->name + ": could not create the folder: " + files_.LastErrorText(), UnzError::kCreateFolder))

@@ -53,7 +53,7 @@ MendedName MendEntryName(const std::string& stored, bool keepFolders) {
       if (keep != part.size()) result.changed = true;
       part.resize(keep);
       if (IsReservedDeviceName(part)) {
-        part.insert(0, "_");
+        part = "_" + part;
         result.changed = true;
       }
       parts.push_back(part);

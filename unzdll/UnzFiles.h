@@ -43,10 +43,16 @@ class OutputFile {
   virtual bool Commit(const FileStamp& stamp) = 0;
 };
 
+// How a stored name's bytes are to be read.
+enum class NameEncoding { kAsIs, kOem, kUtf8 };
+
 // Paths given to the layer use "\" between their parts.
 class FileLayer {
  public:
   virtual ~FileLayer() = default;
+  // The stored name in the code page file names use here; a name that cannot be converted comes
+  // back unchanged.
+  virtual std::string LocalName(const std::string& stored, NameEncoding encoding) = 0;
   virtual std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) = 0;
   virtual PathState Probe(const std::string& path) = 0;
   // Creates one folder; true when it exists afterwards.

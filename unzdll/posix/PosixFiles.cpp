@@ -133,6 +133,9 @@ class PosixOutput : public OutputFile {
 
 class PosixFileLayer : public FileLayer {
  public:
+  // File names here are plain bytes: they are written as stored.
+  std::string LocalName(const std::string& stored, NameEncoding) override { return stored; }
+
   std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) override {
     const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Fail<ArchiveFile>();

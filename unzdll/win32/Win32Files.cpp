@@ -109,6 +109,26 @@ class Win32Output : public OutputFile {
 
 class Win32FileLayer : public FileLayer {
  public:
+  std::string LocalName(const std::string& stored, NameEncoding encoding) override {
+    if (stored.empty() || encoding == NameEncoding::kAsIs) return stored;
+    if (encoding == NameEncoding::kOem) {
+      std::string ansi = stored;
+      if (!OemToCharBuffA(stored.data(), ansi.data(), static_cast<DWORD>(stored.size()))) return stored;
+      return ansi;
+    }
+    // UTF-8 by way of UTF-16; characters the ANSI code page lacks become "_". Windows 95 knows no
+    // UTF-8 conversion: the name then stays as stored.
+    const int wide = MultiByteToWideChar(CP_UTF8, 0, stored.data(), static_cast<int>(stored.size()), nullptr, 0);
+    if (wide <= 0) return stored;
+    std::wstring w(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, stored.data(), static_cast<int>(stored.size()), w.data(), wide);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, "_", nullptr);
+    if (bytes <= 0) return stored;
+    std::string ansi(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.data(), wide, ansi.data(), bytes, "_", nullptr);
+    return ansi;
+  }
+
   std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

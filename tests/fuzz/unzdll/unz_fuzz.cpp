@@ -72,6 +72,7 @@ class MemoryOutput : public unz::OutputFile {
 class MemoryLayer : public unz::FileLayer {
  public:
   MemoryLayer(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::string LocalName(const std::string& stored, unz::NameEncoding) override { return stored; }
   std::unique_ptr<unz::ArchiveFile> OpenArchive(const std::string&) override {
     return std::make_unique<MemoryArchive>(data_, size_);
   }

@@ -233,6 +233,16 @@ TEST_F(UnzDll, FolderNamesCreateFolders) {
   EXPECT_EQ(Read(out_ + "\\a\\b\\c.txt"), "deep");
 }
 
+TEST_F(UnzDll, NamesFromDosHostsAreConvertedFromTheOemCodePage) {
+  // 0x81 is u-umlaut in the OEM code page; the file gets the ANSI name.
+  const std::string oem = "\x81" "ber.txt";
+  char ansi[16] = {};
+  OemToCharBuffA(oem.c_str(), ansi, static_cast<DWORD>(oem.size()));
+  ASSERT_NE(std::string(ansi), oem);
+  EXPECT_EQ(Extract({{oem, "umlaut", true, 0, 0}}, false), 1);
+  EXPECT_EQ(Read(out_ + "\\" + ansi), "umlaut");
+}
+
 TEST_F(UnzDll, CrcMismatchWithoutDecisionKeepsNoFile) {
   EXPECT_EQ(Extract({{"bad.txt", "damaged", true, 0, 0xDEADBEEF}}, false), 0);
   EXPECT_EQ(Count(kCbCrcError), 1);

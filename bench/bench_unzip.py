@@ -83,7 +83,8 @@ def timed(command):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--engine", required=True, help="path of the unz_extract command")
-    parser.add_argument("--work", required=True, help="folder for payloads, archives and outputs")
+    parser.add_argument("--work", required=True, help="folder where payloads and archives are made and kept")
+    parser.add_argument("--scratch", help="folder the archives are copied to and extracted in (default: --work)")
     parser.add_argument("--runs", type=int, default=7)
     args = parser.parse_args()
 
@@ -102,7 +103,14 @@ def main():
             subprocess.run(["zip", "-q", "-r", archive, "."], cwd=src, check=True)
         payloads[kind] = archive
 
-    out = os.path.join(args.work, "out")
+    scratch = args.scratch or args.work
+    if scratch != args.work:
+        for kind, archive in list(payloads.items()):
+            copy = os.path.join(scratch, os.path.basename(archive))
+            if not os.path.exists(copy) or os.path.getsize(copy) != os.path.getsize(archive):
+                shutil.copyfile(archive, copy)
+            payloads[kind] = copy
+    out = os.path.join(scratch, "out")
     order = list(tools)
     results = {}
     for kind, archive in payloads.items():

@@ -21,6 +21,7 @@ cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_SANITIZE=OFF 
 cmake --build build/bench --target unz_extract >/dev/null
 
 work=${BENCH_WORK:-$root/build/bench-work}
+scratch=$work
 mkdir -p "$work"
 if [ "$image" = 1 ]; then
   img=$root/build/bench-fs.img
@@ -31,7 +32,8 @@ if [ "$image" = 1 ]; then
     mount -o loop "$img" "$mnt"
   fi
   trap 'umount "$mnt" 2>/dev/null || true' EXIT
-  # Payloads are kept outside the image; archives and outputs live on it.
-  work=$mnt
+  # Payloads are made and kept outside the image; the archives are copied onto it and extracted there.
+  scratch=$mnt
 fi
-python3 bench/bench_unzip.py --engine "$root/build/bench/bench/unz_extract" --work "$work" --runs "$runs"
+python3 bench/bench_unzip.py --engine "$root/build/bench/bench/unz_extract" --work "$work" --scratch "$scratch" \
+  --runs "$runs"

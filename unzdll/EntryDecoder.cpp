@@ -22,10 +22,20 @@ EntryDecoder::EntryDecoder() : inflater_(std::make_unique<Inflater>()), in_(kChu
 
 EntryDecoder::~EntryDecoder() = default;
 
-UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
-  if (entry.method == zipfmt::kMethodStored) return DecodeStored(archive, entry, sink);
-  if (entry.method == zipfmt::kMethodDeflated) return DecodeDeflated(archive, entry, sink);
-  return UnzError::kUnknownMethod;
+UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink,
+                              std::uint32_t& crc) {
+  crc_ = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+  UnzError result = UnzError::kUnknownMethod;
+  if (entry.method == zipfmt::kMethodStored) result = DecodeStored(archive, entry, sink);
+  if (entry.method == zipfmt::kMethodDeflated) result = DecodeDeflated(archive, entry, sink);
+  crc = crc_;
+  return result;
+}
+
+// The CRC is taken here, on the decoding thread, while the data is still in the cache.
+bool EntryDecoder::Hand(const ChunkSink& sink, const unsigned char* data, std::size_t length) {
+  crc_ = static_cast<std::uint32_t>(crc32(crc_, data, static_cast<uInt>(length)));
+  return sink(data, length);
 }
 
 UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
@@ -35,7 +45,7 @@ UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry,
   while (left > 0) {
     const std::size_t want = std::min<std::size_t>(left, out_.size());
     if (archive.ReadAt(offset, out_.data(), want) != want) return UnzError::kArchiveRead;
-    if (!sink(out_.data(), want)) return UnzError::kAborted;
+    if (!Hand(sink, out_.data(), want)) return UnzError::kAborted;
     offset += want;
     left -= static_cast<std::uint32_t>(want);
   }
@@ -72,7 +82,7 @@ UnzError EntryDecoder::DecodeDeflated(ArchiveFile& archive, const ZipEntry& entr
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return UnzError::kBadData;
     produced += got;
     if (produced > entry.size) return UnzError::kBadData;
-    if (got > 0 && !sink(out_.data(), got)) return UnzError::kAborted;
+    if (got > 0 && !Hand(sink, out_.data(), got)) return UnzError::kAborted;
     if (rc == Z_STREAM_END) return produced == entry.size ? UnzError::kNone : UnzError::kBadData;
     // No progress with all the stored input used up: the stream ends before its end block.
     if (got == 0 && zs.avail_in == 0 && inputLeft == 0) return UnzError::kBadData;

@@ -14,8 +14,8 @@ namespace {
 class DirectFeed : public EntryFeed {
  public:
   explicit DirectFeed(ArchiveFile& archive) : archive_(archive) {}
-  UnzError Feed(const ZipEntry& entry, const ChunkSink& sink) override {
-    return decoder_.Decode(archive_, entry, sink);
+  UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) override {
+    return decoder_.Decode(archive_, entry, sink, crc);
   }
   void Skip(const ZipEntry&) override {}
 
@@ -40,13 +40,16 @@ class WorkerFeed : public EntryFeed {
     worker_.join();
   }
 
-  UnzError Feed(const ZipEntry& entry, const ChunkSink& sink) override {
+  UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) override {
     if (next_ >= plan_.size() || plan_[next_] != &entry) return UnzError::kBadData;
     ++next_;
     bool refused = false;
     for (;;) {
       Piece piece = Take();
-      if (piece.last) return refused ? UnzError::kAborted : piece.status;
+      if (piece.last) {
+        crc = piece.crc;
+        return refused ? UnzError::kAborted : piece.status;
+      }
       if (!refused && !sink(piece.data.data(), piece.length)) refused = true;
       Recycle(std::move(piece.data));
     }
@@ -68,6 +71,7 @@ class WorkerFeed : public EntryFeed {
     std::size_t length = 0;
     bool last = false;
     UnzError status = UnzError::kNone;
+    std::uint32_t crc = 0;  // of the whole entry, in its last piece
   };
   static constexpr std::size_t kQueuedPieces = 8;
 
@@ -117,7 +121,7 @@ class WorkerFeed : public EntryFeed {
           std::memcpy(piece.data.data(), data, length);
           piece.length = length;
           return Put(std::move(piece));
-        });
+        }, end.crc);
         if (!Put(std::move(end))) return;
       }
     } catch (const std::bad_alloc&) {

@@ -15,7 +15,8 @@ class EntryFeed {
   virtual ~EntryFeed() = default;
   // Hands the entry's data to `sink`. Entries are asked for in the order of the plan given when
   // the feed was made; each planned entry is either fed or skipped, once.
-  virtual UnzError Feed(const ZipEntry& entry, const ChunkSink& sink) = 0;
+  // `crc` receives the CRC-32 of the data fed.
+  virtual UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) = 0;
   virtual void Skip(const ZipEntry& entry) = 0;
 };
 

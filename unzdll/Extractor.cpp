@@ -1,8 +1,6 @@
 // The extraction run: entry choice, overwrite and freshen decisions, writing, CRC checks, reports.
 #include "unzdll/Extractor.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -211,18 +209,17 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
                   "could not create " + target + ": " + files_.LastErrorText());
   }
 
-  std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+  std::uint32_t crc = 0;
   bool writeFailed = false;
   fed = true;
   const UnzError decoded = feed.Feed(entry, [&](const unsigned char* data, std::size_t length) {
-    crc = static_cast<std::uint32_t>(crc32(crc, data, static_cast<uInt>(length)));
     if (out && !out->Write(data, length)) {
       writeFailed = true;
       return false;
     }
     reported += length;
     return report_.Send(kCbProgress, "", 0, static_cast<std::uint32_t>(length));
-  });
+  }, crc);
   if (report_.Stopped()) return Outcome::kStop;
   if (writeFailed) {
     out.reset();

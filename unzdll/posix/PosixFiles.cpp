@@ -86,8 +86,8 @@ std::uint32_t TimeToDos(std::time_t t, long nanoseconds) {
 
 class PosixOutput : public OutputFile {
  public:
-  PosixOutput(int fd, std::string temp, std::string target)
-      : fd_(fd), temp_(std::move(temp)), target_(std::move(target)) {}
+  PosixOutput(int fd, std::string temp, std::string target, mode_t umask)
+      : fd_(fd), temp_(std::move(temp)), target_(std::move(target)), umask_(umask) {}
   ~PosixOutput() override {
     if (!committed_) {
       fd_.Close();
@@ -106,14 +106,7 @@ class PosixOutput : public OutputFile {
     return true;
   }
   bool Commit(const FileStamp& stamp) override {
-    mode_t mode = 0;
-    if (stamp.unixMode != 0) {
-      mode = static_cast<mode_t>(stamp.unixMode & 0777);
-    } else {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode = 0666 & ~mask;
-    }
+    mode_t mode = stamp.unixMode != 0 ? static_cast<mode_t>(stamp.unixMode & 0777) : 0666 & ~umask_;
     if (stamp.dosAttributes & 0x01) mode &= static_cast<mode_t>(~0222);
     const std::time_t t = DosToTime(stamp.dosDateTime);
     timespec times[2] = {{t, 0}, {t, 0}};
@@ -128,11 +121,15 @@ class PosixOutput : public OutputFile {
   FileDescriptor fd_;
   std::string temp_;
   std::string target_;
+  mode_t umask_;
   bool committed_ = false;
 };
 
 class PosixFileLayer : public FileLayer {
  public:
+  // The process's file creation mask, read once (reading it means setting it).
+  PosixFileLayer() : umask_(::umask(022)) { ::umask(umask_); }
+
   // File names here are plain bytes: they are written as stored.
   std::string LocalName(const std::string& stored, NameEncoding) override { return stored; }
 
@@ -174,7 +171,7 @@ class PosixFileLayer : public FileLayer {
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = target + ".~unz" + std::to_string(::getpid() % 100000) + "_" + std::to_string(attempt);
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd >= 0) return std::make_unique<PosixOutput>(fd, temp, target);
+      if (fd >= 0) return std::make_unique<PosixOutput>(fd, temp, target, umask_);
       if (errno != EEXIST) break;
     }
     return Fail<OutputFile>();
@@ -194,6 +191,7 @@ class PosixFileLayer : public FileLayer {
   std::unique_ptr<T> Fail() {
     return nullptr;
   }
+  mode_t umask_;
 };
 
 }  // namespace

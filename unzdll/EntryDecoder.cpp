@@ -33,9 +33,11 @@ UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const
 }
 
 // The CRC is taken here, on the decoding thread, while the data is still in the cache.
-bool EntryDecoder::Hand(const ChunkSink& sink, const unsigned char* data, std::size_t length) {
-  crc_ = static_cast<std::uint32_t>(crc32(crc_, data, static_cast<uInt>(length)));
-  return sink(data, length);
+bool EntryDecoder::Hand(const ChunkSink& sink, std::size_t length) {
+  crc_ = static_cast<std::uint32_t>(crc32(crc_, out_.data(), static_cast<uInt>(length)));
+  const bool more = sink(out_, length);
+  if (out_.size() < kChunkSize) out_.resize(kChunkSize);
+  return more;
 }
 
 UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
@@ -45,7 +47,7 @@ UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry,
   while (left > 0) {
     const std::size_t want = std::min<std::size_t>(left, out_.size());
     if (archive.ReadAt(offset, out_.data(), want) != want) return UnzError::kArchiveRead;
-    if (!Hand(sink, out_.data(), want)) return UnzError::kAborted;
+    if (!Hand(sink, want)) return UnzError::kAborted;
     offset += want;
     left -= static_cast<std::uint32_t>(want);
   }
@@ -76,13 +78,13 @@ UnzError EntryDecoder::DecodeDeflated(ArchiveFile& archive, const ZipEntry& entr
       zs.avail_in = static_cast<uInt>(want);
     }
     zs.next_out = out_.data();
-    zs.avail_out = static_cast<uInt>(out_.size());
+    zs.avail_out = static_cast<uInt>(kChunkSize);
     const int rc = inflate(&zs, Z_NO_FLUSH);
-    const std::size_t got = out_.size() - zs.avail_out;
+    const std::size_t got = kChunkSize - zs.avail_out;
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return UnzError::kBadData;
     produced += got;
     if (produced > entry.size) return UnzError::kBadData;
-    if (got > 0 && !Hand(sink, out_.data(), got)) return UnzError::kAborted;
+    if (got > 0 && !Hand(sink, got)) return UnzError::kAborted;
     if (rc == Z_STREAM_END) return produced == entry.size ? UnzError::kNone : UnzError::kBadData;
     // No progress with all the stored input used up: the stream ends before its end block.
     if (got == 0 && zs.avail_in == 0 && inputLeft == 0) return UnzError::kBadData;

@@ -12,8 +12,10 @@
 
 namespace unz {
 
-// Receives the next piece of uncompressed data; false stops the decoding.
-using ChunkSink = std::function<bool(const unsigned char* data, std::size_t length)>;
+// Receives the next piece of uncompressed data: the first `length` bytes of `buffer`. It may take
+// the buffer by swapping in another of at least EntryDecoder::kChunkSize bytes, so no piece needs
+// copying. False stops the decoding.
+using ChunkSink = std::function<bool(std::vector<unsigned char>& buffer, std::size_t length)>;
 
 class EntryDecoder {
  public:
@@ -32,7 +34,7 @@ class EntryDecoder {
  private:
   UnzError DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
   UnzError DecodeDeflated(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
-  bool Hand(const ChunkSink& sink, const unsigned char* data, std::size_t length);
+  bool Hand(const ChunkSink& sink, std::size_t length);
 
   std::uint32_t crc_ = 0;
 

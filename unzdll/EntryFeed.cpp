@@ -2,7 +2,6 @@
 #include "unzdll/EntryFeed.h"
 
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -50,7 +49,7 @@ class WorkerFeed : public EntryFeed {
         crc = piece.crc;
         return refused ? UnzError::kAborted : piece.status;
       }
-      if (!refused && !sink(piece.data.data(), piece.length)) refused = true;
+      if (!refused && !sink(piece.data, piece.length)) refused = true;
       Recycle(std::move(piece.data));
     }
   }
@@ -114,11 +113,11 @@ class WorkerFeed : public EntryFeed {
       for (const ZipEntry* entry : plan_) {
         Piece end;
         end.last = true;
-        end.status = decoder_.Decode(archive_, *entry, [this](const unsigned char* data, std::size_t length) {
+        // The decoder's buffer goes into the queue as it is; a free one takes its place.
+        end.status = decoder_.Decode(archive_, *entry, [this](std::vector<unsigned char>& buffer, std::size_t length) {
           Piece piece;
           piece.data = FreeBuffer();
-          if (piece.data.size() < length) piece.data.resize(length);
-          std::memcpy(piece.data.data(), data, length);
+          piece.data.swap(buffer);
           piece.length = length;
           return Put(std::move(piece));
         }, end.crc);

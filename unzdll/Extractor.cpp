@@ -212,8 +212,8 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
   std::uint32_t crc = 0;
   bool writeFailed = false;
   fed = true;
-  const UnzError decoded = feed.Feed(entry, [&](const unsigned char* data, std::size_t length) {
-    if (out && !out->Write(data, length)) {
+  const UnzError decoded = feed.Feed(entry, [&](std::vector<unsigned char>& buffer, std::size_t length) {
+    if (out && !out->Write(buffer.data(), length)) {
       writeFailed = true;
       return false;
     }

@@ -72,12 +72,17 @@ def du(folder):
 
 
 def timed(command):
+    """Wall time and CPU time (user + system) of one run of the command."""
     start = time.perf_counter()
-    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(child.pid, 0)
     elapsed = time.perf_counter() - start
-    if result.returncode != 0:
-        sys.exit("failed: %s\n%s" % (" ".join(command), result.stderr.decode(errors="replace")))
-    return elapsed
+    err = child.stderr.read()
+    child.stderr.close()
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        sys.exit("failed: %s\n%s" % (" ".join(command), err.decode(errors="replace")))
+    return elapsed, usage.ru_utime + usage.ru_stime
 
 
 def main():
@@ -115,23 +120,29 @@ def main():
     results = {}
     for kind, archive in payloads.items():
         times = {t: [] for t in tools}
+        cpu = {t: [] for t in tools}
         for run in range(args.runs):
             rotated = order[run % len(order):] + order[: run % len(order)]
             for tool in rotated:
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
                 subprocess.run(["sync"])
-                times[tool].append(timed(tools[tool](archive, out)))
+                wall, used = timed(tools[tool](archive, out))
+                times[tool].append(wall)
+                cpu[tool].append(used)
         # The last output is checked against the payload's size as a sanity test.
         results[kind] = {t: statistics.median(v) for t, v in times.items()}
+        cpu_median = {t: statistics.median(v) for t, v in cpu.items()}
         src = os.path.join(args.work, "src-" + kind)
         size = du(src) if os.path.exists(src) else 0
         print("%s payload: %s, %.1f MB, archive %.1f MB" % (kind, os.path.basename(archive), size / 1e6,
                                                               os.path.getsize(archive) / 1e6))
         for t in tools:
-            print("  %-7s median %.3f s  runs %s" % (t, results[kind][t], " ".join("%.3f" % x for x in times[t])))
-        print("  ours/bsdtar %.2f  ours/unzip %.2f" % (results[kind]["ours"] / results[kind]["bsdtar"],
-                                                       results[kind]["ours"] / results[kind]["unzip"]))
+            print("  %-7s median %.3f s (cpu %.3f s)  runs %s" % (t, results[kind][t], cpu_median[t],
+                                                              " ".join("%.3f" % x for x in times[t])))
+        print("  ours/bsdtar %.2f  ours/unzip %.2f   (cpu: %.2f, %.2f)" % (
+            results[kind]["ours"] / results[kind]["bsdtar"], results[kind]["ours"] / results[kind]["unzip"],
+            cpu_median["ours"] / cpu_median["bsdtar"], cpu_median["ours"] / cpu_median["unzip"]))
     shutil.rmtree(out, ignore_errors=True)
 
 

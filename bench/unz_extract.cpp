@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "unzdll/Extractor.h"
 #include "unzdll/UnzExports.h"
+#include "unzdll/UnzFiles.h"
 
 namespace {
 
 bool g_quiet = false;
+bool g_oneThread = false;
 
 std::int32_t Callback(CallbackRecord* record) {
   if (!g_quiet && (record->ActionCode == kCbMessage || record->ActionCode == kCbSkipped ||
@@ -23,7 +26,7 @@ std::int32_t Callback(CallbackRecord* record) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: unz_extract ARCHIVE FOLDER [-d] [-o] [-t] [-q] [SPEC...]\n");
+    std::fprintf(stderr, "usage: unz_extract ARCHIVE FOLDER [-d] [-o] [-t] [-q] [-1] [SPEC...]\n");
     return 2;
   }
   ExtractRequest request{};
@@ -35,6 +38,7 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "-o") == 0) request.Overwrite = kUnzTrue;
     else if (std::strcmp(argv[i], "-t") == 0) request.Test = kUnzTrue;
     else if (std::strcmp(argv[i], "-q") == 0) g_quiet = true;
+    else if (std::strcmp(argv[i], "-1") == 0) g_oneThread = true;
     else specs.push_back(UnzFileSpec{argv[i], {}});
   }
   request.Version = kUnzInterfaceVersion;
@@ -45,7 +49,14 @@ int main(int argc, char** argv) {
   request.ExtractDir = folder;
   request.Reserved40 = -1;
   request.Seven = 7;
-  const std::int32_t done = UnzDllExec(&request);
+  std::int32_t done = 0;
+  if (g_oneThread) {
+    // Everything on this thread, for comparing with the worker.
+    std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
+    done = unz::RunExtraction(request, *files, unz::RunOptions{.useWorker = false});
+  } else {
+    done = UnzDllExec(&request);
+  }
   if (!g_quiet) std::fprintf(stderr, "%d files\n", done);
   return done >= 0 ? 0 : 1;
 }

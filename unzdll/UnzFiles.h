@@ -32,8 +32,9 @@ struct FileStamp {
   std::uint32_t unixMode = 0;      // permission bits stored by a Unix host, 0 when none
 };
 
-// A file being written. Its data goes to a temporary file beside the target, which Commit
-// moves into place; a file that is dropped without Commit leaves nothing behind.
+// A file being written. When a file is already there, the data goes to a temporary file beside
+// it, which Commit moves into place, so the old file stays whole until the new one is complete;
+// otherwise straight to the target. A file dropped without Commit leaves nothing behind.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;

@@ -112,7 +112,7 @@ class PosixOutput : public OutputFile {
     timespec times[2] = {{t, 0}, {t, 0}};
     if (::fchmod(fd_.get(), mode) != 0 || ::futimens(fd_.get(), times) != 0) return false;
     if (!fd_.Close()) return false;
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    if (temp_ != target_ && ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
     committed_ = true;
     return true;
   }
@@ -168,6 +168,10 @@ class PosixFileLayer : public FileLayer {
 
   std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
     const std::string target = NativePath(path);
+    // No file there yet: write the target itself, which is removed again if the file is dropped.
+    const int direct = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (direct >= 0) return std::make_unique<PosixOutput>(direct, target, target, umask_);
+    if (errno != EEXIST) return Fail<OutputFile>();
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = target + ".~unz" + std::to_string(::getpid() % 100000) + "_" + std::to_string(attempt);
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -83,7 +83,9 @@ class Win32Output : public OutputFile {
       // A stamp Windows cannot represent leaves the file with the time of writing.
     }
     if (!file_.Close()) return false;
-    if (GetFileAttributesA(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (temp_ == target_) {
+      // Written in place.
+    } else if (GetFileAttributesA(target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
       SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file could not be replaced
       if (!MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         // Windows 9x has no MoveFileEx: remove the old file, then move the new one in.
@@ -177,6 +179,11 @@ class Win32FileLayer : public FileLayer {
   }
 
   std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+    // No file there yet: write the target itself, which is removed again if the file is dropped.
+    HANDLE direct = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (direct != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(direct, path, path);
+    const DWORD why = GetLastError();
+    if (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS) return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp =
           path + ".~unz" + std::to_string(GetCurrentProcessId() % 100000) + "_" + std::to_string(attempt);

@@ -45,12 +45,12 @@ class WorkerFeed : public EntryFeed {
     bool refused = false;
     for (;;) {
       Piece piece = Take();
+      if (piece.length > 0 && !refused && !sink(piece.data, piece.length)) refused = true;
+      Recycle(std::move(piece.data));
       if (piece.last) {
         crc = piece.crc;
         return refused ? UnzError::kAborted : piece.status;
       }
-      if (!refused && !sink(piece.data, piece.length)) refused = true;
-      Recycle(std::move(piece.data));
     }
   }
 
@@ -59,8 +59,8 @@ class WorkerFeed : public EntryFeed {
     ++next_;
     for (;;) {
       Piece piece = Take();
-      if (piece.last) return;
       Recycle(std::move(piece.data));
+      if (piece.last) return;
     }
   }
 
@@ -74,17 +74,22 @@ class WorkerFeed : public EntryFeed {
   };
   static constexpr std::size_t kQueuedPieces = 8;
 
+  // Each side wakes the other only when it is waiting: most pieces pass without a system call.
   Piece Take() {
     std::unique_lock<std::mutex> lock(mutex_);
+    takerWaits_ = true;
     changed_.wait(lock, [this] { return !queue_.empty(); });
+    takerWaits_ = false;
     Piece piece = std::move(queue_.front());
     queue_.pop_front();
+    const bool wake = putterWaits_;
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     return piece;
   }
 
   void Recycle(std::vector<unsigned char> buffer) {
+    if (buffer.size() < EntryDecoder::kChunkSize) return;
     std::lock_guard<std::mutex> lock(mutex_);
     free_.push_back(std::move(buffer));
   }
@@ -92,11 +97,14 @@ class WorkerFeed : public EntryFeed {
   // Called on the worker: false when the run is being torn down.
   bool Put(Piece piece) {
     std::unique_lock<std::mutex> lock(mutex_);
+    putterWaits_ = true;
     changed_.wait(lock, [this] { return cancel_ || queue_.size() < kQueuedPieces; });
+    putterWaits_ = false;
     if (cancel_) return false;
     queue_.push_back(std::move(piece));
+    const bool wake = takerWaits_;
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     return true;
   }
 
@@ -111,16 +119,28 @@ class WorkerFeed : public EntryFeed {
   void Work() {
     try {
       for (const ZipEntry* entry : plan_) {
-        Piece end;
+        // Each piece is held back until the next one comes, so the last one carries the entry's
+        // end: a small file passes as one piece.
+        Piece pending;
+        bool held = false;
+        std::uint32_t crc = 0;
+        const UnzError status = decoder_.Decode(
+            archive_, *entry,
+            [this, &pending, &held](std::vector<unsigned char>& buffer, std::size_t length) {
+              if (held && !Put(std::move(pending))) return false;
+              // The decoder's buffer goes into the queue as it is; a free one takes its place.
+              pending = Piece{};
+              pending.data = FreeBuffer();
+              pending.data.swap(buffer);
+              pending.length = length;
+              held = true;
+              return true;
+            },
+            crc);
+        Piece end = held ? std::move(pending) : Piece{};
         end.last = true;
-        // The decoder's buffer goes into the queue as it is; a free one takes its place.
-        end.status = decoder_.Decode(archive_, *entry, [this](std::vector<unsigned char>& buffer, std::size_t length) {
-          Piece piece;
-          piece.data = FreeBuffer();
-          piece.data.swap(buffer);
-          piece.length = length;
-          return Put(std::move(piece));
-        }, end.crc);
+        end.status = status;
+        end.crc = crc;
         if (!Put(std::move(end))) return;
       }
     } catch (const std::bad_alloc&) {
@@ -143,6 +163,8 @@ class WorkerFeed : public EntryFeed {
   std::deque<Piece> queue_;
   std::vector<std::vector<unsigned char>> free_;
   bool cancel_ = false;
+  bool takerWaits_ = false;
+  bool putterWaits_ = false;
   std::thread worker_;  // last: starts once everything above is ready
 };
 

@@ -39,7 +39,25 @@ TfSetup::TfSetup(os::Hwnd application, TfBack& back) : application_(application)
   FormCreate();
 }
 
-TfSetup::~TfSetup() { os::SetAppMessageHook(nullptr); }
+TfSetup::~TfSetup() {
+  FormDestroy();
+  os::SetAppMessageHook(nullptr);
+}
+
+void TfSetup::FormDestroy() {
+  const std::string temp = Shared().TempInstallDir;
+  if (FolderExists(temp)) RemoveTree(temp, temp, kRemoveTreeConfirm);
+  os::SetCurrentDirectoryA("c:\\");  // a failure changes nothing here
+  if (temp.empty()) return;
+  // Files may still be released by other programs: try again, handling
+  // pending messages in between, at most 120 times.
+  for (int attempt = 0; attempt < 120; ++attempt) {
+    os::RemoveDirectoryA(temp + "\\");
+    bool gone = !FolderExists(temp);
+    os::ProcessMessages();
+    if (gone) break;
+  }
+}
 
 void TfSetup::LayOut() {
   using K = os::ControlKind;

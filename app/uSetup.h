@@ -18,6 +18,8 @@ class TfSetup : public Form {
   ~TfSetup() override;
 
   void FormCreate();
+  // When the program ends: the temporary installation folder goes.
+  void FormDestroy();
   // The application-wide hook: handles SetupMessage, lets the rest pass.
   bool AppMessage(os::Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   void SetCopyWindow(TfCopy* copy) { copy_ = copy; }

@@ -6,6 +6,7 @@
 #include "os/OsFiles.h"
 #include "sys/uQVDialogs.h"
 #include "sys/uQVDir.h"
+#include "sys/uQVRun.h"
 #include "sys/uQVStr.h"
 #include "sys/uQVSys.h"
 
@@ -42,6 +43,13 @@ void TfSetup::FormShow() {
     SetBounds(ScreenWidth() + 1, ScreenHeight() + 1, r.width, r.height);
     PostSetupMessage(application_, AbortSetup);
     return;
+  }
+  // No listed program runs: the publisher's pre-install program, from the
+  // setup program's own folder, runs to its end first.
+  std::string preInstall = ProgramFolder() + "\\_IN242.exe";
+  if (FileFound(preInstall)) {
+    RunProgramAndWait(preInstall, "INSTALL");
+    os::SetForegroundWindow(application_);
   }
 }
 

@@ -249,3 +249,34 @@ TEST_F(Startup, CopyrightNoticeAndLogoComeFromTheSetupFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Startup, CopyWindowIsCentredHiddenAndItsCancelOnlySetsTheFlag) {
+  List("\\A\r\nA\r\nA 1.0\r\n");
+  os::fake::SetScreen(1023, 767);
+  os::Rect copy;
+  bool visible = true;
+  std::string label, caption;
+  Run([&](os::Hwnd wizard) {
+    for (os::Hwnd h : os::fake::TopLevelWindows())
+      if (Info(h) && Info(h)->formKind == os::FormKind::Tool) {
+        copy = Info(h)->rect;
+        visible = Info(h)->visible;
+        caption = Info(h)->text;
+        label = Info(os::fake::Children(h)[0])->text;
+        os::fake::Click(os::fake::FindControl(h, "Cancel"));
+      }
+    os::CloseWindow(wizard);
+  });
+  EXPECT_EQ(caption, "Copying");
+  EXPECT_EQ(label, "Copying file: ");
+  EXPECT_FALSE(visible);
+  EXPECT_EQ(copy.width, 424);
+  EXPECT_EQ(copy.height, 85);
+  EXPECT_EQ(copy.top, 383 - 42);   // Trunc(767 / 2) - Trunc(85 / 2)
+  EXPECT_EQ(copy.left, 511 - 212);
+  EXPECT_TRUE(Shared().CancelPressed);
+}
+
+}  // namespace

@@ -355,7 +355,7 @@ void CloseWindow(Hwnd window) {
 void ShowModal(Hwnd form) {
   std::vector<Hwnd> disabled;
   for (Hwnd h : TopLevelWindows())
-    if (h != form && IsWindowEnabled(h)) {
+    if (h != form && IsWindowEnabled(h) && IsWindowVisible(h)) {
       EnableWindow(h, false);
       disabled.push_back(h);
     }

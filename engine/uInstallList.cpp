@@ -107,30 +107,37 @@ TSectionReader::TSectionReader(const TSetupList& list, const std::string& header
     : list_(list), header_(header), header_index_(list.Find(header)), next_(header_index_ + 1) {}
 
 bool TSectionReader::Next(std::string& entry) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   const std::string& line = list_.Line(next_++);
-  if (line == kTerminator) return false;
+  if (line == kTerminator) {
+    ended_ = true;
+    return false;
+  }
   entry = line;
   return true;
 }
 
 bool TSectionReader::NextFileEntry(TFileEntry& entry) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   std::string line = list_.Line(next_++);
   const bool keep = StartsWith(line, "*");
   if (keep) line.erase(0, 1);
-  if (line == kTerminator) return false;
+  if (line == kTerminator) {
+    ended_ = true;
+    return false;
+  }
   entry = TFileEntry{std::move(line), keep};
   return true;
 }
 
 bool TSectionReader::NextGroup(int size, std::vector<std::string>& group) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   if (list_.Line(next_) == kTerminator) {
     ++next_;
+    ended_ = true;
     return false;
   }
   if (next_ + size > list_.Count())

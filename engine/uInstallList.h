@@ -91,7 +91,7 @@ class TSectionReader {
   // Index of the line the next read starts at.
   int NextIndex() const { return next_; }
 
-  // The next entry; false at the terminator.
+  // The next entry; false at the terminator, and from then on.
   bool Next(std::string& entry);
   // The next file entry: a leading "*" is removed and sets keepExisting, and
   // only then is the line tested for the terminator.
@@ -107,6 +107,7 @@ class TSectionReader {
   std::string header_;
   int header_index_;
   int next_;
+  bool ended_ = false;  // the terminator was read: the section has nothing more
 };
 
 // Every entry of a list-type section; empty when the section is absent.

@@ -119,6 +119,7 @@ TEST(InstallListSections, ReaderThrowsOnlyWhenItGetsToTheEnd) {
   EXPECT_FALSE(entry.keepExisting);
   // the "*" is removed before the terminator test
   EXPECT_FALSE(reader.NextFileEntry(entry));
+  EXPECT_FALSE(reader.NextFileEntry(entry));  // and the section stays ended
 
   TSetupList cutList("h\n:INSTALL\na");
   TSectionReader cut(cutList, Header::kInstall);

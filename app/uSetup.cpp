@@ -225,6 +225,7 @@ void TfSetup::OnCommand(int controlId) {
     case kBack: return bBackClick();
     case kCancel: return bCancelClick();
     case kStartMenuList: return lbStartMenuClick();
+    case kBrowse: return bBrowseClick();
     default: return;
   }
 }

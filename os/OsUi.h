@@ -123,6 +123,10 @@ void CloseWindow(Hwnd window);
 // until the form is hidden (closed).
 void ShowModal(Hwnd form);
 
+// The system's folder browser with the given prompt; the chosen folder, or
+// empty when the user cancelled. New folders may be made in it.
+std::string BrowseForFolder(Hwnd owner, const std::string& prompt);
+
 Hwnd FindWindowA(const std::string& className, const std::string& title);
 bool SetForegroundWindow(Hwnd window);
 

@@ -30,6 +30,8 @@ struct Ui {
   std::deque<int> answers;
   std::vector<ShownBox> boxes;
   std::function<bool()> user;
+  std::deque<std::string> folders;
+  std::vector<std::string> prompts;
   Hwnd nextHwnd = 0x1000;
 };
 
@@ -153,6 +155,9 @@ void SelectItem(Hwnd list, int index) {
 
 std::vector<QueuedMessage> PendingMessages() { return {TheUi().queue.begin(), TheUi().queue.end()}; }
 bool QuitPosted() { return TheUi().quit; }
+
+void AnswerNextFolderBrowser(const std::string& folder) { TheUi().folders.push_back(folder); }
+const std::vector<std::string>& FolderBrowserPrompts() { return TheUi().prompts; }
 
 void AddForeignWindow(const std::string& className, const std::string& title) {
   Window w;
@@ -371,5 +376,14 @@ Hwnd FindWindowA(const std::string& className, const std::string& title) {
 }
 
 bool SetForegroundWindow(Hwnd window) { return W(window) != nullptr; }
+
+std::string BrowseForFolder(Hwnd, const std::string& prompt) {
+  auto& ui = TheUi();
+  ui.prompts.push_back(prompt);
+  if (ui.folders.empty()) return "";
+  std::string folder = ui.folders.front();
+  ui.folders.pop_front();
+  return folder;
+}
 
 }  // namespace os

@@ -70,6 +70,9 @@ struct QueuedMessage {
 };
 std::vector<QueuedMessage> PendingMessages();
 bool QuitPosted();
+// The folder the user picks in the next folder browsers ("" cancels), and the prompts shown.
+void AnswerNextFolderBrowser(const std::string& folder);
+const std::vector<std::string>& FolderBrowserPrompts();
 // A window that FindWindowA will find, standing for another running program.
 void AddForeignWindow(const std::string& className, const std::string& title);
 

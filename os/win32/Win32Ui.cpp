@@ -2,6 +2,7 @@
 // own form and panel window classes, one message loop with the program's hook.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <map>
 #include <tuple>
@@ -464,5 +465,18 @@ Hwnd FindWindowA(const std::string& className, const std::string& title) {
 }
 
 bool SetForegroundWindow(Hwnd window) { return ::SetForegroundWindow(H(window)) != 0; }
+
+std::string BrowseForFolder(Hwnd owner, const std::string& prompt) {
+  BROWSEINFOA info{};
+  info.hwndOwner = H(owner);
+  info.lpszTitle = prompt.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+  if (!chosen) return "";
+  char path[MAX_PATH] = {};
+  BOOL ok = ::SHGetPathFromIDListA(chosen, path);
+  ::CoTaskMemFree(chosen);
+  return ok ? std::string(path) : std::string();
+}
 
 }  // namespace os

@@ -272,3 +272,41 @@ TEST_F(WizardPages, AutomaticModeWalksToTheSummaryByItself) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WizardPages, FolderBrowserAppliesTheForcedSubFolder) {
+  struct Case {
+    std::string defPath, chosen, edit;
+    size_t boxes;
+  } cases[] = {
+      {"Acme", "D:\\Apps", "D:\\Apps\\Acme", 0},
+      {"Acme", "D:\\Apps\\Acme", "D:\\Apps\\Acme", 0},
+      {"Acme", "d:\\tools\\acme\\bin", "d:\\tools\\acme\\bin", 0},
+      {"Acme", "D:\\", "D:\\Acme", 0},
+      {"Acme", "D", "D:\\Acme", 0},
+      {"", "D:\\", "D:\\", 1},
+      {"", "", "C:\\Program Files\\Acme", 0},  // cancelled: the edit keeps its text
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    SetUp();
+    std::string list = std::string(kHead) + ":NEXTLICENSE\r\n" + (c.defPath.empty() ? "" : ":DEFPATH\r\n" + c.defPath + "\r\n");
+    std::string edit;
+    os::fake::AnswerNextFolderBrowser(c.chosen);
+    Play(list, {
+        [](os::Hwnd w) { Next(w); },
+        [](os::Hwnd w) { Next(w); },
+        [](os::Hwnd w) { Next(w); },
+        [&](os::Hwnd w) {
+          os::fake::Click(Control(w, "..."));
+          edit = Text(PageControl(w, 3, 1));
+        },
+    });
+    EXPECT_EQ(edit, c.edit);
+    EXPECT_EQ(os::fake::Boxes().size(), c.boxes);
+    EXPECT_EQ(os::fake::FolderBrowserPrompts(), (std::vector<std::string>{"Select a folder to install this software"}));
+  }
+}
+
+}  // namespace

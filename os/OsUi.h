@@ -106,6 +106,8 @@ std::string ListBoxItem(Hwnd list, int index);
 int ListBoxSelection(Hwnd list);  // -1 when none
 bool IsChecked(Hwnd checkBox);
 void SetChecked(Hwnd checkBox, bool checked);
+// A tooltip shown when the mouse rests on the control.
+void SetHint(Hwnd control, const std::string& hint);
 bool DeleteSystemMenuItem(Hwnd window, int position);  // false when there is none left
 
 // --- messages ---------------------------------------------------------------

@@ -324,6 +324,10 @@ void SetChecked(Hwnd checkBox, bool checked) {
   if (Window* w = W(checkBox)) w->info.checked = checked;
 }
 
+void SetHint(Hwnd control, const std::string& hint) {
+  if (Window* w = W(control)) w->info.hint = hint;
+}
+
 bool DeleteSystemMenuItem(Hwnd, int) { return false; }  // no system menu items in memory
 
 bool PostMessageA(Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {

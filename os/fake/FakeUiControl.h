@@ -50,6 +50,7 @@ struct WindowInfo {
   std::uint32_t textColor = 0, backColor = 0;
   bool transparent = false;
   std::string picture;
+  std::string hint;
   int repaints = 0;
 };
 std::vector<Hwnd> TopLevelWindows();

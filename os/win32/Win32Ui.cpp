@@ -42,6 +42,7 @@ struct UiState {
   std::map<std::tuple<std::string, int, bool>, HFONT> fonts;
   std::map<HWND, HBITMAP> pictures;
   std::map<COLORREF, Brush> brushes;
+  std::map<HWND, HWND> tips;
   MessageHook hook;
   bool registered = false;
   ~UiState() {
@@ -397,6 +398,23 @@ int ListBoxSelection(Hwnd list) {
 bool IsChecked(Hwnd checkBox) { return ::SendMessageA(H(checkBox), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void SetChecked(Hwnd checkBox, bool checked) {
   ::SendMessageA(H(checkBox), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void SetHint(Hwnd control, const std::string& hint) {
+  HWND root = ::GetAncestor(H(control), GA_ROOT);
+  HWND& tip = Ui().tips[root];  // one tooltip window per form
+  if (!tip || !::IsWindow(tip))
+    tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, root, nullptr, ::GetModuleHandleA(nullptr),
+                            nullptr);
+  if (!tip) return;
+  TOOLINFOA info{};
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = root;
+  info.uId = reinterpret_cast<UINT_PTR>(H(control));
+  info.lpszText = const_cast<char*>(hint.c_str());
+  ::SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 bool DeleteSystemMenuItem(Hwnd window, int position) {

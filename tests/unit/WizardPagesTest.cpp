@@ -87,6 +87,8 @@ TEST_F(WizardPages, WalkingForwardAndBackSetsPagesCaptionsAndTexts) {
         EXPECT_EQ(VisiblePage(w), 1);
         EXPECT_EQ(Text(PageControl(w, 1, 1)), "Terms\r\nMore terms");
         EXPECT_TRUE(Info(PageControl(w, 1, 2))->visible);
+        EXPECT_EQ(Info(PageControl(w, 1, 2))->hint, "Please click here to accept this license agreement.");
+        EXPECT_EQ(Info(Control(w, "..."))->hint, "Click to select an install folder");
         Next(w);  // not ticked: the reminder, and the page stays
       },
       [&](os::Hwnd w) {

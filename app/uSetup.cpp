@@ -113,6 +113,8 @@ void TfSetup::LayOut() {
   for (os::Hwnd box : {mCopyRight, mIntro, mWarning, lbLicense, lbReadme, eDestination, eStartMenu, lbStartMenu})
     os::SetColors(box, os::kColorWindowText, os::kColorButtonFace, false);
   for (os::Hwnd page : {pLicense, pReadme, pPaths, pFinish}) os::ShowWindow(page, false);
+  os::SetHint(cbLicense, "Please click here to accept this license agreement.");
+  os::SetHint(bBrowse, "Click to select an install folder");
   os::SetCancelButton(Handle(), kCancel);
   os::SetFocus(bNext);
 }
@@ -225,6 +227,7 @@ void TfSetup::OnCommand(int controlId) {
     case kBack: return bBackClick();
     case kCancel: return bCancelClick();
     case kStartMenuList: return lbStartMenuClick();
+    case kBrowse: return bBrowseClick();
     default: return;
   }
 }

@@ -30,6 +30,10 @@ class TfSetup : public Form {
   void bCancelClick();
   bool FormCloseQuery();
   void lbStartMenuClick();
+  // The browse button of eDestination: the folder browser, then the edit
+  // takes the folder as eDestinationAfterDialog leaves it.
+  void bBrowseClick();
+  void eDestinationAfterDialog(std::string& name);
 
   // The installation list (never shown).
   TSetupList lbSetup;

@@ -143,6 +143,27 @@ void TfSetup::lbStartMenuClick() {
   if (selected >= 0) os::SetWindowTextA(eStartMenu, os::ListBoxItem(lbStartMenu, selected));
 }
 
+void TfSetup::bBrowseClick() {
+  std::string folder = os::BrowseForFolder(Handle(), "Select a folder to install this software");
+  if (folder.empty()) return;
+  eDestinationAfterDialog(folder);
+  os::SetWindowTextA(eDestination, folder);
+}
+
+void TfSetup::eDestinationAfterDialog(std::string& name) {
+  const std::string& defPath = Shared().DefPath;
+  if (name.size() <= 3) {
+    if (defPath.empty()) {
+      OwnedInfoBox(Handle(), kRootMessage);  // the edit still shows it; Next refuses it
+    } else {
+      if (name.size() == 1) name += ":\\";
+      name = AddBackslash(name) + defPath;
+    }
+  }
+  if (!defPath.empty() && UpperText(name).find(UpperText(defPath)) == std::string::npos)
+    name = AddBackslash(name) + defPath;
+}
+
 void TfSetup::FillStartMenuList() {
   std::string programs = ProgramsFolder();
   if (programs.empty() || !FolderExists(programs)) return;

@@ -106,6 +106,8 @@ std::string ListBoxItem(Hwnd list, int index);
 int ListBoxSelection(Hwnd list);  // -1 when none
 bool IsChecked(Hwnd checkBox);
 void SetChecked(Hwnd checkBox, bool checked);
+// A tooltip shown when the mouse rests on the control.
+void SetHint(Hwnd control, const std::string& hint);
 bool DeleteSystemMenuItem(Hwnd window, int position);  // false when there is none left
 
 // --- messages ---------------------------------------------------------------
@@ -122,6 +124,10 @@ void CloseWindow(Hwnd window);
 // Shows the form modally: the other windows of the program are disabled
 // until the form is hidden (closed).
 void ShowModal(Hwnd form);
+
+// The system's folder browser with the given prompt; the chosen folder, or
+// empty when the user cancelled. New folders may be made in it.
+std::string BrowseForFolder(Hwnd owner, const std::string& prompt);
 
 Hwnd FindWindowA(const std::string& className, const std::string& title);
 bool SetForegroundWindow(Hwnd window);

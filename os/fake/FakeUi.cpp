@@ -30,6 +30,8 @@ struct Ui {
   std::deque<int> answers;
   std::vector<ShownBox> boxes;
   std::function<bool()> user;
+  std::deque<std::string> folders;
+  std::vector<std::string> prompts;
   Hwnd nextHwnd = 0x1000;
 };
 
@@ -153,6 +155,9 @@ void SelectItem(Hwnd list, int index) {
 
 std::vector<QueuedMessage> PendingMessages() { return {TheUi().queue.begin(), TheUi().queue.end()}; }
 bool QuitPosted() { return TheUi().quit; }
+
+void AnswerNextFolderBrowser(const std::string& folder) { TheUi().folders.push_back(folder); }
+const std::vector<std::string>& FolderBrowserPrompts() { return TheUi().prompts; }
 
 void AddForeignWindow(const std::string& className, const std::string& title) {
   Window w;
@@ -319,6 +324,10 @@ void SetChecked(Hwnd checkBox, bool checked) {
   if (Window* w = W(checkBox)) w->info.checked = checked;
 }
 
+void SetHint(Hwnd control, const std::string& hint) {
+  if (Window* w = W(control)) w->info.hint = hint;
+}
+
 bool DeleteSystemMenuItem(Hwnd, int) { return false; }  // no system menu items in memory
 
 bool PostMessageA(Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -371,5 +380,14 @@ Hwnd FindWindowA(const std::string& className, const std::string& title) {
 }
 
 bool SetForegroundWindow(Hwnd window) { return W(window) != nullptr; }
+
+std::string BrowseForFolder(Hwnd, const std::string& prompt) {
+  auto& ui = TheUi();
+  ui.prompts.push_back(prompt);
+  if (ui.folders.empty()) return "";
+  std::string folder = ui.folders.front();
+  ui.folders.pop_front();
+  return folder;
+}
 
 }  // namespace os

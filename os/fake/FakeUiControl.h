@@ -50,6 +50,7 @@ struct WindowInfo {
   std::uint32_t textColor = 0, backColor = 0;
   bool transparent = false;
   std::string picture;
+  std::string hint;
   int repaints = 0;
 };
 std::vector<Hwnd> TopLevelWindows();
@@ -70,6 +71,9 @@ struct QueuedMessage {
 };
 std::vector<QueuedMessage> PendingMessages();
 bool QuitPosted();
+// The folder the user picks in the next folder browsers ("" cancels), and the prompts shown.
+void AnswerNextFolderBrowser(const std::string& folder);
+const std::vector<std::string>& FolderBrowserPrompts();
 // A window that FindWindowA will find, standing for another running program.
 void AddForeignWindow(const std::string& className, const std::string& title);
 

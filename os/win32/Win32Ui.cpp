@@ -2,6 +2,7 @@
 // own form and panel window classes, one message loop with the program's hook.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <map>
 #include <tuple>
@@ -41,6 +42,7 @@ struct UiState {
   std::map<std::tuple<std::string, int, bool>, HFONT> fonts;
   std::map<HWND, HBITMAP> pictures;
   std::map<COLORREF, Brush> brushes;
+  std::map<HWND, HWND> tips;
   MessageHook hook;
   bool registered = false;
   ~UiState() {
@@ -398,6 +400,23 @@ void SetChecked(Hwnd checkBox, bool checked) {
   ::SendMessageA(H(checkBox), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+void SetHint(Hwnd control, const std::string& hint) {
+  HWND root = ::GetAncestor(H(control), GA_ROOT);
+  HWND& tip = Ui().tips[root];  // one tooltip window per form
+  if (!tip || !::IsWindow(tip))
+    tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, root, nullptr, ::GetModuleHandleA(nullptr),
+                            nullptr);
+  if (!tip) return;
+  TOOLINFOA info{};
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = root;
+  info.uId = reinterpret_cast<UINT_PTR>(H(control));
+  info.lpszText = const_cast<char*>(hint.c_str());
+  ::SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
 bool DeleteSystemMenuItem(Hwnd window, int position) {
   HMENU menu = ::GetSystemMenu(H(window), FALSE);
   return menu && ::DeleteMenu(menu, static_cast<UINT>(position), MF_BYPOSITION) != 0;
@@ -464,5 +483,18 @@ Hwnd FindWindowA(const std::string& className, const std::string& title) {
 }
 
 bool SetForegroundWindow(Hwnd window) { return ::SetForegroundWindow(H(window)) != 0; }
+
+std::string BrowseForFolder(Hwnd owner, const std::string& prompt) {
+  BROWSEINFOA info{};
+  info.hwndOwner = H(owner);
+  info.lpszTitle = prompt.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+  if (!chosen) return "";
+  char path[MAX_PATH] = {};
+  BOOL ok = ::SHGetPathFromIDListA(chosen, path);
+  ::CoTaskMemFree(chosen);
+  return ok ? std::string(path) : std::string();
+}
 
 }  // namespace os

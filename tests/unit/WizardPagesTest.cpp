@@ -87,6 +87,8 @@ TEST_F(WizardPages, WalkingForwardAndBackSetsPagesCaptionsAndTexts) {
         EXPECT_EQ(VisiblePage(w), 1);
         EXPECT_EQ(Text(PageControl(w, 1, 1)), "Terms\r\nMore terms");
         EXPECT_TRUE(Info(PageControl(w, 1, 2))->visible);
+        EXPECT_EQ(Info(PageControl(w, 1, 2))->hint, "Please click here to accept this license agreement.");
+        EXPECT_EQ(Info(Control(w, "..."))->hint, "Click to select an install folder");
         Next(w);  // not ticked: the reminder, and the page stays
       },
       [&](os::Hwnd w) {
@@ -269,6 +271,44 @@ TEST_F(WizardPages, AutomaticModeWalksToTheSummaryByItself) {
   EXPECT_EQ(page, 4);
   EXPECT_TRUE(os::fake::Boxes().empty());  // no licence reminder in automatic mode
   EXPECT_TRUE(os::fake::Launches().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WizardPages, FolderBrowserAppliesTheForcedSubFolder) {
+  struct Case {
+    std::string defPath, chosen, edit;
+    size_t boxes;
+  } cases[] = {
+      {"Acme", "D:\\Apps", "D:\\Apps\\Acme", 0},
+      {"Acme", "D:\\Apps\\Acme", "D:\\Apps\\Acme", 0},
+      {"Acme", "d:\\tools\\acme\\bin", "d:\\tools\\acme\\bin", 0},
+      {"Acme", "D:\\", "D:\\Acme", 0},
+      {"Acme", "D", "D:\\Acme", 0},
+      {"", "D:\\", "D:\\", 1},
+      {"", "", "C:\\Program Files\\Acme", 0},  // cancelled: the edit keeps its text
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    SetUp();
+    std::string list = std::string(kHead) + ":NEXTLICENSE\r\n" + (c.defPath.empty() ? "" : ":DEFPATH\r\n" + c.defPath + "\r\n");
+    std::string edit;
+    os::fake::AnswerNextFolderBrowser(c.chosen);
+    Play(list, {
+        [](os::Hwnd w) { Next(w); },
+        [](os::Hwnd w) { Next(w); },
+        [](os::Hwnd w) { Next(w); },
+        [&](os::Hwnd w) {
+          os::fake::Click(Control(w, "..."));
+          edit = Text(PageControl(w, 3, 1));
+        },
+    });
+    EXPECT_EQ(edit, c.edit);
+    EXPECT_EQ(os::fake::Boxes().size(), c.boxes);
+    EXPECT_EQ(os::fake::FolderBrowserPrompts(), (std::vector<std::string>{"Select a folder to install this software"}));
+  }
 }
 
 }  // namespace

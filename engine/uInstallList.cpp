@@ -284,7 +284,7 @@ std::optional<TUninstallSection> ReadUninstall(const TSetupList& list) {
 std::string UninstallDataFile(const std::string& dataFileLine, const std::string& installDir,
                               const std::string& windowsFolder) {
   if (dataFileLine == "r") return installDir + "\\unin.ini";
-  return windowsFolder + "\\" + dataFileLine;
+  return AddBackslash(windowsFolder) + dataFileLine;
 }
 
 bool NextRegGroup(TSectionReader& reader, TRegGroup& group) {

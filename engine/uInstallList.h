@@ -190,7 +190,7 @@ struct TUninstallSection {
 // nullopt when :UNINSTALL is absent; throws ListError when fewer than four lines follow it.
 std::optional<TUninstallSection> ReadUninstall(const TSetupList& list);
 // The uninstall data file line 4 names: exactly "r" gives installDir (as
-// given) + "\unin.ini", anything else the Windows folder, "\" and the line.
+// given) + "\unin.ini", anything else the line in the Windows folder.
 std::string UninstallDataFile(const std::string& dataFileLine, const std::string& installDir,
                               const std::string& windowsFolder);
 

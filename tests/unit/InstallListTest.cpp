@@ -321,6 +321,7 @@ TEST(InstallListUninstall, DataFileFromLineFour) {
   EXPECT_EQ(UninstallDataFile("r", "C:\\Program Files\\Demo", "C:\\WINDOWS"), "C:\\Program Files\\Demo\\unin.ini");
   EXPECT_EQ(UninstallDataFile("R", "C:\\Program Files\\Demo", "C:\\WINDOWS"), "C:\\WINDOWS\\R");
   EXPECT_EQ(UninstallDataFile("demo.dat", "C:\\Demo", "C:\\WINDOWS"), "C:\\WINDOWS\\demo.dat");
+  EXPECT_EQ(UninstallDataFile("demo.dat", "C:\\Demo", "C:\\"), "C:\\demo.dat");
 }
 
 TEST(InstallListMarks, Nt4MarkAndIndirectKeys) {

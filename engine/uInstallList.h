@@ -182,7 +182,7 @@ std::vector<TNotRunning> ReadNotRunning(const TSetupList& list);
 std::string SysBackupExtension(const TSetupList& list);
 
 struct TUninstallSection {
-  std::string keyName;       // the uninstall key's name
+  std::string keyName;  // the uninstall key's name
   std::string displayName;
   std::string uninstaller;   // file name in the Windows folder
   std::string dataFileLine;  // "r", or a file name relative to the Windows folder

@@ -1,4 +1,5 @@
-// Contract of the folder services: folder chains, existence tests and tree removal behave alike on the fake and on Windows.
+// Contract of the folder services: folder chains, existence tests and tree removal behave alike on the fake
+// and on Windows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,7 +59,8 @@ TEST(DirContract, FolderAndFileTests) {
   {
     os::UniqueFile f(os::CreateFileA(s + "\\old.txt", os::Access::Write, os::Disposition::OpenExisting));
     ASSERT_TRUE(f);
-    ASSERT_TRUE(os::SetFileTime(f.get(), os::FileTime{116444736000000000ull + 180ull * 86400 * 10000000}));  // 1970
+    ASSERT_TRUE(
+        os::SetFileTime(f.get(), os::FileTime{116444736000000000ull + 180ull * 86400 * 10000000}));  // 1970
   }
   EXPECT_FALSE(FileFound(s + "\\old.txt"));
 }
@@ -97,7 +99,9 @@ TEST(DirContract, ListTreeListsEveryFolderBeforeItsContents) {
                  t + "\\a.txt"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(sorted, expected);
-  auto at = [&](const std::string& entry) { return std::find(list.begin(), list.end(), entry) - list.begin(); };
+  auto at = [&](const std::string& entry) {
+    return std::find(list.begin(), list.end(), entry) - list.begin();
+  };
   EXPECT_LT(at("[" + t + "\\Sub"), at(t + "\\Sub\\b.txt"));
   EXPECT_LT(at("[" + t + "\\Sub"), at("[" + t + "\\Sub\\Deeper"));
   EXPECT_LT(at("[" + t + "\\Sub\\Deeper"), at(t + "\\Sub\\Deeper\\c.txt"));

@@ -21,12 +21,9 @@ TEST(DirText, BackslashesAndUpperCase) {
     const char* added;
     const char* stripped;
   } rows[] = {
-      {"", "", ""},
-      {"C:\\A", "C:\\A\\", "C:\\A"},
-      {"C:\\", "C:\\", "C:"},
-      {"C:\\A\\\\", "C:\\A\\\\", "C:\\A\\"},
-      {"\\", "\\", ""},
-      {"a/", "a/\\", "a/"},
+      {"", "", ""},           {"C:\\A", "C:\\A\\", "C:\\A"},
+      {"C:\\", "C:\\", "C:"}, {"C:\\A\\\\", "C:\\A\\\\", "C:\\A\\"},
+      {"\\", "\\", ""},       {"a/", "a/\\", "a/"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);

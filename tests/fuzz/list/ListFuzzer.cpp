@@ -24,10 +24,10 @@ void Guarded(F&& read) {
 }
 
 const char* const kHeaders[] = {
-    Header::kExtra,     Header::kPackage, Header::kNextLicense, Header::kDefPath,   Header::kAdmin,
+    Header::kExtra,     Header::kPackage, Header::kNextLicense, Header::kDefPath,    Header::kAdmin,
     Header::kOs,        Header::kMessage, Header::kNrMsg,       Header::kNotRunning, Header::kSysBackup,
-    Header::kUninstall, Header::kReg,     Header::kRemoveFiles, Header::kInstall,   Header::kWin,
-    Header::kSystem,    Header::kRegSvr,  Header::kShortcuts,   Header::kDink,      Header::kForceRun,
+    Header::kUninstall, Header::kReg,     Header::kRemoveFiles, Header::kInstall,    Header::kWin,
+    Header::kSystem,    Header::kRegSvr,  Header::kShortcuts,   Header::kDink,       Header::kForceRun,
     Header::kRunFile,   Header::kReboot,  Header::kNoReboot,    Header::kNoRebootNt,
 };
 
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
   Check(list.Count() <= static_cast<int>(size) + 1);
 
-  const TRegMacroContext context{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\Program Files\\Demo\\", "demo.exe"};
+  const TRegMacroContext context{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\Program Files\\Demo\\",
+                                 "demo.exe"};
   Guarded([&] {
     TListHead head = ReadHead(list);
     ApplyTitleRule(head.titleLine, 6);

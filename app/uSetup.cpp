@@ -6,7 +6,9 @@
 #include "app/uBack.h"
 #include "app/uCopy.h"
 #include "engine/SetupState.h"
+#include "engine/uUninstall.h"
 #include "os/OsFiles.h"
+#include "os/OsSession.h"
 #include "sys/SetupError.h"
 #include "sys/uQVDialogs.h"
 #include "sys/uQVDir.h"
@@ -45,18 +47,16 @@ TfSetup::~TfSetup() {
 }
 
 void TfSetup::FormDestroy() {
-  const std::string temp = Shared().TempInstallDir;
-  if (FolderExists(temp)) RemoveTree(temp, temp, kRemoveTreeConfirm);
+  SetupState& s = Shared();
   os::SetCurrentDirectoryA("c:\\");  // a failure changes nothing here
-  if (temp.empty()) return;
-  // Files may still be released by other programs: try again, handling
-  // pending messages in between, at most 120 times.
-  for (int attempt = 0; attempt < 120; ++attempt) {
-    os::RemoveDirectoryA(temp + "\\");
-    bool gone = !FolderExists(temp);
-    os::ProcessMessages();
-    if (gone) break;
-  }
+  RemoveTempInstallDir(s.TempInstallDir);
+  if (!s.RebootFlag) return;
+  // The restart is the very last action: through the product's restart
+  // program when it was installed, else directly. Neither answer is examined.
+  if (FileFound(s.RestartProgram))
+    os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
+  else
+    os::ExitWindowsEx(os::kEwxReboot);
 }
 
 void TfSetup::LayOut() {
@@ -196,11 +196,11 @@ bool TfSetup::AppMessage(os::Hwnd, std::uint32_t message, std::uintptr_t wParam,
   if (message != kSetupMessage) return false;
   if (static_cast<std::intptr_t>(wParam) != lParam) return true;
   switch (lParam) {
-    case CloseWizard:
+    case SetupCode::CloseWizard:
       Close();
       break;
     case AbortSetup:
-      PostSetupMessage(application_, CloseWizard);
+      PostSetupMessage(application_, SetupCode::CloseWizard);
       back_.SetBounds(0, 0, 0, 0);
       back_.Close();
       break;

@@ -28,12 +28,6 @@ enum ControlId {
 const std::vector<std::string> kBuiltInCredits = {
     "Setup Wizard 2.42", "Installs programs", "from plain lists.", "Free to use and", "to pass on."};
 
-std::string ReadLinesText(const std::string& path) {
-  TSetupList lines;
-  lines.Load(path);
-  return JoinLines(lines.Lines());
-}
-
 }  // namespace
 
 TfSetup::TfSetup(os::Hwnd application, TfBack& back) : application_(application), back_(back) {
@@ -145,7 +139,7 @@ void TfSetup::FormCreate() {
   // 4.
   s.SetupDir = StripBackslash(ProgramFolder() + "\\");
   // 5.
-  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, ReadLinesText(s.SetupDir + "\\copyQuill.txt"));
+  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
   // 6. A package list beside the program selects package mode: the package
   //    stage runs here and ends with SetupDir = TempInstallDir (not yet built).
   // 7.
@@ -188,7 +182,7 @@ void TfSetup::FormCreate() {
     return Abort(e.what());
   }
   // 21, 22.
-  if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, ReadLinesText(s.SetupDir + "\\copyWren.txt"));
+  if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, FileText(s.SetupDir + "\\copyWren.txt"));
   if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(Image1, s.SetupDir + "\\logo.bmp");
 }
 

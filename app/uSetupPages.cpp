@@ -23,12 +23,6 @@ constexpr char kRootMessage[] =
     "You may not install this software to the root of a hard disk.  Please select a valid folder on this "
     "drive to continue.";
 
-std::string FileText(const std::string& path) {
-  TSetupList lines;
-  lines.Load(path);
-  return JoinLines(lines.Lines());
-}
-
 }  // namespace
 
 void TfSetup::FormShow() {

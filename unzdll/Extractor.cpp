@@ -203,7 +203,11 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
       if (decision == Outcome::kStop || !FinishProgress(reported, entry)) return Outcome::kStop;
       return decision;
     }
-    out = files_.CreateOutput(target);
+    FileStamp stamp;
+    stamp.dosDateTime = entry.dosDateTime;
+    stamp.dosAttributes = static_cast<std::uint8_t>(entry.externalAttributes & 0x27);
+    if (entry.hostSystem == zipfmt::kHostUnix) stamp.unixMode = (entry.externalAttributes >> 16) & 0777;
+    out = files_.CreateOutput(target, stamp);
     if (!out)
       return skip(kSkipGeneralExtractError, UnzError::kCreateFile,
                   "could not create " + target + ": " + files_.LastErrorText());
@@ -247,11 +251,7 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
   }
 
   if (out) {
-    FileStamp stamp;
-    stamp.dosDateTime = entry.dosDateTime;
-    stamp.dosAttributes = static_cast<std::uint8_t>(entry.externalAttributes & 0x27);
-    if (entry.hostSystem == zipfmt::kHostUnix) stamp.unixMode = (entry.externalAttributes >> 16) & 0777;
-    if (!out->Commit(stamp))
+    if (!out->Commit())
       return skip(kSkipGeneralExtractError, UnzError::kFinishFile,
                   "could not finish " + target + ": " + files_.LastErrorText());
   }

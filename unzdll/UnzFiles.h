@@ -39,9 +39,8 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool Write(const void* data, std::size_t length) = 0;
-  // Closes the file, replaces the target (an existing file there is removed first), and sets the
-  // stamp's time and attributes.
-  virtual bool Commit(const FileStamp& stamp) = 0;
+  // Closes the file, gives it the stamp's time and attributes, and puts it in place of the target.
+  virtual bool Commit() = 0;
 };
 
 // How a stored name's bytes are to be read.
@@ -58,7 +57,8 @@ class FileLayer {
   virtual PathState Probe(const std::string& path) = 0;
   // Creates one folder; true when it exists afterwards.
   virtual bool MakeFolder(const std::string& path) = 0;
-  virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path) = 0;
+  // The stamp is what the file gets when it is committed.
+  virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) = 0;
   virtual std::string CurrentFolder() = 0;
   // The system's text for the last failure of this thread, for messages.
   virtual std::string LastErrorText() = 0;

@@ -86,8 +86,9 @@ std::uint32_t TimeToDos(std::time_t t, long nanoseconds) {
 
 class PosixOutput : public OutputFile {
  public:
-  PosixOutput(int fd, std::string temp, std::string target, mode_t umask)
-      : fd_(fd), temp_(std::move(temp)), target_(std::move(target)), umask_(umask) {}
+  // `modeSet`: the file was created with its final permission bits already.
+  PosixOutput(int fd, std::string temp, std::string target, mode_t mode, bool modeSet, std::time_t time)
+      : fd_(fd), temp_(std::move(temp)), target_(std::move(target)), mode_(mode), modeSet_(modeSet), time_(time) {}
   ~PosixOutput() override {
     if (!committed_) {
       fd_.Close();
@@ -105,12 +106,10 @@ class PosixOutput : public OutputFile {
     }
     return true;
   }
-  bool Commit(const FileStamp& stamp) override {
-    mode_t mode = stamp.unixMode != 0 ? static_cast<mode_t>(stamp.unixMode & 0777) : 0666 & ~umask_;
-    if (stamp.dosAttributes & 0x01) mode &= static_cast<mode_t>(~0222);
-    const std::time_t t = DosToTime(stamp.dosDateTime);
-    timespec times[2] = {{t, 0}, {t, 0}};
-    if (::fchmod(fd_.get(), mode) != 0 || ::futimens(fd_.get(), times) != 0) return false;
+  bool Commit() override {
+    const timespec times[2] = {{time_, 0}, {time_, 0}};
+    if (!modeSet_ && ::fchmod(fd_.get(), mode_) != 0) return false;
+    if (::futimens(fd_.get(), times) != 0) return false;
     if (!fd_.Close()) return false;
     if (temp_ != target_ && ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
     committed_ = true;
@@ -121,7 +120,9 @@ class PosixOutput : public OutputFile {
   FileDescriptor fd_;
   std::string temp_;
   std::string target_;
-  mode_t umask_;
+  mode_t mode_;
+  bool modeSet_;
+  std::time_t time_;
   bool committed_ = false;
 };
 
@@ -166,16 +167,21 @@ class PosixFileLayer : public FileLayer {
     return false;
   }
 
-  std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) override {
     const std::string target = NativePath(path);
+    mode_t mode = stamp.unixMode != 0 ? static_cast<mode_t>(stamp.unixMode & 0777) : 0666 & ~umask_;
+    if (stamp.dosAttributes & 0x01) mode &= static_cast<mode_t>(~0222);
+    const std::time_t time = DosToTime(stamp.dosDateTime);
     // No file there yet: write the target itself, which is removed again if the file is dropped.
-    const int direct = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (direct >= 0) return std::make_unique<PosixOutput>(direct, target, target, umask_);
+    // Created with its final mode when the creation mask lets that through unchanged.
+    const int direct = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (direct >= 0)
+      return std::make_unique<PosixOutput>(direct, target, target, mode, (mode & ~umask_) == mode, time);
     if (errno != EEXIST) return Fail<OutputFile>();
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = target + ".~unz" + std::to_string(::getpid() % 100000) + "_" + std::to_string(attempt);
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd >= 0) return std::make_unique<PosixOutput>(fd, temp, target, umask_);
+      if (fd >= 0) return std::make_unique<PosixOutput>(fd, temp, target, mode, false, time);
       if (errno != EEXIST) break;
     }
     return Fail<OutputFile>();

@@ -57,8 +57,8 @@ class Win32Archive : public ArchiveFile {
 
 class Win32Output : public OutputFile {
  public:
-  Win32Output(HANDLE h, std::string temp, std::string target)
-      : file_(h), temp_(std::move(temp)), target_(std::move(target)) {}
+  Win32Output(HANDLE h, std::string temp, std::string target, const FileStamp& stamp)
+      : file_(h), temp_(std::move(temp)), target_(std::move(target)), stamp_(stamp) {}
   ~Win32Output() override {
     if (!committed_) {
       file_.Close();
@@ -75,7 +75,8 @@ class Win32Output : public OutputFile {
     }
     return true;
   }
-  bool Commit(const FileStamp& stamp) override {
+  bool Commit() override {
+    const FileStamp& stamp = stamp_;
     FILETIME local, utc;
     if (!DosDateTimeToFileTime(static_cast<WORD>(stamp.dosDateTime >> 16),
                                static_cast<WORD>(stamp.dosDateTime & 0xFFFF), &local) ||
@@ -106,6 +107,7 @@ class Win32Output : public OutputFile {
   Win32Handle file_;
   std::string temp_;
   std::string target_;
+  FileStamp stamp_;
   bool committed_ = false;
 };
 
@@ -178,17 +180,17 @@ class Win32FileLayer : public FileLayer {
     return false;
   }
 
-  std::unique_ptr<OutputFile> CreateOutput(const std::string& path) override {
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) override {
     // No file there yet: write the target itself, which is removed again if the file is dropped.
     HANDLE direct = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (direct != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(direct, path, path);
+    if (direct != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(direct, path, path, stamp);
     const DWORD why = GetLastError();
     if (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS) return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp =
           path + ".~unz" + std::to_string(GetCurrentProcessId() % 100000) + "_" + std::to_string(attempt);
       HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (h != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(h, temp, path);
+      if (h != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(h, temp, path, stamp);
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }

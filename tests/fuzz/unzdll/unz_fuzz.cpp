@@ -58,7 +58,7 @@ class MemoryOutput : public unz::OutputFile {
     written_ += length;
     return true;
   }
-  bool Commit(const unz::FileStamp&) override {
+  bool Commit() override {
     files_.insert(path_);
     return true;
   }
@@ -88,7 +88,7 @@ class MemoryLayer : public unz::FileLayer {
     folders_.insert(path);
     return true;
   }
-  std::unique_ptr<unz::OutputFile> CreateOutput(const std::string& path) override {
+  std::unique_ptr<unz::OutputFile> CreateOutput(const std::string& path, const unz::FileStamp&) override {
     CheckInside(path);
     return std::make_unique<MemoryOutput>(files_, path);
   }

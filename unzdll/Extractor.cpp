@@ -226,9 +226,9 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
   }, crc);
   if (report_.Stopped()) return Outcome::kStop;
   if (writeFailed) {
+    const std::string why = "could not write " + target + ": " + files_.LastErrorText();  // before cleanup
     out.reset();
-    return skip(kSkipGeneralExtractError, UnzError::kWriteFile,
-                "could not write " + target + ": " + files_.LastErrorText());
+    return skip(kSkipGeneralExtractError, UnzError::kWriteFile, why);
   }
   if (decoded != UnzError::kNone) {
     out.reset();

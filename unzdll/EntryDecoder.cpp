@@ -22,19 +22,14 @@ EntryDecoder::EntryDecoder() : inflater_(std::make_unique<Inflater>()), in_(kChu
 
 EntryDecoder::~EntryDecoder() = default;
 
-UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink,
-                              std::uint32_t& crc) {
-  crc_ = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
-  UnzError result = UnzError::kUnknownMethod;
-  if (entry.method == zipfmt::kMethodStored) result = DecodeStored(archive, entry, sink);
-  if (entry.method == zipfmt::kMethodDeflated) result = DecodeDeflated(archive, entry, sink);
-  crc = crc_;
-  return result;
+UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
+  if (entry.method == zipfmt::kMethodStored) return DecodeStored(archive, entry, sink);
+  if (entry.method == zipfmt::kMethodDeflated) return DecodeDeflated(archive, entry, sink);
+  return UnzError::kUnknownMethod;
 }
 
-// The CRC is taken here, on the decoding thread, while the data is still in the cache.
+// A receiver that kept the buffer left a smaller one or none; the next piece needs a full one.
 bool EntryDecoder::Hand(const ChunkSink& sink, std::size_t length) {
-  crc_ = static_cast<std::uint32_t>(crc32(crc_, out_.data(), static_cast<uInt>(length)));
   const bool more = sink(out_, length);
   if (out_.size() < kChunkSize) out_.resize(kChunkSize);
   return more;

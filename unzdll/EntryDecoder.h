@@ -24,10 +24,10 @@ class EntryDecoder {
   EntryDecoder(const EntryDecoder&) = delete;
   EntryDecoder& operator=(const EntryDecoder&) = delete;
 
-  // Decodes a located entry and computes the CRC-32 of what it produced. Never produces more than
-  // the entry's stored size; data that ends early, runs long or does not inflate gives kBadData,
-  // a short read kArchiveRead, and a sink that refuses a piece kAborted.
-  UnzError Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc);
+  // Decodes a located entry. Never produces more than the entry's stored size; data that ends
+  // early, runs long or does not inflate gives kBadData, a short read kArchiveRead, and a sink
+  // that refuses a piece kAborted. The CRC is left to the receiver.
+  UnzError Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
 
   static constexpr std::size_t kChunkSize = 256 * 1024;
 
@@ -35,8 +35,6 @@ class EntryDecoder {
   UnzError DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
   UnzError DecodeDeflated(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
   bool Hand(const ChunkSink& sink, std::size_t length);
-
-  std::uint32_t crc_ = 0;
 
   struct Inflater;
   std::unique_ptr<Inflater> inflater_;

@@ -1,10 +1,14 @@
 // The two feeds of entry data: decoding on the spot, and a worker thread that decodes ahead.
 #include "unzdll/EntryFeed.h"
 
+#include <zlib.h>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+
+#include "unzdll/Crc32.h"
 
 namespace unz {
 
@@ -14,7 +18,11 @@ class DirectFeed : public EntryFeed {
  public:
   explicit DirectFeed(ArchiveFile& archive) : archive_(archive) {}
   UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) override {
-    return decoder_.Decode(archive_, entry, sink, crc);
+    crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+    return decoder_.Decode(archive_, entry, [&](std::vector<unsigned char>& buffer, std::size_t length) {
+      crc = Crc32Update(crc, buffer.data(), length);
+      return sink(buffer, length);
+    });
   }
   void Skip(const ZipEntry&) override {}
 
@@ -43,14 +51,17 @@ class WorkerFeed : public EntryFeed {
     if (next_ >= plan_.size() || plan_[next_] != &entry) return UnzError::kBadData;
     ++next_;
     bool refused = false;
+    crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
     for (;;) {
       Piece piece = Take();
-      if (piece.length > 0 && !refused && !sink(piece.data, piece.length)) refused = true;
-      Recycle(std::move(piece.data));
-      if (piece.last) {
-        crc = piece.crc;
-        return refused ? UnzError::kAborted : piece.status;
+      if (piece.length > 0 && !refused) {
+        if (!piece.crcTaken)
+          piece.crc = Crc32Update(0, piece.data.data(), piece.length);
+        crc = static_cast<std::uint32_t>(crc32_combine(crc, piece.crc, static_cast<z_off_t>(piece.length)));
+        if (!sink(piece.data, piece.length)) refused = true;
       }
+      Recycle(std::move(piece.data));
+      if (piece.last) return refused ? UnzError::kAborted : piece.status;
     }
   }
 
@@ -70,11 +81,14 @@ class WorkerFeed : public EntryFeed {
     std::size_t length = 0;
     bool last = false;
     UnzError status = UnzError::kNone;
-    std::uint32_t crc = 0;  // of the whole entry, in its last piece
+    // The CRC-32 of this piece alone, when the worker took it; the taker combines them.
+    bool crcTaken = false;
+    std::uint32_t crc = 0;
   };
   static constexpr std::size_t kQueuedPieces = 8;
 
-  // Each side wakes the other only when it is waiting: most pieces pass without a system call.
+  // Each side wakes the other only when it is waiting, and then only once there is a batch of work
+  // (or room) for it, so the two threads do not hand over every piece through the scheduler.
   Piece Take() {
     std::unique_lock<std::mutex> lock(mutex_);
     takerWaits_ = true;
@@ -82,7 +96,7 @@ class WorkerFeed : public EntryFeed {
     takerWaits_ = false;
     Piece piece = std::move(queue_.front());
     queue_.pop_front();
-    const bool wake = putterWaits_;
+    const bool wake = putterWaits_ && queue_.size() <= kQueuedPieces / 2;
     lock.unlock();
     if (wake) changed_.notify_all();
     return piece;
@@ -101,8 +115,9 @@ class WorkerFeed : public EntryFeed {
     changed_.wait(lock, [this] { return cancel_ || queue_.size() < kQueuedPieces; });
     putterWaits_ = false;
     if (cancel_) return false;
+    const bool ends = piece.last;
     queue_.push_back(std::move(piece));
-    const bool wake = takerWaits_;
+    const bool wake = takerWaits_ && (ends || queue_.size() >= kQueuedPieces / 2);
     lock.unlock();
     if (wake) changed_.notify_all();
     return true;
@@ -123,24 +138,27 @@ class WorkerFeed : public EntryFeed {
         // end: a small file passes as one piece.
         Piece pending;
         bool held = false;
-        std::uint32_t crc = 0;
+        std::size_t count = 0;
         const UnzError status = decoder_.Decode(
-            archive_, *entry,
-            [this, &pending, &held](std::vector<unsigned char>& buffer, std::size_t length) {
+            archive_, *entry, [this, &pending, &held, &count](std::vector<unsigned char>& buffer, std::size_t length) {
               if (held && !Put(std::move(pending))) return false;
               // The decoder's buffer goes into the queue as it is; a free one takes its place.
               pending = Piece{};
               pending.data = FreeBuffer();
               pending.data.swap(buffer);
               pending.length = length;
+              // Checksumming costs about as much as inflating: this thread takes every other
+              // piece's CRC and leaves the rest to the taker, which also writes.
+              if (count++ % 2 == 0) {
+                pending.crc = Crc32Update(0, pending.data.data(), length);
+                pending.crcTaken = true;
+              }
               held = true;
               return true;
-            },
-            crc);
+            });
         Piece end = held ? std::move(pending) : Piece{};
         end.last = true;
         end.status = status;
-        end.crc = crc;
         if (!Put(std::move(end))) return;
       }
     } catch (const std::bad_alloc&) {

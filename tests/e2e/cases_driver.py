@@ -35,6 +35,10 @@ def driver_reads_and_clicks(c):
     c.click("Fixture One", "Back", exe=EXE)
     expect_eq(edit_text(c, "Fixture One", 10), "Back was pressed", "edit after Back")
 
+    # Text put into an edit is what the program reads back.
+    c.driver.must("set-text", caption="Fixture One", exe=EXE, old="Back was pressed", new="D:\\Other")
+    expect_eq(edit_text(c, "Fixture One", 10), "D:\\Other", "edit after set-text")
+
     # A disabled button is never pressed.
     refused = c.driver.call("click", caption="Fixture One", exe=EXE, button="Later", timeout=300)
     expect(not refused["ok"] and "disabled" in refused["error"], f"disabled button pressed: {refused}")

@@ -290,6 +290,15 @@ class Case:
         expect(seen.get("seen_process"), f"{exe or 'setup.exe'} never started")
         return seen
 
+    def driver_once(self, command, **options):
+        """Runs one driver command in a driver process of its own, for when
+        the case's driver is busy watching; True when it succeeded."""
+        args = [str(DRIVER_EXE), command]
+        for name, value in options.items():
+            args += ["--" + name.replace("_", "-"), str(value)]
+        self.note(f"driver-once> {' '.join(args[1:])}")
+        return self.wine.run(args) == 0
+
     def ended(self, timeout=15):
         """True when the started program has ended within the timeout."""
         try:

@@ -45,6 +45,9 @@ struct UiState {
   std::map<HWND, HWND> tips;
   MessageHook hook;
   bool registered = false;
+  // Set when the program asks to end: the loops stop at once, before any
+  // message still queued (such as RunWizard behind an abort) is handled.
+  bool quit = false;
   ~UiState() {
     for (auto& [key, font] : fonts) ::DeleteObject(font);
     for (auto& [hwnd, bitmap] : pictures) ::DeleteObject(bitmap);
@@ -430,14 +433,17 @@ void SetAppMessageHook(MessageHook hook) { Ui().hook = std::move(hook); }
 
 void RunMessageLoop() {
   MSG m;
-  while (::GetMessageA(&m, nullptr, 0, 0) > 0) HandleMessage(m);
+  while (!Ui().quit && ::GetMessageA(&m, nullptr, 0, 0) > 0) HandleMessage(m);
 }
 
-void PostQuitMessage() { ::PostQuitMessage(0); }
+void PostQuitMessage() {
+  Ui().quit = true;
+  ::PostQuitMessage(0);
+}
 
 void ProcessMessages() {
   MSG m;
-  while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  while (!Ui().quit && ::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(m.wParam));  // leave it for the main loop
       return;
@@ -467,7 +473,7 @@ void ShowModal(Hwnd form) {
   ::ShowWindow(hwnd, SW_SHOW);
   ::SetForegroundWindow(hwnd);
   MSG m;
-  while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
+  while (!Ui().quit && ::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
     int got = ::GetMessageA(&m, nullptr, 0, 0);
     if (got <= 0) {
       ::PostQuitMessage(static_cast<int>(m.wParam));  // the outer loop ends too

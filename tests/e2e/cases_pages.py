@@ -177,6 +177,12 @@ def finish_installs(c):
     seen = c.driver.receive("watch", wait_ms=60000)
     expect(seen["ended"], "setup.exe did not end after the install")
     expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Installation is complete"], "boxes at the end")
+    # The copy window sits directly below the wizard.
+    wizard = [e["window"]["rect"] for e in seen["events"] if e["window"]["text"] == TITLE]
+    copying = [e["window"]["rect"] for e in seen["events"]
+               if e["window"]["text"] == "Copying" and e["window"]["visible"]]
+    expect(wizard and copying, "the wizard or the copy window was not seen")
+    expect_eq(copying[0][1], wizard[0][3], "copy window's top (the wizard's bottom)")
     dest = c.c_path("C:\\Program Files\\Demo Writer")
     expect_eq((dest / "writer.txt").read_bytes(), b"Demo Writer's program file.\r\n", "installed writer.txt")
     expect((dest / "writer.ini").exists(), "writer.ini was not installed")

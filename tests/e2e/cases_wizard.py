@@ -115,8 +115,8 @@ for version, ini, bounds, text in [
         c.lay_out({"setup.ini": ini})
         seen = c.start_watched()
         expect(seen["ended"], "setup.exe did not end after the refusal")
-        expect_eq([(b["box"]["text"], b["box"]["buttons"]) for b in seen["boxes"]],
-                  [(text, ["OK"])], "message boxes")
+        expect_eq([(b["box"]["text"], b["box"]["buttons"], b["box"]["owner"]) for b in seen["boxes"]],
+                  [(text, ["OK"], "")], "message boxes (text, buttons, owner)")
         wizard = [e for e in seen["events"]
                   if e["window"]["text"] == "Demo Writer 2.1" and e["window"]["visible"]]
         expect(not wizard, "the wizard was shown")
@@ -152,8 +152,9 @@ def message_box(c):
     seen = c.start_watched(until_caption="Demo Writer 2.1")
     expect(seen["stopped"], "the wizard did not appear after the message")
     boxes = seen["boxes"]
-    expect_eq([(b["box"]["text"], b["box"]["buttons"]) for b in boxes],
-              [("Please close Demo Writer 2.0 before you go on.", ["OK"])], "message boxes")
+    expect_eq([(b["box"]["text"], b["box"]["buttons"], b["box"]["owner"]) for b in boxes],
+              [("Please close Demo Writer 2.0 before you go on.", ["OK"], "")],
+              "message boxes (text, buttons, owner)")
     shown = [e["t"] for e in seen["events"]
              if e["window"]["text"] == "Demo Writer 2.1" and e["window"]["visible"]]
     expect(shown and min(shown) >= boxes[0]["t"], "the wizard was on the screen before the message was answered")
@@ -193,6 +194,12 @@ def automatic_mode(c):
         expect(shown, f"the {what} was never shown")
         for rect in shown:
             expect_eq(rect[:2], [sw + 1, sh + 1], f"{what}'s top-left corner while shown")
+    # The copy window of the install run stays at the screen's centre.
+    copying = [e["window"]["rect"] for e in seen["events"]
+               if e["window"]["text"] == "Copying" and e["window"]["visible"]]
+    expect(copying, "the copy window was never shown")
+    for l, t, r, b in copying:
+        expect_eq([l, t], [sw // 2 - (r - l) // 2, sh // 2 - (b - t) // 2], "copy window position")
     texts = [b["box"]["text"] for b in seen["boxes"]]
     expect(not any("license agreement" in t for t in texts), f"automatic mode asked for the licence: {texts}")
     c.expect_ended(10)
@@ -205,6 +212,16 @@ def cancel_on_intro(c):
     c.wait_wizard("Demo Writer 2.1")
     cancel_and_end(c, "Demo Writer 2.1")
     c.driver.must("wait-exit", exe="setup.exe", timeout=3000)
+    nothing_installed(c, "Demo Writer")
+
+
+@case("the system menu's Close ends the program")
+def system_close(c):
+    c.lay_out({"setup.ini": DEMO_INI})
+    c.start()
+    c.wait_wizard("Demo Writer 2.1")
+    c.driver.must("system-close", caption="Demo Writer 2.1", exe="setup.exe")
+    c.expect_ended(15)
     nothing_installed(c, "Demo Writer")
 
 

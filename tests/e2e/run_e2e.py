@@ -23,6 +23,10 @@ import cases_wizard  # noqa: E402,F401
 import cases_pages  # noqa: E402,F401
 
 
+# The whole tier stays within a few minutes even when every case times out.
+BUDGET = 270
+
+
 def run_case(name, version, timeout, fn, keep):
     workdir = harness.WORK / re.sub(r"[^A-Za-z0-9.]+", "_", name).strip("_")
     shutil.rmtree(workdir, ignore_errors=True)
@@ -74,14 +78,19 @@ def main():
             print(f"{name:44} {version or '-'}")
         return 0
 
+    if not opts.only:
+        shutil.rmtree(harness.WORK, ignore_errors=True)
     screen = harness.Screen()
     passed = failed = 0
+    started = time.time()
     try:
         screen.start()
         missing = [p for p in (harness.DRIVER_EXE,) if not p.exists()]
         for name, version, timeout, fn in cases:
             if missing:
                 error, secs = f"{missing[0]} is missing; build first", 0.0
+            elif time.time() - started > BUDGET:
+                error, secs = f"not run: the tier's {BUDGET} s were used up", 0.0
             else:
                 error, secs = run_case(name, version, timeout, fn, opts.keep)
             if error is None:

@@ -16,6 +16,8 @@ prefix=$out/prefix
 rm -rf "$out"
 mkdir -p "$out"
 
+# A virtual screen of our own, so the screenshot shows only the setup.
+unset DISPLAY
 qv_xvfb
 qv_wine_clone "$prefix"
 export WINEPREFIX=$prefix

@@ -21,6 +21,7 @@ struct FormData {
   FormKind kind = FormKind::Dialog;
   int cancelId = 0;
   bool shown = false;
+  HWND focus = nullptr;  // the control to focus once the hidden form is shown
 };
 
 struct Colors {
@@ -344,7 +345,18 @@ void UpdateWindow(Hwnd window) {
   ::RedrawWindow(H(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void SetFocus(Hwnd window) { ::SetFocus(H(window)); }
+void SetFocus(Hwnd window) {
+  // A hidden form cannot take the focus yet; it goes to the control when
+  // the form is shown.
+  HWND control = H(window);
+  HWND form = ::GetAncestor(control, GA_ROOT);
+  if (form && !::IsWindowVisible(form))
+    if (auto it = Ui().forms.find(form); it != Ui().forms.end()) {
+      it->second.focus = control;
+      return;
+    }
+  ::SetFocus(control);
+}
 
 void SetCancelButton(Hwnd form, int controlId) {
   if (auto it = Ui().forms.find(H(form)); it != Ui().forms.end()) it->second.cancelId = controlId;
@@ -472,6 +484,7 @@ void ShowModal(Hwnd form) {
     }
   ::ShowWindow(hwnd, SW_SHOW);
   ::SetForegroundWindow(hwnd);
+  if (auto it = Ui().forms.find(hwnd); it != Ui().forms.end() && it->second.focus) ::SetFocus(it->second.focus);
   MSG m;
   while (!Ui().quit && ::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
     int got = ::GetMessageA(&m, nullptr, 0, 0);

@@ -2,6 +2,7 @@
 Yes/No licence, the destination rules and the summary, and a Finish that
 installs."""
 
+import textwrap
 import time
 
 from harness import CaseFailure, case, expect, expect_eq
@@ -158,15 +159,19 @@ def paths_and_summary(c):
 
 @case("Finish installs the files and ends with the closing message", timeout=120)
 def finish_installs(c):
-    c.lay_out({"setup.ini": """
+    # Besides the two files, enough parts that the copy window stays up
+    # long enough to be seen.
+    parts = [f"part{i:02}.txt" for i in range(60)]
+    c.lay_out({"setup.ini": textwrap.dedent("""
         \\Demo Writer
         Demo Writer
         Demo Writer 2.1
         :INSTALL
         writer.txt
         *writer.ini
-        :
-        """, "writer.txt": "Demo Writer's program file.\n", "writer.ini": "[Writer]\nFont=Courier\n"})
+        """) + "".join(p + "\n" for p in parts) + ":\n",
+        "writer.txt": "Demo Writer's program file.\n", "writer.ini": "[Writer]\nFont=Courier\n",
+        **{p: f"{p}\n" for p in parts}})
     to_paths(c)
     c.click(TITLE, "Next")
     wait_page(c, ("Static", "Setup is about to install:"))

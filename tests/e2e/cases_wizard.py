@@ -1,6 +1,7 @@
 """Start-up and wizard cases: setup.exe on a setup folder written right here,
 under the Windows version each case names, observed through the UI driver."""
 
+import textwrap
 import time
 
 from harness import case, expect, expect_eq
@@ -51,6 +52,7 @@ def wizard_appears(c):
     expect_eq(intro_text(c, "Demo Writer 2.1"), INTRO.format("Demo Writer 2.1"), "intro text")
     buttons = sorted(x["text"] for x in c.visible(c.controls("Demo Writer 2.1"), "Button"))
     expect_eq(buttons, ["Back", "Cancel", "Next"], "visible buttons of the intro page")
+    expect_eq(w["focus"], "Next", "control with the focus")
 
     sw, sh = c.screen
     l, t, r, b = w["rect"]
@@ -182,7 +184,10 @@ def missing_list(c):
 
 @case("automatic mode: wizard and background stay off the screen", timeout=120)
 def automatic_mode(c):
-    c.lay_out({"setup.ini": DEMO_INI, "autoin.dat": ""})
+    # Enough files that the copy window stays up long enough to be seen.
+    files = [f"part{i:02}.txt" for i in range(60)]
+    c.lay_out({"setup.ini": textwrap.dedent(DEMO_INI) + ":INSTALL\n" + "".join(f + "\n" for f in files) + ":\n",
+               "autoin.dat": "", **{f: f"part {f}\n" for f in files}})
     # Whatever the run asks at its end is answered, so the program ends by itself.
     seen = c.start_watched(answer="OK,Yes,No", timeout=60000)
     expect(seen["ended"], "setup.exe did not end by itself in automatic mode")
@@ -202,6 +207,7 @@ def automatic_mode(c):
         expect_eq([l, t], [sw // 2 - (r - l) // 2, sh // 2 - (b - t) // 2], "copy window position")
     texts = [b["box"]["text"] for b in seen["boxes"]]
     expect(not any("license agreement" in t for t in texts), f"automatic mode asked for the licence: {texts}")
+    expect(c.c_path("C:\\Program Files\\Demo Writer\\part59.txt").exists(), "the files were not installed")
     c.expect_ended(10)
 
 
@@ -212,6 +218,16 @@ def cancel_on_intro(c):
     c.wait_wizard("Demo Writer 2.1")
     cancel_and_end(c, "Demo Writer 2.1")
     c.driver.must("wait-exit", exe="setup.exe", timeout=3000)
+    nothing_installed(c, "Demo Writer")
+
+
+@case("the Escape key ends the program")
+def escape_key(c):
+    c.lay_out({"setup.ini": DEMO_INI})
+    c.start()
+    c.wait_wizard("Demo Writer 2.1")
+    c.driver.must("key", caption="Demo Writer 2.1", exe="setup.exe", vk=0x1B)
+    c.expect_ended(15)
     nothing_installed(c, "Demo Writer")
 
 

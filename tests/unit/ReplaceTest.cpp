@@ -148,6 +148,14 @@ TEST_F(Replace, ReadPendingRenamesSplitsAtEveryNul) {
     os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations", {row.type, row.data});
     EXPECT_EQ(ReadPendingRenames(), row.joined) << row.type << " " << row.data;
   }
+  // The list grows between the size question and the read: all of it is read.
+  os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                        {os::kRegMultiSz, std::string("a\0\0", 3)});
+  os::fake::AfterNextRegSizeQuery([] {
+    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                          {os::kRegMultiSz, std::string("a\0b\0longer entry\0", 17)});
+  });
+  EXPECT_EQ(ReadPendingRenames(), "a\r\nb\r\nlonger entry");
   os::fake::Reset();
   EXPECT_EQ(ReadPendingRenames(), "");  // no key
   os::fake::AddRegKey(os::kHkeyLocalMachine, kSession);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -323,6 +324,28 @@ TEST(SysWine, InstallLogLinesEndWithCrLf) {
   EXPECT_EQ(ReadText(WindowsFolderBS() + "temp\\qvsetup_SysWineTest1.txt"),
             "Title: Sys Wine: Test/1\r\nDestination: C:\\Program Files\\Demo\r\n"
             "Copy: C:\\Program Files\\Demo\\demo.exe\r\n");
+}
+
+// --- short paths ----------------------------------------------------------------
+
+TEST(SysWine, ShortPathKeepsAShortFormLongerThan255Characters) {
+  // A file path of 256 to 259 characters made of 8.3 names only: its short
+  // form is as long as itself.
+  std::string folder = Scratch();
+  while (folder.size() + 9 <= 246) {
+    folder += "\\ABCDEFGH";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size() << " error " << GetLastError();
+  }
+  if (folder.size() < 243) {
+    folder += "\\" + std::string(std::max<size_t>(1, 242 - folder.size()), 'X');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size() << " error " << GetLastError();
+  }
+  std::string file = folder + "\\ABCDEFGH.TXT";
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << file.size() << " error " << GetLastError();
+  CloseHandle(h);
+  ASSERT_GT(file.size(), 255u);
+  EXPECT_EQ(Upper(ShortPath(file)), Upper(file));
 }
 
 // --- by family ----------------------------------------------------------------

@@ -82,7 +82,9 @@ struct TFileEntry {
 // no entries.
 class TSectionReader {
  public:
+  // The reader refers to the list, which must outlive it.
   TSectionReader(const TSetupList& list, const std::string& header);
+  TSectionReader(TSetupList&&, const std::string&) = delete;
 
   bool Present() const { return header_index_ >= 0; }
   int HeaderIndex() const { return header_index_; }

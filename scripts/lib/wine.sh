@@ -6,11 +6,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 QV_CACHE=${QV_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qvsetup}
 
 qv_wine_base() {
-  local base=$QV_CACHE/wine-base-1
+  local base=$QV_CACHE/wine-base-2
   if [ ! -f "$base/.ready" ]; then
     rm -rf "$base"
     mkdir -p "$QV_CACHE"
     WINEPREFIX=$base wineboot -i >/dev/null 2>&1
+    # Without a window manager on the virtual screen Wine draws the frames
+    # and captions itself.
+    WINEPREFIX=$base wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     WINEPREFIX=$base wineserver -w
     touch "$base/.ready"
   fi

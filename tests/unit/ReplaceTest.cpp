@@ -122,12 +122,18 @@ TEST_F(Replace, NtFamilySchedulesTwoDelayedMovesOnce) {
   EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\WININIT.INI"));
 }
 
-TEST_F(Replace, PendingTestIsACaseBlindSubstringTest) {
+TEST_F(Replace, PendingMeansNamedAsSourceOrTargetInAnyCase) {
+  const char list[] =
+      "\\??\\C:\\Program Files\\Demo\\demo.dll\0!\\??\\C:\\Program Files\\Demo\\demo.BAK\0"
+      "\\??\\C:\\Other\\demo.dll2\0";
   os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
-                        {os::kRegMultiSz, std::string("\\??\\C:\\PROGRAM FILES\\DEMO\\DEMO.DLL2\0\0\0", 39)});
-  EXPECT_TRUE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\DEMO.DLL"));
-  EXPECT_TRUE(IsRenamePendingNT("c:\\program files\\demo\\demo.dll"));
-  EXPECT_FALSE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\OTHER.DLL"));
+                        {os::kRegMultiSz, std::string(list, sizeof list)});
+  EXPECT_TRUE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\DEMO.DLL"));  // a source
+  EXPECT_TRUE(IsRenamePendingNT("c:\\program files\\demo\\demo.bak"));  // a target
+  // A longer name that begins with the destination is another file.
+  EXPECT_FALSE(IsRenamePendingNT("C:\\OTHER\\DEMO.DLL"));
+  EXPECT_TRUE(IsRenamePendingNT("C:\\OTHER\\DEMO.DLL2"));
+  EXPECT_FALSE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO"));
   EXPECT_FALSE(IsRenamePendingNT(""));
 }
 

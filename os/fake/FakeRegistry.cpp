@@ -220,7 +220,7 @@ std::int32_t RegSetValueExA(Hkey handle, const std::string& name, std::uint32_t 
   if (!key) return Reg().open.count(handle) ? kErrorKeyDeleted : kErrorInvalidHandle;
   if (!(where.access & kKeySetValue)) return kErrorAccessDenied;
   if (name.size() > 16383) return kErrorInvalidParameter;  // longer than a value name may be
-  RegValue value{type, std::string(static_cast<const char*>(data), size)};
+  RegValue value{type, size ? std::string(static_cast<const char*>(data), size) : std::string()};
   key->values[Upper(name)] = Value{name, value};
   return kErrorSuccess;
 }

@@ -60,7 +60,8 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
 
 }  // namespace
 
-bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine) {
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
+                    const std::string& moveLine) {
   size_t header = 0;
   while (header < lines.size() && UpperText(lines[header]) != kRenameHeader) ++header;
   if (header == lines.size()) {

@@ -23,4 +23,5 @@ std::string ShortPath(const std::string& path);
 // The WININIT.INI edit as pure line logic: adds "[RENAME]", deleteLine
 // ("NUL=<dest>") and moveLine ("<dest>=<cached>") where they are missing.
 // True when the lines changed.
-bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine);
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
+                    const std::string& moveLine);

@@ -112,9 +112,10 @@ TEST_F(Replace, NtFamilySchedulesTwoDelayedMovesOnce) {
   os::fake::AddFile("C:\\App\\demo.MCC", "new");
   EXPECT_FALSE(IsRenamePending("C:\\App\\demo.dll"));
   EXPECT_TRUE(ScheduleReplace("C:\\App\\demo.BAK", "C:\\App\\demo.MCC", "C:\\App\\demo.dll"));
-  const std::string expected("\\??\\C:\\App\\demo.dll\0!\\??\\C:\\App\\demo.BAK\0"
-                             "\\??\\C:\\App\\demo.MCC\0!\\??\\C:\\App\\demo.dll\0\0",
-                             83);
+  const std::string expected(
+      "\\??\\C:\\App\\demo.dll\0!\\??\\C:\\App\\demo.BAK\0"
+      "\\??\\C:\\App\\demo.MCC\0!\\??\\C:\\App\\demo.dll\0\0",
+      83);
   EXPECT_EQ(Pending(), expected);
   EXPECT_TRUE(IsRenamePending("c:\\app\\DEMO.dll"));
   EXPECT_TRUE(ScheduleReplace("C:\\App\\demo.BAK", "C:\\App\\demo.MCC", "C:\\App\\demo.dll"));
@@ -151,7 +152,8 @@ TEST_F(Replace, ReadPendingRenamesSplitsAtEveryNul) {
       {os::kRegMultiSz, "", ""},
   };
   for (auto& row : rows) {
-    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations", {row.type, row.data});
+    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                          {row.type, row.data});
     EXPECT_EQ(ReadPendingRenames(), row.joined) << row.type << " " << row.data;
   }
   // The list grows between the size question and the read: all of it is read.

@@ -2,11 +2,10 @@
 // registry API, links loaded back through the shell's own link object,
 // fixture programs and servers that record how they were started, and the
 // renames Windows holds for the next start. Run by run.sh per version.
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <ole2.h>
 #include <shlobj.h>
-
-#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>
@@ -35,8 +34,8 @@ std::string Fixture(const std::string& name) { return Env("QV_FIXTURES") + "\\" 
 std::string Upper(const std::string& s) { return UpperText(s); }
 
 std::string ReadText(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return "<missing>";
   std::string text;
   char buffer[4096];
@@ -50,13 +49,15 @@ std::string ReadText(const std::string& path) {
 std::string Scratch() {
   static int counter = 0;
   CreateDirectoryA("C:\\qvsys", nullptr);
-  std::string folder = "C:\\qvsys\\t" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+  std::string folder =
+      "C:\\qvsys\\t" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
   CreateDirectoryA(folder.c_str(), nullptr);
   return folder;
 }
 
 void Copy(const std::string& from, const std::string& to) {
-  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to << " error " << GetLastError();
+  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE))
+      << from << " -> " << to << " error " << GetLastError();
 }
 
 // A registry value as the real API reports it.
@@ -149,7 +150,8 @@ TEST(SysWine, RegistryValuesReadBackThroughTheRealApi) {
   EXPECT_EQ(ReadRegString("HKEY_CURRENT_USER", key, "Missing"), "");
   EXPECT_EQ(ReadRegString("HKEY_CURRENT_USER", "Software\\QvSys\\NotThere", "Text"), "");
   HKEY h = nullptr;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QvSys\\NotThere", 0, KEY_READ, &h), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QvSys\\NotThere", 0, KEY_READ, &h),
+            ERROR_FILE_NOT_FOUND);
 }
 
 TEST(SysWine, RegistryErrorsReachTheCaller) {
@@ -221,7 +223,8 @@ TEST(SysWine, ShellLinkCarriesEveryField) {
   CreateDirectoryA((s + "\\menu").c_str(), nullptr);
   Copy(Fixture("qvwinprog.exe"), s + "\\app\\app.exe");
   std::string icon = SystemFolderBS() + "shell32.dll";
-  CreateShortcut(s + "\\menu\\App", ParseShortcut(s + "\\app\\app.exe*" + s + "\\data\\*" + icon + "*3*My App*-a -b"));
+  CreateShortcut(s + "\\menu\\App",
+                 ParseShortcut(s + "\\app\\app.exe*" + s + "\\data\\*" + icon + "*3*My App*-a -b"));
   LoadedLink link = LoadLink(s + "\\menu\\App.lnk");
   ASSERT_EQ(link.load, S_OK);
   EXPECT_EQ(Upper(link.path), Upper(s + "\\app\\app.exe"));
@@ -310,7 +313,8 @@ TEST(SysWine, RegisterServerCallsOnlyAServerWithBothExports) {
   EXPECT_EQ(ReadText(s + "\\both.dll.log"), "attach\r\nregister\r\ndetach\r\n");
   EXPECT_EQ(GetModuleHandleA((s + "\\both.dll").c_str()), nullptr);
   RegisterServer(s + "\\both.dll", false);
-  EXPECT_EQ(ReadText(s + "\\both.dll.log"), "attach\r\nregister\r\ndetach\r\nattach\r\nunregister\r\ndetach\r\n");
+  EXPECT_EQ(ReadText(s + "\\both.dll.log"),
+            "attach\r\nregister\r\ndetach\r\nattach\r\nunregister\r\ndetach\r\n");
   RegisterServer(s + "\\one.dll", true);
   EXPECT_EQ(ReadText(s + "\\one.dll.log"), "attach\r\ndetach\r\n");
   EXPECT_NO_THROW(RegisterServer(s + "\\missing.dll", true));
@@ -384,16 +388,19 @@ TEST(SysWineNt, ScheduleReplaceLeavesTwoDelayedMoves) {
                       "PendingFileRenameOperations");
   ASSERT_EQ(pending.result, ERROR_SUCCESS);
   EXPECT_EQ(pending.type, static_cast<DWORD>(REG_MULTI_SZ));
-  std::string both = "\\??\\" + dll + '\0' + "!\\??\\" + backup + '\0' + "\\??\\" + cached + '\0' + "!\\??\\" + dll;
+  std::string both =
+      "\\??\\" + dll + '\0' + "!\\??\\" + backup + '\0' + "\\??\\" + cached + '\0' + "!\\??\\" + dll;
   EXPECT_NE(Upper(pending.data).find(Upper(both)), std::string::npos);
   EXPECT_TRUE(IsRenamePending(dll));
   EXPECT_TRUE(IsRenamePending(Upper(dll)));
   EXPECT_FALSE(IsRenamePending(s + "\\other.dll"));
-  EXPECT_NE(Upper(ReadPendingRenames()).find(Upper("\\??\\" + cached + "\r\n!\\??\\" + dll)), std::string::npos);
+  EXPECT_NE(Upper(ReadPendingRenames()).find(Upper("\\??\\" + cached + "\r\n!\\??\\" + dll)),
+            std::string::npos);
   // A second scheduling adds nothing.
   EXPECT_TRUE(ScheduleReplace(backup, cached, dll));
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                  "PendingFileRenameOperations").data,
+                  "PendingFileRenameOperations")
+                .data,
             pending.data);
   EXPECT_NE(GetFileAttributesA(cached.c_str()), INVALID_FILE_ATTRIBUTES);  // nothing moved yet
 }
@@ -420,7 +427,8 @@ TEST(SysWine95, ScheduleReplaceWritesWininit) {
   std::string d = Upper(shortDll), k = Upper(shortCached);
   ASSERT_EQ(d.find(' '), std::string::npos);
   std::string before = Query(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                             "PendingFileRenameOperations").data;
+                             "PendingFileRenameOperations")
+                           .data;
   EXPECT_TRUE(ScheduleReplace(s + "\\Long Folder\\demo library.BAK", cached, dll));
   const std::string expected = "[RENAME]\r\nNUL=" + d + "\r\n" + d + "=" + k + "\r\n";
   EXPECT_EQ(ReadText(wininit), expected);
@@ -431,7 +439,8 @@ TEST(SysWine95, ScheduleReplaceWritesWininit) {
   GetPrivateProfileStringA("rename", d.c_str(), "", value, MAX_PATH, wininit.c_str());
   EXPECT_EQ(std::string(value), k);
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                  "PendingFileRenameOperations").data,
+                  "PendingFileRenameOperations")
+                .data,
             before);
   DeleteFileA(wininit.c_str());
 }

@@ -37,7 +37,7 @@ struct Processes {
 };
 
 struct Shell {
-  int oleInits = 0;
+  int oleInits = 1;  // the program's start initialised COM on its thread
   HResult failCreation = kSOk;
   bool offerPersistFile = true;
   std::map<std::string, LinkProperties> links;  // by path key

@@ -45,7 +45,9 @@ std::vector<std::string> ProcessEvents();
 int OpenProcessHandleCount();
 
 // --- COM and the link object ------------------------------------------------------
-int OleInitCount();                   // OleInitialize calls not yet undone
+// OleInitialize calls not yet undone; 1 after Reset(), as the program's
+// start has initialised COM. The link object needs at least one.
+int OleInitCount();
 void FailLinkCreation(HResult hr);    // the next CoCreateShellLink calls fail with hr (0: stop)
 void OfferPersistFile(bool offered);  // whether the link object answers IPersistFile
 struct LinkProperties {

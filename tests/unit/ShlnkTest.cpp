@@ -19,7 +19,6 @@ class Shlnk : public ::testing::Test {
   void SetUp() override {
     os::fake::Reset();
     ResetWinVersionCacheForTests();
-    os::OleInitialize();
   }
   void TearDown() override {
     EXPECT_EQ(os::fake::LiveLinkObjects(), 0) << "a link object was not released";

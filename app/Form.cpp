@@ -1,6 +1,8 @@
 // What every form of the program shares.
 #include "app/Form.h"
 
+#include "engine/uTextFile.h"
+
 void Form::Destroy() {
   if (window_) os::DestroyWindow(window_);
   window_ = 0;
@@ -32,4 +34,10 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\r\n" : "") + lines[i];
   return text;
+}
+
+std::string FileText(const std::string& path) {
+  std::vector<std::string> lines;
+  ReadTextLines(path, lines);
+  return JoinLines(lines);
 }

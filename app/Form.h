@@ -48,3 +48,5 @@ class Form : public os::WindowEvents {
 
 // Lines of a memo or list box as one window text with CR LF line ends.
 std::string JoinLines(const std::vector<std::string>& lines);
+// A text file's lines as one window text; empty when it cannot be read.
+std::string FileText(const std::string& path);

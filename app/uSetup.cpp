@@ -6,7 +6,9 @@
 #include "app/uBack.h"
 #include "app/uCopy.h"
 #include "engine/SetupState.h"
+#include "engine/uUninstall.h"
 #include "os/OsFiles.h"
+#include "os/OsSession.h"
 #include "sys/SetupError.h"
 #include "sys/uQVDialogs.h"
 #include "sys/uQVDir.h"
@@ -26,12 +28,6 @@ enum ControlId {
 const std::vector<std::string> kBuiltInCredits = {
     "Setup Wizard 2.42", "Installs programs", "from plain lists.", "Free to use and", "to pass on."};
 
-std::string ReadLinesText(const std::string& path) {
-  TSetupList lines;
-  lines.Load(path);
-  return JoinLines(lines.Lines());
-}
-
 }  // namespace
 
 TfSetup::TfSetup(os::Hwnd application, TfBack& back) : application_(application), back_(back) {
@@ -45,18 +41,16 @@ TfSetup::~TfSetup() {
 }
 
 void TfSetup::FormDestroy() {
-  const std::string temp = Shared().TempInstallDir;
-  if (FolderExists(temp)) RemoveTree(temp, temp, kRemoveTreeConfirm);
+  SetupState& s = Shared();
   os::SetCurrentDirectoryA("c:\\");  // a failure changes nothing here
-  if (temp.empty()) return;
-  // Files may still be released by other programs: try again, handling
-  // pending messages in between, at most 120 times.
-  for (int attempt = 0; attempt < 120; ++attempt) {
-    os::RemoveDirectoryA(temp + "\\");
-    bool gone = !FolderExists(temp);
-    os::ProcessMessages();
-    if (gone) break;
-  }
+  RemoveTempInstallDir(s.TempInstallDir);
+  if (!s.RebootFlag) return;
+  // The restart is the very last action: through the product's restart
+  // program when it was installed, else directly. Neither answer is examined.
+  if (FileFound(s.RestartProgram))
+    os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
+  else
+    os::ExitWindowsEx(os::kEwxReboot);
 }
 
 void TfSetup::LayOut() {
@@ -145,7 +139,7 @@ void TfSetup::FormCreate() {
   // 4.
   s.SetupDir = StripBackslash(ProgramFolder() + "\\");
   // 5.
-  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, ReadLinesText(s.SetupDir + "\\copyQuill.txt"));
+  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
   // 6. A package list beside the program selects package mode: the package
   //    stage runs here and ends with SetupDir = TempInstallDir (not yet built).
   // 7.
@@ -188,7 +182,7 @@ void TfSetup::FormCreate() {
     return Abort(e.what());
   }
   // 21, 22.
-  if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, ReadLinesText(s.SetupDir + "\\copyWren.txt"));
+  if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, FileText(s.SetupDir + "\\copyWren.txt"));
   if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(Image1, s.SetupDir + "\\logo.bmp");
 }
 
@@ -196,11 +190,11 @@ bool TfSetup::AppMessage(os::Hwnd, std::uint32_t message, std::uintptr_t wParam,
   if (message != kSetupMessage) return false;
   if (static_cast<std::intptr_t>(wParam) != lParam) return true;
   switch (lParam) {
-    case CloseWizard:
+    case SetupCode::CloseWizard:
       Close();
       break;
     case AbortSetup:
-      PostSetupMessage(application_, CloseWizard);
+      PostSetupMessage(application_, SetupCode::CloseWizard);
       back_.SetBounds(0, 0, 0, 0);
       back_.Close();
       break;

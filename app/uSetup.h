@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "app/Form.h"
+#include "engine/uInstall.h"
 #include "engine/uInstallList.h"
 
 class TfBack;
 class TfCopy;
 
-class TfSetup : public Form {
+class TfSetup : public Form, private InstallHost {
  public:
   // Creates the window and runs FormCreate. application is the window that
   // private messages for the application go to; back is the background window.
@@ -55,6 +56,17 @@ class TfSetup : public Form {
   void OnShown() override { FormShow(); }
 
  private:
+  // InstallHost: what the install run drives.
+  void ShowCopyWindow(bool belowWizard) override;
+  void ShowStep(const std::string& fileName) override;
+  void ShowProgress(int percent) override;
+  void CloseCopyWindow() override;
+  void CloseWizard() override { Close(); }
+  os::Hwnd WizardWindow() override { return Handle(); }
+  os::Hwnd ApplicationWindow() override { return application_; }
+  std::string DestinationText() override { return os::GetWindowTextA(eDestination); }
+  void Finish();
+
   void LayOut();
   // Shows the box, posts AbortSetup: start-up ends before the wizard shows.
   void Abort(const std::string& warning);

@@ -3,6 +3,9 @@
 #include "app/SetupMessages.h"
 #include "app/uSetup.h"
 #include "engine/SetupState.h"
+#include "engine/uLog.h"
+#include "sys/SetupError.h"
+#include "app/uCopy.h"
 #include "os/OsFiles.h"
 #include "sys/uQVDialogs.h"
 #include "sys/uQVDir.h"
@@ -19,12 +22,6 @@ const std::vector<std::string> kFreewareLicense = {
 constexpr char kRootMessage[] =
     "You may not install this software to the root of a hard disk.  Please select a valid folder on this "
     "drive to continue.";
-
-std::string FileText(const std::string& path) {
-  TSetupList lines;
-  lines.Load(path);
-  return JoinLines(lines.Lines());
-}
 
 }  // namespace
 
@@ -111,8 +108,47 @@ void TfSetup::bNextClick() {
     os::SetWindowTextA(lProgFiles, s.InstallDir);
     os::SetWindowTextA(lStartMenu, s.StartMenu);
   } else if (os::IsWindowVisible(pFinish)) {
-    // Finish starts the install run; it is wired in together with the run.
+    Finish();
   }
+}
+
+void TfSetup::Finish() {
+  for (os::Hwnd b : {bBack, bCancel, bNext}) os::EnableWindow(b, false);
+  try {
+    RunInstallation(lbSetup, *this);
+  } catch (const SetupError& e) {
+    // The run stops at a malformed list, a refused registry value or an
+    // uninstall data file that cannot be written: say so before closing.
+    LogLine(std::string("Setup stopped: ") + e.what());
+    WarningBox(e.what());
+  }
+  os::EnableWindow(bCancel, true);
+  Close();
+}
+
+void TfSetup::ShowCopyWindow(bool belowWizard) {
+  if (!copy_) return;
+  if (belowWizard) {
+    os::Rect wizard = Bounds(), copy = copy_->Bounds();
+    copy_->SetBounds(copy.left, wizard.top + wizard.height, copy.width, copy.height);
+  }
+  copy_->Show();
+}
+
+void TfSetup::ShowStep(const std::string& fileName) {
+  if (!copy_) return;
+  os::SetWindowTextA(copy_->lFileName, fileName);
+  copy_->Repaint();
+}
+
+void TfSetup::ShowProgress(int percent) {
+  if (!copy_) return;
+  os::SetProgressPos(copy_->Guage, percent);
+  copy_->Repaint();
+}
+
+void TfSetup::CloseCopyWindow() {
+  if (copy_) copy_->Close();
 }
 
 void TfSetup::bBackClick() {

@@ -23,6 +23,10 @@ bool InfoOkCancelBox(const std::string& text) {
   return os::MessageBoxA(0, text, kDialogCaption, os::kMbOkCancel | os::kMbIconInformation) == os::kIdOk;
 }
 
+bool QuestionOkCancelBox(const std::string& text) {
+  return os::MessageBoxA(0, text, kDialogCaption, os::kMbOkCancel | os::kMbIconQuestion) == os::kIdOk;
+}
+
 bool QuestionBox(os::Hwnd owner, const std::string& text) {
   return os::MessageBoxA(owner, text, kDialogCaption, os::kMbYesNo | os::kMbIconQuestion) == os::kIdYes;
 }

@@ -15,7 +15,9 @@ void WarningBox(const std::string& text);
 // OK/Cancel boxes with no owner, plain or with the information icon; true for OK.
 bool OkCancelBox(const std::string& text);
 bool InfoOkCancelBox(const std::string& text);
-// Yes/No question owned by the given window; true for Yes.
+// OK/Cancel question with no owner; true for OK.
+bool QuestionOkCancelBox(const std::string& text);
+// Yes/No question owned by the given window (0: none); true for Yes.
 bool QuestionBox(os::Hwnd owner, const std::string& text);
 // True while the Ctrl key is held down at this moment.
 bool CtrlKeyDown();

@@ -30,6 +30,7 @@ struct Ui {
   std::deque<int> answers;
   std::vector<ShownBox> boxes;
   std::function<bool()> user;
+  std::function<void(const ShownBox&)> boxObserver;
   std::deque<std::string> folders;
   std::vector<std::string> prompts;
   Hwnd nextHwnd = 0x1000;
@@ -105,6 +106,7 @@ void SetCtrlDown(bool down) { TheUi().ctrlDown = down; }
 void AnswerNextBoxes(std::vector<int> answers) { TheUi().answers.assign(answers.begin(), answers.end()); }
 const std::vector<ShownBox>& Boxes() { return TheUi().boxes; }
 void SetUser(std::function<bool()> user) { TheUi().user = std::move(user); }
+void SetBoxObserver(std::function<void(const ShownBox&)> observer) { TheUi().boxObserver = std::move(observer); }
 
 std::vector<Hwnd> TopLevelWindows() {
   std::vector<Hwnd> out;
@@ -182,7 +184,9 @@ int MessageBoxA(Hwnd owner, const std::string& text, const std::string& caption,
   } else {
     answer = (type & 0x0F) == kMbYesNo ? kIdYes : kIdOk;
   }
-  ui.boxes.push_back(ShownBox{owner, text, caption, type, answer});
+  ShownBox box{owner, text, caption, type, answer};
+  if (ui.boxObserver) ui.boxObserver(box);
+  ui.boxes.push_back(box);
   return answer;
 }
 

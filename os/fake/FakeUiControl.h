@@ -25,6 +25,8 @@ void SetCtrlDown(bool down);
 // answer gets its first button (OK, or Yes).
 void AnswerNextBoxes(std::vector<int> answers);
 const std::vector<ShownBox>& Boxes();
+// Called while each box is on the screen, before it is answered.
+void SetBoxObserver(std::function<void(const ShownBox&)> observer);
 // Called when a message loop finds the queue empty: the scripted user acts
 // (clicks, closes) and answers true, or answers false to stop the loop.
 // Without one, a loop that runs dry simply returns.

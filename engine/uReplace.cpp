@@ -60,7 +60,8 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
 
 }  // namespace
 
-bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine) {
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
+                    const std::string& moveLine) {
   size_t header = 0;
   while (header < lines.size() && UpperText(lines[header]) != kRenameHeader) ++header;
   if (header == lines.size()) {
@@ -101,7 +102,23 @@ bool IsRenamePending(const std::string& destination) {
 
 bool IsRenamePendingNT(const std::string& upperDestination) {
   if (upperDestination.empty()) return false;
-  return UpperText(ReadPendingRenames()).find(UpperText(upperDestination)) != std::string::npos;
+  // Each entry is a source or a target: "\\??\\" + path, a target that may
+  // be replaced with "!" before it. Whole paths are compared, so that a
+  // longer name that merely begins with the destination (demo.dll2) does not
+  // stop the destination's own replacement from being scheduled.
+  const std::string wanted = UpperText(upperDestination);
+  const std::string list = ReadPendingRenames();
+  size_t pos = 0;
+  while (pos <= list.size()) {
+    size_t end = list.find("\r\n", pos);
+    if (end == std::string::npos) end = list.size();
+    std::string entry = list.substr(pos, end - pos);
+    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
+    if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
+    if (UpperText(entry) == wanted) return true;
+    pos = end + 2;
+  }
+  return false;
 }
 
 std::string ReadPendingRenames() {

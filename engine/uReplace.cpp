@@ -3,6 +3,8 @@
 // rename list that delayed moves fill.
 #include "engine/uReplace.h"
 
+#include "engine/uTextFile.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -22,31 +24,11 @@ constexpr const char* kRenameHeader = "[RENAME]";
 
 std::string WininitPath() { return AddBackslash(WindowsFolder()) + "WININIT.INI"; }
 
-// The whole file; false when it exists but cannot be read.
+// The whole file; no file means no lines, one that cannot be read is a failure.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
-  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return true;  // no file: no lines
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
-  std::string text;
-  char buffer[4096];
-  std::uint32_t read = 0;
-  for (;;) {
-    if (!os::ReadFile(file.get(), buffer, sizeof buffer, read)) return false;
-    if (read == 0) break;
-    text.append(buffer, read);
-  }
-  lines = SplitLines(text);
-  return true;
-}
-
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string text;
-  for (auto& line : lines) text += line + "\r\n";
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Write, os::Disposition::CreateAlways));
-  std::uint32_t written = 0;
-  return file && os::WriteFile(file.get(), text.data(), static_cast<std::uint32_t>(text.size()), written) &&
-         written == text.size();
+  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return true;
+  return ReadTextLines(path, lines);
 }
 
 bool ScheduleWithWininit(const std::string& cached, const std::string& destination) {
@@ -55,7 +37,7 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
   std::vector<std::string> lines;
   if (!ReadLines(WininitPath(), lines)) return false;
   if (!AddRenameLines(lines, UpperText("NUL=" + d), UpperText(d + "=" + k))) return true;
-  return WriteLines(WininitPath(), lines);
+  return WriteTextLines(WininitPath(), lines);
 }
 
 }  // namespace

@@ -11,12 +11,6 @@
 namespace os::fake {
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
-
 struct Value {
   std::string name;
   RegValue value;

@@ -181,3 +181,22 @@ TEST_F(Replace, ShortPathsAreWholeHoweverLong) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReplaceMany, EveryScheduledReplacementStaysPending) {
+  // Enough replacements that the pending list outgrows any small buffer.
+  os::fake::Reset();
+  ResetWinVersionCacheForTests();
+  std::vector<std::string> destinations;
+  for (int i = 0; i < 40; ++i) {
+    std::string d = "C:\\Program Files\\A Rather Long Folder Name\\component-" + std::to_string(i) + ".dll";
+    os::fake::AddFile(d, "old");
+    os::fake::AddFile(d + ".MCC", "new");
+    ASSERT_TRUE(ScheduleReplace(d + ".BAK", d + ".MCC", d));
+    destinations.push_back(d);
+  }
+  for (const std::string& d : destinations) EXPECT_TRUE(IsRenamePending(d)) << d;
+}
+
+}  // namespace

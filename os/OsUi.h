@@ -12,11 +12,11 @@ namespace os {
 
 // --- message boxes and the keyboard -----------------------------------------
 constexpr std::uint32_t kMbOk = 0x00;
-constexpr std::uint32_t kMbOkcancel = 0x01;
-constexpr std::uint32_t kMbYesno = 0x04;
-constexpr std::uint32_t kMbIconquestion = 0x20;
-constexpr std::uint32_t kMbIconexclamation = 0x30;
-constexpr std::uint32_t kMbIconinformation = 0x40;
+constexpr std::uint32_t kMbOkCancel = 0x01;
+constexpr std::uint32_t kMbYesNo = 0x04;
+constexpr std::uint32_t kMbIconQuestion = 0x20;
+constexpr std::uint32_t kMbIconExclamation = 0x30;
+constexpr std::uint32_t kMbIconInformation = 0x40;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
@@ -27,8 +27,8 @@ int MessageBoxA(Hwnd owner, const std::string& text, const std::string& caption,
 constexpr int kVkControl = 0x11;
 short GetKeyState(int virtualKey);
 
-constexpr int kSmCxscreen = 0;
-constexpr int kSmCyscreen = 1;
+constexpr int kSmCxScreen = 0;
+constexpr int kSmCyScreen = 1;
 int GetSystemMetrics(int index);
 int GetScreenDpi();  // 96 at 100 %
 

@@ -1,0 +1,50 @@
+// The install log: each line opens the file, appends and closes it again,
+// so the log survives whatever happens to the run.
+#include "engine/uLog.h"
+
+#include <cstdint>
+
+#include "os/OsFiles.h"
+#include "sys/uQVDir.h"
+#include "sys/uQVStr.h"
+
+namespace {
+
+std::string& ThePath() {
+  static std::string path;
+  return path;
+}
+
+bool WriteAll(os::Handle file, const std::string& text) {
+  std::uint32_t written = 0;
+  return os::WriteFile(file, text.data(), static_cast<std::uint32_t>(text.size()), written) &&
+         written == text.size();
+}
+
+}  // namespace
+
+std::string LogFileName(const std::string& windowsFolder, const std::string& title) {
+  std::string name;
+  for (char c : title)
+    if (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*') name += c;
+  return AddBackslash(windowsFolder) + "temp\\qvsetup_" + name + ".txt";
+}
+
+void StartLog(const std::string& title, const std::string& installDir) {
+  ThePath() = LogFileName(WindowsFolder(), title);
+  os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::CreateAlways));
+  if (!file) return;  // no log; later lines fail the same way, silently
+  WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
+}
+
+void LogLine(const std::string& text) {
+  if (ThePath().empty()) return;
+  // Appending needs the file that StartLog made; a file gone since stays gone.
+  os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::OpenExisting));
+  std::uint64_t size = 0;
+  if (!file || !os::GetFileSize(file.get(), size) || !os::SetFilePointer(file.get(), size)) return;
+  WriteAll(file.get(), text + "\r\n");
+}
+
+const std::string& LogPath() { return ThePath(); }
+void ForgetLogForTests() { ThePath().clear(); }

@@ -1,0 +1,26 @@
+// Replacing files in use at the next start of Windows: WININIT.INI on the
+// Windows 95 family, delayed moves on the NT family, and the test whether a
+// replacement is already waiting.
+#pragma once
+#include <string>
+#include <vector>
+
+// Schedules: the destination becomes `backup` (NT family) or is deleted
+// (95 family), and `cached` takes its place. False only when WININIT.INI
+// could not be read or written.
+bool ScheduleReplace(const std::string& backup, const std::string& cached, const std::string& destination);
+
+// True when Windows already holds a replacement for the destination.
+bool IsRenamePending(const std::string& destination);
+// True when the pending rename list mentions the (upper-cased) destination
+// anywhere, in any letter case.
+bool IsRenamePendingNT(const std::string& upperDestination);
+// The entries of the pending rename list, joined with CR LF; empty when none.
+std::string ReadPendingRenames();
+// The 8.3 form of an existing path, whole however long; else the path itself.
+std::string ShortPath(const std::string& path);
+
+// The WININIT.INI edit as pure line logic: adds "[RENAME]", deleteLine
+// ("NUL=<dest>") and moveLine ("<dest>=<cached>") where they are missing.
+// True when the lines changed.
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine);

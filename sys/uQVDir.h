@@ -1,0 +1,34 @@
+// Folders, files and directory trees: the Windows and System folders, existence
+// tests, creation of a folder chain, listing and removal of a whole tree.
+#pragma once
+#include <string>
+#include <vector>
+
+// The Windows folder as the system reports it (no trailing backslash except at a drive root).
+std::string WindowsFolder();
+std::string SystemFolder();
+// The same with a trailing backslash.
+std::string WindowsFolderBS();
+std::string SystemFolderBS();
+
+// True when a search for the path finds an entry that is not a folder and
+// whose last-write time converts to a local MS-DOS date (1980-2107).
+// Wildcards in the path match as in any search.
+bool FileFound(const std::string& path);
+// True when the path names an existing folder; a file gives false.
+bool FolderExists(const std::string& path);
+// Creates the folder and every missing parent; failures are silent.
+void ForceFolders(const std::string& path);
+
+// Appends the entries of the tree at mask to list: "[" + path for a folder
+// (before its contents), the full path for a file. startPath is the path the
+// listing started from; it stays the same through the recursion. Sub-folders
+// whose name holds "startup" (any case) are not listed, but their contents are.
+void ListTree(const std::string& mask, std::vector<std::string>& list, const std::string& startPath);
+
+// The confirmation code that lets RemoveTree delete anything.
+constexpr int kRemoveTreeConfirm = 103;
+// Deletes the files and folders of the tree at path, then the folder itself;
+// with a code other than kRemoveTreeConfirm only the (empty) top folder is
+// removed. The second text is not used. Failures are silent.
+void RemoveTree(const std::string& path, const std::string& unused, int code);

@@ -1,0 +1,10 @@
+// Text helpers for paths and case-insensitive tests: trailing backslashes and ASCII upper case.
+#pragma once
+#include <string>
+
+// Appends "\" unless the text is empty or already ends with one.
+std::string AddBackslash(const std::string& text);
+// Removes one trailing "\" (only one), if there is one.
+std::string StripBackslash(const std::string& text);
+// A copy with the ASCII letters a-z made upper case; every other byte unchanged.
+std::string UpperText(const std::string& text);

@@ -1,0 +1,180 @@
+// Path texts, folder tests, folder chains and tree removal on the in-memory Windows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "os/OsFiles.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeDirControl.h"
+#include "sys/uQVDir.h"
+#include "sys/uQVStr.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST(DirText, BackslashesAndUpperCase) {
+  struct Row {
+    const char* text;
+    const char* added;
+    const char* stripped;
+  } rows[] = {
+      {"", "", ""},
+      {"C:\\A", "C:\\A\\", "C:\\A"},
+      {"C:\\", "C:\\", "C:"},
+      {"C:\\A\\\\", "C:\\A\\\\", "C:\\A\\"},
+      {"\\", "\\", ""},
+      {"a/", "a/\\", "a/"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(AddBackslash(row.text), row.added);
+    EXPECT_EQ(StripBackslash(row.text), row.stripped);
+  }
+  EXPECT_EQ(UpperText("c:\\Program Files\\acme-1.0_z{}"), "C:\\PROGRAM FILES\\ACME-1.0_Z{}");
+  EXPECT_EQ(UpperText("caf\xe9"), "CAF\xe9");  // only ASCII letters change
+}
+
+TEST(DirFolders, WindowsAndSystemFolders) {
+  os::fake::Reset();
+  EXPECT_EQ(WindowsFolder(), "C:\\WINDOWS");
+  EXPECT_EQ(SystemFolderBS(), "C:\\WINDOWS\\SYSTEM32\\");
+  os::fake::SetWindowsDirectory("C:\\");
+  EXPECT_EQ(WindowsFolderBS(), "C:\\");
+}
+
+TEST(DirFolders, ExistenceTests) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\Demo\\new.txt", "x");
+  os::fake::AddFile("C:\\Demo\\old.txt", "x");
+  os::fake::SetLastWriteTime("C:\\Demo\\old.txt", os::fake::MakeFileTime(1970, 6, 1));
+  os::fake::AddFile("C:\\Demo\\future.txt", "x");
+  os::fake::SetLastWriteTime("C:\\Demo\\future.txt", os::fake::MakeFileTime(2108, 6, 1));
+  EXPECT_TRUE(FileFound("C:\\Demo\\new.txt"));
+  EXPECT_TRUE(FileFound("c:\\demo\\NEW.TXT"));
+  EXPECT_TRUE(FileFound("C:\\Demo\\n*.txt"));
+  EXPECT_FALSE(FileFound("C:\\Demo\\old.txt"));
+  EXPECT_FALSE(FileFound("C:\\Demo\\future.txt"));
+  EXPECT_FALSE(FileFound("C:\\Demo"));
+  EXPECT_FALSE(FileFound("C:\\Demo\\none.txt"));
+  EXPECT_FALSE(FileFound(""));
+
+  EXPECT_TRUE(FolderExists("C:\\Demo"));
+  EXPECT_TRUE(FolderExists("C:\\"));
+  EXPECT_FALSE(FolderExists("C:\\Demo\\new.txt"));
+  EXPECT_FALSE(FolderExists("C:\\Nothing"));
+}
+
+TEST(DirFolders, ForceFoldersCreatesTheChain) {
+  os::fake::Reset();
+  ForceFolders("C:\\A\\B\\D\\");
+  EXPECT_TRUE(FolderExists("C:\\A\\B\\D"));
+  EXPECT_EQ(os::fake::List("C:\\A"), Texts{"B"});
+  ForceFolders("C:\\A\\B\\E");
+  EXPECT_EQ(os::fake::List("C:\\A\\B"), (Texts{"D", "E"}));
+  ForceFolders("");
+  ForceFolders("C:");
+  // a file in the way stops the chain silently
+  os::fake::AddFile("C:\\F", "x");
+  ForceFolders("C:\\F\\G");
+  EXPECT_FALSE(FolderExists("C:\\F\\G"));
+  // a missing drive creates nothing
+  ForceFolders("Q:\\A\\B");
+  EXPECT_FALSE(os::fake::Exists("Q:\\A"));
+}
+
+TEST(DirFolders, ForceFoldersEndsOnPathsThatEndWithAColon) {
+  os::fake::Reset();
+  ForceFolders("C:\\A:");  // used to ask for itself without end
+  ForceFolders("Data:");
+  ForceFolders("C:\\A\\\\\\");
+  EXPECT_TRUE(FolderExists("C:\\A"));
+}
+
+void MakeTree() {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\T\\a.txt", "a");
+  os::fake::AddFile("C:\\T\\Sub\\b.txt", "b", os::kAttrReadonly | os::kAttrHidden);
+  os::fake::AddFile("C:\\T\\Sub\\Deeper\\c.txt", "c", os::kAttrSystem);
+  os::fake::AddFolder("C:\\T\\Empty");
+  os::fake::AddFile("C:\\T\\z", "z");
+}
+
+TEST(DirTree, ListsFoldersBeforeTheirContents) {
+  MakeTree();
+  Texts list;
+  ListTree("C:\\T", list, "C:\\T");
+  EXPECT_EQ(list, (Texts{"[C:\\T", "C:\\T\\a.txt", "[C:\\T\\Sub", "C:\\T\\Sub\\b.txt", "[C:\\T\\Sub\\Deeper",
+                         "C:\\T\\Sub\\Deeper\\c.txt", "[C:\\T\\Empty", "C:\\T\\z"}));
+  list.clear();
+  ListTree("[C:\\T]", list, "C:\\T");  // a folder entry of the list itself may be given
+  EXPECT_EQ(list.size(), 8u);
+  EXPECT_EQ(list.front(), "[C:\\T");
+  list.clear();
+  ListTree("C:\\Nothing", list, "C:\\Nothing");
+  EXPECT_TRUE(list.empty());
+}
+
+TEST(DirTree, RemoveTreeClearsAttributesAndRemovesEverything) {
+  MakeTree();
+  RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
+  EXPECT_FALSE(os::fake::Exists("C:\\T"));
+  EXPECT_TRUE(FolderExists("C:\\WINDOWS"));
+}
+
+TEST(DirTree, WithoutConfirmationOnlyAnEmptyTopFolderGoes) {
+  MakeTree();
+  RemoveTree("C:\\T", "C:\\T", 102);
+  EXPECT_TRUE(os::fake::Exists("C:\\T\\a.txt"));
+  EXPECT_TRUE(os::fake::Exists("C:\\T\\Empty"));
+  os::fake::AddFolder("C:\\E");
+  RemoveTree("C:\\E", "C:\\E", 0);
+  EXPECT_FALSE(os::fake::Exists("C:\\E"));
+}
+
+TEST(DirTree, StartupFoldersAreEmptiedButKept) {
+  for (const char* name : {"Startup", "MyStartupItems", "STARTUP"}) {
+    SCOPED_TRACE(name);
+    MakeTree();
+    const std::string startup = std::string("C:\\T\\Sub\\") + name;
+    os::fake::AddFile(startup + "\\item.lnk", "l");
+    RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
+    EXPECT_FALSE(os::fake::Exists(startup + "\\item.lnk"));
+    EXPECT_TRUE(FolderExists(startup));
+    EXPECT_FALSE(os::fake::Exists("C:\\T\\a.txt"));
+    EXPECT_FALSE(os::fake::Exists("C:\\T\\Sub\\Deeper"));
+    EXPECT_TRUE(FolderExists("C:\\T\\Sub"));
+  }
+}
+
+TEST(DirTree, RemoveTreeOnAFileDeletesTheFile) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\T\\one.txt", "1", os::kAttrReadonly);
+  RemoveTree("C:\\T\\one.txt", "C:\\T\\one.txt", kRemoveTreeConfirm);
+  EXPECT_FALSE(os::fake::Exists("C:\\T\\one.txt"));
+  EXPECT_TRUE(FolderExists("C:\\T"));
+}
+
+TEST(DirTree, FileInUseStaysAndSoDoesItsFolder) {
+  MakeTree();
+  os::fake::SetInUse("C:\\T\\Sub\\b.txt", true);
+  RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
+  EXPECT_TRUE(os::fake::Exists("C:\\T\\Sub\\b.txt"));
+  EXPECT_FALSE(os::fake::Exists("C:\\T\\a.txt"));
+  EXPECT_FALSE(os::fake::Exists("C:\\T\\Sub\\Deeper"));
+}
+
+TEST(DirTree, LinkedFoldersAreNotFollowed) {
+  MakeTree();
+  os::fake::AddFile("C:\\T\\Link\\precious.txt", "elsewhere");
+  os::fake::MarkFolderAsLink("C:\\T\\Link");
+  Texts list;
+  ListTree("C:\\T", list, "C:\\T");
+  EXPECT_NE(std::find(list.begin(), list.end(), "[C:\\T\\Link"), list.end());
+  EXPECT_EQ(std::find(list.begin(), list.end(), "C:\\T\\Link\\precious.txt"), list.end());
+  RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
+  EXPECT_EQ(os::fake::Content("C:\\T\\Link\\precious.txt"), "elsewhere");
+}
+
+}  // namespace

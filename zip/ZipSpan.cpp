@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "os/OsDisk.h"
+#include "os/OsSystem.h"
 #include "os/OsUi.h"
 #include "zip/ZipMstr.h"
 #include "zip/ZipPath.h"
@@ -67,7 +68,7 @@ std::uint32_t TZipMaster::RequestDisk() {
     if (OnGetNextDisk) {
       OnGetNextDisk(this, currentPart_ + 1, thisDisk_ + 1, driveRoot_.substr(0, 1), cancel);
     } else {
-      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitleOf(), os::kMbOkcancel | icon) != os::kIdOk;
+      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitleOf(), os::kMbOkCancel | icon) != os::kIdOk;
     }
     if (cancel) throw EZipMaster(ZipMsgDiskCancelled, false);
     promptForced_ = false;

@@ -51,7 +51,7 @@ TEST(DelayedFilesContract, ShortPathsOfLongNames) {
   size_t last = shortPath.find_last_of('\\');
   size_t folder = shortPath.find_last_of('\\', last - 1);
   std::string file = shortPath.substr(last + 1), dir = shortPath.substr(folder + 1, last - folder - 1);
-  EXPECT_EQ(shortPath.substr(0, folder), s.substr(0, folder)) << shortPath;
+  EXPECT_EQ(shortPath.substr(0, 3), s.substr(0, 3)) << shortPath;
   EXPECT_EQ(file.size(), 12u) << file;
   EXPECT_EQ(file.substr(0, 4) + file.substr(8), "LONG.TEX") << file;
   EXPECT_NE(file.find('~'), std::string::npos) << file;

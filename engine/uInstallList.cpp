@@ -23,12 +23,6 @@ bool SameText(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 bool StartsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Replaces the first occurrence of macro in text, if any.
@@ -91,7 +85,8 @@ void TSetupList::SetText(std::string_view text) { lines_ = SplitLines(text); }
 
 const std::string& TSetupList::Line(int i) const {
   if (i < 0 || i >= Count())
-    throw ListError("line " + std::to_string(i + 1), "is wanted but the list ends after " + LineCount(Count()));
+    throw ListError("line " + std::to_string(i + 1),
+                    "is wanted but the list ends after " + LineCount(Count()));
   return lines_[static_cast<std::size_t>(i)];
 }
 
@@ -107,34 +102,42 @@ TSectionReader::TSectionReader(const TSetupList& list, const std::string& header
     : list_(list), header_(header), header_index_(list.Find(header)), next_(header_index_ + 1) {}
 
 bool TSectionReader::Next(std::string& entry) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   const std::string& line = list_.Line(next_++);
-  if (line == kTerminator) return false;
+  if (line == kTerminator) {
+    ended_ = true;
+    return false;
+  }
   entry = line;
   return true;
 }
 
 bool TSectionReader::NextFileEntry(TFileEntry& entry) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   std::string line = list_.Line(next_++);
   const bool keep = StartsWith(line, "*");
   if (keep) line.erase(0, 1);
-  if (line == kTerminator) return false;
+  if (line == kTerminator) {
+    ended_ = true;
+    return false;
+  }
   entry = TFileEntry{std::move(line), keep};
   return true;
 }
 
 bool TSectionReader::NextGroup(int size, std::vector<std::string>& group) {
-  if (!Present()) return false;
+  if (!Present() || ended_) return false;
   if (next_ >= list_.Count()) MissingTerminator(header_);
   if (list_.Line(next_) == kTerminator) {
     ++next_;
+    ended_ = true;
     return false;
   }
   if (next_ + size > list_.Count())
-    throw ListError(header_, "ends inside a group of " + LineCount(size) + ", before its terminator line \":\"");
+    throw ListError(header_,
+                    "ends inside a group of " + LineCount(size) + ", before its terminator line \":\"");
   group.assign(list_.Lines().begin() + next_, list_.Lines().begin() + next_ + size);
   next_ += size;
   return true;
@@ -175,8 +178,9 @@ std::optional<std::string> ReadLineAfter(const TSetupList& list, const std::stri
 
 TListHead ReadHead(const TSetupList& list) {
   if (list.Count() < 3)
-    throw ListError("its head", "needs three lines (install folder, Start Menu folder, title) but the list has " +
-                                    LineCount(list.Count()));
+    throw ListError("its head",
+                    "needs three lines (install folder, Start Menu folder, title) but the list has " +
+                        LineCount(list.Count()));
   return TListHead{list.Line(0), list.Line(1), list.Line(2)};
 }
 
@@ -264,7 +268,8 @@ std::vector<TNotRunning> ReadNotRunning(const TSetupList& list) {
 
 std::string SysBackupExtension(const TSetupList& list) {
   const int h = list.Find(Header::kSysBackup);
-  if (h >= 0 && h + 1 < list.Count() && list.Line(h + 1).find(':') == std::string::npos) return list.Line(h + 1);
+  if (h >= 0 && h + 1 < list.Count() && list.Line(h + 1).find(':') == std::string::npos)
+    return list.Line(h + 1);
   return "QVS";
 }
 
@@ -277,7 +282,7 @@ std::optional<TUninstallSection> ReadUninstall(const TSetupList& list) {
 std::string UninstallDataFile(const std::string& dataFileLine, const std::string& installDir,
                               const std::string& windowsFolder) {
   if (dataFileLine == "r") return installDir + "\\unin.ini";
-  return windowsFolder + "\\" + dataFileLine;
+  return AddBackslash(windowsFolder) + dataFileLine;
 }
 
 bool NextRegGroup(TSectionReader& reader, TRegGroup& group) {
@@ -351,7 +356,7 @@ std::string ExpandRegData(const std::string& data, const TRegMacroContext& conte
   ReplaceLeading(text, "<WIN>", context.windowsFolder);
   ReplaceLeading(text, "<SYS>", context.systemFolder);
 
-  if (LowerAscii(text) == "r") text = context.installDir;
+  if (LowerText(text) == "r") text = context.installDir;
   if (text == "p") text = context.installDir + "\\" + context.runFile + " %1";
   if (text == "P") text = context.installDir + "\\" + context.runFile + " %1 %2 %3 %4 %5 %6 %7 %8 %9";
 

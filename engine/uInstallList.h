@@ -91,7 +91,7 @@ class TSectionReader {
   // Index of the line the next read starts at.
   int NextIndex() const { return next_; }
 
-  // The next entry; false at the terminator.
+  // The next entry; false at the terminator, and from then on.
   bool Next(std::string& entry);
   // The next file entry: a leading "*" is removed and sets keepExisting, and
   // only then is the line tested for the terminator.
@@ -107,6 +107,7 @@ class TSectionReader {
   std::string header_;
   int header_index_;
   int next_;
+  bool ended_ = false;  // the terminator was read: the section has nothing more
 };
 
 // Every entry of a list-type section; empty when the section is absent.
@@ -181,7 +182,7 @@ std::vector<TNotRunning> ReadNotRunning(const TSetupList& list);
 std::string SysBackupExtension(const TSetupList& list);
 
 struct TUninstallSection {
-  std::string keyName;       // the uninstall key's name
+  std::string keyName;  // the uninstall key's name
   std::string displayName;
   std::string uninstaller;   // file name in the Windows folder
   std::string dataFileLine;  // "r", or a file name relative to the Windows folder
@@ -189,7 +190,7 @@ struct TUninstallSection {
 // nullopt when :UNINSTALL is absent; throws ListError when fewer than four lines follow it.
 std::optional<TUninstallSection> ReadUninstall(const TSetupList& list);
 // The uninstall data file line 4 names: exactly "r" gives installDir (as
-// given) + "\unin.ini", anything else the Windows folder, "\" and the line.
+// given) + "\unin.ini", anything else the line in the Windows folder.
 std::string UninstallDataFile(const std::string& dataFileLine, const std::string& installDir,
                               const std::string& windowsFolder);
 

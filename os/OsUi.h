@@ -60,9 +60,11 @@ enum class ControlKind {
   ScrollMemo,   // read-only multi-line edit with both scroll bars
   ListBox,      // single-selection list
   Label,        // static text
+  RightLabel,   // static text aligned to the right
   WrapLabel,    // static text that wraps
   ProgressBar,  // msctls_progress32, range 0..100
-  Panel,        // static container; children are laid out inside it
+  Panel,        // container without a border; children are laid out inside it
+  BevelPanel,   // container with a lowered bevel
   Picture,      // static bitmap
   Bevel,        // etched horizontal line
 };
@@ -88,7 +90,10 @@ void UpdateWindow(Hwnd window);  // repaint at once
 void SetFocus(Hwnd window);
 void SetCancelButton(Hwnd form, int controlId);  // Escape presses it
 
-// Looks and control contents.
+// Looks and control contents. Colours are 0x00BBGGRR, or one of the
+// system colours below.
+constexpr std::uint32_t kColorButtonFace = 0x8000000F;
+constexpr std::uint32_t kColorWindowText = 0x80000008;
 void SetControlFont(Hwnd window, const std::string& face, int heightPixels, bool bold);
 void SetColors(Hwnd window, std::uint32_t textRgb, std::uint32_t backRgb, bool transparent);
 bool LoadPicture(Hwnd picture, const std::string& bitmapPath);  // the control sizes itself
@@ -101,6 +106,8 @@ std::string ListBoxItem(Hwnd list, int index);
 int ListBoxSelection(Hwnd list);  // -1 when none
 bool IsChecked(Hwnd checkBox);
 void SetChecked(Hwnd checkBox, bool checked);
+// A tooltip shown when the mouse rests on the control.
+void SetHint(Hwnd control, const std::string& hint);
 bool DeleteSystemMenuItem(Hwnd window, int position);  // false when there is none left
 
 // --- messages ---------------------------------------------------------------
@@ -117,6 +124,10 @@ void CloseWindow(Hwnd window);
 // Shows the form modally: the other windows of the program are disabled
 // until the form is hidden (closed).
 void ShowModal(Hwnd form);
+
+// The system's folder browser with the given prompt; the chosen folder, or
+// empty when the user cancelled. New folders may be made in it.
+std::string BrowseForFolder(Hwnd owner, const std::string& prompt);
 
 Hwnd FindWindowA(const std::string& className, const std::string& title);
 bool SetForegroundWindow(Hwnd window);

@@ -7,7 +7,8 @@ namespace os::fake {
 
 void MarkFolderAsLink(const std::string& path) {
   auto it = TheState().nodes.find(KeyOf(path));
-  if (it != TheState().nodes.end() && it->second.folder) it->second.attributes |= 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+  if (it != TheState().nodes.end() && it->second.folder)
+    it->second.attributes |= 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 }
 
 }  // namespace os::fake

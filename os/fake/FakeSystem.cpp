@@ -17,6 +17,7 @@ Handle NewHandle() { return TheState().nextHandle += 4; }
 // Each area of the in-memory Windows resets its own state; the areas that
 // a build does not contain are simply skipped.
 void ResetUi();
+void ResetSession();
 __attribute__((weak)) void ResetRegistry();
 __attribute__((weak)) void ResetShell();
 __attribute__((weak)) void ResetProcesses();
@@ -37,6 +38,7 @@ void Reset() {
   s.processGroups = {AdministratorsSid()};
   os::SetLastError(0);
   ResetUi();
+  ResetSession();
   for (auto hook : {ResetRegistry, ResetShell, ResetProcesses})
     if (hook) hook();
 }

@@ -30,6 +30,9 @@ struct Ui {
   std::deque<int> answers;
   std::vector<ShownBox> boxes;
   std::function<bool()> user;
+  std::function<void(const ShownBox&)> boxObserver;
+  std::deque<std::string> folders;
+  std::vector<std::string> prompts;
   Hwnd nextHwnd = 0x1000;
 };
 
@@ -103,6 +106,7 @@ void SetCtrlDown(bool down) { TheUi().ctrlDown = down; }
 void AnswerNextBoxes(std::vector<int> answers) { TheUi().answers.assign(answers.begin(), answers.end()); }
 const std::vector<ShownBox>& Boxes() { return TheUi().boxes; }
 void SetUser(std::function<bool()> user) { TheUi().user = std::move(user); }
+void SetBoxObserver(std::function<void(const ShownBox&)> observer) { TheUi().boxObserver = std::move(observer); }
 
 std::vector<Hwnd> TopLevelWindows() {
   std::vector<Hwnd> out;
@@ -154,6 +158,9 @@ void SelectItem(Hwnd list, int index) {
 std::vector<QueuedMessage> PendingMessages() { return {TheUi().queue.begin(), TheUi().queue.end()}; }
 bool QuitPosted() { return TheUi().quit; }
 
+void AnswerNextFolderBrowser(const std::string& folder) { TheUi().folders.push_back(folder); }
+const std::vector<std::string>& FolderBrowserPrompts() { return TheUi().prompts; }
+
 void AddForeignWindow(const std::string& className, const std::string& title) {
   Window w;
   w.info.form = true;
@@ -177,7 +184,9 @@ int MessageBoxA(Hwnd owner, const std::string& text, const std::string& caption,
   } else {
     answer = (type & 0x0F) == kMbYesNo ? kIdYes : kIdOk;
   }
-  ui.boxes.push_back(ShownBox{owner, text, caption, type, answer});
+  ShownBox box{owner, text, caption, type, answer};
+  if (ui.boxObserver) ui.boxObserver(box);
+  ui.boxes.push_back(box);
   return answer;
 }
 
@@ -319,6 +328,10 @@ void SetChecked(Hwnd checkBox, bool checked) {
   if (Window* w = W(checkBox)) w->info.checked = checked;
 }
 
+void SetHint(Hwnd control, const std::string& hint) {
+  if (Window* w = W(control)) w->info.hint = hint;
+}
+
 bool DeleteSystemMenuItem(Hwnd, int) { return false; }  // no system menu items in memory
 
 bool PostMessageA(Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -355,7 +368,7 @@ void CloseWindow(Hwnd window) {
 void ShowModal(Hwnd form) {
   std::vector<Hwnd> disabled;
   for (Hwnd h : TopLevelWindows())
-    if (h != form && IsWindowEnabled(h)) {
+    if (h != form && IsWindowEnabled(h) && IsWindowVisible(h)) {
       EnableWindow(h, false);
       disabled.push_back(h);
     }
@@ -371,5 +384,14 @@ Hwnd FindWindowA(const std::string& className, const std::string& title) {
 }
 
 bool SetForegroundWindow(Hwnd window) { return W(window) != nullptr; }
+
+std::string BrowseForFolder(Hwnd, const std::string& prompt) {
+  auto& ui = TheUi();
+  ui.prompts.push_back(prompt);
+  if (ui.folders.empty()) return "";
+  std::string folder = ui.folders.front();
+  ui.folders.pop_front();
+  return folder;
+}
 
 }  // namespace os

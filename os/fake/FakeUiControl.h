@@ -25,6 +25,8 @@ void SetCtrlDown(bool down);
 // answer gets its first button (OK, or Yes).
 void AnswerNextBoxes(std::vector<int> answers);
 const std::vector<ShownBox>& Boxes();
+// Called while each box is on the screen, before it is answered.
+void SetBoxObserver(std::function<void(const ShownBox&)> observer);
 // Called when a message loop finds the queue empty: the scripted user acts
 // (clicks, closes) and answers true, or answers false to stop the loop.
 // Without one, a loop that runs dry simply returns.
@@ -50,6 +52,7 @@ struct WindowInfo {
   std::uint32_t textColor = 0, backColor = 0;
   bool transparent = false;
   std::string picture;
+  std::string hint;
   int repaints = 0;
 };
 std::vector<Hwnd> TopLevelWindows();
@@ -70,6 +73,9 @@ struct QueuedMessage {
 };
 std::vector<QueuedMessage> PendingMessages();
 bool QuitPosted();
+// The folder the user picks in the next folder browsers ("" cancels), and the prompts shown.
+void AnswerNextFolderBrowser(const std::string& folder);
+const std::vector<std::string>& FolderBrowserPrompts();
 // A window that FindWindowA will find, standing for another running program.
 void AddForeignWindow(const std::string& className, const std::string& title);
 

@@ -6,26 +6,37 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 QV_CACHE=${QV_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qvsetup}
 
 qv_wine_base() {
-  local base=$QV_CACHE/wine-base-1
-  if [ ! -f "$base/.ready" ]; then
-    rm -rf "$base"
-    mkdir -p "$QV_CACHE"
-    WINEPREFIX=$base wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$base wineserver -w
-    touch "$base/.ready"
-  fi
+  local base=$QV_CACHE/wine-base-3
+  mkdir -p "$QV_CACHE"
+  # One maker at a time: runs that start together wait for the same base.
+  (
+    flock 9
+    if [ ! -f "$base/.ready" ]; then
+      rm -rf "$base"
+      WINEPREFIX=$base wineboot -i >/dev/null 2>&1
+      # Without a window manager on the virtual screen Wine draws the frames
+      # and captions itself.
+      WINEPREFIX=$base wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      WINEPREFIX=$base wineserver -w
+      touch "$base/.ready"
+    fi
+  ) 9>"$QV_CACHE/wine-base.lock"
   echo "$base"
 }
 
 # qv_wine_clone DEST: a fresh prefix at DEST, hard-linked to the base.
-# Wine replaces its registry files rather than writing into them, so the
-# base stays as it was.
+# Wine writes its registry files and the Windows folder's .ini files in
+# place, so the clone gets its own copies of those: nothing flows back into
+# the base or into other clones.
 qv_wine_clone() {
-  local base
+  local base f
   base=$(qv_wine_base)
   rm -rf "$1"
   cp -al "$base" "$1"
   rm -f "$1/.ready"
+  for f in "$1"/*.reg "$1"/drive_c/windows/*.ini; do
+    if [ -f "$f" ]; then cp --remove-destination "$base/${f#"$1"/}" "$f"; fi
+  done
 }
 
 # qv_xvfb: starts a virtual screen if none is set, exports DISPLAY.

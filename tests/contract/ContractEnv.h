@@ -9,5 +9,8 @@ namespace contract {
 // test may fill; no trailing backslash.
 std::string FreshScratch();
 bool OnRealWindows();
+// The next message box with the caption "Dialog" is answered by pressing the
+// button with the given identifier (os::kIdOk, ...), as a user would.
+void AnswerNextBox(int buttonId);
 
 }  // namespace contract

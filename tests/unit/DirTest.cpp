@@ -1,4 +1,5 @@
-// Path texts, folder tests, folder chains and tree removal on the in-memory Windows.
+// Path texts, folder chains and tree listing and removal on the in-memory Windows
+// (the cases both Windows and the fake can show are contract tests).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,12 +21,9 @@ TEST(DirText, BackslashesAndUpperCase) {
     const char* added;
     const char* stripped;
   } rows[] = {
-      {"", "", ""},
-      {"C:\\A", "C:\\A\\", "C:\\A"},
-      {"C:\\", "C:\\", "C:"},
-      {"C:\\A\\\\", "C:\\A\\\\", "C:\\A\\"},
-      {"\\", "\\", ""},
-      {"a/", "a/\\", "a/"},
+      {"", "", ""},           {"C:\\A", "C:\\A\\", "C:\\A"},
+      {"C:\\", "C:\\", "C:"}, {"C:\\A\\\\", "C:\\A\\\\", "C:\\A\\"},
+      {"\\", "\\", ""},       {"a/", "a/\\", "a/"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -42,28 +40,6 @@ TEST(DirFolders, WindowsAndSystemFolders) {
   EXPECT_EQ(SystemFolderBS(), "C:\\WINDOWS\\SYSTEM32\\");
   os::fake::SetWindowsDirectory("C:\\");
   EXPECT_EQ(WindowsFolderBS(), "C:\\");
-}
-
-TEST(DirFolders, ExistenceTests) {
-  os::fake::Reset();
-  os::fake::AddFile("C:\\Demo\\new.txt", "x");
-  os::fake::AddFile("C:\\Demo\\old.txt", "x");
-  os::fake::SetLastWriteTime("C:\\Demo\\old.txt", os::fake::MakeFileTime(1970, 6, 1));
-  os::fake::AddFile("C:\\Demo\\future.txt", "x");
-  os::fake::SetLastWriteTime("C:\\Demo\\future.txt", os::fake::MakeFileTime(2108, 6, 1));
-  EXPECT_TRUE(FileFound("C:\\Demo\\new.txt"));
-  EXPECT_TRUE(FileFound("c:\\demo\\NEW.TXT"));
-  EXPECT_TRUE(FileFound("C:\\Demo\\n*.txt"));
-  EXPECT_FALSE(FileFound("C:\\Demo\\old.txt"));
-  EXPECT_FALSE(FileFound("C:\\Demo\\future.txt"));
-  EXPECT_FALSE(FileFound("C:\\Demo"));
-  EXPECT_FALSE(FileFound("C:\\Demo\\none.txt"));
-  EXPECT_FALSE(FileFound(""));
-
-  EXPECT_TRUE(FolderExists("C:\\Demo"));
-  EXPECT_TRUE(FolderExists("C:\\"));
-  EXPECT_FALSE(FolderExists("C:\\Demo\\new.txt"));
-  EXPECT_FALSE(FolderExists("C:\\Nothing"));
 }
 
 TEST(DirFolders, ForceFoldersCreatesTheChain) {
@@ -116,25 +92,8 @@ TEST(DirTree, ListsFoldersBeforeTheirContents) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST(DirTree, RemoveTreeClearsAttributesAndRemovesEverything) {
-  MakeTree();
-  RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
-  EXPECT_FALSE(os::fake::Exists("C:\\T"));
-  EXPECT_TRUE(FolderExists("C:\\WINDOWS"));
-}
-
-TEST(DirTree, WithoutConfirmationOnlyAnEmptyTopFolderGoes) {
-  MakeTree();
-  RemoveTree("C:\\T", "C:\\T", 102);
-  EXPECT_TRUE(os::fake::Exists("C:\\T\\a.txt"));
-  EXPECT_TRUE(os::fake::Exists("C:\\T\\Empty"));
-  os::fake::AddFolder("C:\\E");
-  RemoveTree("C:\\E", "C:\\E", 0);
-  EXPECT_FALSE(os::fake::Exists("C:\\E"));
-}
-
 TEST(DirTree, StartupFoldersAreEmptiedButKept) {
-  for (const char* name : {"Startup", "MyStartupItems", "STARTUP"}) {
+  for (const char* name : {"Startup", "STARTUP", "a startup b"}) {
     SCOPED_TRACE(name);
     MakeTree();
     const std::string startup = std::string("C:\\T\\Sub\\") + name;
@@ -146,14 +105,6 @@ TEST(DirTree, StartupFoldersAreEmptiedButKept) {
     EXPECT_FALSE(os::fake::Exists("C:\\T\\Sub\\Deeper"));
     EXPECT_TRUE(FolderExists("C:\\T\\Sub"));
   }
-}
-
-TEST(DirTree, RemoveTreeOnAFileDeletesTheFile) {
-  os::fake::Reset();
-  os::fake::AddFile("C:\\T\\one.txt", "1", os::kAttrReadonly);
-  RemoveTree("C:\\T\\one.txt", "C:\\T\\one.txt", kRemoveTreeConfirm);
-  EXPECT_FALSE(os::fake::Exists("C:\\T\\one.txt"));
-  EXPECT_TRUE(FolderExists("C:\\T"));
 }
 
 TEST(DirTree, FileInUseStaysAndSoDoesItsFolder) {

@@ -83,13 +83,4 @@ TEST(InstallListMacros, RegData) {
   }
 }
 
-TEST(InstallListMacros, RegDataUsesTheRunFileAsKnown) {
-  TRegMacroContext none{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\Demo", ""};
-  EXPECT_EQ(ExpandRegData("<EXEFILEPATH>", none), "C:\\Demo\\");
-  EXPECT_EQ(ExpandRegData("p", none), "C:\\Demo\\ %1");
-  TRegMacroContext withArgs = none;
-  withArgs.runFile = "demo.exe*-x";
-  EXPECT_EQ(ExpandRegData("<EXEFILE>", withArgs), "demo.exe*-x");
-}
-
 }  // namespace

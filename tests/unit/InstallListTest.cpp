@@ -119,6 +119,7 @@ TEST(InstallListSections, ReaderThrowsOnlyWhenItGetsToTheEnd) {
   EXPECT_FALSE(entry.keepExisting);
   // the "*" is removed before the terminator test
   EXPECT_FALSE(reader.NextFileEntry(entry));
+  EXPECT_FALSE(reader.NextFileEntry(entry));  // and the section stays ended
 
   TSetupList cutList("h\n:INSTALL\na");
   TSectionReader cut(cutList, Header::kInstall);
@@ -158,7 +159,8 @@ TEST(InstallListSections, GroupsNeedTheTerminatorAfterACompleteGroup) {
 }
 
 TEST(InstallListSections, RegGroupsAndProgramKey) {
-  TSetupList list("h\n:reg\nHKEY_LOCAL_MACHINE\nSoftware\\Demo\nPath\n<RUN>\nHKEY_CLASSES_ROOT\n.abc\n\ndemo\n:");
+  TSetupList list(
+      "h\n:reg\nHKEY_LOCAL_MACHINE\nSoftware\\Demo\nPath\n<RUN>\nHKEY_CLASSES_ROOT\n.abc\n\ndemo\n:");
   TSectionReader reader(list, ":REG");
   TRegGroup group;
   ASSERT_TRUE(NextRegGroup(reader, group));
@@ -199,13 +201,10 @@ TEST(InstallListSections, FallbacksOfDefPathAndSysBackup) {
     const char* list;
     const char* extension;
   } rows[] = {
-      {"h\n:SYSBACKUP\nBAK\n:", "BAK"},
-      {"h\n:SYSBACKUP\n:", "QVS"},
-      {"h\n:SYSBACKUP\nA:B", "QVS"},
-      {"h\n:SYSBACKUP", "QVS"},
+      {"h\n:SYSBACKUP\nBAK\n:", "BAK"}, {"h\n:SYSBACKUP\n:", "QVS"},
+      {"h\n:SYSBACKUP\nA:B", "QVS"},    {"h\n:SYSBACKUP", "QVS"},
       {"h\n:SYSBACKUP\n", "QVS"},  // a line end after the header adds no line
-      {"h\n:SYSBACKUP\n\nx", ""},
-      {"h", "QVS"},
+      {"h\n:SYSBACKUP\n\nx", ""},       {"h", "QVS"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.list);
@@ -264,8 +263,8 @@ TEST(InstallListOs, KeywordsAreExact) {
     const char* keyword;
     int code;
   } rows[] = {
-      {"WIN_95A", 0}, {"WIN_95B", 1}, {"WIN_95C", 2}, {"WIN_98", 3},  {"WIN_98SE", 4},
-      {"WIN_ME", 5},  {"WIN_NT", 6},  {"WIN_2K", 7},  {"WIN_XP", 8},  {"win_xp", 0},
+      {"WIN_95A", 0}, {"WIN_95B", 1}, {"WIN_95C", 2},  {"WIN_98", 3}, {"WIN_98SE", 4},
+      {"WIN_ME", 5},  {"WIN_NT", 6},  {"WIN_2K", 7},   {"WIN_XP", 8}, {"win_xp", 0},
       {"WIN_XP ", 0}, {"", 0},        {"WIN_2003", 0}, {"9", 0},      {"WIN_98se", 0},
   };
   for (const Row& row : rows) EXPECT_EQ(OsKeywordCode(row.keyword), row.code) << '"' << row.keyword << '"';
@@ -317,9 +316,11 @@ TEST(InstallListNotRunning, SplittingAndEndRule) {
 }
 
 TEST(InstallListUninstall, DataFileFromLineFour) {
-  EXPECT_EQ(UninstallDataFile("r", "C:\\Program Files\\Demo", "C:\\WINDOWS"), "C:\\Program Files\\Demo\\unin.ini");
+  EXPECT_EQ(UninstallDataFile("r", "C:\\Program Files\\Demo", "C:\\WINDOWS"),
+            "C:\\Program Files\\Demo\\unin.ini");
   EXPECT_EQ(UninstallDataFile("R", "C:\\Program Files\\Demo", "C:\\WINDOWS"), "C:\\WINDOWS\\R");
   EXPECT_EQ(UninstallDataFile("demo.dat", "C:\\Demo", "C:\\WINDOWS"), "C:\\WINDOWS\\demo.dat");
+  EXPECT_EQ(UninstallDataFile("demo.dat", "C:\\Demo", "C:\\"), "C:\\demo.dat");
 }
 
 TEST(InstallListMarks, Nt4MarkAndIndirectKeys) {

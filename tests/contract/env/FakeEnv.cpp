@@ -1,6 +1,7 @@
 // Contract environment on the in-memory Windows: a reset machine per test.
 #include "os/OsFiles.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeUiControl.h"
 #include "tests/contract/ContractEnv.h"
 
 namespace contract {
@@ -12,5 +13,7 @@ std::string FreshScratch() {
 }
 
 bool OnRealWindows() { return false; }
+
+void AnswerNextBox(int buttonId) { os::fake::AnswerNextBoxes({buttonId}); }
 
 }  // namespace contract

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "tests/contract/ContractEnv.h"
 
@@ -19,5 +20,18 @@ std::string FreshScratch() {
 }
 
 bool OnRealWindows() { return true; }
+
+void AnswerNextBox(int buttonId) {
+  // A second thread plays the user: it waits for the box, then presses the button.
+  std::thread([buttonId] {
+    for (int i = 0; i < 200; ++i) {
+      if (HWND box = FindWindowA("#32770", "Dialog")) {
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+        return;
+      }
+      Sleep(25);
+    }
+  }).detach();
+}
 
 }  // namespace contract

@@ -1,0 +1,18 @@
+// The process-wide setup and run state.
+#include "engine/SetupState.h"
+
+#include "os/OsSystem.h"
+#include "sys/uQVDir.h"
+
+SetupState& Shared() {
+  static SetupState state;
+  return state;
+}
+
+std::string ProgramFolder() {
+  std::string program = os::GetModuleFileNameA();
+  auto slash = program.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : program.substr(0, slash);
+}
+
+bool AutomaticMode() { return FileFound(ProgramFolder() + "\\autoin.dat"); }

@@ -1,0 +1,32 @@
+// The process-wide setup and run state shared by start-up, the wizard,
+// the install run and the program's end.
+#pragma once
+#include <string>
+
+struct SetupState {
+  // Set at start-up and by the wizard. Folders have no trailing backslash.
+  std::string SetupDir;        // where the setup's own files are read
+  std::string TempInstallDir;  // the temporary installation folder, or empty
+  std::string SourceDir;       // where the install run copies files from
+  std::string InstallDir;      // destination folder
+  std::string StartMenu;       // Start Menu folder name
+  std::string Title;           // the program's title after the title rule
+  std::string DefPath;         // sub-folder forced onto any destination, may be empty
+  bool AcceptByCheckBox = true;
+
+  // Set by the install run.
+  bool RebootNeeded = false;
+  bool CancelPressed = false;  // the copy window's Cancel button
+  std::string RunFile;
+  bool RebootFlag = false;
+  std::string RestartProgram;
+};
+
+// The one instance, alive for the whole process.
+SetupState& Shared();
+
+// The folder of the running program, without a trailing backslash.
+std::string ProgramFolder();
+// Automatic (unattended) mode: autoin.dat lies in the program's folder.
+// Asked afresh every time.
+bool AutomaticMode();

@@ -1,0 +1,384 @@
+// The install run: the sections of the installation list in their fixed
+// order, with progress, cancellation, logging and the uninstall data.
+#include "engine/uInstall.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/SetupState.h"
+#include "engine/uLog.h"
+#include "engine/uReplace.h"
+#include "engine/uTextFile.h"
+#include "engine/uUninstall.h"
+#include "os/OsFiles.h"
+#include "os/OsLibrary.h"
+#include "os/OsUi.h"
+#include "sys/SetupError.h"
+#include "sys/uQVDialogs.h"
+#include "sys/uQVDir.h"
+#include "sys/uQVOpSys.h"
+#include "sys/uQVRun.h"
+#include "sys/uQVShlnk.h"
+#include "sys/uQVStr.h"
+#include "sys/uQVSys.h"
+
+namespace {
+
+// The name with its extension (after the last "." of the last path part)
+// replaced; a name without one gets the extension appended.
+std::string ChangeExtension(const std::string& path, const std::string& extension) {
+  auto dot = path.find_last_of('.');
+  auto part = path.find_last_of("\\:");
+  if (dot == std::string::npos || (part != std::string::npos && dot < part)) return path + extension;
+  return path.substr(0, dot) + extension;
+}
+
+std::string LowerExtension(const std::string& path) {
+  auto dot = path.find_last_of('.');
+  auto part = path.find_last_of("\\:");
+  if (dot == std::string::npos || (part != std::string::npos && dot < part)) return "";
+  return LowerText(path.substr(dot));
+}
+
+// The text after the last backslash or colon.
+std::string FileNamePart(const std::string& path) {
+  auto part = path.find_last_of("\\:");
+  return part == std::string::npos ? path : path.substr(part + 1);
+}
+
+// The publisher's DoSetup takes the application window in EAX and answers in EAX.
+#if defined(__i386__)
+using DoSetupEntry = std::int32_t(__attribute__((regparm(1))) *)(std::uint32_t);
+#else
+using DoSetupEntry = std::int32_t (*)(std::uint32_t);
+#endif
+
+class InstallRun {
+ public:
+  InstallRun(const TSetupList& list, InstallHost& host) : list_(list), host_(host), s_(Shared()) {}
+  void Run();
+
+ private:
+  bool Cancelled();
+  void Advance();
+  void NtPreparation();
+  void SysBackup();
+  void RemoveFiles();
+  bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  bool RegisterServers();
+  bool Shortcuts();
+  void RunAfterChoice();
+  void RegistryItems();
+  void SaveUninstallData();
+  void ExtraSetup();
+  void End();
+  void OpenRunFile();
+
+  const TSetupList& list_;
+  InstallHost& host_;
+  SetupState& s_;
+  int version_ = 0;
+  std::vector<std::string> uninstall_;  // UninstallList
+  int stepTotal_ = 0, stepCount_ = 0;
+  std::string programKey_, dataFile_;
+  bool runAfter_ = false, forceRun_ = false, dink_ = false;
+};
+
+void InstallRun::Run() {
+  // 1, 2.
+  version_ = GetWinVersion();
+  uninstall_ = {s_.Title, s_.InstallDir};
+  StartLog(s_.Title, s_.InstallDir);
+  s_.StartMenu = StripBackslash(StripBackslash(ProgramsFolder()) + "\\" + s_.StartMenu);
+  // 3, 4, 5.
+  NtPreparation();
+  stepTotal_ = 3;
+  for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem})
+    stepTotal_ += SectionLineCount(list_, header);
+  host_.ShowCopyWindow(!AutomaticMode());
+  // 6.
+  if (list_.Has(Header::kSysBackup)) SysBackup(); else stepTotal_ -= 3;
+  // 7.
+  if (auto section = ReadUninstall(list_)) {
+    dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
+    RegisterUninstall(*section, dataFile_);
+  }
+  // 8.
+  if (list_.Has(Header::kReg)) {
+    LogLine("Adding Registry items");
+    programKey_ = ReadProgramKey(list_);
+  }
+  // 9-13.
+  if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
+  if (list_.Has(Header::kInstall)) {
+    ForceFolders(s_.InstallDir);
+    LogLine("Installing Program Files");
+    if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), "Caching failed: ")) return;
+  }
+  if (list_.Has(Header::kWin)) {
+    LogLine("Installing Windows Files");
+    if (!FileSection(Header::kWin, WindowsFolder(), "Caching Failed: ")) return;
+  }
+  if (list_.Has(Header::kSystem) && !FileSection(Header::kSystem, SystemFolder(), "Caching Failed: ")) return;
+  if (list_.Has(Header::kRegSvr) && !RegisterServers()) return;
+  // 14, 15, 16.
+  host_.CloseCopyWindow();
+  if (!Shortcuts()) return;
+  uninstall_.push_back("");
+  RunAfterChoice();
+  // 17-20.
+  if (list_.Has(Header::kReg)) RegistryItems();
+  SaveUninstallData();
+  ExtraSetup();
+  End();
+}
+
+bool InstallRun::Cancelled() {
+  os::ProcessMessages();
+  if (!s_.CancelPressed) return false;
+  if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
+    InfoBox("Setup did not complete.");
+    host_.CloseWizard();
+    return true;
+  }
+  s_.CancelPressed = false;
+  return false;
+}
+
+void InstallRun::Advance() {
+  ++stepCount_;
+  if (stepTotal_ > 0) host_.ShowProgress(static_cast<int>(static_cast<double>(stepCount_) / stepTotal_ * 100));
+}
+
+void InstallRun::NtPreparation() {
+  std::string shipped = ProgramFolder() + "\\_presnt.ex_";
+  if (!FileFound(shipped) || !IsNtFamily(version_)) return;
+  std::string program = WindowsFolder() + "\\_presnt.exe";
+  os::CopyFileA(shipped, program, false);
+  if (!FileFound(program)) return;
+  RunProgramAndWait(program, "");
+  os::DeleteFileA(program);
+  os::SetForegroundWindow(host_.ApplicationWindow());
+}
+
+void InstallRun::SysBackup() {
+  LogLine("Backing up system files");
+  std::string extension = SysBackupExtension(list_);
+  host_.ShowStep("Backing up system");
+  for (const char* name : {"MSDOS", "CONFIG", "AUTOEXEC"}) {
+    std::string file = std::string(name) + (std::string(name) == "AUTOEXEC" ? ".BAT" : ".SYS");
+    Advance();
+    os::SetFileAttributesA("C:\\" + file, os::kAttrArchive);
+    os::CopyFileA("C:\\" + file, WindowsFolder() + "\\" + name + "." + extension, false);
+    LogLine(file);  // written whether or not the copy went through
+  }
+  ++stepCount_;
+}
+
+void InstallRun::RemoveFiles() {
+  LogLine("Removing Files");
+  TSectionReader reader(list_, Header::kRemoveFiles);
+  std::string entry;
+  while (reader.Next(entry)) {
+    std::string path = ExpandRemoveFilesEntry(entry, WindowsFolder(), s_.InstallDir);
+    if (!FileFound(path)) continue;
+    LogLine("Removing: " + path);
+    os::DeleteFileA(path);
+  }
+}
+
+bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
+  TSectionReader reader(list_, header);
+  for (;;) {
+    if (Cancelled()) return false;
+    TFileEntry entry;
+    if (!reader.NextFileEntry(entry)) return true;
+    host_.ShowStep(entry.name);
+    Advance();
+    std::string source = s_.SourceDir + "\\" + entry.name;
+    std::string name = entry.name;
+    if (LowerExtension(name) == ".ex_") name = ChangeExtension(name, ".exe");
+    if (LowerExtension(name) == ".dl_") name = ChangeExtension(name, ".dll");
+    std::string destination = folder + "\\" + name;
+    if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
+    bool copied = os::CopyFileA(source, destination, entry.keepExisting);
+    std::string cached = ChangeExtension(destination, ".MCC");
+    if (copied || entry.keepExisting) {
+      LogLine("Copy: " + destination);
+      if (FileFound(cached)) {
+        // Left by an earlier install that waits for a restart.
+        os::SetFileAttributesA(cached, os::kAttrNormal);
+        if (IsRenamePending(destination)) {
+          LogLine("Updating: " + cached);
+          os::CopyFileA(source, cached, false);
+        } else {
+          os::DeleteFileA(cached);
+        }
+      }
+      os::SetFileAttributesA(destination, os::kAttrArchive);
+    } else {
+      // The destination is in use: the new file waits beside it for the next start of Windows.
+      LogLine("Caching: " + destination);
+      if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
+      if (os::CopyFileA(source, cached, false)) {
+        s_.RebootNeeded = true;
+        ScheduleReplace(ChangeExtension(cached, ".BAK"), cached, destination);
+      } else {
+        LogLine(cachingFailed + destination);
+      }
+    }
+    uninstall_.push_back(destination);
+  }
+}
+
+bool InstallRun::RegisterServers() {
+  TSectionReader reader(list_, Header::kRegSvr);
+  int registered = 0;
+  for (;;) {
+    if (Cancelled()) return false;
+    std::string entry;
+    if (!reader.Next(entry)) return true;
+    std::string path = WindowsFolderBS() + entry;
+    if (!FileFound(path)) continue;
+    LogLine("Register Server: " + entry);
+    RegisterServer(path, true);
+    WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
+  }
+}
+
+bool InstallRun::Shortcuts() {
+  s_.RunFile.clear();
+  if (!list_.Has(Header::kShortcuts)) return true;
+  ForceFolders(s_.StartMenu);
+  LogLine("Creating Shortcuts");
+  TSectionReader reader(list_, Header::kShortcuts);
+  for (;;) {
+    if (Cancelled()) return false;
+    TShortcutPair pair;
+    if (!NextShortcutPair(reader, pair)) break;
+    if (SkipForNt4Mark(pair.name, version_)) continue;
+    std::string link = s_.StartMenu + "\\" + pair.name;
+    std::string target = StripBackslash(s_.InstallDir) + "\\" + pair.target;
+    CreateShortcut(link, ParseShortcut(target));
+    LogLine("Shortcut: " + link + ", " + target);
+    if (s_.RunFile.empty()) s_.RunFile = FileNamePart(target);
+    uninstall_.push_back(link + ".lnk");
+  }
+  uninstall_.push_back("+" + s_.StartMenu);
+  return true;
+}
+
+void InstallRun::RunAfterChoice() {
+  dink_ = list_.Has(Header::kDink);
+  forceRun_ = list_.Has(Header::kForceRun);
+  runAfter_ = false;
+  if (auto runFile = ReadLineAfter(list_, Header::kRunFile)) {
+    s_.RunFile = *runFile;
+    runAfter_ = true;
+    LogLine("Running after install: " + s_.RunFile);
+  }
+}
+
+void InstallRun::RegistryItems() {
+  LogLine("Adding Registry items");
+  uninstall_.push_back(":reg");
+  WriteMachineString(programKey_, "smpath", s_.StartMenu);
+  TRegMacroContext context{WindowsFolder(), SystemFolder(), s_.InstallDir, s_.RunFile};
+  TSectionReader reader(list_, Header::kReg);
+  bool first = true;
+  for (;;) {
+    os::ProcessMessages();
+    TRegGroup group;
+    if (!NextRegGroup(reader, group)) break;
+    std::string data = ExpandRegData(group.data, context);
+    if (first && dink_) DeleteRegKey(group.root, group.key);
+    first = false;
+    std::string key = group.key;
+    std::string lookup, remainder;
+    if (SplitIndirectKey(key, lookup, remainder)) key = ResolvedIndirectKey(key, ReadRegString(group.root, lookup, ""));
+    if (SkipForNt4Mark(key, version_)) continue;
+    WriteRegValue(group.root, key, group.name, data);
+    LogLine("Reg Add: " + group.root + ", " + key + ", " + group.name + ", " + data);
+    uninstall_.insert(uninstall_.end(), {group.root, key, group.name, data});
+  }
+  uninstall_.push_back(":");
+}
+
+void InstallRun::SaveUninstallData() {
+  if (dataFile_.empty()) return;
+  std::string path = dataFile_;
+  if (LowerText(path).find(".ini") == std::string::npos) path = StripBackslash(s_.InstallDir) + "\\unin.ini";
+  if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+}
+
+void InstallRun::ExtraSetup() {
+  std::string library = s_.InstallDir + "\\_setup.dll";
+  if (FileFound(library)) {
+    LogLine("loading _setup.dll");
+    os::UniqueLibrary module(os::LoadLibraryA(library));
+    if (module.get() < 32) {
+      LogLine("loading _setup.dll failed");
+      return;
+    }
+    auto entry = reinterpret_cast<DoSetupEntry>(os::GetProcAddress(module.get(), "DoSetup"));
+    if (!entry) {
+      LogLine("loading DoSetup failed");
+      return;
+    }
+    LogLine("loading DoSetup");
+    std::int32_t result = entry(static_cast<std::uint32_t>(host_.ApplicationWindow()));
+    LogLine("DoSetup returned: " + std::to_string(result));
+    return;
+  }
+  LogLine("no _setup.dll");
+  std::string program = s_.InstallDir + "\\_setup.exe";
+  if (!FileFound(program)) {
+    LogLine("no _setup.exe");
+    return;
+  }
+  LogLine("Running extra setup items");
+  RunProgramAndWait(program, s_.SourceDir);
+  os::DeleteFileA(program);
+  os::SetForegroundWindow(host_.ApplicationWindow());
+}
+
+void InstallRun::OpenRunFile() { OpenDocument(s_.InstallDir + "\\" + s_.RunFile, ""); }
+
+void InstallRun::End() {
+  bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
+  if (FileFound(ProgramFolder() + "\\batch.dat")) {
+    if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
+    return host_.CloseWizard();
+  }
+  bool nt4Quiet = list_.Has(Header::kNoRebootNt) && version_ == kWinNT4;
+  if (!list_.Has(Header::kNoReboot) && reboot && !nt4Quiet &&
+      QuestionOkCancelBox("Installation must reboot your computer.")) {
+    RemoveTempInstallDir(s_.TempInstallDir);
+    s_.RebootFlag = true;
+    s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
+    LogLine("Rebooting");
+    LogLine("Install Complete");
+    return host_.CloseWizard();
+  }
+  if (nt4Quiet) {
+    LogLine("Install Complete");
+    return host_.CloseWizard();
+  }
+  bool autoRun = FileFound(ProgramFolder() + "\\autorun.dat");
+  if (runAfter_ && autoRun) return OpenRunFile();
+  if (runAfter_ && !forceRun_) {
+    if (QuestionBox(0, "Installation is complete, would you like to run " + s_.Title + " now?")) OpenRunFile();
+    return;
+  }
+  if (runAfter_) {
+    InfoBox("Installation is complete, " + s_.Title + " will start now.");
+    if (!CtrlKeyDown()) OpenRunFile();
+    return;
+  }
+  LogLine("Install Complete");
+  InfoBox("Installation is complete");
+}
+
+}  // namespace
+
+void RunInstallation(const TSetupList& list, InstallHost& host) { InstallRun(list, host).Run(); }

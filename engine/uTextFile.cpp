@@ -1,0 +1,30 @@
+// Whole text files as lines.
+#include "engine/uTextFile.h"
+
+#include <cstdint>
+
+#include "engine/uInstallList.h"
+#include "os/OsFiles.h"
+
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
+  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
+  if (!file) return false;
+  std::string text;
+  char buffer[8192];
+  std::uint32_t read = 0;
+  do {
+    if (!os::ReadFile(file.get(), buffer, sizeof buffer, read)) return false;
+    text.append(buffer, read);
+  } while (read > 0);
+  lines = SplitLines(text);
+  return true;
+}
+
+bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  os::UniqueFile file(os::CreateFileA(path, os::Access::Write, os::Disposition::CreateAlways));
+  std::uint32_t written = 0;
+  return file && os::WriteFile(file.get(), text.data(), static_cast<std::uint32_t>(text.size()), written) &&
+         written == text.size();
+}

@@ -1,0 +1,341 @@
+// The install run over the in-memory Windows: file sections with renaming,
+// keep-existing and caching, progress, cancellation, the uninstall data,
+// registry items, servers, shortcuts, the extra setup program and the end.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/SetupState.h"
+#include "engine/uInstall.h"
+#include "engine/uLog.h"
+#include "engine/uReplace.h"
+#include "engine/uTextFile.h"
+#include "os/OsRegistry.h"
+#include "os/OsShell.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeRegistryControl.h"
+#include "os/fake/FakeShellControl.h"
+#include "os/fake/FakeUiControl.h"
+#include "sys/SetupError.h"
+#include "sys/uQVOpSys.h"
+
+namespace {
+
+constexpr char kPrograms[] = "C:\\Documents and Settings\\u\\Start Menu\\Programs";
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
+
+struct Host : InstallHost {
+  std::vector<std::string> steps;
+  std::vector<int> progress;
+  bool shown = false, below = false, copyClosed = false, wizardClosed = false;
+  void ShowCopyWindow(bool belowWizard) override { shown = true, below = belowWizard; }
+  void ShowStep(const std::string& fileName) override { steps.push_back(fileName); }
+  void ShowProgress(int percent) override { progress.push_back(percent); }
+  void CloseCopyWindow() override { copyClosed = true; }
+  void CloseWizard() override { wizardClosed = true; }
+  os::Hwnd WizardWindow() override { return 0x4242; }
+  os::Hwnd ApplicationWindow() override { return 0x4444; }
+  std::string DestinationText() override { return "C:\\Program Files\\Demo\\"; }
+};
+
+class InstallRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os::fake::Reset();
+    ResetWinVersionCacheForTests();
+    ForgetLogForTests();
+    Shared() = SetupState{};
+    Shared().Title = "Demo 1.0";
+    Shared().InstallDir = "C:\\Program Files\\Demo";
+    Shared().StartMenu = "Demo";
+    Shared().SourceDir = "C:\\SETUP";
+    os::fake::SetRegString(os::kHkeyCurrentUser,
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
+                           kPrograms);
+    os::fake::AddFolder(kPrograms);
+    os::fake::AddFolder("C:\\WINDOWS\\Temp");
+    os::OleInitialize();  // as the program does at its start
+  }
+  void TearDown() override { os::OleUninitialize(); }
+
+  void Source(const std::string& name, const std::string& content) { os::fake::AddFile("C:\\SETUP\\" + name, content); }
+  void Run(const std::string& body) {
+    list.SetText("\\Demo\r\nDemo\r\nDemo 1.0\r\n" + body);
+    RunInstallation(list, host);
+  }
+  void Version(std::uint32_t platform, std::uint32_t major, std::uint32_t minor) {
+    os::fake::SetVersion(os::OsVersionInfo{major, minor, 0, platform, ""});
+    ResetWinVersionCacheForTests();
+  }
+  static std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    ReadTextLines(path, lines);
+    return lines;
+  }
+  static std::vector<std::string> Log() { return Lines("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"); }
+  static bool Logged(const std::string& line) {
+    for (const std::string& l : Log())
+      if (l == line) return true;
+    return false;
+  }
+  static std::vector<std::string> BoxTexts() {
+    std::vector<std::string> texts;
+    for (auto& b : os::fake::Boxes()) texts.push_back(b.text);
+    return texts;
+  }
+
+  TSetupList list;
+  Host host;
+};
+
+TEST_F(InstallRunTest, FilesAreRenamedKeptOrCachedAndRecorded) {
+  Source("demo.ex_", "new exe");
+  Source("lib.DL_", "new lib");
+  Source("readme.txt", "new readme");
+  Source("busy.dat", "new busy");
+  os::fake::AddFile("C:\\Program Files\\Demo\\readme.txt", "old readme", os::kAttrReadonly);
+  os::fake::AddFile("C:\\Program Files\\Demo\\busy.dat", "old busy");
+  os::fake::SetInUse("C:\\Program Files\\Demo\\busy.dat", true);
+  Source("win.ini.txt", "w");
+  Run(":INSTALL\r\ndemo.ex_\r\nlib.DL_\r\n*readme.txt\r\nbusy.dat\r\nmissing.txt\r\n:\r\n:WIN\r\nwin.ini.txt\r\n:\r\n"
+      ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n");
+
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\demo.exe"), "new exe");
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\lib.dll"), "new lib");
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\readme.txt"), "old readme");  // "*": kept
+  EXPECT_EQ(os::fake::Attributes("C:\\Program Files\\Demo\\readme.txt"), os::kAttrArchive);
+  // In use: the new file waits beside it, for the next start of Windows.
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\busy.dat"), "old busy");
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\busy.MCC"), "new busy");
+  EXPECT_TRUE(Shared().RebootNeeded);
+  EXPECT_TRUE(IsRenamePending("C:\\Program Files\\Demo\\busy.dat"));
+  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\win.ini.txt"), "w");
+
+  std::vector<std::string> log = Log();
+  for (const char* line : {"Installing Program Files", "Copy: C:\\Program Files\\Demo\\demo.exe",
+                           "Copy: C:\\Program Files\\Demo\\readme.txt", "Caching: C:\\Program Files\\Demo\\busy.dat",
+                           "Caching: C:\\Program Files\\Demo\\missing.txt",
+                           "Caching failed: C:\\Program Files\\Demo\\missing.txt", "Installing Windows Files"})
+    EXPECT_TRUE(Logged(line)) << line;
+  EXPECT_EQ(host.steps, (std::vector<std::string>{"demo.ex_", "lib.DL_", "readme.txt", "busy.dat", "missing.txt",
+                                                   "win.ini.txt"}));
+  // Uninstall data: title, folder, every destination, the empty line, CR LF.
+  EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
+            (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", "C:\\Program Files\\Demo\\demo.exe",
+                                      "C:\\Program Files\\Demo\\lib.dll", "C:\\Program Files\\Demo\\readme.txt",
+                                      "C:\\Program Files\\Demo\\busy.dat", "C:\\Program Files\\Demo\\missing.txt",
+                                      "C:\\WINDOWS\\win.ini.txt", ""}));
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\unin.ini").substr(0, 10), "Demo 1.0\r\n");
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
+            "C:\\WINDOWS\\uninst.exe \"C:\\Program Files\\Demo\\unin.ini\"");
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "DisplayName").value_or(""), "Demo 1.0");
+  // Restart asked (a file was cached), answered OK by default.
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Installation must reboot your computer."}));
+  EXPECT_TRUE(Shared().RebootFlag);
+  EXPECT_EQ(Shared().RestartProgram, "C:\\Program Files\\Demo\\winexit.exe");
+  EXPECT_TRUE(host.wizardClosed);
+}
+
+TEST_F(InstallRunTest, PendingReplacementIsRefreshedAndStaleCacheRemoved) {
+  Source("a.dat", "newer");
+  Source("b.dat", "b");
+  os::fake::AddFile("C:\\Program Files\\Demo\\a.MCC", "older cached");
+  os::fake::AddFile("C:\\Program Files\\Demo\\b.MCC", "stale");
+  ScheduleReplace("C:\\Program Files\\Demo\\a.BAK", "C:\\Program Files\\Demo\\a.MCC", "C:\\Program Files\\Demo\\a.dat");
+  Run(":INSTALL\r\na.dat\r\nb.dat\r\n\r\n:\r\n");
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\a.MCC"), "newer");
+  EXPECT_TRUE(Logged("Updating: C:\\Program Files\\Demo\\a.MCC"));
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\b.MCC"));
+  // An empty line is an entry: the folder itself, which cannot be copied.
+  EXPECT_TRUE(Logged("Caching: C:\\Program Files\\Demo\\"));
+  EXPECT_TRUE(Logged("Caching failed: C:\\Program Files\\Demo\\"));
+}
+
+TEST_F(InstallRunTest, ProgressCountsEntriesAndTheSystemBackup) {
+  os::fake::AddFile("C:\\CONFIG.SYS", "files=40", os::kAttrReadonly | os::kAttrHidden);
+  Source("a", "a");
+  Source("b", "b");
+  Run(":SYSBACKUP\r\nOLD\r\n:INSTALL\r\na\r\nb\r\n:\r\n");
+  EXPECT_EQ(host.progress, (std::vector<int>{16, 33, 50, 83, 100}));
+  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\CONFIG.OLD"), "files=40");
+  EXPECT_EQ(os::fake::Attributes("C:\\CONFIG.SYS"), os::kAttrArchive);
+  EXPECT_TRUE(Logged("MSDOS.SYS"));  // logged although there is none
+  EXPECT_TRUE(host.shown);
+  EXPECT_TRUE(host.below);
+  EXPECT_TRUE(host.copyClosed);
+
+  SetUp();
+  host = Host{};
+  Source("a", "a");
+  Run(":INSTALL\r\na\r\n:\r\n:WIN\r\na\r\n:\r\n");  // no backup: the total is the sections' lines
+  EXPECT_EQ(host.progress, (std::vector<int>{25, 50}));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Installation is complete"}));
+}
+
+TEST_F(InstallRunTest, CancelAsksAndYesEndsTheRunWithoutUninstallData) {
+  Source("a", "a");
+  Source("b", "b");
+  Shared().CancelPressed = true;
+  os::fake::AnswerNextBoxes({os::kIdNo});
+  Run(":INSTALL\r\na\r\nb\r\n:\r\n:UNINSTALL\r\nDemo\r\nDemo\r\nu.exe\r\nr\r\n");
+  EXPECT_FALSE(Shared().CancelPressed);  // No: cleared, the run goes on
+  EXPECT_TRUE(os::fake::Exists("C:\\Program Files\\Demo\\b"));
+  EXPECT_TRUE(os::fake::Exists("C:\\Program Files\\Demo\\unin.ini"));
+
+  SetUp();
+  host = Host{};
+  Source("a", "a");
+  Shared().CancelPressed = true;
+  os::fake::AnswerNextBoxes({os::kIdYes});
+  Run(":INSTALL\r\na\r\n:\r\n:UNINSTALL\r\nDemo\r\nDemo\r\nu.exe\r\nr\r\n");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cancel Setup?", "Setup did not complete."}));
+  EXPECT_EQ(os::fake::Boxes()[0].owner, 0x4242u);
+  EXPECT_EQ(os::fake::Boxes()[0].type, os::kMbYesNo | os::kMbIconQuestion);
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\a"));
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\unin.ini"));
+  EXPECT_TRUE(host.wizardClosed);
+}
+
+long registerCalls = 0;
+std::int32_t CountRegister() { return ++registerCalls, 0; }
+std::int32_t Unregister() { return 0; }
+
+TEST_F(InstallRunTest, ServersShortcutsAndRegistryItemsAreWrittenAndRecorded) {
+  for (const char* dll : {"C:\\WINDOWS\\one.dll", "C:\\WINDOWS\\three.dll"})
+    os::fake::AddLibrary(dll, {{"DllRegisterServer", reinterpret_cast<os::Proc>(&CountRegister)},
+                              {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
+  registerCalls = 0;
+  os::fake::SetRegString(os::kHkeyClassesRoot, ".dem", "", "DemoFile");
+  os::fake::SetRegString(os::kHkeyLocalMachine, "Software\\Demo\\Old", "x", "gone");
+  os::fake::AddFile("C:\\Program Files\\Demo\\demo.exe", "");
+  Run(":REGSVR\r\none.dll\r\ntwo.dll\r\nthree.dll\r\n:\r\n"
+      ":SHORTCUTS\r\nDemo\r\ndemo.exe*-x\r\n|NT Only Off\r\ndemo.exe\r\n:\r\n"
+      ":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\nPath\r\n<RUN>\r\n"
+      "HKEY_CLASSES_ROOT\r\n>.dem<\\shell\\open\\command\r\n\r\n<EXEPARAMS1>\r\n"
+      "HKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\nCount\r\n#10#\r\n:\r\n"
+      ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.dat\r\n");
+  const std::string menu = std::string(kPrograms) + "\\Demo";
+  EXPECT_EQ(registerCalls, 2);
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "regsvr1").value_or(""), "one.dll");
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "regsvr2").value_or(""), "three.dll");
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "smpath").value_or(""), menu);
+  EXPECT_TRUE(os::fake::RegKeyExists(os::kHkeyLocalMachine, "Software\\Demo\\Old"));
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "Path").value_or(""), "C:\\Program Files\\Demo");
+  EXPECT_EQ(os::fake::RegDwordAt(os::kHkeyLocalMachine, "Software\\Demo", "Count").value_or(0), 10u);
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyClassesRoot, "DemoFile\\shell\\open\\command", "").value_or(""),
+            "C:\\Program Files\\Demo\\demo.exe*-x \"%1\"");  // RunFile from the first shortcut
+  ASSERT_TRUE(os::fake::LinkAt(menu + "\\Demo.lnk"));
+  EXPECT_EQ(os::fake::LinkAt(menu + "\\Demo.lnk")->arguments, "-x");
+  EXPECT_TRUE(os::fake::LinkAt(menu + "\\NT Only Off.lnk"));  // not NT 4: made without the mark
+  // The command names the list's file; the data goes to unin.ini in the folder.
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
+            "C:\\WINDOWS\\uninst.exe \"C:\\WINDOWS\\demo.dat\"");
+  EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
+            (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", menu + "\\Demo.lnk",
+                                      menu + "\\NT Only Off.lnk", "+" + menu, "", ":reg", "HKEY_LOCAL_MACHINE",
+                                      "Software\\Demo", "Path", "C:\\Program Files\\Demo", "HKEY_CLASSES_ROOT",
+                                      "DemoFile\\shell\\open\\command", "",
+                                      "C:\\Program Files\\Demo\\demo.exe*-x \"%1\"", "HKEY_LOCAL_MACHINE",
+                                      "Software\\Demo", "Count", "#10#", ":"}));
+  EXPECT_TRUE(Logged("Register Server: one.dll"));
+  EXPECT_FALSE(Logged("Register Server: two.dll"));
+  EXPECT_TRUE(Logged("Shortcut: " + menu + "\\Demo, C:\\Program Files\\Demo\\demo.exe*-x"));
+  EXPECT_TRUE(Logged("Reg Add: HKEY_LOCAL_MACHINE, Software\\Demo, Count, #10#"));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Installation is complete"}));  // no :RUNFILE: nothing offered
+}
+
+TEST_F(InstallRunTest, DinkDeletesTheFirstKeyWithWhatTheRunWroteThere) {
+  os::fake::AddFile("C:\\WINDOWS\\one.dll", "");
+  os::fake::SetRegString(os::kHkeyLocalMachine, "Software\\Demo\\Old", "x", "gone");
+  Run(":REGSVR\r\none.dll\r\n:\r\n:DINK\r\n:reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\nPath\r\nr\r\n:\r\n");
+  EXPECT_FALSE(os::fake::RegKeyExists(os::kHkeyLocalMachine, "Software\\Demo\\Old"));
+  EXPECT_FALSE(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "smpath").has_value());
+  EXPECT_FALSE(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "regsvr1").has_value());
+  EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "Path").value_or(""), "C:\\Program Files\\Demo");
+}
+
+TEST_F(InstallRunTest, NtFourSkipsMarkedItems) {
+  Version(2, 4, 0);
+  os::fake::AddFile("C:\\Program Files\\Demo\\demo.exe", "");
+  Run(":SHORTCUTS\r\n|Hidden\r\ndemo.exe\r\n:\r\n:reg\r\nHKEY_LOCAL_MACHINE\r\n|Software\\Demo\\NTOnlyOff\r\nv\r\nx\r\n:\r\n"
+      ":UNINSTALL\r\nDemo\r\nDemo\r\nu.exe\r\nr\r\n");
+  EXPECT_FALSE(os::fake::LinkAt(std::string(kPrograms) + "\\Demo\\Hidden.lnk"));
+  EXPECT_FALSE(os::fake::RegKeyExists(os::kHkeyLocalMachine, "Software\\Demo\\NTOnlyOff"));
+  EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
+            (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", "+" + std::string(kPrograms) + "\\Demo",
+                                      "", ":reg", ":"}));
+}
+
+TEST_F(InstallRunTest, TheEndFollowsMarkersFlagsAndAnswers) {
+  struct Case {
+    std::string name, body, marker;
+    bool ctrl;
+    std::vector<int> answers;
+    std::vector<std::string> boxes;
+    bool started;
+  } cases[] = {
+      {"offer, yes", ":RUNFILE\r\ndemo.exe\r\n", "", false, {os::kIdYes},
+       {"Installation is complete, would you like to run Demo 1.0 now?"}, true},
+      {"offer, no", ":RUNFILE\r\ndemo.exe\r\n", "", false, {os::kIdNo},
+       {"Installation is complete, would you like to run Demo 1.0 now?"}, false},
+      {"forced", ":RUNFILE\r\ndemo.exe\r\n:FORCERUN\r\n", "", false, {}, {"Installation is complete, Demo 1.0 will start now."}, true},
+      {"forced, Ctrl held", ":RUNFILE\r\ndemo.exe\r\n:FORCERUN\r\n", "", true, {}, {"Installation is complete, Demo 1.0 will start now."}, false},
+      {"autorun", ":RUNFILE\r\ndemo.exe\r\n", "autorun.dat", false, {}, {}, true},
+      {"batch", ":RUNFILE\r\ndemo.exe\r\n:REBOOT\r\n", "batch.dat", false, {}, {}, false},
+      {"no reboot", ":REBOOT\r\n:NOREBOOT\r\n", "", false, {}, {"Installation is complete"}, false},
+      {"reboot cancelled", ":REBOOT\r\n", "", false, {os::kIdCancel},
+       {"Installation must reboot your computer.", "Installation is complete"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    host = Host{};
+    os::fake::AddProgram("C:\\Program Files\\Demo\\demo.exe");
+    if (!c.marker.empty()) os::fake::AddFile("C:\\SETUP\\" + c.marker, "");
+    os::fake::SetCtrlDown(c.ctrl);
+    os::fake::AnswerNextBoxes(c.answers);
+    Run(c.body);
+    EXPECT_EQ(BoxTexts(), c.boxes);
+    EXPECT_EQ(!os::fake::Launches().empty(), c.started);
+    EXPECT_FALSE(Shared().RebootFlag);
+    EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "SOFTWARE\\Marrowfield\\BatchInstall", "reboot").has_value(),
+              c.marker == "batch.dat");
+  }
+
+  SetUp();  // :NOREBOOTNT on NT 4: neither question nor message
+  Version(2, 4, 0);
+  Run(":REBOOT\r\n:NOREBOOTNT\r\n");
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_TRUE(Logged("Install Complete"));
+}
+
+TEST_F(InstallRunTest, ExtraSetupProgramRunsWithTheSourceFolderAndIsDeleted) {
+  os::fake::AddProgram("C:\\Program Files\\Demo\\_setup.exe");
+  Run("");
+  ASSERT_EQ(os::fake::Launches().size(), 1u);
+  EXPECT_EQ(os::fake::Launches()[0].parameters.value_or(""), "C:\\SETUP");
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\_setup.exe"));
+  EXPECT_TRUE(Logged("no _setup.dll"));
+  EXPECT_TRUE(Logged("Running extra setup items"));
+}
+
+std::int32_t DoSetup(std::uint32_t window) { return window == 0x4444 ? 7 : -1; }
+
+TEST_F(InstallRunTest, ExtraSetupLibraryGetsTheApplicationWindow) {
+  os::fake::AddLibrary("C:\\Program Files\\Demo\\_setup.dll", {{"DoSetup", reinterpret_cast<os::Proc>(&DoSetup)}});
+  Run("");
+  EXPECT_TRUE(Logged("loading DoSetup"));
+  EXPECT_TRUE(Logged("DoSetup returned: 7"));
+  EXPECT_FALSE(os::fake::IsLoaded("C:\\Program Files\\Demo\\_setup.dll"));
+}
+
+TEST_F(InstallRunTest, MalformedListAndBadNumbersStopTheRun) {
+  Source("a", "a");
+  // The progress count reads the file sections first, so nothing is copied yet.
+  EXPECT_THROW(Run(":INSTALL\r\na\r\n"), ListError);
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\a"));
+  EXPECT_THROW(Run(":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\nn\r\n#1x#\r\n:\r\n"), ConvertError);
+}
+
+}  // namespace

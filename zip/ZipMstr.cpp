@@ -87,15 +87,6 @@ void TZipMaster::SetRootDir(const std::string& value) {
 
 // --- messages -------------------------------------------------------------------
 
-namespace {
-std::string ApplicationTitle() {
-  std::string program = os::GetModuleFileNameA();
-  program = program.substr(program.find_last_of("\\:") + 1);
-  auto dot = program.find_last_of('.');
-  return dot == std::string::npos ? program : program.substr(0, dot);
-}
-}  // namespace
-
 void TZipMaster::ShowBox(const std::string& text) {
   os::MessageBoxA(mainWindow_, text, ApplicationTitle(), os::kMbOk);
 }
@@ -141,7 +132,7 @@ std::string TZipMaster::Convert(const std::string& text, std::uint8_t madeBy, st
 
 // --- drives ---------------------------------------------------------------------
 
-bool TZipMaster::CheckDrive(bool /*raising*/) {
+bool TZipMaster::CheckDrive() {
   std::string root = Upper(driveRoot_);
   driveRoot_ = root;
   bool network = !root.empty() && root[0] == '\\';
@@ -329,7 +320,7 @@ void TZipMaster::ReadDirectoryInner() {
   archivePath_ = zipFileName_;
   currentPart_ = -1;
   driveRoot_ = DriveRootOf(zipFileName_);
-  if (!CheckDrive(true)) throw EZipMaster(ZipMsgDriveNotReady, driveRoot_);
+  if (!CheckDrive()) throw EZipMaster(ZipMsgDriveNotReady, driveRoot_);
   FindEndRecord(true);
   thisDisk_ = end_.thisDisk;
   if (thisDisk_ != 0) multiPart_ = true;

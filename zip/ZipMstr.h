@@ -265,7 +265,7 @@ class TZipMaster {
 
   // Directory reading.
   void ReadDirectoryInner();
-  bool CheckDrive(bool raising);
+  bool CheckDrive();  // raises for a bad drive letter; false when no disk is ready
   bool FindEndRecord(bool raising);
   void ReadCentralHeader(std::uint8_t (&header)[46], int shortCode);
   std::string Convert(const std::string& text, std::uint8_t madeBy, std::uint8_t host) const;

@@ -34,13 +34,6 @@ std::string UpperName(std::string s) {
   return s;
 }
 
-std::string ApplicationTitleOf() {
-  std::string program = os::GetModuleFileNameA();
-  program = program.substr(program.find_last_of("\\:") + 1);
-  auto dot = program.find_last_of('.');
-  return dot == std::string::npos ? program : program.substr(0, dot);
-}
-
 }  // namespace
 
 std::string TZipMaster::PartPath(int part) const { return NumberedPartPath(archivePath_, part); }
@@ -52,7 +45,7 @@ std::uint32_t TZipMaster::RequestDisk() {
     promptForced_ = false;
     return type;
   }
-  while (!CheckDrive(false) || promptForced_) {
+  while (!CheckDrive() || promptForced_) {
     if (Unattended) throw EZipMaster(ZipMsgUnattendedDisk);
     std::string prompt;
     std::uint32_t icon = 0;
@@ -68,7 +61,7 @@ std::uint32_t TZipMaster::RequestDisk() {
     if (OnGetNextDisk) {
       OnGetNextDisk(this, currentPart_ + 1, thisDisk_ + 1, driveRoot_.substr(0, 1), cancel);
     } else {
-      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitleOf(), os::kMbOkCancel | icon) != os::kIdOk;
+      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitle(), os::kMbOkCancel | icon) != os::kIdOk;
     }
     if (cancel) throw EZipMaster(ZipMsgDiskCancelled, false);
     promptForced_ = false;

@@ -334,6 +334,7 @@ class TZipMaster {
   bool copying_ = false;
   os::UniqueFile output_;
   std::uint64_t outputPosition_ = 0;
+  std::vector<std::uint8_t> copyBuffer_;
 
   // The engine.
   os::UniqueLibrary engine_;

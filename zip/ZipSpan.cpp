@@ -18,7 +18,9 @@ using namespace rec;
 namespace {
 
 constexpr std::uint32_t kMbIconStop = 0x10;
-constexpr std::uint32_t kCopyBlock = 8192;
+// Copies go in blocks of 1 MB: with smaller blocks the calls into the
+// system, not the bytes, set the pace of a join.
+constexpr std::uint32_t kCopyBlock = 1u << 20;
 
 bool FixedOrNetwork(std::uint32_t type) { return type == os::kDriveFixed || type == os::kDriveRemote; }
 
@@ -114,7 +116,8 @@ void TZipMaster::WriteOut(const void* data, std::uint32_t length, int failCode) 
 }
 
 void TZipMaster::CopyBytes(std::uint64_t length, int failCode, int writeCode) {
-  std::uint8_t block[kCopyBlock];
+  if (copyBuffer_.size() < kCopyBlock) copyBuffer_.resize(kCopyBlock);
+  std::uint8_t* block = copyBuffer_.data();
   while (length > 0) {
     auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, kCopyBlock));
     std::uint32_t got = 0;
@@ -297,6 +300,7 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   }
   copying_ = false;
   table.clear();
+  copyBuffer_ = {};
   ClosePart();
   if (output_) {
     if (archiveTime.ticks) os::SetFileTime(output_.get(), archiveTime);

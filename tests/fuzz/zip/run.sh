@@ -3,11 +3,12 @@
 # UBSan) and runs each for the given seconds (default 600), niced; new
 # corpus entries are merged, minimised, into corpus-dir/ and corpus-join/,
 # and any crashing input is kept under crashers/ for the unit tests to replay.
-# Not part of scripts/test.sh.
+# Usage: run.sh [SECONDS] ["DirectoryFuzz JoinFuzz"]. Not part of scripts/test.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 seconds=${1:-600}
+targets=${2:-"DirectoryFuzz JoinFuzz"}
 out=$root/build/fuzz
 mkdir -p "$out" "$here/crashers"
 sources=$(ls "$root"/zip/*.cpp "$root"/os/fake/*.cpp)
@@ -34,9 +35,12 @@ run() {  # run TARGET CORPUS
   rm -rf "$corpus" && mv "$merged" "$corpus"
   grep -E "stat::number_of_executed_units|stat::peak_rss_mb|Done [0-9]+ runs" "$out/$target.log" | tail -3
 }
-build DirectoryFuzz
-build JoinFuzz
-run DirectoryFuzz corpus-dir &
-run JoinFuzz corpus-join &
+for t in $targets; do build "$t"; done
+for t in $targets; do
+  case $t in
+    DirectoryFuzz) run DirectoryFuzz corpus-dir & ;;
+    JoinFuzz) run JoinFuzz corpus-join & ;;
+  esac
+done
 wait
 ls "$here/crashers"

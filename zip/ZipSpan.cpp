@@ -246,7 +246,8 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
       if (compressed == 0) compressed = slot.compressedSize;
       bool descriptor = (flags & kFlagDescriptor) != 0;
       Fire(ProgressType::NewFile, shown,
-           std::int64_t{compressed} + nameLength + extraLength + kLocalSize + (descriptor ? kDescriptorSize : 0));
+           std::int64_t{compressed} + nameLength + extraLength + kLocalSize +
+               (descriptor ? kDescriptorSize : 0));
       WriteOut(h, kLocalSize, ZipMsgWriteLocal);
       WriteOut(name.data(), nameLength, ZipMsgWriteLocal);
       CopyBytes(extraLength, ZipMsgCopyLocalExtra, ZipMsgCopyLocalExtra);
@@ -280,7 +281,8 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
     Put32(record + kEndCentralOffset, static_cast<std::uint32_t>(newCentral));
     Put16(record + kEndCommentLength, static_cast<std::uint16_t>(archiveComment_.size()));
     WriteOut(record, kEndSize, ZipMsgWriteEnd);
-    WriteOut(archiveComment_.data(), static_cast<std::uint32_t>(archiveComment_.size()), ZipMsgCopyArchiveComment);
+    WriteOut(archiveComment_.data(), static_cast<std::uint32_t>(archiveComment_.size()),
+             ZipMsgCopyArchiveComment);
   } catch (const EZipMaster& e) {
     copying_ = false;
     ReportException(e);

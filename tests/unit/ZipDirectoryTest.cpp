@@ -31,8 +31,8 @@ std::string Shown(std::string name) {
 
 // Every archive the tools made reads as Python's zipfile reads it.
 TEST_F(ZipDirectory, ArchivesOfRealToolsReadAsTheirMakersWroteThem) {
-  for (std::string name : {"stored", "deflated", "nofolders", "streamed", "piped", "comment", "python",
-                           "sevenzip", "bsdtar"}) {
+  for (std::string name :
+       {"stored", "deflated", "nofolders", "streamed", "piped", "comment", "python", "sevenzip", "bsdtar"}) {
     SCOPED_TRACE(name);
     FreshMachine();
     auto expected = ReadExpected(name + ".expect");
@@ -138,7 +138,8 @@ TEST_F(ZipDirectory, FirstPartAloneOnAHardDiskReports11045) {
   EXPECT_EQ(z.ErrorCode(), zip::ZipMsgEndNotOnSpanned);
   EXPECT_EQ(z.EntryCount(), 0);
   EXPECT_TRUE(z.MultiPart());
-  EXPECT_EQ(z.LastMessage(), "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 11045");
+  EXPECT_EQ(z.LastMessage(),
+            "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 11045");
 }
 
 TEST_F(ZipDirectory, NoEndRecordByLabelAndSignature) {
@@ -165,7 +166,8 @@ TEST_F(ZipDirectory, NoEndRecordByLabelAndSignature) {
 }
 
 TEST_F(ZipDirectory, SpannedSetsOnAHardDiskAreReadAcrossTheirParts) {
-  for (auto n : {"001", "002", "003"}) Put(std::string("C:\\DATA\\span") + n + ".zip", std::string("span") + n + ".zip");
+  for (auto n : {"001", "002", "003"})
+    Put(std::string("C:\\DATA\\span") + n + ".zip", std::string("span") + n + ".zip");
   z.SetZipFileName("C:\\DATA\\span003.zip");
   EXPECT_EQ(z.ErrorCode(), 0) << z.LastMessage();
   ASSERT_EQ(z.EntryCount(), 2);
@@ -175,7 +177,8 @@ TEST_F(ZipDirectory, SpannedSetsOnAHardDiskAreReadAcrossTheirParts) {
   EXPECT_TRUE(z.MultiPart());
 
   // The central directory of this set starts on the second of four parts.
-  for (auto n : {"001", "002", "003", "004"}) Put(std::string("C:\\DATA\\many") + n + ".zip", std::string("many") + n + ".zip");
+  for (auto n : {"001", "002", "003", "004"})
+    Put(std::string("C:\\DATA\\many") + n + ".zip", std::string("many") + n + ".zip");
   z.SetZipFileName("C:\\DATA\\many004.zip");
   EXPECT_EQ(z.ErrorCode(), 0) << z.LastMessage();
   EXPECT_EQ(z.EntryCount(), 1200);
@@ -229,7 +232,10 @@ TEST_F(ZipDirectory, NamesFromOemHostsAreConverted) {
     z.CodePage = c.page;
     z.SetZipFileName("C:\\DATA\\oem.zip");
     ASSERT_EQ(z.EntryCount(), 2);
-    EXPECT_EQ(z.Contents()[0].FileName, c.converted ? "\xFC" "ello.txt" : "\x81" "ello.txt");
+    EXPECT_EQ(z.Contents()[0].FileName, c.converted ? "\xFC"
+                                                      "ello.txt"
+                                                    : "\x81"
+                                                      "ello.txt");
   }
 }
 
@@ -284,8 +290,7 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
                    zip::ZipMsgCentralShort});
   cases.push_back({"directory larger than the file",
                    with([&](std::string& s) { Put32(s, end + 12, 0xFFFFFF00u); }), zip::ZipMsgDirSeek});
-  cases.push_back({"comment running past the end",
-                   with([&](std::string& s) {
+  cases.push_back({"comment running past the end", with([&](std::string& s) {
                      Put16(s, end + 20, 40);
                      s += "x";
                    }),
@@ -295,8 +300,8 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
   auto last = good.rfind("PK\x01\x02");
   cases.push_back({"name longer than the file", with([&](std::string& s) { Put16(s, last + 28, 65535); }),
                    zip::ZipMsgCentralName});
-  cases.push_back({"extra field longer than the file", with([&](std::string& s) { Put16(s, last + 30, 65535); }),
-                   zip::ZipMsgDirSeek});
+  cases.push_back({"extra field longer than the file",
+                   with([&](std::string& s) { Put16(s, last + 30, 65535); }), zip::ZipMsgDirSeek});
   cases.push_back({"comment longer than the file", with([&](std::string& s) { Put16(s, last + 32, 65535); }),
                    zip::ZipMsgCopyFileComment});
   cases.push_back({"central directory on a later part", with([&](std::string& s) { Put16(s, end + 6, 3); }),

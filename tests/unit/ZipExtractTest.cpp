@@ -33,10 +33,10 @@ struct Script {
   int result = 2;
   int execs = 0;
   Seen seen;
-  std::vector<CallbackRecord> send;        // records sent in turn, stopping at a non-zero answer
-  std::vector<CallbackRecord> answered;    // the records as the component left them
+  std::vector<CallbackRecord> send;      // records sent in turn, stopping at a non-zero answer
+  std::vector<CallbackRecord> answered;  // the records as the component left them
   std::vector<std::int32_t> returns;
-  std::function<void()> during;            // runs inside the call
+  std::function<void()> during;  // runs inside the call
   std::string archiveContentSeen;
 };
 Script& S() {
@@ -106,7 +106,8 @@ std::int32_t QV_UNZ_STDCALL FakeExec(ExtractRequest* request) {
   return s.result;
 }
 
-CallbackRecord Record(std::int32_t code, std::int32_t value = 0, std::uint32_t size = 0, const std::string& text = "") {
+CallbackRecord Record(std::int32_t code, std::int32_t value = 0, std::uint32_t size = 0,
+                      const std::string& text = "") {
   CallbackRecord r{};
   r.ActionCode = code;
   r.ErrorCode = value;
@@ -120,8 +121,9 @@ class ZipExtract : public ::testing::Test {
   void SetUp() override {
     FreshMachine();
     S() = Script{};
-    os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
-                                                   {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+    os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL",
+                         {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
+                          {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
     os::fake::AddFolder("C:\\OUT");
     z.Unattended = true;
     z.SetZipFileName(Put("C:\\DATA\\deflated.zip", "deflated.zip"));
@@ -138,7 +140,8 @@ TEST_F(ZipExtract, EachEngineVersionGetsItsLayout) {
     bool old;
     int reqCount;
   };
-  for (const Case& c : std::vector<Case>{{151, true, -1}, {152, false, 0}, {159, false, 0}, {160, false, 7}}) {
+  for (const Case& c :
+       std::vector<Case>{{151, true, -1}, {152, false, 0}, {159, false, 0}, {160, false, 7}}) {
     SCOPED_TRACE(c.version);
     S().version = c.version;
     z.SetPasswordReqCount(7);
@@ -190,8 +193,9 @@ TEST_F(ZipExtract, OptionsBecomeFlags) {
     z.ExtrOptions = c.opts;
     z.ExtractFiles();
     const Seen& s = S().seen;
-    EXPECT_EQ((std::vector<std::int32_t>{s.trace, s.verbose, s.update, s.freshen, s.dirs, s.overwrite, s.test}),
-              c.flags);
+    EXPECT_EQ(
+        (std::vector<std::int32_t>{s.trace, s.verbose, s.update, s.freshen, s.dirs, s.overwrite, s.test}),
+        c.flags);
   }
   // Trace also reports the loading of the engine.
   z.Trace = true;
@@ -233,8 +237,9 @@ TEST_F(ZipExtract, TheEngineIsFoundInItsFolderOrByItsBareName) {
   EXPECT_EQ(z.DLLDirectory(), "C:\\ENGINE");
   z.ExtractFiles();  // no library there: the bare name finds the program's own
   EXPECT_EQ(os::fake::LoadCount("C:\\SETUP\\UNZDLL.DLL"), 1);
-  os::fake::AddLibrary("C:\\ENGINE\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
-                                                  {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+  os::fake::AddLibrary("C:\\ENGINE\\UNZDLL.DLL",
+                       {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
+                        {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
   z.ExtractFiles();
   EXPECT_EQ(os::fake::LoadCount("C:\\ENGINE\\UNZDLL.DLL"), 1);
   EXPECT_FALSE(os::fake::IsLoaded("C:\\ENGINE\\UNZDLL.DLL"));
@@ -246,7 +251,8 @@ TEST_F(ZipExtract, AnEngineLackingAnEntryPointIsNeverCalled) {
     const char* missing;
     int message;
   };
-  for (const Case& c : std::vector<Case>{{"UnzDllExec", zip::ZipMsgNoExec}, {"GetUnzDllVersion", zip::ZipMsgNoVersion}}) {
+  for (const Case& c :
+       std::vector<Case>{{"UnzDllExec", zip::ZipMsgNoExec}, {"GetUnzDllVersion", zip::ZipMsgNoVersion}}) {
     std::map<std::string, os::Proc> exports{{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
                                             {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}};
     exports.erase(c.missing);
@@ -300,12 +306,19 @@ TEST_F(ZipExtract, CallbackCodesAreAnswered) {
   z.OnMessage = [&](TZipMaster*, int code, const std::string& text) {
     heard += "M" + std::to_string(code) + "[" + text + "] ";
   };
-  S().send = {Record(1, 0, 14, "sub/big.txt  \r\n"), Record(2, 0, 4096), Record(5, 0, 3), Record(6, 0, 80027),
-              Record(4, 0x1234, 0, "bad thing"), Record(11, 0x0305, 0x102, "x.txt"), Record(3), Record(99)};
+  S().send = {Record(1, 0, 14, "sub/big.txt  \r\n"),
+              Record(2, 0, 4096),
+              Record(5, 0, 3),
+              Record(6, 0, 80027),
+              Record(4, 0x1234, 0, "bad thing"),
+              Record(11, 0x0305, 0x102, "x.txt"),
+              Record(3),
+              Record(99)};
   z.ExtractFiles();
   EXPECT_EQ(heard,
-            "M0[" + zip::LoadMessageText(10502) + "] "  // unattended without a password
-            "P0[sub\\big.txt]14 P1[]4096 P3[]3 P4[]80027 M4660[bad thing] P2[]0 ");
+            "M0[" + zip::LoadMessageText(10502) +
+                "] "  // unattended without a password
+                "P0[sub\\big.txt]14 P1[]4096 P3[]3 P4[]80027 M4660[bad thing] P2[]0 ");
   EXPECT_EQ(z.TotalSizeToProcess(), 80027);
   EXPECT_EQ(z.ErrorCode(), 0x05);  // the skip's low byte came last
   EXPECT_EQ(z.FullErrorCode(), 0x0305);
@@ -332,8 +345,10 @@ TEST_F(ZipExtract, QuestionsWithAndWithoutHandlers) {
     name = std::string(600, 'n');  // longer than the record holds
     changed = true;
   };
-  z.OnCRC32Error = [&](TZipMaster*, const std::string& f, std::uint32_t found, std::uint32_t expected, bool& doIt) {
-    seen += "crc " + f + " " + std::to_string(found) + "/" + std::to_string(expected) + " " + (doIt ? "y" : "n") + ";";
+  z.OnCRC32Error = [&](TZipMaster*, const std::string& f, std::uint32_t found, std::uint32_t expected,
+                       bool& doIt) {
+    seen += "crc " + f + " " + std::to_string(found) + "/" + std::to_string(expected) + " " +
+            (doIt ? "y" : "n") + ";";
     doIt = false;
   };
   z.OnExtractOverwrite = [&](TZipMaster*, const std::string& f, bool older, bool& overwrite, int index) {
@@ -347,8 +362,7 @@ TEST_F(ZipExtract, QuestionsWithAndWithoutHandlers) {
   S().send = {Record(7, 0, 0, "a.txt"), Record(9, 1, 2, "a.txt"), Record(10, 0x10003, 1, "a.txt"),
               Record(11, 0, 4, "b.txt"), Record(11, 7, 77, "c.txt")};
   z.ExtractFiles();
-  EXPECT_EQ(seen,
-            "name a.txt;crc a.txt 1/2 y;over a.txt older 3 y;skip b.txt 3 0;skip c.txt 8 7;");
+  EXPECT_EQ(seen, "name a.txt;crc a.txt 1/2 y;over a.txt older 3 y;skip b.txt 3 0;skip c.txt 8 7;");
   ASSERT_EQ(S().answered.size(), 5u);
   EXPECT_EQ(S().answered[0].ErrorCode, 1);
   EXPECT_EQ(std::string(S().answered[0].Text), std::string(511, 'n'));
@@ -495,7 +509,8 @@ TEST_F(ZipExtract, OldEnginesTakeAtMost4097Names) {
 }
 
 TEST_F(ZipExtract, SpannedSetsAreJoinedForTheEngineAndTheJoinIsRemoved) {
-  for (auto n : {"001", "002", "003"}) Put(std::string("C:\\DATA\\span") + n + ".zip", std::string("span") + n + ".zip");
+  for (auto n : {"001", "002", "003"})
+    Put(std::string("C:\\DATA\\span") + n + ".zip", std::string("span") + n + ".zip");
   z.SetZipFileName("C:\\DATA\\span003.zip");
   ASSERT_EQ(z.EntryCount(), 2);
   z.TempDir = "C:\\OUT";

@@ -16,12 +16,14 @@ std::vector<std::filesystem::path> Inputs(const std::string& folder, const std::
   std::vector<std::filesystem::path> found;
   if (!std::filesystem::exists(dir)) return found;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.is_regular_file() && entry.path().filename().string().rfind(prefix, 0) == 0) found.push_back(entry.path());
+    if (entry.is_regular_file() && entry.path().filename().string().rfind(prefix, 0) == 0)
+      found.push_back(entry.path());
   std::sort(found.begin(), found.end());
   return found;
 }
 
-void Replay(const std::vector<std::filesystem::path>& inputs, void (*target)(const std::uint8_t*, std::size_t)) {
+void Replay(const std::vector<std::filesystem::path>& inputs,
+            void (*target)(const std::uint8_t*, std::size_t)) {
   for (const auto& path : inputs) {
     SCOPED_TRACE(path.filename().string());
     std::string bytes = ziptest::ReadData(path.string());

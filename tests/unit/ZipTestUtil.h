@@ -59,7 +59,8 @@ inline std::uint32_t Crc32(const std::string& data) {
 }
 
 inline std::uint16_t Le16(const std::string& s, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8));
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
+                                    (static_cast<unsigned char>(s[at + 1]) << 8));
 }
 inline std::uint32_t Le32(const std::string& s, std::size_t at) {
   return Le16(s, at) | (std::uint32_t{Le16(s, at + 2)} << 16);
@@ -88,7 +89,8 @@ struct Recorder {
       messages.push_back(code);
       messageTexts.push_back(text);
     };
-    z.OnProgress = [this](zip::TZipMaster*, zip::ProgressType type, const std::string& name, std::int64_t size) {
+    z.OnProgress = [this](zip::TZipMaster*, zip::ProgressType type, const std::string& name,
+                          std::int64_t size) {
       log.push_back(std::to_string(static_cast<int>(type)) + ":" + name + ":" + std::to_string(size));
       if (type == zip::ProgressType::NewFile) ++newFiles;
       if (type == zip::ProgressType::ProgressUpdate) updated += size;

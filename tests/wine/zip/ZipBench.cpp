@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     DeleteFileA(target.c_str());
-    double ms = 1000.0 * static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    double ms = 1000.0 * static_cast<double>(stop.QuadPart - start.QuadPart) /
+                static_cast<double>(frequency.QuadPart);
     if (ms < best) best = ms;
   }
   std::printf("%.1f\n", best);

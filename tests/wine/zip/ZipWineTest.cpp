@@ -1,9 +1,8 @@
 // The archive component on real Windows (under Wine): the real engine
 // extracting real archives, the two fixture engines recording the request
 // they get byte for byte, a missing library, and the disk operations.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 #include <fstream>
@@ -113,10 +112,10 @@ void CheckRequest(const std::string& folder, TZipMaster& z, bool old, const std:
   EXPECT_EQ(Word(r, 4), reinterpret_cast<std::uint32_t>(&z));
   EXPECT_EQ(Word(r, 8), 160u);
   EXPECT_EQ(Word(r, 12), reinterpret_cast<std::uint32_t>(&TZipMaster::ZCallback));
-  EXPECT_EQ(Word(r, 16), 0u);           // trace
+  EXPECT_EQ(Word(r, 16), 0u);  // trace
   EXPECT_EQ(Word(r, 20), 0u);
-  EXPECT_NE(Word(r, 24), 0u);           // password
-  EXPECT_EQ(Word(r, 28), 0u);           // test
+  EXPECT_NE(Word(r, 24), 0u);  // password
+  EXPECT_EQ(Word(r, 28), 0u);  // test
   EXPECT_EQ(Word(r, 32), 0u);
   EXPECT_EQ(Word(r, 36), 0u);
   EXPECT_EQ(Word(r, 40), 0xFFFFFFFFu);
@@ -155,7 +154,8 @@ TEST_F(ZipOnWindows, FixtureEnginesReceiveTheirLayout) {
     z.SetZipFileName(In("stored.zip"));
     z.SetPassword("pw");
     z.Verbose = true;
-    z.ExtrOptions = {zip::ExtrOptsEnum::ExtrOverWrite, zip::ExtrOptsEnum::ExtrUpdate, zip::ExtrOptsEnum::ExtrFreshen};
+    z.ExtrOptions = {zip::ExtrOptsEnum::ExtrOverWrite, zip::ExtrOptsEnum::ExtrUpdate,
+                     zip::ExtrOptsEnum::ExtrFreshen};
     z.ExtrBaseDir = scratch + "\\out";
     z.FSpecArgs = {"a.txt", "b\\*.txt"};
     started.clear();

@@ -1,7 +1,8 @@
 // Drives, volumes, temporary names, shell deletion and the cursor over the
 // real Win32 API.
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
 
 #include <vector>
 

@@ -3,7 +3,7 @@ under the Windows version each case names, observed through the UI driver."""
 
 import textwrap
 
-from harness import case, expect, expect_eq
+from harness import FIXTURES, ROOT, case, expect, expect_eq
 
 INTRO = ("This utility will install {}.  It is recommended that you close all other "
          "windows programs.  You can switch to other Windows programs by pressing CTRL and TAB.")
@@ -251,3 +251,77 @@ def cancel_on_licence(c):
     expect(("Edit", "Demo Writer licence.\r\nUse it well.") in shown, f"licence text not shown: {shown}")
     cancel_and_end(c, "Demo Writer 2.1")
     nothing_installed(c, "Demo Writer")
+
+
+# A program that must be closed first: our fixture window stands in for it.
+RUNNING_PROGRAM = ["--caption", "Quillpad Editor"]
+NOT_RUNNING = """
+    \\Demo Writer
+    Demo Writer
+    Demo Writer 2.1
+    :NOTRUNNING
+    NoSuchClass,No Such Window,Nothing
+    QvFixtureWindow,Quillpad Editor,Quillpad
+    :
+    """
+NOT_RUNNING_NRMSG = """
+    \\Demo Writer
+    Demo Writer
+    Demo Writer 2.1
+    :NRMSG
+    Close Quillpad, then start setup again.
+    :NOTRUNNING
+    NoSuchClass,No Such Window,Nothing
+    QvFixtureWindow,Quillpad Editor,Quillpad
+    :
+    """
+EXIT_FIRST = ("You must exit Quillpad before setup may continue. To exit the program, right click on "
+              "its icon from in the system tray and select Exit.")
+
+for label, ini, running, text in [
+    ("the second line matches: its name is in the warning", NOT_RUNNING, True, EXIT_FIRST),
+    (":NRMSG replaces the warning", NOT_RUNNING_NRMSG, True, "Close Quillpad, then start setup again."),
+    ("nothing matches: the wizard goes on", NOT_RUNNING, False, None),
+]:
+    def not_running(c, ini=ini, running=running, text=text):
+        c.lay_out({"setup.ini": ini})
+        if running:
+            c.start(str(FIXTURES / "fixturewindow.exe"), RUNNING_PROGRAM)
+            c.driver.must("wait-window", caption="Quillpad Editor", timeout=15000)
+        if text is None:
+            seen = c.start_watched(until_caption="Demo Writer 2.1")
+            expect(seen["stopped"], "the wizard did not appear")
+            expect_eq(seen["boxes"], [], "message boxes")
+            cancel_and_end(c, "Demo Writer 2.1")
+            return
+        seen = c.start_watched()
+        expect(seen["ended"], "setup.exe did not end after the warning")
+        expect_eq([(b["box"]["text"], b["box"]["buttons"], b["box"]["owner"]) for b in seen["boxes"]],
+                  [(text, ["OK"], "")], "message boxes (text, buttons, owner)")
+        nothing_installed(c, "Demo Writer")
+
+    case(f":NOTRUNNING, {label}")(not_running)
+
+
+@case("setup files: the notice, the credits and the logo are shown")
+def setup_files(c):
+    logo = (ROOT / "examples" / "demo" / "logo.bmp").read_bytes()  # 117 x 108 pixels
+    c.lay_out({"setup.ini": DEMO_INI, "logo.bmp": logo,
+               "copyWren.txt": """
+                   Demo Writer is shareware.
+                   Please register after 30 days.
+                   """,
+               "copyQuill.txt": """
+                   Packed by the Demo Writer team.
+                   """})
+    c.start()
+    c.wait_wizard("Demo Writer 2.1")
+    controls = c.visible(c.controls("Demo Writer 2.1"))
+    texts = [(x["class"], x["text"].rstrip("\r\n")) for x in controls]
+    expect(("Edit", "Demo Writer is shareware.\r\nPlease register after 30 days.") in texts,
+           f"the notice is not shown: {texts}")
+    expect(("Edit", "Packed by the Demo Writer team.") in texts, f"the credits are not shown: {texts}")
+    pictures = [x for x in controls if x["class"] == "Static" and x["text"] == ""
+                and (x["rect"][2] - x["rect"][0], x["rect"][3] - x["rect"][1]) == (117, 108)]
+    expect(pictures, f"no picture of the logo's size: {[(x['class'], x['rect']) for x in controls]}")
+    cancel_and_end(c, "Demo Writer 2.1")

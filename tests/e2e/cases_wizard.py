@@ -325,3 +325,23 @@ def setup_files(c):
                 and (x["rect"][2] - x["rect"][0], x["rect"][3] - x["rect"][1]) == (117, 108)]
     expect(pictures, f"no picture of the logo's size: {[(x['class'], x['rect']) for x in controls]}")
     cancel_and_end(c, "Demo Writer 2.1")
+
+
+@case(":NOTRUNNING without a match runs _IN242.exe INSTALL before the wizard goes on")
+def pre_install_program(c):
+    c.lay_out({"setup.ini": """
+        \\Demo Writer
+        Demo Writer
+        Demo Writer 2.1
+        :NOTRUNNING
+        NoSuchClass,No Such Window,Nothing
+        :
+        """, "_IN242.exe": (FIXTURES / "fixturewindow.exe").read_bytes()})
+    c.start()
+    c.driver.must("wait-window", caption="Fixture Window", exe="_IN242.exe", timeout=20000)
+    labels = [t for cls, t in c.page("Fixture Window", exe="_IN242.exe") if cls == "Static"]
+    expect_eq(labels, ["Fixture label INSTALL"], "the pre-install program's arguments")
+    # Once the program has ended the wizard is there to be used.
+    c.click("Fixture Window", "Cancel", exe="_IN242.exe")
+    c.wait_wizard("Demo Writer 2.1")
+    cancel_and_end(c, "Demo Writer 2.1")

@@ -37,10 +37,7 @@ std::string LowerExtension(const std::string& path) {
   auto dot = path.find_last_of('.');
   auto part = path.find_last_of("\\:");
   if (dot == std::string::npos || (part != std::string::npos && dot < part)) return "";
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext;
+  return LowerText(path.substr(dot));
 }
 
 // The text after the last backslash or colon.

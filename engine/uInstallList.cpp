@@ -23,12 +23,6 @@ bool SameText(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 bool StartsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Replaces the first occurrence of macro in text, if any.
@@ -362,7 +356,7 @@ std::string ExpandRegData(const std::string& data, const TRegMacroContext& conte
   ReplaceLeading(text, "<WIN>", context.windowsFolder);
   ReplaceLeading(text, "<SYS>", context.systemFolder);
 
-  if (LowerAscii(text) == "r") text = context.installDir;
+  if (LowerText(text) == "r") text = context.installDir;
   if (text == "p") text = context.installDir + "\\" + context.runFile + " %1";
   if (text == "P") text = context.installDir + "\\" + context.runFile + " %1 %2 %3 %4 %5 %6 %7 %8 %9";
 

@@ -3,6 +3,8 @@
 // rename list that delayed moves fill.
 #include "engine/uReplace.h"
 
+#include "engine/uTextFile.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -22,31 +24,11 @@ constexpr const char* kRenameHeader = "[RENAME]";
 
 std::string WininitPath() { return AddBackslash(WindowsFolder()) + "WININIT.INI"; }
 
-// The whole file; false when it exists but cannot be read.
+// The whole file; no file means no lines, one that cannot be read is a failure.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
-  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return true;  // no file: no lines
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
-  std::string text;
-  char buffer[4096];
-  std::uint32_t read = 0;
-  for (;;) {
-    if (!os::ReadFile(file.get(), buffer, sizeof buffer, read)) return false;
-    if (read == 0) break;
-    text.append(buffer, read);
-  }
-  lines = SplitLines(text);
-  return true;
-}
-
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string text;
-  for (auto& line : lines) text += line + "\r\n";
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Write, os::Disposition::CreateAlways));
-  std::uint32_t written = 0;
-  return file && os::WriteFile(file.get(), text.data(), static_cast<std::uint32_t>(text.size()), written) &&
-         written == text.size();
+  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return true;
+  return ReadTextLines(path, lines);
 }
 
 bool ScheduleWithWininit(const std::string& cached, const std::string& destination) {
@@ -55,12 +37,13 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
   std::vector<std::string> lines;
   if (!ReadLines(WininitPath(), lines)) return false;
   if (!AddRenameLines(lines, UpperText("NUL=" + d), UpperText(d + "=" + k))) return true;
-  return WriteLines(WininitPath(), lines);
+  return WriteTextLines(WininitPath(), lines);
 }
 
 }  // namespace
 
-bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine) {
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
+                    const std::string& moveLine) {
   size_t header = 0;
   while (header < lines.size() && UpperText(lines[header]) != kRenameHeader) ++header;
   if (header == lines.size()) {
@@ -101,7 +84,23 @@ bool IsRenamePending(const std::string& destination) {
 
 bool IsRenamePendingNT(const std::string& upperDestination) {
   if (upperDestination.empty()) return false;
-  return UpperText(ReadPendingRenames()).find(UpperText(upperDestination)) != std::string::npos;
+  // Each entry is a source or a target: "\\??\\" + path, a target that may
+  // be replaced with "!" before it. Whole paths are compared, so that a
+  // longer name that merely begins with the destination (demo.dll2) does not
+  // stop the destination's own replacement from being scheduled.
+  const std::string wanted = UpperText(upperDestination);
+  const std::string list = ReadPendingRenames();
+  size_t pos = 0;
+  while (pos <= list.size()) {
+    size_t end = list.find("\r\n", pos);
+    if (end == std::string::npos) end = list.size();
+    std::string entry = list.substr(pos, end - pos);
+    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
+    if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
+    if (UpperText(entry) == wanted) return true;
+    pos = end + 2;
+  }
+  return false;
 }
 
 std::string ReadPendingRenames() {

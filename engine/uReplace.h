@@ -12,8 +12,8 @@ bool ScheduleReplace(const std::string& backup, const std::string& cached, const
 
 // True when Windows already holds a replacement for the destination.
 bool IsRenamePending(const std::string& destination);
-// True when the pending rename list mentions the (upper-cased) destination
-// anywhere, in any letter case.
+// True when the pending rename list names the (upper-cased) destination as
+// the source or the target of a rename, in any letter case.
 bool IsRenamePendingNT(const std::string& upperDestination);
 // The entries of the pending rename list, joined with CR LF; empty when none.
 std::string ReadPendingRenames();
@@ -23,4 +23,5 @@ std::string ShortPath(const std::string& path);
 // The WININIT.INI edit as pure line logic: adds "[RENAME]", deleteLine
 // ("NUL=<dest>") and moveLine ("<dest>=<cached>") where they are missing.
 // True when the lines changed.
-bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine, const std::string& moveLine);
+bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
+                    const std::string& moveLine);

@@ -33,9 +33,3 @@ void RemoveTempInstallDir(const std::string& folder) {
     if (!FolderExists(folder)) break;
   }
 }
-
-std::string LowerText(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}

@@ -14,5 +14,3 @@ void WriteMachineString(const std::string& keyPath, const std::string& name, con
 // programs may still hold files for a moment, so the folder itself is tried
 // up to 120 times, pending messages handled in between.
 void RemoveTempInstallDir(const std::string& folder);
-// ASCII lower case.
-std::string LowerText(std::string text);

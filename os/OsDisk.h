@@ -22,7 +22,7 @@ constexpr std::uint32_t kErrorNotReady = 21;
 constexpr std::uint32_t kErrorGenFailure = 31;
 
 std::uint32_t GetDriveTypeA(const std::string& root);  // root like "A:\"
-std::uint32_t GetLogicalDrives();                       // bit 0 is A:
+std::uint32_t GetLogicalDrives();                      // bit 0 is A:
 // Label and serial number of the volume in the drive; false (with the last
 // error) when there is no readable disk.
 bool GetVolumeInformationA(const std::string& root, std::string& label, std::uint32_t& serial);

@@ -21,12 +21,6 @@ void DropAnyMask(std::string& text) {
   if (EndsWithAnyMask(text)) text.resize(text.size() - 3);
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
 
 // The text up to and including its last "\" or ":"; empty when it has neither.
@@ -98,7 +92,7 @@ void ListTree(const std::string& mask, std::vector<std::string>& list, const std
         prefix = AddBackslash(prefix);
         folder = prefix + name;
         // A start-up folder is emptied but kept.
-        if (LowerAscii(name).find("startup") == std::string::npos) list.push_back("[" + folder);
+        if (LowerText(name).find("startup") == std::string::npos) list.push_back("[" + folder);
       }
       // A linked folder is removed as a link; what it points to lies outside the tree.
       if (!(found.attributes & kAttrReparsePoint)) ListTree(folder + "\\*.*", list, startPath);

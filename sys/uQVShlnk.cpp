@@ -54,11 +54,16 @@ constexpr Accessory kAccessories[] = {
 
 std::string Folder(Base base, const std::string& w, const std::string& s) {
   switch (base) {
-    case Base::Windows: return w;
-    case Base::System: return s;
-    case Base::Accessories95: return "C:\\Program Files\\Accessories\\";
-    case Base::AccessoriesNT: return "C:\\Program Files\\Windows NT\\Accessories\\";
-    case Base::Plus: return "C:\\Program Files\\Plus!\\Spider\\";
+    case Base::Windows:
+      return w;
+    case Base::System:
+      return s;
+    case Base::Accessories95:
+      return "C:\\Program Files\\Accessories\\";
+    case Base::AccessoriesNT:
+      return "C:\\Program Files\\Windows NT\\Accessories\\";
+    case Base::Plus:
+      return "C:\\Program Files\\Plus!\\Spider\\";
   }
   return "";
 }

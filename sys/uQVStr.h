@@ -8,3 +8,5 @@ std::string AddBackslash(const std::string& text);
 std::string StripBackslash(const std::string& text);
 // A copy with the ASCII letters a-z made upper case; every other byte unchanged.
 std::string UpperText(const std::string& text);
+// A copy with the ASCII letters A-Z made lower case; every other byte unchanged.
+std::string LowerText(const std::string& text);

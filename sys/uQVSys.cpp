@@ -12,7 +12,8 @@
 namespace {
 
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr const char* kShellFoldersKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kShellFoldersKey =
+    "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // A leading backslash means the same as none: the path starts at the root.
 std::string Relative(const std::string& keyPath) {
@@ -27,7 +28,8 @@ os::UniqueKey OpenKey(os::Hkey root, const std::string& keyPath, bool create) {
   return r == 0 ? os::UniqueKey(key) : os::UniqueKey();
 }
 
-void SetValue(os::Hkey key, const std::string& name, std::uint32_t type, const void* data, std::uint32_t size) {
+void SetValue(os::Hkey key, const std::string& name, std::uint32_t type, const void* data,
+              std::uint32_t size) {
   if (os::RegSetValueExA(key, name, type, data, size) != 0)
     throw RegistryError("Failed to set data for '" + name + "'");
 }
@@ -49,7 +51,8 @@ void WriteInteger(os::Hkey key, const std::string& name, std::int32_t number) {
 std::string ReadString(os::Hkey key, const std::string& name) {
   std::uint32_t type = 0, size = 0;
   if (os::RegQueryValueExA(key, name, &type, nullptr, &size) != 0) return "";
-  if (type != os::kRegSz && type != os::kRegExpandSz) throw RegistryError("Invalid data type for '" + name + "'");
+  if (type != os::kRegSz && type != os::kRegExpandSz)
+    throw RegistryError("Invalid data type for '" + name + "'");
   std::vector<char> buffer;
   for (;;) {
     buffer.assign(size + 1, '\0');
@@ -86,9 +89,12 @@ os::Hkey RootKeyByName(const std::string& name) {
     const char* name;
     os::Hkey key;
   } kRoots[] = {
-      {"HKEY_CLASSES_ROOT", os::kHkeyClassesRoot},     {"HKEY_CURRENT_USER", os::kHkeyCurrentUser},
-      {"HKEY_LOCAL_MACHINE", os::kHkeyLocalMachine},   {"HKEY_USERS", os::kHkeyUsers},
-      {"HKEY_PERFORMANCE_DATA", os::kHkeyPerformanceData}, {"HKEY_CURRENT_CONFIG", os::kHkeyCurrentConfig},
+      {"HKEY_CLASSES_ROOT", os::kHkeyClassesRoot},
+      {"HKEY_CURRENT_USER", os::kHkeyCurrentUser},
+      {"HKEY_LOCAL_MACHINE", os::kHkeyLocalMachine},
+      {"HKEY_USERS", os::kHkeyUsers},
+      {"HKEY_PERFORMANCE_DATA", os::kHkeyPerformanceData},
+      {"HKEY_CURRENT_CONFIG", os::kHkeyCurrentConfig},
       {"HKEY_DYN_DATA", os::kHkeyDynData},
   };
   for (auto& root : kRoots)
@@ -153,9 +159,11 @@ void DeleteRegKey(const std::string& root, const std::string& keyPath) {
   DeleteTree(rootKey, path);
 }
 
-void WriteUninstallEntry(const std::string& keyName, const std::string& displayName, const std::string& command) {
+void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,
+                         const std::string& command) {
   std::string path = kUninstallKey + keyName;
-  if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true)) WriteString(key.get(), "DisplayName", displayName);
+  if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))
+    WriteString(key.get(), "DisplayName", displayName);
   if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))
     WriteString(key.get(), "UninstallString", command);
 }

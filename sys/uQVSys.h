@@ -30,7 +30,8 @@ void DeleteRegKey(const std::string& root, const std::string& keyPath);
 
 // "DisplayName" and "UninstallString" under HKEY_LOCAL_MACHINE's
 // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<keyName>.
-void WriteUninstallEntry(const std::string& keyName, const std::string& displayName, const std::string& command);
+void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,
+                         const std::string& command);
 
 // The current user's Start Menu Programs folder as stored under Explorer's
 // "Shell Folders"; empty when the key cannot be opened or the value is missing.

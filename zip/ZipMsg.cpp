@@ -46,7 +46,9 @@ std::string Fill(const std::string& text, const std::vector<std::string>& number
 
 }  // namespace
 
-std::string FormatMessageText(const std::string& text, const std::string& arg) { return Fill(text, {}, &arg); }
+std::string FormatMessageText(const std::string& text, const std::string& arg) {
+  return Fill(text, {}, &arg);
+}
 std::string FormatMessageText(const std::string& text, int arg) {
   return Fill(text, {std::to_string(arg)}, nullptr);
 }

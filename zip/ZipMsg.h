@@ -6,10 +6,10 @@ namespace zip {
 
 // Message numbers reported through ErrorCode, LastMessage and OnMessage.
 enum ZipMsg : int {
-  ZipMsgArchiveMissing = 10102,        // ExtractFiles: no such archive
-  ZipMsgOutOfMemory = 10103,           // out of memory reading the directory or joining
-  ZipMsgPasswordsDiffer = 10104,       // the two password entries differ
-  ZipMsgCopying = 10105,               // prefix of the per-entry message of a join
+  ZipMsgArchiveMissing = 10102,         // ExtractFiles: no such archive
+  ZipMsgOutOfMemory = 10103,            // out of memory reading the directory or joining
+  ZipMsgPasswordsDiffer = 10104,        // the two password entries differ
+  ZipMsgCopying = 10105,                // prefix of the per-entry message of a join
   ZipMsgPasswordNeededConfirm = 10150,  // unattended, a confirmed password was asked for
   ZipMsgPasswordNeeded = 10151,         // unattended, a password was asked for
   ZipMsgPwOk = 10152,
@@ -19,18 +19,18 @@ enum ZipMsg : int {
   ZipMsgPwConfirm = 10156,
   ZipMsgPwCancelAll = 10157,
   ZipMsgPwAbort = 10158,
-  ZipMsgDirSeek = 10201,              // seeking to the central directory, or an extra field, failed
-  ZipMsgDirOther = 10202,             // other error while reading the directory
-  ZipMsgOffsetsDisagree = 10203,      // stored central directory offset differs from the computed one
-  ZipMsgTrailingBytes = 10204,        // other bytes follow the end record's comment
-  ZipMsgEngineError = 10501,          // an error while building the request or in the engine call
-  ZipMsgNoPassword = 10502,           // unattended without a password or a password handler
-  ZipMsgEngineLoaded = 10701,         // trace: engine library loaded
-  ZipMsgNoExec = 10702,               // the library lacks UnzDllExec
-  ZipMsgNoVersion = 10703,            // the library lacks GetUnzDllVersion
-  ZipMsgNoEngine = 10704,             // the engine library could not be loaded
-  ZipMsgOpenFailed = 11001,           // a part or the archive could not be opened
-  ZipMsgOpenFailedQuiet = 11002,      // the archive could not be opened (quiet search)
+  ZipMsgDirSeek = 10201,          // seeking to the central directory, or an extra field, failed
+  ZipMsgDirOther = 10202,         // other error while reading the directory
+  ZipMsgOffsetsDisagree = 10203,  // stored central directory offset differs from the computed one
+  ZipMsgTrailingBytes = 10204,    // other bytes follow the end record's comment
+  ZipMsgEngineError = 10501,      // an error while building the request or in the engine call
+  ZipMsgNoPassword = 10502,       // unattended without a password or a password handler
+  ZipMsgEngineLoaded = 10701,     // trace: engine library loaded
+  ZipMsgNoExec = 10702,           // the library lacks UnzDllExec
+  ZipMsgNoVersion = 10703,        // the library lacks GetUnzDllVersion
+  ZipMsgNoEngine = 10704,         // the engine library could not be loaded
+  ZipMsgOpenFailed = 11001,       // a part or the archive could not be opened
+  ZipMsgOpenFailedQuiet = 11002,  // the archive could not be opened (quiet search)
   ZipMsgBadDriveLetter = 11003,
   ZipMsgDriveNotReady = 11004,
   ZipMsgDiskCancelled = 11007,

@@ -28,8 +28,7 @@ std::string Upper(std::string s) {
 
 // --- the component's own error -------------------------------------------------
 
-EZipMaster::EZipMaster(int id, bool display)
-    : SetupError(LoadMessageText(id)), id_(id), display_(display) {}
+EZipMaster::EZipMaster(int id, bool display) : SetupError(LoadMessageText(id)), id_(id), display_(display) {}
 EZipMaster::EZipMaster(int id, int arg)
     : SetupError(FormatMessageText(LoadMessageText(id), arg)), id_(id), display_(true) {}
 EZipMaster::EZipMaster(int id, const std::string& arg)
@@ -56,7 +55,8 @@ std::set<const TZipMaster*>& LiveComponents() {
 // --- creation and properties ----------------------------------------------------
 
 TZipMaster::TZipMaster(os::Hwnd mainWindow) : mainWindow_(mainWindow) {
-  for (int m = static_cast<int>(AddStoreSuffixEnum::assGIF); m <= static_cast<int>(AddStoreSuffixEnum::assJAR); ++m)
+  for (int m = static_cast<int>(AddStoreSuffixEnum::assGIF);
+       m <= static_cast<int>(AddStoreSuffixEnum::assJAR); ++m)
     AddStoreSuffixes.Add(static_cast<AddStoreSuffixEnum>(m));
   LiveComponents().insert(this);
 }
@@ -86,15 +86,6 @@ void TZipMaster::SetRootDir(const std::string& value) {
 }
 
 // --- messages -------------------------------------------------------------------
-
-namespace {
-std::string ApplicationTitle() {
-  std::string program = os::GetModuleFileNameA();
-  program = program.substr(program.find_last_of("\\:") + 1);
-  auto dot = program.find_last_of('.');
-  return dot == std::string::npos ? program : program.substr(0, dot);
-}
-}  // namespace
 
 void TZipMaster::ShowBox(const std::string& text) {
   os::MessageBoxA(mainWindow_, text, ApplicationTitle(), os::kMbOk);
@@ -141,7 +132,7 @@ std::string TZipMaster::Convert(const std::string& text, std::uint8_t madeBy, st
 
 // --- drives ---------------------------------------------------------------------
 
-bool TZipMaster::CheckDrive(bool /*raising*/) {
+bool TZipMaster::CheckDrive() {
   std::string root = Upper(driveRoot_);
   driveRoot_ = root;
   bool network = !root.empty() && root[0] == '\\';
@@ -181,9 +172,8 @@ bool TZipMaster::FindEndRecord(bool raising) {
   int labelPart = -1;
   if (volumeLabel_.rfind("PKBACK# ", 0) == 0) {
     std::string digits = volumeLabel_.substr(8, 3);
-    bool number = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '9';
-                  });
+    bool number = digits.size() == 3 &&
+                  std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     labelPart = number ? std::stoi(digits) : 0;
   }
   endSpannedFirst_ = false;
@@ -212,7 +202,8 @@ bool TZipMaster::FindEndRecord(bool raising) {
     if (size >= kEndSize) {
       std::uint8_t tail[kEndSize];
       SeekPart(size - kEndSize, ZipMsgSeekFailed);
-      if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize && Le32(tail) == kEndSignature) {
+      if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize &&
+          Le32(tail) == kEndSignature) {
         take(tail);
         // Nothing follows the record: whatever its comment length says, there is no comment.
         end_.commentLength = 0;
@@ -329,7 +320,7 @@ void TZipMaster::ReadDirectoryInner() {
   archivePath_ = zipFileName_;
   currentPart_ = -1;
   driveRoot_ = DriveRootOf(zipFileName_);
-  if (!CheckDrive(true)) throw EZipMaster(ZipMsgDriveNotReady, driveRoot_);
+  if (!CheckDrive()) throw EZipMaster(ZipMsgDriveNotReady, driveRoot_);
   FindEndRecord(true);
   thisDisk_ = end_.thisDisk;
   if (thisDisk_ != 0) multiPart_ = true;

@@ -39,24 +39,67 @@ enum class ProgressType { NewFile, ProgressUpdate, EndOfBatch, TotalFiles2Proces
 enum class ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 using ExtrOpts = EnumSet<ExtrOptsEnum>;
 enum class UnZipSkipTypes {
-  stOnFreshen, stNoOverwrite, stFileExists, stBadPassword, stNoEncryptionDLL,
-  stCompressionUnknown, stUnknownZipHost, stZipFileFormatWrong, stGeneralExtractError,
+  stOnFreshen,
+  stNoOverwrite,
+  stFileExists,
+  stBadPassword,
+  stNoEncryptionDLL,
+  stCompressionUnknown,
+  stUnknownZipHost,
+  stZipFileFormatWrong,
+  stGeneralExtractError,
 };
 enum class TPasswordButton { pwbOk, pwbCancel, pwbCancelAll, pwbAbort };
 enum class CodePageOpts { cpAuto, cpNone, cpOEM };
 enum class OvrOpts { OvrConfirm, OvrAlways, OvrNever };
 enum class DeleteOpts { htdFinal, htdAllowUndo };
 enum class AddOptsEnum {
-  AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS, AddHiddenFiles,
-  AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddVolume, AddDiskSpan, AddDiskSpanErase,
+  AddDirNames,
+  AddRecurseDirs,
+  AddMove,
+  AddFreshen,
+  AddUpdate,
+  AddZipTime,
+  AddForceDOS,
+  AddHiddenFiles,
+  AddArchiveOnly,
+  AddResetArchive,
+  AddEncrypt,
+  AddSeparateDirs,
+  AddVolume,
+  AddDiskSpan,
+  AddDiskSpanErase,
 };
 using AddOpts = EnumSet<AddOptsEnum>;
 enum class AddStoreSuffixEnum {
-  assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assRAR, assACE,
-  assCAB, assGZ, assGZIP, assJAR, assEXE,
+  assGIF,
+  assPNG,
+  assZ,
+  assZIP,
+  assZOO,
+  assARC,
+  assLZH,
+  assARJ,
+  assTAZ,
+  assTGZ,
+  assLHA,
+  assRAR,
+  assACE,
+  assCAB,
+  assGZ,
+  assGZIP,
+  assJAR,
+  assEXE,
 };
 using AddStoreExts = EnumSet<AddStoreSuffixEnum>;
-enum class SFXOptsEnum { SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg };
+enum class SFXOptsEnum {
+  SFXAskCmdLine,
+  SFXAskFiles,
+  SFXAutoRun,
+  SFXHideOverWriteBox,
+  SFXCheckSize,
+  SFXNoSuccessMsg
+};
 using SFXOpts = EnumSet<SFXOptsEnum>;
 enum class ZipDiskStatusEnum { zdsEmpty, zdsHasFiles, zdsPreviousDisk, zdsSameFileName, zdsNotEnoughSpace };
 using TZipDiskStatus = EnumSet<ZipDiskStatusEnum>;
@@ -104,28 +147,30 @@ class EZipMaster : public SetupError {
 
 class TZipMaster;
 using TNotifyEvent = std::function<void(TZipMaster* Sender)>;
-using TProgressEvent =
-    std::function<void(TZipMaster* Sender, ProgressType ProgrType, const std::string& Filename, std::int64_t FileSize)>;
+using TProgressEvent = std::function<void(TZipMaster* Sender, ProgressType ProgrType,
+                                          const std::string& Filename, std::int64_t FileSize)>;
 using TMessageEvent = std::function<void(TZipMaster* Sender, int ErrCode, const std::string& Message)>;
 using TSetNewNameEvent = std::function<void(TZipMaster* Sender, std::string& OldFileName, bool& IsChanged)>;
 using TNewNameEvent = std::function<void(TZipMaster* Sender, int SeqNo, const ZipDirEntry& ZipEntry)>;
-using TCRC32ErrorEvent = std::function<void(TZipMaster* Sender, const std::string& ForFile, std::uint32_t FoundCRC,
-                                            std::uint32_t ExpectedCRC, bool& DoExtract)>;
+using TCRC32ErrorEvent =
+    std::function<void(TZipMaster* Sender, const std::string& ForFile, std::uint32_t FoundCRC,
+                       std::uint32_t ExpectedCRC, bool& DoExtract)>;
 using TPasswordErrorEvent =
-    std::function<void(TZipMaster* Sender, bool IsZipAction, std::string& NewPassword, const std::string& ForFile,
-                       std::uint32_t& RepeatCount, TPasswordButton& Action)>;
-using TExtractOverwriteEvent = std::function<void(TZipMaster* Sender, const std::string& ForFile, bool IsOlder,
-                                                  bool& DoOverwrite, int DirIndex)>;
-using TExtractSkippedEvent =
-    std::function<void(TZipMaster* Sender, const std::string& ForFile, UnZipSkipTypes SkipType, int ExtError)>;
+    std::function<void(TZipMaster* Sender, bool IsZipAction, std::string& NewPassword,
+                       const std::string& ForFile, std::uint32_t& RepeatCount, TPasswordButton& Action)>;
+using TExtractOverwriteEvent = std::function<void(TZipMaster* Sender, const std::string& ForFile,
+                                                  bool IsOlder, bool& DoOverwrite, int DirIndex)>;
+using TExtractSkippedEvent = std::function<void(TZipMaster* Sender, const std::string& ForFile,
+                                                UnZipSkipTypes SkipType, int ExtError)>;
 using TCopyZipOverwriteEvent =
     std::function<void(TZipMaster* Sender, const std::string& ForFile, bool& DoOverwrite)>;
 using TGetNextDiskEvent = std::function<void(TZipMaster* Sender, int DiskSeqNo, int DiskTotal,
                                              const std::string& Drive, bool& AbortAction)>;
-using TStatusDiskEvent = std::function<void(TZipMaster* Sender, int PreviousDisk, const std::string& PreviousFile,
-                                            TZipDiskStatus Status, TZipDiskAction& Action)>;
-using TFileCommentEvent =
-    std::function<void(TZipMaster* Sender, const std::string& ForFile, std::string& FileComment, bool& IsChanged)>;
+using TStatusDiskEvent =
+    std::function<void(TZipMaster* Sender, int PreviousDisk, const std::string& PreviousFile,
+                       TZipDiskStatus Status, TZipDiskAction& Action)>;
+using TFileCommentEvent = std::function<void(TZipMaster* Sender, const std::string& ForFile,
+                                             std::string& FileComment, bool& IsChanged)>;
 
 // Growable memory the engine may ask for (callback code 13).
 class TZipStream {
@@ -265,7 +310,7 @@ class TZipMaster {
 
   // Directory reading.
   void ReadDirectoryInner();
-  bool CheckDrive(bool raising);
+  bool CheckDrive();  // raises for a bad drive letter; false when no disk is ready
   bool FindEndRecord(bool raising);
   void ReadCentralHeader(std::uint8_t (&header)[46], int shortCode);
   std::string Convert(const std::string& text, std::uint8_t madeBy, std::uint8_t host) const;
@@ -334,6 +379,7 @@ class TZipMaster {
   bool copying_ = false;
   os::UniqueFile output_;
   std::uint64_t outputPosition_ = 0;
+  std::vector<std::uint8_t> copyBuffer_;
 
   // The engine.
   os::UniqueLibrary engine_;

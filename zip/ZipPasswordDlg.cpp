@@ -13,10 +13,12 @@ class TPasswordDlg : public os::WindowEvents {
  public:
   // Shows the question modally; true with the entry when OK was pressed.
   bool Ask(const std::string& prompt, std::string& entry) {
-    form_ = os::CreateFormWindow(os::FormKind::Dialog, LoadMessageText(ZipMsgPwTitle, "Password"), 360, 130, this);
+    form_ = os::CreateFormWindow(os::FormKind::Dialog, LoadMessageText(ZipMsgPwTitle, "Password"), 360, 130,
+                                 this);
     os::CreateControl(form_, os::ControlKind::WrapLabel, 0, prompt, {12, 10, 336, 36});
     Hwnd edit = os::CreateControl(form_, os::ControlKind::Edit, kEdit, "", {12, 50, 336, 22});
-    os::CreateControl(form_, os::ControlKind::Button, kOk, LoadMessageText(ZipMsgPwOk, "OK"), {12, 90, 78, 26});
+    os::CreateControl(form_, os::ControlKind::Button, kOk, LoadMessageText(ZipMsgPwOk, "OK"),
+                      {12, 90, 78, 26});
     os::CreateControl(form_, os::ControlKind::Button, kCancel, LoadMessageText(ZipMsgPwCancel, "Cancel"),
                       {98, 90, 78, 26});
     os::CreateControl(form_, os::ControlKind::Button, kCancelAll,
@@ -48,10 +50,12 @@ class TPasswordDlg : public os::WindowEvents {
 bool TZipMaster::AskPassword(const std::string& forFile, bool confirm, std::string& password) {
   password.clear();
   std::string first;
-  if (!TPasswordDlg{}.Ask(LoadMessageText(ZipMsgPwPrompt, "Enter the password for ") + forFile, first)) return false;
+  if (!TPasswordDlg{}.Ask(LoadMessageText(ZipMsgPwPrompt, "Enter the password for ") + forFile, first))
+    return false;
   if (confirm) {
     std::string second;
-    if (!TPasswordDlg{}.Ask(LoadMessageText(ZipMsgPwConfirm, "Enter the password again for ") + forFile, second))
+    if (!TPasswordDlg{}.Ask(LoadMessageText(ZipMsgPwConfirm, "Enter the password again for ") + forFile,
+                            second))
       return false;
     if (first != second) {
       ReportMessage(ZipMsgPasswordsDiffer, "");

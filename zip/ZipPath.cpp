@@ -2,6 +2,7 @@
 #include "zip/ZipPath.h"
 
 #include "os/OsFiles.h"
+#include "os/OsSystem.h"
 
 namespace zip {
 
@@ -27,6 +28,13 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
   std::uint32_t a = os::GetFileAttributesA(path);
   return a != os::kInvalidFileAttributes && (a & os::kAttrDirectory);
+}
+
+std::string ApplicationTitle() {
+  std::string program = os::GetModuleFileNameA();
+  program = program.substr(program.find_last_of("\\:") + 1);
+  auto dot = program.find_last_of('.');
+  return dot == std::string::npos ? program : program.substr(0, dot);
 }
 
 namespace {

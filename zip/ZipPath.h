@@ -9,6 +9,8 @@ std::string DriveRootOf(const std::string& path);
 // An existing file (a folder does not count).
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The program's title: its file name without the extension (caption of the component's boxes).
+std::string ApplicationTitle();
 // The path of part n (from 0) of a set stored as numbered files: the last
 // three characters of the name before its extension become n + 1 in three digits.
 std::string NumberedPartPath(const std::string& path, int part);

@@ -18,7 +18,9 @@ using namespace rec;
 namespace {
 
 constexpr std::uint32_t kMbIconStop = 0x10;
-constexpr std::uint32_t kCopyBlock = 8192;
+// Copies go in blocks of 1 MB: with smaller blocks the calls into the
+// system, not the bytes, set the pace of a join.
+constexpr std::uint32_t kCopyBlock = 1u << 20;
 
 bool FixedOrNetwork(std::uint32_t type) { return type == os::kDriveFixed || type == os::kDriveRemote; }
 
@@ -34,13 +36,6 @@ std::string UpperName(std::string s) {
   return s;
 }
 
-std::string ApplicationTitleOf() {
-  std::string program = os::GetModuleFileNameA();
-  program = program.substr(program.find_last_of("\\:") + 1);
-  auto dot = program.find_last_of('.');
-  return dot == std::string::npos ? program : program.substr(0, dot);
-}
-
 }  // namespace
 
 std::string TZipMaster::PartPath(int part) const { return NumberedPartPath(archivePath_, part); }
@@ -52,7 +47,7 @@ std::uint32_t TZipMaster::RequestDisk() {
     promptForced_ = false;
     return type;
   }
-  while (!CheckDrive(false) || promptForced_) {
+  while (!CheckDrive() || promptForced_) {
     if (Unattended) throw EZipMaster(ZipMsgUnattendedDisk);
     std::string prompt;
     std::uint32_t icon = 0;
@@ -68,7 +63,7 @@ std::uint32_t TZipMaster::RequestDisk() {
     if (OnGetNextDisk) {
       OnGetNextDisk(this, currentPart_ + 1, thisDisk_ + 1, driveRoot_.substr(0, 1), cancel);
     } else {
-      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitleOf(), os::kMbOkCancel | icon) != os::kIdOk;
+      cancel = os::MessageBoxA(mainWindow_, prompt, ApplicationTitle(), os::kMbOkCancel | icon) != os::kIdOk;
     }
     if (cancel) throw EZipMaster(ZipMsgDiskCancelled, false);
     promptForced_ = false;
@@ -121,7 +116,8 @@ void TZipMaster::WriteOut(const void* data, std::uint32_t length, int failCode) 
 }
 
 void TZipMaster::CopyBytes(std::uint64_t length, int failCode, int writeCode) {
-  std::uint8_t block[kCopyBlock];
+  if (copyBuffer_.size() < kCopyBlock) copyBuffer_.resize(kCopyBlock);
+  std::uint8_t* block = copyBuffer_.data();
   while (length > 0) {
     auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, kCopyBlock));
     std::uint32_t got = 0;
@@ -250,7 +246,8 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
       if (compressed == 0) compressed = slot.compressedSize;
       bool descriptor = (flags & kFlagDescriptor) != 0;
       Fire(ProgressType::NewFile, shown,
-           std::int64_t{compressed} + nameLength + extraLength + kLocalSize + (descriptor ? kDescriptorSize : 0));
+           std::int64_t{compressed} + nameLength + extraLength + kLocalSize +
+               (descriptor ? kDescriptorSize : 0));
       WriteOut(h, kLocalSize, ZipMsgWriteLocal);
       WriteOut(name.data(), nameLength, ZipMsgWriteLocal);
       CopyBytes(extraLength, ZipMsgCopyLocalExtra, ZipMsgCopyLocalExtra);
@@ -284,7 +281,8 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
     Put32(record + kEndCentralOffset, static_cast<std::uint32_t>(newCentral));
     Put16(record + kEndCommentLength, static_cast<std::uint16_t>(archiveComment_.size()));
     WriteOut(record, kEndSize, ZipMsgWriteEnd);
-    WriteOut(archiveComment_.data(), static_cast<std::uint32_t>(archiveComment_.size()), ZipMsgCopyArchiveComment);
+    WriteOut(archiveComment_.data(), static_cast<std::uint32_t>(archiveComment_.size()),
+             ZipMsgCopyArchiveComment);
   } catch (const EZipMaster& e) {
     copying_ = false;
     ReportException(e);
@@ -304,6 +302,7 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   }
   copying_ = false;
   table.clear();
+  copyBuffer_ = {};
   ClosePart();
   if (output_) {
     if (archiveTime.ticks) os::SetFileTime(output_.get(), archiveTime);

@@ -11,12 +11,6 @@
 namespace os::fake {
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t");
   if (b == std::string::npos) return "";
@@ -33,8 +27,10 @@ bool RecordDelayedMove(const std::string& from, const std::string& to, std::uint
   Hkey key = 0;
   if (os::RegCreateKeyExA(kHkeyLocalMachine, kSessionManager, kKeyAllAccess, key) != 0) return false;
   UniqueKey owner(key);
-  std::string data(1024, '\0');
-  std::uint32_t type = 0, size = static_cast<std::uint32_t>(data.size());
+  // The list as long as it is: ask its size first, so nothing of it is lost.
+  std::uint32_t type = 0, size = 0;
+  os::RegQueryValueExA(key, "PendingFileRenameOperations", &type, nullptr, &size);
+  std::string data(size, '\0');
   if (os::RegQueryValueExA(key, "PendingFileRenameOperations", &type, data.data(), &size) == 0 &&
       type == kRegMultiSz) {
     data.resize(size);

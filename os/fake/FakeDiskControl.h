@@ -13,8 +13,8 @@ namespace os::fake {
 void ResetDisk();
 
 struct DriveSetup {
-  std::uint32_t type = 3;  // kDriveFixed
-  bool ready = true;       // a disk is in the drive
+  std::uint32_t type = 3;          // kDriveFixed
+  bool ready = true;               // a disk is in the drive
   std::uint32_t volumeError = 21;  // the error of the volume query when not ready
   std::string label;
   std::uint32_t serial = 0x12345678;

@@ -12,12 +12,6 @@ namespace {
 
 thread_local std::uint32_t lastError = 0;
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
-
 std::string LastPart(const std::string& key) {
   auto pos = key.find_last_of('\\');
   return pos == std::string::npos ? key : key.substr(pos + 1);
@@ -202,6 +196,12 @@ std::string KeyOf(const std::string& path) {
   std::string key;
   for (size_t i = 0; i < parts.size(); ++i) key += (i ? "\\" : "") + parts[i];
   return Upper(key);
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
 }
 
 std::string ParentKey(const std::string& key) {

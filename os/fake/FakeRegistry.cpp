@@ -1,6 +1,7 @@
 // The in-memory registry: a typed tree per root key, open handles that
 // remember their path, access rights and Windows' deletion rule.
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "os/OsRegistry.h"
@@ -9,12 +10,6 @@
 
 namespace os::fake {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
 
 struct Value {
   std::string name;
@@ -37,6 +32,7 @@ struct OpenKey {
 struct Registry {
   std::map<Hkey, Key> roots;
   std::map<Hkey, OpenKey> open;
+  std::function<void()> afterSizeQuery;
 };
 
 Registry& Reg() {
@@ -191,6 +187,7 @@ void SetRegKeyReadOnly(Hkey root, const std::string& path, bool readOnly) {
 }
 
 int OpenRegKeyCount() { return static_cast<int>(Reg().open.size()); }
+void AfterNextRegSizeQuery(std::function<void()> action) { Reg().afterSizeQuery = std::move(action); }
 
 }  // namespace os::fake
 
@@ -217,7 +214,7 @@ std::int32_t RegSetValueExA(Hkey handle, const std::string& name, std::uint32_t 
   if (!key) return Reg().open.count(handle) ? kErrorKeyDeleted : kErrorInvalidHandle;
   if (!(where.access & kKeySetValue)) return kErrorAccessDenied;
   if (name.size() > 16383) return kErrorInvalidParameter;  // longer than a value name may be
-  RegValue value{type, std::string(static_cast<const char*>(data), size)};
+  RegValue value{type, size ? std::string(static_cast<const char*>(data), size) : std::string()};
   key->values[Upper(name)] = Value{name, value};
   return kErrorSuccess;
 }
@@ -235,6 +232,7 @@ std::int32_t RegQueryValueExA(Hkey handle, const std::string& name, std::uint32_
   auto needed = static_cast<std::uint32_t>(v.data.size());
   if (!data) {
     if (size) *size = needed;
+    if (auto action = std::exchange(Reg().afterSizeQuery, nullptr)) action();
     return kErrorSuccess;
   }
   if (!size) return kErrorInvalidParameter;

@@ -2,6 +2,7 @@
 // read back what was written, make keys read-only. Never in the products.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,5 +33,8 @@ std::vector<std::string> RegSubKeys(Hkey root, const std::string& path);
 // A read-only key may be opened for reading only; writes below it fail.
 void SetRegKeyReadOnly(Hkey root, const std::string& path, bool readOnly);
 int OpenRegKeyCount();  // handles opened and not yet closed
+// Runs `action` right after the next query that asks only for a value's
+// size: another program changing the value between a caller's two questions.
+void AfterNextRegSizeQuery(std::function<void()> action);
 
 }  // namespace os::fake

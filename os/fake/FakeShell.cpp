@@ -12,12 +12,6 @@
 namespace os::fake {
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
-
 struct Program {
   std::function<void(const Launch&)> onExit;
 };
@@ -30,14 +24,14 @@ struct Process {
 
 struct Processes {
   std::map<std::string, std::string> environment;  // upper-case name -> value
-  std::map<std::string, Program> programs;          // by path key
+  std::map<std::string, Program> programs;         // by path key
   std::vector<Launch> launches;
   std::vector<std::string> events;
   std::map<Handle, Process> handles;
 };
 
 struct Shell {
-  int oleInits = 0;
+  int oleInits = 1;  // the program's start initialised COM on its thread
   HResult failCreation = kSOk;
   bool offerPersistFile = true;
   std::map<std::string, LinkProperties> links;  // by path key
@@ -149,7 +143,9 @@ class FakeShellLink final : public ShellLinkA {
     return Set("SetWorkingDirectory", p_.workingDirectory, folder);
   }
   HResult SetPath(const std::string& path) override { return Set("SetPath", p_.path, path); }
-  HResult SetDescription(const std::string& text) override { return Set("SetDescription", p_.description, text); }
+  HResult SetDescription(const std::string& text) override {
+    return Set("SetDescription", p_.description, text);
+  }
   HResult SetHotkey(std::uint16_t hotkey) override { return Set("SetHotkey", p_.hotkey, hotkey); }
   HResult SetIconLocation(const std::string& file, int index) override {
     p_.iconIndex = index;
@@ -228,8 +224,8 @@ void OleUninitialize() {
 }
 
 bool ShellExecuteExA(ShellExecuteInfo& info) {
-  Launch launch{"ShellExecuteExA", info.mask, info.window, info.verb, info.file, "", info.parameters,
-                info.directory, info.show};
+  Launch launch{"ShellExecuteExA", info.mask,      info.window, info.verb, info.file, "",
+                info.parameters,   info.directory, info.show};
   std::string file = (info.mask & kSeeMaskDoEnvSubst) ? Expand(info.file) : info.file;
   if (info.directory && (info.mask & kSeeMaskDoEnvSubst)) launch.directory = Expand(*info.directory);
   launch.startedPath = FindFile(file);

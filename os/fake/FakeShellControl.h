@@ -26,8 +26,8 @@ struct Launch {
   std::uint32_t mask = 0;
   Hwnd window = 0;
   std::optional<std::string> verb;
-  std::string file;          // as given
-  std::string startedPath;   // the program or document found, after expansion; "" when none
+  std::string file;         // as given
+  std::string startedPath;  // the program or document found, after expansion; "" when none
   std::optional<std::string> parameters;
   std::optional<std::string> directory;
   int show = 0;
@@ -45,8 +45,10 @@ std::vector<std::string> ProcessEvents();
 int OpenProcessHandleCount();
 
 // --- COM and the link object ------------------------------------------------------
-int OleInitCount();  // OleInitialize calls not yet undone
-void FailLinkCreation(HResult hr);   // the next CoCreateShellLink calls fail with hr (0: stop)
+// OleInitialize calls not yet undone; 1 after Reset(), as the program's
+// start has initialised COM. The link object needs at least one.
+int OleInitCount();
+void FailLinkCreation(HResult hr);    // the next CoCreateShellLink calls fail with hr (0: stop)
 void OfferPersistFile(bool offered);  // whether the link object answers IPersistFile
 struct LinkProperties {
   std::string arguments;

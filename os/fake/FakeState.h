@@ -66,6 +66,8 @@ State& TheState();
 std::string KeyOf(const std::string& path);
 std::string ParentKey(const std::string& key);
 Handle NewHandle();
+// A copy with the ASCII letters a-z made upper case: the fake compares names so.
+std::string Upper(std::string text);
 void Fail(std::uint32_t error);  // sets the last error
 
 }  // namespace os::fake

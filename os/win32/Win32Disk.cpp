@@ -1,6 +1,7 @@
 // Drives, volumes, temporary names, shell deletion and the cursor over the
 // real Win32 API.
 #include <windows.h>
+// shellapi.h needs windows.h first.
 #include <shellapi.h>
 
 #include <vector>
@@ -27,8 +28,9 @@ bool GetDiskFreeSpaceExA(const std::string& root, std::uint64_t& freeBytes, std:
   // The extended query is missing on the first Windows 95; fall back to clusters.
   using Ex = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
   HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  auto ex = kernel ? reinterpret_cast<Ex>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
-                   : nullptr;
+  auto ex =
+      kernel ? reinterpret_cast<Ex>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+             : nullptr;
   if (ex) {
     ULARGE_INTEGER avail{}, total{}, free{};
     if (!ex(root.c_str(), &avail, &total, &free)) return false;

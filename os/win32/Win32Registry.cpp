@@ -10,8 +10,8 @@ HKEY K(Hkey key) { return reinterpret_cast<HKEY>(key); }
 
 std::int32_t RegCreateKeyExA(Hkey parent, const std::string& subKey, std::uint32_t access, Hkey& key) {
   HKEY h = nullptr;
-  LONG r = ::RegCreateKeyExA(K(parent), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &h,
-                             nullptr);
+  LONG r = ::RegCreateKeyExA(K(parent), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                             &h, nullptr);
   if (r == ERROR_SUCCESS) key = reinterpret_cast<Hkey>(h);
   return r;
 }
@@ -61,6 +61,8 @@ std::int32_t RegDeleteKeyA(Hkey parent, const std::string& subKey) {
   return ::RegDeleteKeyA(K(parent), subKey.c_str());
 }
 
-std::int32_t RegDeleteValueA(Hkey key, const std::string& name) { return ::RegDeleteValueA(K(key), name.c_str()); }
+std::int32_t RegDeleteValueA(Hkey key, const std::string& name) {
+  return ::RegDeleteValueA(K(key), name.c_str());
+}
 
 }  // namespace os

@@ -1,9 +1,9 @@
 // COM, shell execution, process waits, the shell's link object and its
 // allocator over the real Win32 API.
-#include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <utility>
 
@@ -135,7 +135,8 @@ bool MultiByteToWideChar(const std::string& text, std::u16string& wide) {
     wide.clear();
     return true;
   }
-  int n = ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  int n =
+      ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (n <= 0) return false;
   wide.assign(static_cast<size_t>(n), u'\0');
   n = ::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text.data(), static_cast<int>(text.size()),

@@ -21,6 +21,7 @@ struct FormData {
   FormKind kind = FormKind::Dialog;
   int cancelId = 0;
   bool shown = false;
+  HWND focus = nullptr;  // the control to focus once the hidden form is shown
 };
 
 struct Colors {
@@ -45,6 +46,9 @@ struct UiState {
   std::map<HWND, HWND> tips;
   MessageHook hook;
   bool registered = false;
+  // Set when the program asks to end: the loops stop at once, before any
+  // message still queued (such as RunWizard behind an abort) is handled.
+  bool quit = false;
   ~UiState() {
     for (auto& [key, font] : fonts) ::DeleteObject(font);
     for (auto& [hwnd, bitmap] : pictures) ::DeleteObject(bitmap);
@@ -341,7 +345,18 @@ void UpdateWindow(Hwnd window) {
   ::RedrawWindow(H(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void SetFocus(Hwnd window) { ::SetFocus(H(window)); }
+void SetFocus(Hwnd window) {
+  // A hidden form cannot take the focus yet; it goes to the control when
+  // the form is shown.
+  HWND control = H(window);
+  HWND form = ::GetAncestor(control, GA_ROOT);
+  if (form && !::IsWindowVisible(form))
+    if (auto it = Ui().forms.find(form); it != Ui().forms.end()) {
+      it->second.focus = control;
+      return;
+    }
+  ::SetFocus(control);
+}
 
 void SetCancelButton(Hwnd form, int controlId) {
   if (auto it = Ui().forms.find(H(form)); it != Ui().forms.end()) it->second.cancelId = controlId;
@@ -430,14 +445,17 @@ void SetAppMessageHook(MessageHook hook) { Ui().hook = std::move(hook); }
 
 void RunMessageLoop() {
   MSG m;
-  while (::GetMessageA(&m, nullptr, 0, 0) > 0) HandleMessage(m);
+  while (!Ui().quit && ::GetMessageA(&m, nullptr, 0, 0) > 0) HandleMessage(m);
 }
 
-void PostQuitMessage() { ::PostQuitMessage(0); }
+void PostQuitMessage() {
+  Ui().quit = true;
+  ::PostQuitMessage(0);
+}
 
 void ProcessMessages() {
   MSG m;
-  while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  while (!Ui().quit && ::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(m.wParam));  // leave it for the main loop
       return;
@@ -466,8 +484,9 @@ void ShowModal(Hwnd form) {
     }
   ::ShowWindow(hwnd, SW_SHOW);
   ::SetForegroundWindow(hwnd);
+  if (auto it = Ui().forms.find(hwnd); it != Ui().forms.end() && it->second.focus) ::SetFocus(it->second.focus);
   MSG m;
-  while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
+  while (!Ui().quit && ::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
     int got = ::GetMessageA(&m, nullptr, 0, 0);
     if (got <= 0) {
       ::PostQuitMessage(static_cast<int>(m.wParam));  // the outer loop ends too

@@ -36,7 +36,8 @@ void RestorePending(const std::optional<std::string>& before) {
   if (os::RegOpenKeyExA(os::kHkeyLocalMachine, kSession, os::kKeyAllAccess, raw) != 0) return;
   os::UniqueKey key(raw);
   if (before)
-    os::RegSetValueExA(key.get(), kPending, os::kRegMultiSz, before->data(), static_cast<std::uint32_t>(before->size()));
+    os::RegSetValueExA(key.get(), kPending, os::kRegMultiSz, before->data(),
+                       static_cast<std::uint32_t>(before->size()));
   else
     os::RegDeleteValueA(key.get(), kPending);
 }
@@ -86,8 +87,8 @@ TEST(DelayedFilesContract, DelayedMovesAreRecordedForTheNextStart) {
   ASSERT_TRUE(first);
   ASSERT_TRUE(second);
   ASSERT_TRUE(after);
-  std::string expected = "\\??\\" + s + "\\demo.dll" + '\0' + "!\\??\\" + s + "\\demo.BAK" + '\0' + "\\??\\" + s +
-                         "\\demo.MCC" + '\0' + "!\\??\\" + s + "\\demo.dll" + '\0' + '\0';
+  std::string expected = "\\??\\" + s + "\\demo.dll" + '\0' + "!\\??\\" + s + "\\demo.BAK" + '\0' + "\\??\\" +
+                         s + "\\demo.MCC" + '\0' + "!\\??\\" + s + "\\demo.dll" + '\0' + '\0';
   ASSERT_GE(after->size(), expected.size());
   EXPECT_EQ(after->substr(after->size() - expected.size()), expected);
   // Nothing moved yet.

@@ -119,7 +119,8 @@ TEST_F(RegistryContract, RefusedWrites) {
     ASSERT_EQ(os::RegOpenKeyExA(key_.get(), "", os::kKeyRead, raw), 0);
     readOnly.reset(raw);
   }
-  EXPECT_EQ(os::RegSetValueExA(readOnly.get(), "V", os::kRegSz, "x", 2), static_cast<std::int32_t>(os::kErrorAccessDenied));
+  EXPECT_EQ(os::RegSetValueExA(readOnly.get(), "V", os::kRegSz, "x", 2),
+            static_cast<std::int32_t>(os::kErrorAccessDenied));
   std::string longName(16384, 'n');  // one more than a value name may have
   EXPECT_NE(os::RegSetValueExA(key_.get(), longName, os::kRegSz, "x", 2), 0);
 }

@@ -43,7 +43,8 @@ TEST_F(Log, WritesTheHeadAndEveryLineWithCrLf) {
 TEST_F(Log, ASecondInstallOverwritesTheLog) {
   os::fake::AddFile("C:\\WINDOWS\\temp\\qvsetup_Demo.txt", "old run\r\nmany lines\r\n");
   StartLog("Demo", "C:\\D");
-  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo.txt"), "Title: Demo\r\nDestination: C:\\D\r\n");
+  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo.txt"),
+            "Title: Demo\r\nDestination: C:\\D\r\n");
 }
 
 TEST_F(Log, FailuresAreSilentAndTheTempFolderIsNotCreated) {

@@ -26,11 +26,16 @@ TEST_F(RegServices, RootKeysAreKnownOnlyByTheirExactFullNames) {
     const char* name;
     os::Hkey key;
   } rows[] = {
-      {"HKEY_CLASSES_ROOT", 0x80000000u},    {"HKEY_CURRENT_USER", 0x80000001u},
-      {"HKEY_LOCAL_MACHINE", 0x80000002u},   {"HKEY_USERS", 0x80000003u},
-      {"HKEY_PERFORMANCE_DATA", 0x80000004u}, {"HKEY_CURRENT_CONFIG", 0x80000005u},
-      {"HKEY_DYN_DATA", 0x80000006u},        {"HKLM", 0},
-      {"hkey_local_machine", 0},             {"HKEY_LOCAL_MACHINE ", 0},
+      {"HKEY_CLASSES_ROOT", 0x80000000u},
+      {"HKEY_CURRENT_USER", 0x80000001u},
+      {"HKEY_LOCAL_MACHINE", 0x80000002u},
+      {"HKEY_USERS", 0x80000003u},
+      {"HKEY_PERFORMANCE_DATA", 0x80000004u},
+      {"HKEY_CURRENT_CONFIG", 0x80000005u},
+      {"HKEY_DYN_DATA", 0x80000006u},
+      {"HKLM", 0},
+      {"hkey_local_machine", 0},
+      {"HKEY_LOCAL_MACHINE ", 0},
       {"", 0},
   };
   for (auto& row : rows) EXPECT_EQ(RootKeyByName(row.name), row.key) << row.name;
@@ -57,8 +62,8 @@ TEST_F(RegServices, NumbersDropTheFirstAndLastCharacter) {
   const struct {
     const char* data;
     std::uint32_t stored;
-  } rows[] = {{"#10#", 10}, {"#-1#", 0xFFFFFFFFu}, {"#12x", 12}, {"#+7#", 7}, {"#2147483647#", 0x7FFFFFFFu},
-              {"#-2147483648#", 0x80000000u}};
+  } rows[] = {{"#10#", 10}, {"#-1#", 0xFFFFFFFFu},         {"#12x", 12},
+              {"#+7#", 7},  {"#2147483647#", 0x7FFFFFFFu}, {"#-2147483648#", 0x80000000u}};
   for (auto& row : rows) {
     WriteRegValue("HKEY_LOCAL_MACHINE", "Software\\Demo", "N", row.data);
     EXPECT_EQ(RegDwordAt(HKLM, "Software\\Demo", "N"), row.stored) << row.data;
@@ -183,7 +188,8 @@ TEST_F(RegServices, UninstallEntryWritesBothValues) {
   EXPECT_EQ(RegStringAt(HKLM, key, "DisplayName"), "Demo 1.0");
   EXPECT_EQ(RegStringAt(HKLM, key, "UninstallString"), "C:\\WINDOWS\\unin.exe \"C:\\Demo\\unin.ini\"");
   WriteUninstallEntry("", "Bare", "cmd");
-  EXPECT_EQ(RegStringAt(HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"), "Bare");
+  EXPECT_EQ(RegStringAt(HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "DisplayName"),
+            "Bare");
 }
 
 TEST_F(RegServices, ProgramsFolderComesFromTheUsersShellFolders) {

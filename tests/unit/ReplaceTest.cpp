@@ -112,9 +112,10 @@ TEST_F(Replace, NtFamilySchedulesTwoDelayedMovesOnce) {
   os::fake::AddFile("C:\\App\\demo.MCC", "new");
   EXPECT_FALSE(IsRenamePending("C:\\App\\demo.dll"));
   EXPECT_TRUE(ScheduleReplace("C:\\App\\demo.BAK", "C:\\App\\demo.MCC", "C:\\App\\demo.dll"));
-  const std::string expected("\\??\\C:\\App\\demo.dll\0!\\??\\C:\\App\\demo.BAK\0"
-                             "\\??\\C:\\App\\demo.MCC\0!\\??\\C:\\App\\demo.dll\0\0",
-                             83);
+  const std::string expected(
+      "\\??\\C:\\App\\demo.dll\0!\\??\\C:\\App\\demo.BAK\0"
+      "\\??\\C:\\App\\demo.MCC\0!\\??\\C:\\App\\demo.dll\0\0",
+      83);
   EXPECT_EQ(Pending(), expected);
   EXPECT_TRUE(IsRenamePending("c:\\app\\DEMO.dll"));
   EXPECT_TRUE(ScheduleReplace("C:\\App\\demo.BAK", "C:\\App\\demo.MCC", "C:\\App\\demo.dll"));
@@ -122,12 +123,18 @@ TEST_F(Replace, NtFamilySchedulesTwoDelayedMovesOnce) {
   EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\WININIT.INI"));
 }
 
-TEST_F(Replace, PendingTestIsACaseBlindSubstringTest) {
+TEST_F(Replace, PendingMeansNamedAsSourceOrTargetInAnyCase) {
+  const char list[] =
+      "\\??\\C:\\Program Files\\Demo\\demo.dll\0!\\??\\C:\\Program Files\\Demo\\demo.BAK\0"
+      "\\??\\C:\\Other\\demo.dll2\0";
   os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
-                        {os::kRegMultiSz, std::string("\\??\\C:\\PROGRAM FILES\\DEMO\\DEMO.DLL2\0\0\0", 39)});
-  EXPECT_TRUE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\DEMO.DLL"));
-  EXPECT_TRUE(IsRenamePendingNT("c:\\program files\\demo\\demo.dll"));
-  EXPECT_FALSE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\OTHER.DLL"));
+                        {os::kRegMultiSz, std::string(list, sizeof list)});
+  EXPECT_TRUE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO\\DEMO.DLL"));  // a source
+  EXPECT_TRUE(IsRenamePendingNT("c:\\program files\\demo\\demo.bak"));  // a target
+  // A longer name that begins with the destination is another file.
+  EXPECT_FALSE(IsRenamePendingNT("C:\\OTHER\\DEMO.DLL"));
+  EXPECT_TRUE(IsRenamePendingNT("C:\\OTHER\\DEMO.DLL2"));
+  EXPECT_FALSE(IsRenamePendingNT("C:\\PROGRAM FILES\\DEMO"));
   EXPECT_FALSE(IsRenamePendingNT(""));
 }
 
@@ -145,9 +152,18 @@ TEST_F(Replace, ReadPendingRenamesSplitsAtEveryNul) {
       {os::kRegMultiSz, "", ""},
   };
   for (auto& row : rows) {
-    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations", {row.type, row.data});
+    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                          {row.type, row.data});
     EXPECT_EQ(ReadPendingRenames(), row.joined) << row.type << " " << row.data;
   }
+  // The list grows between the size question and the read: all of it is read.
+  os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                        {os::kRegMultiSz, std::string("a\0\0", 3)});
+  os::fake::AfterNextRegSizeQuery([] {
+    os::fake::SetRegValue(os::kHkeyLocalMachine, kSession, "PendingFileRenameOperations",
+                          {os::kRegMultiSz, std::string("a\0b\0longer entry\0", 17)});
+  });
+  EXPECT_EQ(ReadPendingRenames(), "a\r\nb\r\nlonger entry");
   os::fake::Reset();
   EXPECT_EQ(ReadPendingRenames(), "");  // no key
   os::fake::AddRegKey(os::kHkeyLocalMachine, kSession);
@@ -162,6 +178,25 @@ TEST_F(Replace, ShortPathsAreWholeHoweverLong) {
   for (int i = 0; i < 40; ++i) expected += "\\FOLDER~1";
   EXPECT_EQ(ShortPath(longPath + "\\file.txt"), expected + "\\FILE~1.TXT");  // 373 characters, none cut
   EXPECT_EQ(ShortPath("C:\\Not There\\x.txt"), "C:\\Not There\\x.txt");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReplaceMany, EveryScheduledReplacementStaysPending) {
+  // Enough replacements that the pending list outgrows any small buffer.
+  os::fake::Reset();
+  ResetWinVersionCacheForTests();
+  std::vector<std::string> destinations;
+  for (int i = 0; i < 40; ++i) {
+    std::string d = "C:\\Program Files\\A Rather Long Folder Name\\component-" + std::to_string(i) + ".dll";
+    os::fake::AddFile(d, "old");
+    os::fake::AddFile(d + ".MCC", "new");
+    ASSERT_TRUE(ScheduleReplace(d + ".BAK", d + ".MCC", d));
+    destinations.push_back(d);
+  }
+  for (const std::string& d : destinations) EXPECT_TRUE(IsRenamePending(d)) << d;
 }
 
 }  // namespace

@@ -84,8 +84,8 @@ TEST_F(Run, OpenDocumentDoesNotExpandTheName) {
 }
 
 TEST_F(Run, RegisterServerNeedsBothExports) {
-  os::fake::AddLibrary("C:\\WINDOWS\\both.dll", {{"DllRegisterServer", P(DllRegister)},
-                                                 {"DllUnregisterServer", P(DllUnregister)}});
+  os::fake::AddLibrary("C:\\WINDOWS\\both.dll",
+                       {{"DllRegisterServer", P(DllRegister)}, {"DllUnregisterServer", P(DllUnregister)}});
   os::fake::AddLibrary("C:\\WINDOWS\\one.dll", {{"DllRegisterServer", P(DllRegister)}});
   RegisterServer("C:\\WINDOWS\\both.dll", true);
   EXPECT_EQ(registerCalls, 1);

@@ -19,7 +19,6 @@ class Shlnk : public ::testing::Test {
   void SetUp() override {
     os::fake::Reset();
     ResetWinVersionCacheForTests();
-    os::OleInitialize();
   }
   void TearDown() override {
     EXPECT_EQ(os::fake::LiveLinkObjects(), 0) << "a link object was not released";
@@ -69,7 +68,8 @@ TEST_F(Shlnk, AccessoriesByFamily) {
       {"X:\\write.exe", "C:\\WINDOWS\\WRITE.EXE", "C:\\WINDOWS\\SYSTEM32\\WRITE.EXE"},
       {"X:\\wordpad.exe", "C:\\Program Files\\Accessories\\WORDPAD.EXE",
        "C:\\Program Files\\Windows NT\\Accessories\\WORDPAD.EXE"},
-      {"X:\\mspaint.exe", "C:\\Program Files\\Accessories\\MSPAINT.EXE", "C:\\WINDOWS\\SYSTEM32\\MSPAINT.EXE"},
+      {"X:\\mspaint.exe", "C:\\Program Files\\Accessories\\MSPAINT.EXE",
+       "C:\\WINDOWS\\SYSTEM32\\MSPAINT.EXE"},
       {"X:\\explorer.exe", "C:\\WINDOWS\\EXPLORER.EXE", "C:\\WINDOWS\\SYSTEM32\\EXPLORER.EXE"},
       {"D:\\Games\\Spider.exe", "C:\\Program Files\\Plus!\\Spider\\SPIDER", "C:\\WINDOWS\\SYSTEM32\\SPIDER"},
       {"X:\\winmine.exe", "C:\\WINDOWS\\WINMINE.EXE", "C:\\WINDOWS\\SYSTEM32\\WINMINE.EXE"},
@@ -99,16 +99,17 @@ TEST_F(Shlnk, CreatesTheLinkWithEveryProperty) {
   EXPECT_EQ(link->description, "My App");
   EXPECT_EQ(link->showCmd, 1);
   EXPECT_EQ(link->hotkey, 0);
-  EXPECT_EQ(link->calls, (std::vector<std::string>{"SetArguments", "SetShowCmd", "SetWorkingDirectory", "SetPath",
-                                                   "SetDescription", "SetHotkey", "SetIconLocation"}));
+  EXPECT_EQ(link->calls,
+            (std::vector<std::string>{"SetArguments", "SetShowCmd", "SetWorkingDirectory", "SetPath",
+                                      "SetDescription", "SetHotkey", "SetIconLocation"}));
 }
 
 TEST_F(Shlnk, LinkNamesGetTheirExtensionUnlessTheyHoldIt) {
   os::fake::AddFile("C:\\P\\app.exe", "MZ");
   os::fake::AddFolder("C:\\Menu");
-  for (auto [given, saved] : {std::pair{"C:\\Menu\\App", "C:\\Menu\\App.lnk"},
-                              std::pair{"C:\\Menu\\B.LnK", "C:\\Menu\\B.LnK"},
-                              std::pair{"C:\\Menu\\C.lnk.txt", "C:\\Menu\\C.lnk.txt"}}) {
+  for (auto [given, saved] :
+       {std::pair{"C:\\Menu\\App", "C:\\Menu\\App.lnk"}, std::pair{"C:\\Menu\\B.LnK", "C:\\Menu\\B.LnK"},
+        std::pair{"C:\\Menu\\C.lnk.txt", "C:\\Menu\\C.lnk.txt"}}) {
     CreateShortcut(given, ParseShortcut("C:\\P\\app.exe"));
     EXPECT_TRUE(os::fake::LinkAt(saved)) << given;
   }
@@ -194,7 +195,8 @@ TEST_F(Shlnk, ANameTooLongForAPathIsRefusedNotCut) {
   os::fake::AddFolder(folder);
   TShellLink link;
   link.Path = "C:\\P\\app.exe";
-  std::string fits = folder + "\\" + std::string(259 - folder.size() - 1 - 4, 'a') + ".lnk";  // 259 characters
+  std::string fits =
+      folder + "\\" + std::string(259 - folder.size() - 1 - 4, 'a') + ".lnk";  // 259 characters
   ASSERT_EQ(fits.size(), 259u);
   EXPECT_EQ(SaveShellLink(link, fits), os::kSOk);
   std::string tooLong = folder + "\\" + std::string(20, 'b') + ".lnk";

@@ -1,0 +1,94 @@
+// Stored copying and raw inflating of entry data with zlib, bounded by the stored sizes.
+#include "unzdll/EntryDecoder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <new>
+
+#include "unzdll/ZipFormat.h"
+
+namespace unz {
+
+struct EntryDecoder::Inflater {
+  z_stream stream{};
+  bool ready = false;
+  ~Inflater() {
+    if (ready) inflateEnd(&stream);
+  }
+};
+
+EntryDecoder::EntryDecoder() : inflater_(std::make_unique<Inflater>()), in_(kChunkSize), out_(kChunkSize) {}
+
+EntryDecoder::~EntryDecoder() = default;
+
+UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink,
+                              std::uint32_t& crc) {
+  crc_ = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+  UnzError result = UnzError::kUnknownMethod;
+  if (entry.method == zipfmt::kMethodStored) result = DecodeStored(archive, entry, sink);
+  if (entry.method == zipfmt::kMethodDeflated) result = DecodeDeflated(archive, entry, sink);
+  crc = crc_;
+  return result;
+}
+
+// The CRC is taken here, on the decoding thread, while the data is still in the cache.
+bool EntryDecoder::Hand(const ChunkSink& sink, std::size_t length) {
+  crc_ = static_cast<std::uint32_t>(crc32(crc_, out_.data(), static_cast<uInt>(length)));
+  const bool more = sink(out_, length);
+  if (out_.size() < kChunkSize) out_.resize(kChunkSize);
+  return more;
+}
+
+UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
+  if (entry.compressedSize != entry.size) return UnzError::kBadData;
+  std::uint64_t offset = entry.dataOffset;
+  std::uint32_t left = entry.size;
+  while (left > 0) {
+    const std::size_t want = std::min<std::size_t>(left, out_.size());
+    if (archive.ReadAt(offset, out_.data(), want) != want) return UnzError::kArchiveRead;
+    if (!Hand(sink, want)) return UnzError::kAborted;
+    offset += want;
+    left -= static_cast<std::uint32_t>(want);
+  }
+  return UnzError::kNone;
+}
+
+UnzError EntryDecoder::DecodeDeflated(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
+  z_stream& zs = inflater_->stream;
+  if (!inflater_->ready) {
+    zs = z_stream{};
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return UnzError::kOutOfMemory;
+    inflater_->ready = true;
+  } else if (inflateReset(&zs) != Z_OK) {
+    return UnzError::kBadData;
+  }
+
+  std::uint64_t readOffset = entry.dataOffset;
+  std::uint32_t inputLeft = entry.compressedSize;
+  std::uint64_t produced = 0;
+  zs.avail_in = 0;
+  for (;;) {
+    if (zs.avail_in == 0 && inputLeft > 0) {
+      const std::size_t want = std::min<std::size_t>(inputLeft, in_.size());
+      if (archive.ReadAt(readOffset, in_.data(), want) != want) return UnzError::kArchiveRead;
+      readOffset += want;
+      inputLeft -= static_cast<std::uint32_t>(want);
+      zs.next_in = in_.data();
+      zs.avail_in = static_cast<uInt>(want);
+    }
+    zs.next_out = out_.data();
+    zs.avail_out = static_cast<uInt>(kChunkSize);
+    const int rc = inflate(&zs, Z_NO_FLUSH);
+    const std::size_t got = kChunkSize - zs.avail_out;
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return UnzError::kBadData;
+    produced += got;
+    if (produced > entry.size) return UnzError::kBadData;
+    if (got > 0 && !Hand(sink, got)) return UnzError::kAborted;
+    if (rc == Z_STREAM_END) return produced == entry.size ? UnzError::kNone : UnzError::kBadData;
+    // No progress with all the stored input used up: the stream ends before its end block.
+    if (got == 0 && zs.avail_in == 0 && inputLeft == 0) return UnzError::kBadData;
+  }
+}
+
+}  // namespace unz

@@ -1,0 +1,47 @@
+// Reads one entry's data and hands its uncompressed bytes on in pieces (stored or raw deflate).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "unzdll/UnzErrors.h"
+#include "unzdll/UnzFiles.h"
+#include "unzdll/ZipDirectory.h"
+
+namespace unz {
+
+// Receives the next piece of uncompressed data: the first `length` bytes of `buffer`. It may take
+// the buffer by swapping in another of at least EntryDecoder::kChunkSize bytes, so no piece needs
+// copying. False stops the decoding.
+using ChunkSink = std::function<bool(std::vector<unsigned char>& buffer, std::size_t length)>;
+
+class EntryDecoder {
+ public:
+  EntryDecoder();
+  ~EntryDecoder();
+  EntryDecoder(const EntryDecoder&) = delete;
+  EntryDecoder& operator=(const EntryDecoder&) = delete;
+
+  // Decodes a located entry and computes the CRC-32 of what it produced. Never produces more than
+  // the entry's stored size; data that ends early, runs long or does not inflate gives kBadData,
+  // a short read kArchiveRead, and a sink that refuses a piece kAborted.
+  UnzError Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc);
+
+  static constexpr std::size_t kChunkSize = 256 * 1024;
+
+ private:
+  UnzError DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
+  UnzError DecodeDeflated(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
+  bool Hand(const ChunkSink& sink, std::size_t length);
+
+  std::uint32_t crc_ = 0;
+
+  struct Inflater;
+  std::unique_ptr<Inflater> inflater_;
+  std::vector<unsigned char> in_;
+  std::vector<unsigned char> out_;
+};
+
+}  // namespace unz

@@ -1,0 +1,17 @@
+// Choosing entries by the caller's file specifications ("*" and "?" wildcards).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace unz {
+
+// True when `name` matches `pattern`: letter case and the kind of slash do not matter, "*" stands
+// for any run of characters (folder separators included) and "?" for one character.
+bool WildMatch(const std::string& pattern, const std::string& name);
+
+// True when no specifications are given or one of them matches the whole stored name or, for a
+// specification without a folder part, the name's last part.
+bool SelectedBySpecs(const std::vector<std::string>& specs, const std::string& storedName);
+
+}  // namespace unz

@@ -65,9 +65,10 @@ bool TfSetup::PackageStage() {
     }
   }
   // 2.
+  // A number taken by a file is passed over too: the folder could not be made there.
   std::string base = WindowsFolder() + "\\TEMP\\QVINST";
   int number = 1;
-  while (FolderExists(base + std::to_string(number))) ++number;
+  while (os::GetFileAttributesA(base + std::to_string(number)) != os::kInvalidFileAttributes) ++number;
   s.TempInstallDir = base + std::to_string(number);
   ForceFolders(s.TempInstallDir);
   if (!FolderExists(s.TempInstallDir)) return Abort("Could not create temporary installation folder"), false;

@@ -30,7 +30,8 @@ const std::vector<std::string> kBuiltInCredits = {
 
 }  // namespace
 
-TfSetup::TfSetup(os::Hwnd application, TfBack& back) : application_(application), back_(back) {
+TfSetup::TfSetup(os::Hwnd application, TfBack& back)
+    : ZipMaster1(application), application_(application), back_(back) {
   LayOut();
   FormCreate();
 }
@@ -140,8 +141,14 @@ void TfSetup::FormCreate() {
   s.SetupDir = StripBackslash(ProgramFolder() + "\\");
   // 5.
   if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
-  // 6. A package list beside the program selects package mode: the package
-  //    stage runs here and ends with SetupDir = TempInstallDir (not yet built).
+  // 6. A package list beside the program selects package mode.
+  if (FileFound(s.SetupDir + "\\setup.lst")) {
+    try {
+      if (!PackageStage()) return;
+    } catch (const ListError& e) {
+      return Abort(e.what());
+    }
+  }
   // 7.
   s.SourceDir = s.SetupDir;
   // 8.

@@ -7,6 +7,7 @@
 #include "app/Form.h"
 #include "engine/uInstall.h"
 #include "engine/uInstallList.h"
+#include "zip/ZipMstr.h"
 
 class TfBack;
 class TfCopy;
@@ -21,6 +22,11 @@ class TfSetup : public Form, private InstallHost {
   void FormCreate();
   // When the program ends: the temporary installation folder goes.
   void FormDestroy();
+  // Package mode: joins and extracts the install package into a temporary
+  // folder that becomes SetupDir. False when start-up was aborted.
+  bool PackageStage();
+  void ZipMaster1Progress(zip::TZipMaster* Sender, zip::ProgressType ProgrType, const std::string& Filename,
+                          std::int64_t FileSize);
   // The application-wide hook: handles SetupMessage, lets the rest pass.
   bool AppMessage(os::Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   void SetCopyWindow(TfCopy* copy) { copy_ = copy; }
@@ -38,6 +44,8 @@ class TfSetup : public Form, private InstallHost {
 
   // The installation list (never shown).
   TSetupList lbSetup;
+  // The archive component; only the package stage uses it.
+  zip::TZipMaster ZipMaster1;
 
   // Left strip, bottom strip, pages.
   os::Hwnd pImages = 0, Image1 = 0, mCopyRight = 0;
@@ -78,4 +86,5 @@ class TfSetup : public Form, private InstallHost {
   TfCopy* copy_ = nullptr;
   std::vector<std::string> intro_;
   bool reminderShown_ = false;  // the licence reminder is on the screen
+  TfCopy* extraction_ = nullptr;  // the package stage's own copy window while it extracts
 };

@@ -3,9 +3,8 @@ Yes/No licence, the destination rules and the summary, and a Finish that
 installs."""
 
 import textwrap
-import time
 
-from harness import CaseFailure, case, expect, expect_eq
+from harness import case, expect, expect_eq
 
 TITLE = "Demo Writer 2.1"
 CHECK_BOX = "I have read and accept this license agreement."
@@ -24,20 +23,11 @@ README = """
 
 
 def page(c):
-    """The visible controls of the wizard as (class, text) pairs."""
-    return [(x["class"], x["text"].rstrip("\r\n")) for x in c.visible(c.controls(TITLE))]
+    return c.page(TITLE)
 
 
-def wait_page(c, marker, timeout=8):
-    """Waits until the wizard shows the (class, text) pair that marks a page."""
-    deadline = time.time() + timeout
-    while True:
-        shown = page(c)
-        if marker in shown:
-            return shown
-        if time.time() > deadline:
-            raise CaseFailure(f"the page with {marker!r} did not show; the wizard shows {shown}")
-        time.sleep(0.1)
+def wait_page(c, marker):
+    return c.wait_page(TITLE, marker)
 
 
 def buttons(shown):

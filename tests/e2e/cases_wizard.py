@@ -2,9 +2,8 @@
 under the Windows version each case names, observed through the UI driver."""
 
 import textwrap
-import time
 
-from harness import case, expect, expect_eq
+from harness import FIXTURES, ROOT, case, expect, expect_eq
 
 INTRO = ("This utility will install {}.  It is recommended that you close all other "
          "windows programs.  You can switch to other Windows programs by pressing CTRL and TAB.")
@@ -248,14 +247,101 @@ def cancel_on_licence(c):
     c.start()
     c.wait_wizard("Demo Writer 2.1")
     c.click("Demo Writer 2.1", "Next")
-    c.driver.must("wait-window", caption="Demo Writer 2.1", exe="setup.exe")
-    # The licence page is up once its text is visible.
-    for _ in range(50):
-        memos = [x["text"] for x in c.visible(c.controls("Demo Writer 2.1"), "Edit")]
-        if any(m.startswith("Demo Writer licence.") for m in memos):
-            break
-        time.sleep(0.2)
-    else:
-        raise AssertionError(f"the licence page did not show the licence: {memos}")
+    shown = c.wait_page("Demo Writer 2.1", ("Static", "License Agreement"))
+    expect(("Edit", "Demo Writer licence.\r\nUse it well.") in shown, f"licence text not shown: {shown}")
     cancel_and_end(c, "Demo Writer 2.1")
     nothing_installed(c, "Demo Writer")
+
+
+# A program that must be closed first: our fixture window stands in for it.
+RUNNING_PROGRAM = ["--caption", "Quillpad Editor"]
+NOT_RUNNING = """
+    \\Demo Writer
+    Demo Writer
+    Demo Writer 2.1
+    :NOTRUNNING
+    NoSuchClass,No Such Window,Nothing
+    QvFixtureWindow,Quillpad Editor,Quillpad
+    :
+    """
+NOT_RUNNING_NRMSG = """
+    \\Demo Writer
+    Demo Writer
+    Demo Writer 2.1
+    :NRMSG
+    Close Quillpad, then start setup again.
+    :NOTRUNNING
+    NoSuchClass,No Such Window,Nothing
+    QvFixtureWindow,Quillpad Editor,Quillpad
+    :
+    """
+EXIT_FIRST = ("You must exit Quillpad before setup may continue. To exit the program, right click on "
+              "its icon from in the system tray and select Exit.")
+
+for label, ini, running, text in [
+    ("the second line matches: its name is in the warning", NOT_RUNNING, True, EXIT_FIRST),
+    (":NRMSG replaces the warning", NOT_RUNNING_NRMSG, True, "Close Quillpad, then start setup again."),
+    ("nothing matches: the wizard goes on", NOT_RUNNING, False, None),
+]:
+    def not_running(c, ini=ini, running=running, text=text):
+        c.lay_out({"setup.ini": ini})
+        if running:
+            c.start(str(FIXTURES / "fixturewindow.exe"), RUNNING_PROGRAM)
+            c.driver.must("wait-window", caption="Quillpad Editor", timeout=15000)
+        if text is None:
+            seen = c.start_watched(until_caption="Demo Writer 2.1")
+            expect(seen["stopped"], "the wizard did not appear")
+            expect_eq(seen["boxes"], [], "message boxes")
+            cancel_and_end(c, "Demo Writer 2.1")
+            return
+        seen = c.start_watched()
+        expect(seen["ended"], "setup.exe did not end after the warning")
+        expect_eq([(b["box"]["text"], b["box"]["buttons"], b["box"]["owner"]) for b in seen["boxes"]],
+                  [(text, ["OK"], "")], "message boxes (text, buttons, owner)")
+        nothing_installed(c, "Demo Writer")
+
+    case(f":NOTRUNNING, {label}")(not_running)
+
+
+@case("setup files: the notice, the credits and the logo are shown")
+def setup_files(c):
+    logo = (ROOT / "examples" / "demo" / "logo.bmp").read_bytes()  # 117 x 108 pixels
+    c.lay_out({"setup.ini": DEMO_INI, "logo.bmp": logo,
+               "copyWren.txt": """
+                   Demo Writer is shareware.
+                   Please register after 30 days.
+                   """,
+               "copyQuill.txt": """
+                   Packed by the Demo Writer team.
+                   """})
+    c.start()
+    c.wait_wizard("Demo Writer 2.1")
+    controls = c.visible(c.controls("Demo Writer 2.1"))
+    texts = [(x["class"], x["text"].rstrip("\r\n")) for x in controls]
+    expect(("Edit", "Demo Writer is shareware.\r\nPlease register after 30 days.") in texts,
+           f"the notice is not shown: {texts}")
+    expect(("Edit", "Packed by the Demo Writer team.") in texts, f"the credits are not shown: {texts}")
+    pictures = [x for x in controls if x["class"] == "Static" and x["text"] == ""
+                and (x["rect"][2] - x["rect"][0], x["rect"][3] - x["rect"][1]) == (117, 108)]
+    expect(pictures, f"no picture of the logo's size: {[(x['class'], x['rect']) for x in controls]}")
+    cancel_and_end(c, "Demo Writer 2.1")
+
+
+@case(":NOTRUNNING without a match runs _IN242.exe INSTALL before the wizard goes on")
+def pre_install_program(c):
+    c.lay_out({"setup.ini": """
+        \\Demo Writer
+        Demo Writer
+        Demo Writer 2.1
+        :NOTRUNNING
+        NoSuchClass,No Such Window,Nothing
+        :
+        """, "_IN242.exe": (FIXTURES / "fixturewindow.exe").read_bytes()})
+    c.start()
+    c.driver.must("wait-window", caption="Fixture Window", exe="_IN242.exe", timeout=20000)
+    labels = [t for cls, t in c.page("Fixture Window", exe="_IN242.exe") if cls == "Static"]
+    expect_eq(labels, ["Fixture label INSTALL"], "the pre-install program's arguments")
+    # Once the program has ended the wizard is there to be used.
+    c.click("Fixture Window", "Cancel", exe="_IN242.exe")
+    c.wait_wizard("Demo Writer 2.1")
+    cancel_and_end(c, "Demo Writer 2.1")

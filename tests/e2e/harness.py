@@ -159,7 +159,7 @@ class Driver:
 
     def call(self, command, *, wait_ms=10000, **options):
         """Runs one command; options become "--name value" ("_" in names
-        becomes "-"); True stands for a flag. Returns the answer, whether it
+        becomes "-", cls becomes class); True stands for a flag. Returns the answer, whether it
         reports success or not."""
         self.send(command, **options)
         return self.receive(command, wait_ms=int(options.get("timeout", wait_ms)))
@@ -170,7 +170,7 @@ class Driver:
         for name, value in options.items():
             if value is None or value is False:
                 continue
-            args.append("--" + name.replace("_", "-"))
+            args.append("--" + ("class" if name == "cls" else name.replace("_", "-")))
             if value is not True:
                 args.append(str(value))
         line = "\t".join(args)
@@ -341,6 +341,23 @@ class Case:
     def visible(self, controls, cls=None):
         return [c for c in controls
                 if c["visible"] and (cls is None or c["class"].lower() == cls.lower())]
+
+    def page(self, caption, exe="setup.exe"):
+        """The visible controls of a window as (class, text) pairs, texts
+        without a closing line end."""
+        return [(x["class"], x["text"].rstrip("\r\n")) for x in self.visible(self.controls(caption, exe))]
+
+    def wait_page(self, caption, marker, timeout=8, exe="setup.exe"):
+        """Waits until the window shows the (class, text) pair that marks a
+        page; returns what it then shows."""
+        deadline = time.time() + timeout
+        while True:
+            shown = self.page(caption, exe)
+            if marker in shown:
+                return shown
+            if time.time() > deadline:
+                raise CaseFailure(f"the page with {marker!r} did not show; the window shows {shown}")
+            time.sleep(0.1)
 
     def click(self, caption, button, exe="setup.exe", timeout=5000):
         return self.driver.must("click", caption=caption, exe=exe, button=button,

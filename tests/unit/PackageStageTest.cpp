@@ -1,0 +1,190 @@
+// Package mode at start-up: the parts are gathered from the setup disks,
+// joined last part first, extracted with the progress shown, overlaid with
+// the loose extra files, and the setup goes on from the temporary folder.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Setup.h"
+#include "engine/SetupState.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeUiControl.h"
+#include "sys/uQVOpSys.h"
+#include "tests/unit/ZipTestUtil.h"
+#include "zip/UNZDLL.h"
+#include "zip/ZCallBck.h"
+
+namespace {
+
+using os::fake::Info;
+
+// A scripted engine: it sees the joined package, lays out the files of
+// the script in the extraction folder and announces each one.
+struct Engine {
+  std::string package;  // the archive's bytes as the engine found them
+  std::string extractDir;
+  std::vector<std::pair<std::string, std::string>> files;
+  std::vector<int> bar;  // the bar's position after each announcement
+  int calls = 0;
+};
+Engine& E() {
+  static Engine engine;
+  return engine;
+}
+
+os::Hwnd ExtractionWindow() {
+  for (os::Hwnd h : os::fake::TopLevelWindows())
+    if (Info(h) && Info(h)->text == "Extracting Setup Files") return h;
+  return 0;
+}
+
+std::int32_t QV_UNZ_STDCALL Version() { return 160; }
+
+std::int32_t QV_UNZ_STDCALL Exec(ExtractRequest* request) {
+  Engine& e = E();
+  ++e.calls;
+  e.package = os::fake::Content(request->ZipFileName);
+  e.extractDir = request->ExtractDir ? request->ExtractDir : "";
+  for (auto& [name, content] : e.files) {
+    os::fake::AddFile(e.extractDir + "\\" + name, content);
+    CallbackRecord record{};
+    record.Caller = request->Caller;
+    record.ActionCode = kCbNewFile;
+    record.Size = static_cast<std::uint32_t>(content.size());
+    std::memcpy(record.Text, name.data(), name.size());
+    request->ZCallbackFunc(&record);
+    os::Hwnd window = ExtractionWindow();
+    e.bar.push_back(window ? Info(os::fake::Children(window)[2])->progress : -1);
+  }
+  return static_cast<std::int32_t>(e.files.size());
+}
+
+class PackageStage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os::fake::Reset();
+    ResetWinVersionCacheForTests();
+    Shared() = SetupState{};
+    E() = Engine{};
+    os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&Version)},
+                                                   {"UnzDllExec", reinterpret_cast<os::Proc>(&Exec)}});
+    // A real archive of two entries, cut into three parts; the last-listed part is its beginning.
+    std::string zip = ziptest::ReadData("stored.zip");
+    size_t third = zip.size() / 3;
+    os::fake::AddFile("C:\\SETUP\\demo.p01", zip.substr(2 * third));
+    os::fake::AddFile("C:\\SETUP\\demo.p02", zip.substr(third, third));
+    os::fake::AddFile("C:\\SETUP\\demo.p03", zip.substr(0, third));
+    whole = zip;
+    E().files = {{"setup.ini", "\\Pkg\r\nPkg\r\nPackaged 1.0\r\n"}, {"readme.txt", "from the package"}};
+  }
+
+  void PackageList(const std::string& text) { os::fake::AddFile("C:\\SETUP\\setup.lst", text); }
+
+  // Runs the program; the wizard's caption when it shows (then it is closed).
+  std::string Run() {
+    std::string caption;
+    os::fake::SetUser([&] {
+      for (os::Hwnd h : os::fake::TopLevelWindows())
+        if (Info(h) && Info(h)->formKind == os::FormKind::Dialog && Info(h)->visible) {
+          caption = Info(h)->text;
+          os::CloseWindow(h);
+          return true;
+        }
+      return false;
+    });
+    SetupMain();
+    return caption;
+  }
+
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (auto& b : os::fake::Boxes()) texts.push_back(b.text);
+    return texts;
+  }
+
+  std::string whole;
+};
+
+TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFolder) {
+  os::fake::AddFolder("C:\\WINDOWS\\TEMP\\QVINST1");
+  os::fake::AddFile("C:\\WINDOWS\\TEMP\\QVINST2", "a stray file takes its number too");
+  os::fake::AddFile("C:\\SETUP\\readme.txt", "loose copy");
+  PackageList(":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  std::string caption;
+  bool tempDuringRun = false;
+  os::fake::SetUser([&] {
+    for (os::Hwnd h : os::fake::TopLevelWindows())
+      if (Info(h) && Info(h)->formKind == os::FormKind::Dialog && Info(h)->visible) {
+        caption = Info(h)->text;
+        tempDuringRun = os::fake::Content("C:\\WINDOWS\\TEMP\\QVINST3\\readme.txt") == "loose copy";
+        os::CloseWindow(h);
+        return true;
+      }
+    return false;
+  });
+  SetupMain();
+  EXPECT_EQ(E().package, whole);  // P3 + P2 + P1
+  EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST3");
+  EXPECT_EQ(E().bar, (std::vector<int>{50, 100}));
+  EXPECT_EQ(caption, "Packaged 1.0");  // the list came out of the package
+  EXPECT_TRUE(tempDuringRun);          // the extra file replaced the packaged one
+  EXPECT_EQ(Shared().SetupDir, "C:\\WINDOWS\\TEMP\\QVINST3");
+  EXPECT_EQ(Shared().SourceDir, "C:\\WINDOWS\\TEMP\\QVINST3");
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST3"));  // gone at the end
+  EXPECT_TRUE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(PackageStage, MissingDisksAreAskedForAndCancelEndsTheProgram) {
+  os::fake::AddFile("C:\\SETUP\\demo.p02", "");
+  os::DeleteFileA("C:\\SETUP\\demo.p02");
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\n:\r\n");
+  os::fake::AnswerNextBoxes({os::kIdOk, os::kIdCancel});
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Please insert setup disk number 2", "Please insert setup disk number 2"}));
+  EXPECT_EQ(os::fake::Boxes()[0].type, os::kMbOkCancel | os::kMbIconInformation);
+  EXPECT_EQ(E().calls, 0);
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));  // removed at the end
+}
+
+TEST_F(PackageStage, BrokenPackageListsEndStartUpWithTheirMessage) {
+  struct Case {
+    std::string list, message;
+  } cases[] = {
+      {":EXTRA\r\nreadme.txt\r\n:\r\n", "No install package information."},
+      {":PACKAGE\r\n:\r\n", "Error decompressing install package."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    SetUp();
+    PackageList(c.list);
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{c.message}));
+    EXPECT_EQ(E().calls, 0);
+  }
+}
+
+TEST_F(PackageStage, FromAFloppyTheUserConfirmsFirst) {
+  os::fake::AddDrive('A');
+  os::fake::SetModuleFileName("A:\\setup.exe");
+  os::fake::AddFile("A:\\setup.lst", ":PACKAGE\r\ndemo.p01\r\n:\r\n");
+  os::fake::AnswerNextBoxes({os::kIdCancel});
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"This program will install Setup Wizard 2.42"}));
+  EXPECT_EQ(os::fake::Boxes()[0].type, os::kMbOkCancel);
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+}
+
+TEST_F(PackageStage, PartNamesThatWouldEscapeOrBeOverwrittenAreHandledSafely) {
+  // A part already named .zip keeps its bytes: the package gets a name of its own.
+  os::fake::AddFile("C:\\SETUP\\whole.zip", whole);
+  PackageList(":EXTRA\r\n..\\..\\boot.ini\r\n:\r\n:PACKAGE\r\nwhole.zip\r\n:\r\n");
+  os::fake::AddFile("C:\\boot.ini", "untouched");
+  EXPECT_EQ(Run(), "Packaged 1.0");
+  EXPECT_EQ(E().package, whole);
+  EXPECT_EQ(os::fake::Content("C:\\boot.ini"), "untouched");
+}
+
+}  // namespace

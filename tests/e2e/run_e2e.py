@@ -19,6 +19,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 import cases_driver  # noqa: E402,F401  (registers its cases)
+import cases_package  # noqa: E402,F401
 import cases_wizard  # noqa: E402,F401
 import cases_pages  # noqa: E402,F401
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <new>
 
-#include "unzdll/ZipFormat.h"
+#include "zip/ZipRecords.h"
 
 namespace unz {
 
@@ -23,8 +23,8 @@ EntryDecoder::EntryDecoder() : inflater_(std::make_unique<Inflater>()), in_(kChu
 EntryDecoder::~EntryDecoder() = default;
 
 UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
-  if (entry.method == zipfmt::kMethodStored) return DecodeStored(archive, entry, sink);
-  if (entry.method == zipfmt::kMethodDeflated) return DecodeDeflated(archive, entry, sink);
+  if (entry.method == ::zip::rec::kMethodStored) return DecodeStored(archive, entry, sink);
+  if (entry.method == ::zip::rec::kMethodDeflated) return DecodeDeflated(archive, entry, sink);
   return UnzError::kUnknownMethod;
 }
 

@@ -16,7 +16,7 @@
 #include "unzdll/Reporter.h"
 #include "unzdll/UnzErrors.h"
 #include "unzdll/ZipDirectory.h"
-#include "unzdll/ZipFormat.h"
+#include "zip/ZipRecords.h"
 
 namespace unz {
 
@@ -73,8 +73,8 @@ Settings ReadSettings(const ExtractRequest& request, FileLayer& files) {
 // Names flagged as UTF-8 are UTF-8; names from DOS, OS/2 and early Windows NT hosts are in the
 // OEM code page; anything else is taken as it is.
 NameEncoding EncodingOf(const ZipEntry& entry) {
-  if (entry.flags & zipfmt::kFlagUtf8) return NameEncoding::kUtf8;
-  if (entry.hostSystem == zipfmt::kHostFat || entry.hostSystem == 6 ||
+  if (entry.flags & ::zip::rec::kFlagUtf8) return NameEncoding::kUtf8;
+  if (entry.hostSystem == ::zip::rec::kHostFat || entry.hostSystem == 6 ||
       (entry.hostSystem == 11 && entry.madeByVersion == 50))
     return NameEncoding::kOem;
   return NameEncoding::kAsIs;
@@ -206,7 +206,7 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     FileStamp stamp;
     stamp.dosDateTime = entry.dosDateTime;
     stamp.dosAttributes = static_cast<std::uint8_t>(entry.externalAttributes & 0x27);
-    if (entry.hostSystem == zipfmt::kHostUnix) stamp.unixMode = (entry.externalAttributes >> 16) & 0777;
+    if (entry.hostSystem == ::zip::rec::kHostUnix) stamp.unixMode = (entry.externalAttributes >> 16) & 0777;
     out = files_.CreateOutput(target, stamp);
     if (!out)
       return skip(kSkipGeneralExtractError, UnzError::kCreateFile,
@@ -286,8 +286,8 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
   LocateEntryData(*archive, directory);
   for (ZipEntry& e : directory.entries) {
     if (e.problem != UnzError::kNone || e.isFolder) continue;
-    if (e.flags & zipfmt::kFlagEncrypted) e.problem = UnzError::kEncrypted;
-    else if (e.method != zipfmt::kMethodStored && e.method != zipfmt::kMethodDeflated)
+    if (e.flags & ::zip::rec::kFlagEncrypted) e.problem = UnzError::kEncrypted;
+    else if (e.method != ::zip::rec::kMethodStored && e.method != ::zip::rec::kMethodDeflated)
       e.problem = UnzError::kUnknownMethod;
   }
   if (settings_.trace &&

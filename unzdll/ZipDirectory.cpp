@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "unzdll/ZipFormat.h"
+#include "zip/ZipRecords.h"
 
 namespace unz {
 
-using namespace zipfmt;
+using namespace ::zip::rec;
 
 namespace {
 
@@ -24,7 +24,7 @@ bool FindEndRecord(ArchiveFile& archive, std::uint64_t& position, unsigned char 
     error = UnzError::kNoEndRecord;
     return false;
   }
-  const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxEndSearch));
+  const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
   std::vector<unsigned char> buffer(tail);
   const std::uint64_t tailStart = size - tail;
   if (!ReadExactly(archive, tailStart, buffer.data(), tail)) {
@@ -35,7 +35,7 @@ bool FindEndRecord(ArchiveFile& archive, std::uint64_t& position, unsigned char 
     if (Le32(&buffer[i]) != kEndSignature) continue;
     // A real end record's comment reaches no further than the file; a signature inside a comment
     // or inside compressed data usually fails this test.
-    const std::size_t commentLength = Le16(&buffer[i + kEndCommentLengthOfs]);
+    const std::size_t commentLength = Le16(&buffer[i + kEndCommentLength]);
     if (i + kEndSize + commentLength > tail) continue;
     std::memcpy(record, &buffer[i], kEndSize);
     position = tailStart + i;
@@ -62,18 +62,18 @@ bool ReadZip64End(ArchiveFile& archive, std::uint64_t endPosition, Zip64End& z64
     return false;
   // Usually the record lies right before its locator; otherwise where the locator says.
   const std::uint64_t candidates[] = {endPosition - kZip64LocatorSize - kZip64EndSize,
-                                      Le64(locator + kZip64LocEndOffsetOfs)};
+                                      Le64(locator + kZip64LocEndOffset)};
   for (std::uint64_t at : candidates) {
     unsigned char record[kZip64EndSize];
     if (at > endPosition - kZip64LocatorSize - kZip64EndSize) continue;
     if (!ReadExactly(archive, at, record, sizeof record) || Le32(record) != kZip64EndSignature) continue;
     z64.position = at;
-    z64.disk = Le32(record + kZip64EndDiskOfs);
-    z64.cdDisk = Le32(record + kZip64EndCdDiskOfs);
-    z64.entriesOnDisk = Le64(record + kZip64EndEntriesOnDiskOfs);
-    z64.entries = Le64(record + kZip64EndEntriesOfs);
-    z64.cdSize = Le64(record + kZip64EndCdSizeOfs);
-    z64.cdOffset = Le64(record + kZip64EndCdOffsetOfs);
+    z64.disk = Le32(record + kZip64EndThisDisk);
+    z64.cdDisk = Le32(record + kZip64EndCentralDisk);
+    z64.entriesOnDisk = Le64(record + kZip64EndEntriesHere);
+    z64.entries = Le64(record + kZip64EndTotalEntries);
+    z64.cdSize = Le64(record + kZip64EndCentralSize);
+    z64.cdOffset = Le64(record + kZip64EndCentralOffset);
     return true;
   }
   return false;
@@ -121,13 +121,13 @@ UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory) {
   UnzError error = UnzError::kNone;
   if (!FindEndRecord(archive, endPosition, end, error)) return error;
 
-  std::uint32_t disk = Le16(&end[kEndDiskOfs]);
-  std::uint32_t cdDisk = Le16(&end[kEndCdDiskOfs]);
-  std::uint64_t entriesOnDisk = Le16(&end[kEndEntriesOnDiskOfs]);
-  std::uint64_t entries = Le16(&end[kEndEntriesOfs]);
-  std::uint64_t cdSize = Le32(&end[kEndCdSizeOfs]);
-  std::uint64_t cdOffset = Le32(&end[kEndCdOffsetOfs]);
-  const std::uint16_t commentLength = Le16(&end[kEndCommentLengthOfs]);
+  std::uint32_t disk = Le16(&end[kEndThisDisk]);
+  std::uint32_t cdDisk = Le16(&end[kEndCentralDisk]);
+  std::uint64_t entriesOnDisk = Le16(&end[kEndEntriesHere]);
+  std::uint64_t entries = Le16(&end[kEndTotalEntries]);
+  std::uint64_t cdSize = Le32(&end[kEndCentralSize]);
+  std::uint64_t cdOffset = Le32(&end[kEndCentralOffset]);
+  const std::uint16_t commentLength = Le16(&end[kEndCommentLength]);
 
   // The directory ends where the end records begin.
   std::uint64_t cdEnd = endPosition;
@@ -168,32 +168,32 @@ UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory) {
   while (pos + 4 <= cd.size()) {
     const unsigned char* h = &cd[pos];
     if (pos + kCentralSize > cd.size() || Le32(h) != kCentralSignature) return UnzError::kBadDirectory;
-    const std::size_t nameLength = Le16(h + kCenNameLengthOfs);
-    const std::size_t extraLength = Le16(h + kCenExtraLengthOfs);
-    const std::size_t entryCommentLength = Le16(h + kCenCommentLengthOfs);
+    const std::size_t nameLength = Le16(h + kCenNameLength);
+    const std::size_t extraLength = Le16(h + kCenExtraLength);
+    const std::size_t entryCommentLength = Le16(h + kCenCommentLength);
     const std::size_t total = kCentralSize + nameLength + extraLength + entryCommentLength;
     if (total > cd.size() - pos) return UnzError::kBadDirectory;
 
     ZipEntry e;
     e.index = index++;
-    e.madeByVersion = h[kCenMadeByOfs];
-    e.hostSystem = h[kCenMadeByOfs + 1];
-    e.flags = Le16(h + kCenFlagsOfs);
-    e.method = Le16(h + kCenMethodOfs);
-    e.dosDateTime = Le32(h + kCenTimeOfs);
-    e.crc = Le32(h + kCenCrcOfs);
-    e.compressedSize = Le32(h + kCenCompSizeOfs);
-    e.size = Le32(h + kCenSizeOfs);
-    e.externalAttributes = Le32(h + kCenExternalAttrOfs);
+    e.madeByVersion = h[kCenMadeBy];
+    e.hostSystem = h[kCenMadeBy + 1];
+    e.flags = Le16(h + kCenFlags);
+    e.method = Le16(h + kCenMethod);
+    e.dosDateTime = Le32(h + kCenDosTime);
+    e.crc = Le32(h + kCenCrc);
+    e.compressedSize = Le32(h + kCenCompressed);
+    e.size = Le32(h + kCenUncompressed);
+    e.externalAttributes = Le32(h + kCenExternal);
     e.name.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
     // A stored name may hold a zero byte; what follows it is no part of the name.
     e.name.resize(std::strlen(e.name.c_str()));
-    std::uint64_t storedOffset = Le32(h + kCenLocalOffsetOfs);
+    std::uint64_t storedOffset = Le32(h + kCenLocalOffset);
     const bool sized = ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, storedOffset);
     e.localOffset = storedOffset + directory.prefixBytes;
     const char last = e.name.empty() ? '\0' : e.name.back();
     e.isFolder = last == '/' || last == '\\';
-    if (Le16(h + kCenDiskOfs) != 0) {
+    if (Le16(h + kCenStartDisk) != 0) {
       e.problem = UnzError::kMultiPart;
     } else if (!sized) {
       e.problem = UnzError::kZip64;
@@ -223,7 +223,7 @@ void LocateEntryData(ArchiveFile& archive, ZipDirectory& directory) {
       e.problem = UnzError::kBadLocalHeader;
       continue;
     }
-    e.dataOffset = e.localOffset + kLocalSize + Le16(local + kLocNameLengthOfs) + Le16(local + kLocExtraLengthOfs);
+    e.dataOffset = e.localOffset + kLocalSize + Le16(local + kLocNameLength) + Le16(local + kLocExtraLength);
     const std::uint64_t dataEnd = e.dataOffset + e.compressedSize;
     if (dataEnd > directory.directoryStart) {
       e.problem = UnzError::kBadEntry;

@@ -1,4 +1,5 @@
-// Zip record signatures, field offsets and little-endian access.
+// Zip record signatures, field offsets and little-endian access: the record
+// definitions the archive component and the unzip engine share.
 #pragma once
 #include <cstdint>
 
@@ -19,6 +20,20 @@ constexpr unsigned kEndCentralSize = 12;
 constexpr unsigned kEndCentralOffset = 16;
 constexpr unsigned kEndCommentLength = 20;
 constexpr unsigned kEndSearchSpan = 65557;  // 22 bytes and the longest comment
+
+// The 64-bit end record and its locator, read where their values still fit 32 bits.
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr unsigned kZip64LocatorSize = 20;
+constexpr unsigned kZip64LocEndOffset = 8;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr unsigned kZip64EndSize = 56;
+constexpr unsigned kZip64EndThisDisk = 16;
+constexpr unsigned kZip64EndCentralDisk = 20;
+constexpr unsigned kZip64EndEntriesHere = 24;
+constexpr unsigned kZip64EndTotalEntries = 32;
+constexpr unsigned kZip64EndCentralSize = 40;
+constexpr unsigned kZip64EndCentralOffset = 48;
+constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 
 // Central directory header: 46 bytes, then name, extra field, comment.
 constexpr unsigned kCentralSize = 46;
@@ -46,12 +61,24 @@ constexpr unsigned kLocCompressed = 18;
 constexpr unsigned kLocNameLength = 26;
 constexpr unsigned kLocExtraLength = 28;
 constexpr unsigned kDescriptorSize = 16;
+constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
+
+// Made-by hosts, and the folder bit of DOS attributes.
+constexpr std::uint8_t kHostFat = 0;
+constexpr std::uint8_t kHostUnix = 3;
+constexpr std::uint8_t kDosAttrFolder = 0x10;
 
 inline std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t Le32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
          (std::uint32_t{p[3]} << 24);
+}
+inline std::uint64_t Le64(const std::uint8_t* p) {
+  return std::uint64_t{Le32(p)} | (std::uint64_t{Le32(p + 4)} << 32);
 }
 inline void Put16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);

@@ -21,7 +21,7 @@ struct FormData {
   FormKind kind = FormKind::Dialog;
   int cancelId = 0;
   bool shown = false;
-  HWND focus = nullptr;  // the control to focus once the hidden form is shown
+  HWND focus = nullptr;  // the control that has (or gets, once shown) the focus while the form is active
 };
 
 struct Colors {
@@ -135,6 +135,19 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       ::FillRect(reinterpret_cast<HDC>(wp), &r, BrushFor(back));
       return 1;
     }
+    case WM_ACTIVATE:
+      // As a dialog does: the focus leaves with the form and comes back to
+      // the same control, not to the form itself.
+      if (form) {
+        if (LOWORD(wp) == WA_INACTIVE) {
+          HWND now = ::GetFocus();
+          if (now && ::IsChild(hwnd, now)) form->focus = now;
+        } else if (form->focus && ::IsWindow(form->focus)) {
+          ::SetFocus(form->focus);
+          return 0;
+        }
+      }
+      break;
     case WM_SHOWWINDOW:
       if (wp && form && !form->shown) {
         form->shown = true;

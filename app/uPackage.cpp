@@ -31,13 +31,6 @@ bool StaysInside(const std::string& name) {
   return true;
 }
 
-std::string WithExtension(const std::string& name, const std::string& extension) {
-  auto dot = name.find_last_of('.');
-  auto part = name.find_last_of("\\:/");
-  if (dot == std::string::npos || (part != std::string::npos && dot < part)) return name + extension;
-  return name.substr(0, dot) + extension;
-}
-
 // Appends the file to the open package in blocks of 2048 bytes; false when a
 // block could not be read or written whole.
 bool Append(os::Handle package, const std::string& part) {
@@ -115,9 +108,9 @@ bool TfSetup::PackageStage() {
   //       of the parts would overwrite it: it gets a name of its own then.
   std::string package;
   if (!parts.empty()) {
-    package = temp + "\\" + WithExtension(parts[0], ".zip");
+    package = temp + "\\" + ChangeFileExt(parts[0], ".zip");
     for (const std::string& part : parts)
-      if (UpperText(package) == UpperText(temp + "\\" + part)) package = temp + "\\" + WithExtension(parts[0], "") + "-package.zip";
+      if (UpperText(package) == UpperText(temp + "\\" + part)) package = temp + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
     os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
     bool whole = static_cast<bool>(out);
     for (auto part = parts.rbegin(); whole && part != parts.rend(); ++part) whole = Append(out.get(), temp + "\\" + *part);

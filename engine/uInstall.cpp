@@ -24,28 +24,6 @@
 
 namespace {
 
-// The name with its extension (after the last "." of the last path part)
-// replaced; a name without one gets the extension appended.
-std::string ChangeExtension(const std::string& path, const std::string& extension) {
-  auto dot = path.find_last_of('.');
-  auto part = path.find_last_of("\\:");
-  if (dot == std::string::npos || (part != std::string::npos && dot < part)) return path + extension;
-  return path.substr(0, dot) + extension;
-}
-
-std::string LowerExtension(const std::string& path) {
-  auto dot = path.find_last_of('.');
-  auto part = path.find_last_of("\\:");
-  if (dot == std::string::npos || (part != std::string::npos && dot < part)) return "";
-  return LowerText(path.substr(dot));
-}
-
-// The text after the last backslash or colon.
-std::string FileNamePart(const std::string& path) {
-  auto part = path.find_last_of("\\:");
-  return part == std::string::npos ? path : path.substr(part + 1);
-}
-
 // The publisher's DoSetup takes the application window in EAX and answers in EAX.
 #if defined(__i386__)
 using DoSetupEntry = std::int32_t(__attribute__((regparm(1))) *)(std::uint32_t);
@@ -197,12 +175,12 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string name = entry.name;
-    if (LowerExtension(name) == ".ex_") name = ChangeExtension(name, ".exe");
-    if (LowerExtension(name) == ".dl_") name = ChangeExtension(name, ".dll");
+    if (LowerText(ExtractFileExt(name)) == ".ex_") name = ChangeFileExt(name, ".exe");
+    if (LowerText(ExtractFileExt(name)) == ".dl_") name = ChangeFileExt(name, ".dll");
     std::string destination = folder + "\\" + name;
     if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
     bool copied = os::CopyFileA(source, destination, entry.keepExisting);
-    std::string cached = ChangeExtension(destination, ".MCC");
+    std::string cached = ChangeFileExt(destination, ".MCC");
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
       if (FileFound(cached)) {
@@ -222,7 +200,7 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
       if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
       if (os::CopyFileA(source, cached, false)) {
         s_.RebootNeeded = true;
-        ScheduleReplace(ChangeExtension(cached, ".BAK"), cached, destination);
+        ScheduleReplace(ChangeFileExt(cached, ".BAK"), cached, destination);
       } else {
         LogLine(cachingFailed + destination);
       }
@@ -261,7 +239,7 @@ bool InstallRun::Shortcuts() {
     std::string target = StripBackslash(s_.InstallDir) + "\\" + pair.target;
     CreateShortcut(link, ParseShortcut(target));
     LogLine("Shortcut: " + link + ", " + target);
-    if (s_.RunFile.empty()) s_.RunFile = FileNamePart(target);
+    if (s_.RunFile.empty()) s_.RunFile = ExtractFileName(target);
     uninstall_.push_back(link + ".lnk");
   }
   uninstall_.push_back("+" + s_.StartMenu);

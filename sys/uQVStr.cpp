@@ -24,3 +24,26 @@ std::string LowerText(const std::string& text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return lower;
 }
+
+namespace {
+// Where the last part's extension starts; npos when it has none.
+std::size_t ExtensionStart(const std::string& path) {
+  auto dot = path.find_last_of('.');
+  auto part = path.find_last_of("\\:");
+  return dot == std::string::npos || (part != std::string::npos && dot < part) ? std::string::npos : dot;
+}
+}  // namespace
+
+std::string ExtractFileName(const std::string& path) {
+  auto part = path.find_last_of("\\:");
+  return part == std::string::npos ? path : path.substr(part + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  auto dot = ExtensionStart(path);
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+  return path.substr(0, ExtensionStart(path)) + extension;
+}

@@ -8,5 +8,12 @@ std::string AddBackslash(const std::string& text);
 std::string StripBackslash(const std::string& text);
 // A copy with the ASCII letters a-z made upper case; every other byte unchanged.
 std::string UpperText(const std::string& text);
+// The last part of a path: the text after its last backslash or colon.
+std::string ExtractFileName(const std::string& path);
+// The extension of the last part, with its dot; empty when it has none.
+std::string ExtractFileExt(const std::string& path);
+// The path with the extension of its last part replaced (or appended when
+// it has none); an empty extension removes it.
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // A copy with the ASCII letters A-Z made lower case; every other byte unchanged.
 std::string LowerText(const std::string& text);

@@ -15,6 +15,28 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+TEST(DirText, FileNamesAndExtensions) {
+  struct Row {
+    const char* path;
+    const char* name;
+    const char* ext;
+    const char* changed;  // the extension changed to ".MCC"
+  } rows[] = {
+      {"C:\\App\\demo.ex_", "demo.ex_", ".ex_", "C:\\App\\demo.MCC"},
+      {"C:\\App.v2\\readme", "readme", "", "C:\\App.v2\\readme.MCC"},  // a dot in the folder is not an extension
+      {"C:\\App\\", "", "", "C:\\App\\.MCC"},
+      {"C:demo.tar.gz", "demo.tar.gz", ".gz", "C:demo.tar.MCC"},
+      {"demo.exe*-x", "demo.exe*-x", ".exe*-x", "demo.MCC"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.path);
+    EXPECT_EQ(ExtractFileName(r.path), r.name);
+    EXPECT_EQ(ExtractFileExt(r.path), r.ext);
+    EXPECT_EQ(ChangeFileExt(r.path, ".MCC"), r.changed);
+  }
+  EXPECT_EQ(ChangeFileExt("C:\\T\\set.lst", ""), "C:\\T\\set");
+}
+
 TEST(DirText, BackslashesAndUpperCase) {
   struct Row {
     const char* text;

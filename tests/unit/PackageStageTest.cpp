@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/uQVOpSys.h"
+#include "tests/unit/ProgramTestUtil.h"
 #include "tests/unit/ZipTestUtil.h"
 #include "zip/UNZDLL.h"
 #include "zip/ZCallBck.h"
@@ -64,9 +66,7 @@ std::int32_t QV_UNZ_STDCALL Exec(ExtractRequest* request) {
 class PackageStage : public ::testing::Test {
  protected:
   void SetUp() override {
-    os::fake::Reset();
-    ResetWinVersionCacheForTests();
-    Shared() = SetupState{};
+    programtest::FreshProgram();
     E() = Engine{};
     os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&Version)},
                                                    {"UnzDllExec", reinterpret_cast<os::Proc>(&Exec)}});
@@ -82,17 +82,17 @@ class PackageStage : public ::testing::Test {
 
   void PackageList(const std::string& text) { os::fake::AddFile("C:\\SETUP\\setup.lst", text); }
 
-  // Runs the program; the wizard's caption when it shows (then it is closed).
-  std::string Run() {
+  // Runs the program; the wizard's caption when it shows (then, after
+  // whileShown has looked around, it is closed).
+  std::string Run(const std::function<void()>& whileShown = {}) {
     std::string caption;
     os::fake::SetUser([&] {
-      for (os::Hwnd h : os::fake::TopLevelWindows())
-        if (Info(h) && Info(h)->formKind == os::FormKind::Dialog && Info(h)->visible) {
-          caption = Info(h)->text;
-          os::CloseWindow(h);
-          return true;
-        }
-      return false;
+      os::Hwnd wizard = programtest::FormOfKind(os::FormKind::Dialog);
+      if (!wizard || !Info(wizard)->visible) return false;
+      caption = Info(wizard)->text;
+      if (whileShown) whileShown();
+      os::CloseWindow(wizard);
+      return true;
     });
     SetupMain();
     return caption;
@@ -112,19 +112,10 @@ TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFol
   os::fake::AddFile("C:\\WINDOWS\\TEMP\\QVINST2", "a stray file takes its number too");
   os::fake::AddFile("C:\\SETUP\\readme.txt", "loose copy");
   PackageList(":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
-  std::string caption;
   bool tempDuringRun = false;
-  os::fake::SetUser([&] {
-    for (os::Hwnd h : os::fake::TopLevelWindows())
-      if (Info(h) && Info(h)->formKind == os::FormKind::Dialog && Info(h)->visible) {
-        caption = Info(h)->text;
-        tempDuringRun = os::fake::Content("C:\\WINDOWS\\TEMP\\QVINST3\\readme.txt") == "loose copy";
-        os::CloseWindow(h);
-        return true;
-      }
-    return false;
+  std::string caption = Run([&] {
+    tempDuringRun = os::fake::Content("C:\\WINDOWS\\TEMP\\QVINST3\\readme.txt") == "loose copy";
   });
-  SetupMain();
   EXPECT_EQ(E().package, whole);  // P3 + P2 + P1
   EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST3");
   EXPECT_EQ(E().bar, (std::vector<int>{50, 100}));

@@ -11,6 +11,7 @@
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/uQVOpSys.h"
+#include "tests/unit/ProgramTestUtil.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ struct Snapshot {
 class Startup : public ::testing::Test {
  protected:
   void SetUp() override {
-    os::fake::Reset();
-    ResetWinVersionCacheForTests();
-    Shared() = SetupState{};
+    programtest::FreshProgram();
     seen = Snapshot{};
     os::fake::SetModuleFileName(kProgram);
   }
@@ -49,16 +48,8 @@ class Startup : public ::testing::Test {
       if (Info(h) && Info(h)->text == caption) return h;
     return 0;
   }
-  static os::Hwnd Wizard() {
-    for (os::Hwnd h : os::fake::TopLevelWindows())
-      if (Info(h) && Info(h)->formKind == os::FormKind::Dialog) return h;
-    return 0;
-  }
-  static os::Hwnd Back() {
-    for (os::Hwnd h : os::fake::TopLevelWindows())
-      if (Info(h) && Info(h)->formKind == os::FormKind::Backdrop) return h;
-    return 0;
-  }
+  static os::Hwnd Wizard() { return programtest::FormOfKind(os::FormKind::Dialog); }
+  static os::Hwnd Back() { return programtest::FormOfKind(os::FormKind::Backdrop); }
 
   // Runs the program; when the wizard waits for the user, the snapshot is
   // taken and then act() plays the user (by default: press Cancel).
@@ -223,10 +214,8 @@ TEST_F(Startup, AutomaticModePutsEverythingOffTheScreen) {
   os::fake::SetBoxObserver([&](const os::fake::ShownBox& box) {
     if (box.text != "Installation is complete") return;
     seen.wizardShown = true;
-    for (os::Hwnd h : os::fake::TopLevelWindows()) {
-      if (Info(h)->formKind == os::FormKind::Dialog) seen.wizard = Info(h)->rect;
-      if (Info(h)->formKind == os::FormKind::Backdrop) seen.back = Info(h)->rect;
-    }
+    seen.wizard = Info(Wizard())->rect;
+    seen.back = Info(Back())->rect;
   });
   Run();
   ASSERT_TRUE(seen.wizardShown);

@@ -16,6 +16,7 @@
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/uQVOpSys.h"
+#include "tests/unit/ProgramTestUtil.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ constexpr char kHead[] = "\\Acme\r\nAcme\r\nAcme Mail\r\n";
 class WizardPages : public ::testing::Test {
  protected:
   void SetUp() override {
-    os::fake::Reset();
-    ResetWinVersionCacheForTests();
-    Shared() = SetupState{};
+    programtest::FreshProgram();
   }
 
   // Plays the steps one by one whenever the wizard waits for the user; the
@@ -50,11 +49,7 @@ class WizardPages : public ::testing::Test {
     SetupMain();
   }
 
-  static os::Hwnd Wizard() {
-    for (os::Hwnd h : os::fake::TopLevelWindows())
-      if (Info(h) && Info(h)->formKind == os::FormKind::Dialog) return h;
-    return 0;
-  }
+  static os::Hwnd Wizard() { return programtest::FormOfKind(os::FormKind::Dialog); }
   static os::Hwnd Control(os::Hwnd wizard, const std::string& text) { return os::fake::FindControl(wizard, text); }
   static os::Hwnd Page(os::Hwnd wizard, int index) { return os::fake::Children(wizard)[2 + index]; }
   static os::Hwnd PageControl(os::Hwnd wizard, int page, int index) {

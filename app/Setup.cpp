@@ -2,12 +2,17 @@
 // order, the message loop, and the end.
 #include "app/Setup.h"
 
+#include <exception>
 #include <memory>
+#include <string>
 
 #include "app/Form.h"
 #include "app/uBack.h"
 #include "app/uCopy.h"
 #include "app/uSetup.h"
+#include "engine/SetupState.h"
+#include "engine/uLog.h"
+#include "engine/uUninstall.h"
 #include "sys/SetupError.h"
 #include "sys/uQVDialogs.h"
 #include "sys/uQVOpSys.h"
@@ -21,29 +26,60 @@ class TApplication : public Form {
   TApplication() { CreateWindowOf(os::FormKind::Hidden, "Setup", 0, 0); }
 };
 
-int Run() {
+// A failure that reached the top: the "Dialog" warning, a line in the log
+// when there is one, and the program's ordinary end.
+void Stopped(const std::string& text) {
+  SetupState& s = Shared();
+  s.Outcome = RunOutcome::Failed;
+  LogLine("Setup stopped: " + text);
+  WarningBox(text);
+  RemoveTempInstallDir(s.TempInstallDir);  // the wizard's end does this too; its creation may have failed
+}
+
+void Stopped(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const SetupError& e) {
+    Stopped(e.what());
+  } catch (const std::exception& e) {
+    Stopped(std::string("Setup stopped unexpectedly: ") + e.what());
+  } catch (...) {
+    Stopped("Setup stopped unexpectedly.");
+  }
+}
+
+void Run() {
   if (!(GetWinVersion() < kWinNT4 || IsAdministrator())) {
     InfoBox("You must be a Windows Administrator to install this program.");
-    return 0;
+    Shared().Outcome = RunOutcome::Refused;
+    return;
   }
-  TApplication application;
-  TfBack fBack(application.Handle());  // the first form: the main form
-  TfSetup fSetup(application.Handle(), fBack);
-  TfCopy fCopy;
-  fSetup.SetCopyWindow(&fCopy);
-  fBack.Show();  // posts RunWizard behind anything start-up posted
-  os::RunMessageLoop();
-  return 0;
+  std::exception_ptr failure;
+  try {
+    TApplication application;
+    TfBack fBack(application.Handle());  // the first form: the main form
+    TfSetup fSetup(application.Handle(), fBack);
+    TfCopy fCopy;
+    fSetup.SetCopyWindow(&fCopy);
+    try {
+      fBack.Show();  // posts RunWizard behind anything start-up posted
+      os::RunMessageLoop();
+    } catch (...) {
+      // Told while the forms still stand; they end the ordinary way after.
+      failure = std::current_exception();
+      fCopy.Hide();
+      fSetup.Hide();
+      Stopped(failure);
+    }
+  } catch (...) {
+    if (!failure) Stopped(std::current_exception());
+  }
 }
 
 }  // namespace
 
 int SetupMain() {
-  try {
-    return Run();
-  } catch (const std::exception& e) {
-    // An unexpected system failure ends the program with its report.
-    WarningBox(e.what());
-    return 1;
-  }
+  Run();
+  const SetupState& s = Shared();
+  return ExitCodeOf(s.Outcome, s.RestartNeeded);
 }

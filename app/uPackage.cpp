@@ -53,6 +53,7 @@ bool TfSetup::PackageStage() {
   if (!s.SetupDir.empty() && (s.SetupDir[0] == 'A' || s.SetupDir[0] == 'a')) {
     std::string credits = os::GetWindowTextA(mCopyRight);
     if (!OkCancelBox("This program will install " + credits.substr(0, credits.find_first_of("\r\n")))) {
+      s.Outcome = RunOutcome::Cancelled;
       PostSetupMessage(application_, AbortSetup);
       return false;
     }
@@ -89,6 +90,7 @@ bool TfSetup::PackageStage() {
   for (size_t i = 0; i < parts.size(); ++i) {
     while (!FileFound(s.SetupDir + "\\" + parts[i])) {
       if (!InfoOkCancelBox("Please insert setup disk number " + std::to_string(i + 1))) {
+        s.Outcome = RunOutcome::Cancelled;
         PostSetupMessage(application_, AbortSetup);
         return false;
       }
@@ -100,6 +102,7 @@ bool TfSetup::PackageStage() {
   // 7.
   while (!parts.empty() && !FileFound(s.SetupDir + "\\" + parts[0])) {
     if (!InfoOkCancelBox("Please re-insert setup disk number 1")) {
+      s.Outcome = RunOutcome::Cancelled;
       PostSetupMessage(application_, AbortSetup);
       return false;
     }

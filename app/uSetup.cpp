@@ -32,6 +32,9 @@ const std::vector<std::string> kBuiltInCredits = {
 
 TfSetup::TfSetup(os::Hwnd application, TfBack& back)
     : ZipMaster1(application), application_(application), back_(back) {
+  // The archive component never shows a box or a dialog of its own here,
+  // and gives the engine no window to own one.
+  ZipMaster1.Unattended = true;
   LayOut();
   FormCreate();
 }
@@ -115,6 +118,7 @@ void TfSetup::LayOut() {
 }
 
 void TfSetup::Abort(const std::string& warning) {
+  Shared().Outcome = RunOutcome::Refused;
   WarningBox(warning);
   PostSetupMessage(application_, AbortSetup);
 }
@@ -146,7 +150,7 @@ void TfSetup::FormCreate() {
     try {
       if (!PackageStage()) return;
     } catch (const ListError& e) {
-      return Abort(e.what());
+      return Abort(e.TextFor("package list"));
     }
   }
   // 7.

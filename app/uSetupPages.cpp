@@ -38,6 +38,7 @@ void TfSetup::FormShow() {
                                      "and select Exit.");
     os::Rect r = Bounds();
     SetBounds(ScreenWidth() + 1, ScreenHeight() + 1, r.width, r.height);
+    Shared().Outcome = RunOutcome::Refused;
     PostSetupMessage(application_, AbortSetup);
     return;
   }
@@ -119,6 +120,7 @@ void TfSetup::Finish() {
   } catch (const SetupError& e) {
     // The run stops at a malformed list, a refused registry value or an
     // uninstall data file that cannot be written: say so before closing.
+    Shared().Outcome = RunOutcome::Failed;
     LogLine(std::string("Setup stopped: ") + e.what());
     WarningBox(e.what());
   }

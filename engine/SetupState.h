@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+#include "engine/ExitCode.h"
+
 struct SetupState {
   // Set at start-up and by the wizard. Folders have no trailing backslash.
   std::string SetupDir;        // where the setup's own files are read
@@ -20,6 +22,10 @@ struct SetupState {
   std::string RunFile;
   bool RebootFlag = false;
   std::string RestartProgram;
+
+  // How the program ends, for its exit code.
+  RunOutcome Outcome = RunOutcome::Open;
+  bool RestartNeeded = false;  // the run ended with files waiting for a restart, or the list asks for one
 };
 
 // The one instance, alive for the whole process.

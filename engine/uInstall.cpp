@@ -24,12 +24,21 @@
 
 namespace {
 
-// The publisher's DoSetup takes the application window in EAX and answers in EAX.
-#if defined(__i386__)
-using DoSetupEntry = std::int32_t(__attribute__((regparm(1))) *)(std::uint32_t);
-#else
-using DoSetupEntry = std::int32_t (*)(std::uint32_t);
-#endif
+// The backup an NT restart leaves of the old file: <name>.BAK beside a
+// <name>.MCC, <name>.BA1 beside a <name>.MC1, and so on.
+std::string BackupNameFor(const std::string& cached) {
+  std::string extension = ExtractFileExt(cached);
+  std::string number = extension.size() > 3 ? extension.substr(3) : "";
+  return ChangeFileExt(cached, UpperText(extension) == ".MCC" ? ".BAK" : ".BA" + number);
+}
+
+// A crash in a library of the publisher's, as the log tells it.
+std::string CrashText(std::uint32_t code) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (int shift = 28; shift >= 0; shift -= 4) hex += digits[(code >> shift) & 0xF];
+  return " (exception " + hex + ")";
+}
 
 class InstallRun {
  public:
@@ -43,6 +52,7 @@ class InstallRun {
   void SysBackup();
   void RemoveFiles();
   bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  void RefreshPendingReplacement(const std::string& source, const std::string& destination);
   bool RegisterServers();
   bool Shortcuts();
   void RunAfterChoice();
@@ -59,6 +69,7 @@ class InstallRun {
   std::vector<std::string> uninstall_;  // UninstallList
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
+  PendingReplacements pending_;  // what waits for the next start of Windows
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
 
@@ -88,6 +99,7 @@ void InstallRun::Run() {
   }
   // 9-13.
   if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
+  pending_ = PendingReplacements::Read();
   if (list_.Has(Header::kInstall)) {
     ForceFolders(s_.InstallDir);
     LogLine("Installing Program Files");
@@ -115,6 +127,7 @@ bool InstallRun::Cancelled() {
   os::ProcessMessages();
   if (!s_.CancelPressed) return false;
   if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
+    s_.Outcome = RunOutcome::Cancelled;
     InfoBox("Setup did not complete.");
     host_.CloseWizard();
     return true;
@@ -180,33 +193,45 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     std::string destination = folder + "\\" + name;
     if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
     bool copied = os::CopyFileA(source, destination, entry.keepExisting);
-    std::string cached = ChangeFileExt(destination, ".MCC");
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
-      if (FileFound(cached)) {
-        // Left by an earlier install that waits for a restart.
-        os::SetFileAttributesA(cached, os::kAttrNormal);
-        if (IsRenamePending(destination)) {
-          LogLine("Updating: " + cached);
-          os::CopyFileA(source, cached, false);
-        } else {
-          os::DeleteFileA(cached);
-        }
-      }
+      RefreshPendingReplacement(source, destination);
       os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
+      std::string cached = pending_.CachedNameFor(destination);
       if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
       if (os::CopyFileA(source, cached, false)) {
         s_.RebootNeeded = true;
-        ScheduleReplace(ChangeFileExt(cached, ".BAK"), cached, destination);
+        ScheduleReplace(BackupNameFor(cached), cached, destination);
+        pending_.Add(cached, destination);
       } else {
         LogLine(cachingFailed + destination);
       }
     }
     uninstall_.push_back(destination);
   }
+}
+
+void InstallRun::RefreshPendingReplacement(const std::string& source, const std::string& destination) {
+  std::string pending = pending_.CachedFileFor(destination);
+  if (pending.empty()) {
+    // A cached file left by an earlier install that no longer waits for a restart.
+    std::string stale = ChangeFileExt(destination, ".MCC");
+    if (FileFound(stale)) {
+      os::SetFileAttributesA(stale, os::kAttrNormal);
+      os::DeleteFileA(stale);
+    }
+    return;
+  }
+  // An earlier install's replacement still waits: Windows will put its
+  // cached file in place of the one just copied, so that file gets the new
+  // content too. Without it the destination must not stay scheduled at all.
+  if (FileFound(pending)) os::SetFileAttributesA(pending, os::kAttrNormal);
+  LogLine("Updating: " + pending);
+  if (!os::CopyFileA(source, pending, false) && CancelReplace(destination))
+    LogLine("Replacement cancelled: " + destination);
 }
 
 bool InstallRun::RegisterServers() {
@@ -219,7 +244,7 @@ bool InstallRun::RegisterServers() {
     std::string path = WindowsFolderBS() + entry;
     if (!FileFound(path)) continue;
     LogLine("Register Server: " + entry);
-    RegisterServer(path, true);
+    if (std::uint32_t crash = RegisterServer(path, true)) LogLine("Register Server failed: " + entry + CrashText(crash));
     WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
   }
 }
@@ -298,14 +323,19 @@ void InstallRun::ExtraSetup() {
       LogLine("loading _setup.dll failed");
       return;
     }
-    auto entry = reinterpret_cast<DoSetupEntry>(os::GetProcAddress(module.get(), "DoSetup"));
+    os::Proc entry = os::GetProcAddress(module.get(), "DoSetup");
     if (!entry) {
       LogLine("loading DoSetup failed");
       return;
     }
     LogLine("loading DoSetup");
-    std::int32_t result = entry(static_cast<std::uint32_t>(host_.ApplicationWindow()));
-    LogLine("DoSetup returned: " + std::to_string(result));
+    // DoSetup takes the application window in EAX and answers in EAX.
+    os::ExportCall call = os::CallRegisterExport(entry, static_cast<std::uint32_t>(host_.ApplicationWindow()));
+    if (call.faulted) {
+      LogLine("DoSetup failed" + CrashText(call.exceptionCode));
+      return;
+    }
+    LogLine("DoSetup returned: " + std::to_string(call.result));
     return;
   }
   LogLine("no _setup.dll");
@@ -324,6 +354,8 @@ void InstallRun::OpenRunFile() { OpenDocument(s_.InstallDir + "\\" + s_.RunFile,
 
 void InstallRun::End() {
   bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
+  s_.Outcome = RunOutcome::Installed;
+  s_.RestartNeeded = reboot;
   if (FileFound(ProgramFolder() + "\\batch.dat")) {
     if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
     return host_.CloseWizard();

@@ -40,6 +40,53 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
   return WriteTextLines(WininitPath(), lines);
 }
 
+// A path as WININIT.INI holds it: upper case, the short form of the file
+// when it exists, else of its folder with the name as it stands.
+std::string ShortForm(const std::string& path) {
+  std::string shortPath;
+  if (os::GetShortPathNameA(path, shortPath)) return UpperText(shortPath);
+  size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return UpperText(path);
+  return UpperText(ShortPath(path.substr(0, slash)) + path.substr(slash));
+}
+
+struct RenameLine {
+  std::string key, value;  // upper case; both empty when the line has no "="
+};
+
+RenameLine SplitRenameLine(const std::string& line) {
+  size_t eq = line.find('=');
+  if (eq == std::string::npos) return {};
+  return {UpperText(line.substr(0, eq)), UpperText(line.substr(eq + 1))};
+}
+
+// The entries of the pending rename list (upper case when asked), without the
+// "!" that marks a target that may be replaced and the "\??\" before each path.
+std::vector<std::string> PendingEntries(bool upper = true) {
+  std::vector<std::string> entries;
+  const std::string list = ReadPendingRenames();
+  for (size_t pos = 0; pos <= list.size();) {
+    size_t end = list.find("\r\n", pos);
+    if (end == std::string::npos) end = list.size();
+    std::string entry = list.substr(pos, end - pos);
+    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
+    if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
+    entries.push_back(upper ? UpperText(entry) : entry);
+    pos = end + 2;
+  }
+  return entries;
+}
+
+// The lines of the first [rename] section, which is the one Windows reads.
+std::vector<RenameLine> RenameSection(const std::vector<std::string>& lines) {
+  std::vector<RenameLine> section;
+  size_t i = 0;
+  while (i < lines.size() && UpperText(lines[i]) != kRenameHeader) ++i;
+  for (++i; i < lines.size() && (lines[i].empty() || lines[i][0] != '['); ++i)
+    if (RenameLine line = SplitRenameLine(lines[i]); !line.key.empty()) section.push_back(line);
+  return section;
+}
+
 }  // namespace
 
 bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
@@ -79,27 +126,103 @@ bool ScheduleReplace(const std::string& backup, const std::string& cached, const
 
 bool IsRenamePending(const std::string& destination) {
   if (GetWinVersion() >= kWinNT4) return IsRenamePendingNT(UpperText(destination));
-  return !os::GetPrivateProfileStringA("Rename", destination, "", WininitPath()).empty();
+  std::vector<std::string> lines;
+  if (!ReadLines(WininitPath(), lines)) return false;
+  const std::string wanted = ShortForm(destination);
+  for (const RenameLine& line : RenameSection(lines))
+    if (line.key == wanted || (line.key == "NUL" && line.value == wanted)) return true;
+  return false;
+}
+
+PendingReplacements PendingReplacements::Read() {
+  PendingReplacements pending;
+  pending.ninetyFive_ = GetWinVersion() < kWinNT4;
+  if (pending.ninetyFive_) {
+    std::vector<std::string> lines;
+    if (ReadLines(WininitPath(), lines))
+      for (const RenameLine& line : RenameSection(lines))
+        if (line.key != "NUL") pending.moves_.push_back({line.value, line.value, line.key});
+    return pending;
+  }
+  // Sources and targets alternate; an empty target is a deletion.
+  const std::vector<std::string> entries = PendingEntries(false);
+  for (size_t i = 0; i + 1 < entries.size(); i += 2)
+    if (!entries[i + 1].empty()) pending.moves_.push_back({entries[i], UpperText(entries[i]), UpperText(entries[i + 1])});
+  return pending;
+}
+
+std::string PendingReplacements::Form(const std::string& path) const {
+  return ninetyFive_ ? ShortForm(path) : UpperText(path);
+}
+
+std::string PendingReplacements::CachedFileFor(const std::string& destination) const {
+  if (moves_.empty()) return "";
+  const std::string wanted = Form(destination);
+  for (const Move& move : moves_) {
+    if (move.destinationForm != wanted) continue;
+    // WININIT.INI holds short names: beside the destination, as usual, the
+    // cached file is named in the destination's own folder.
+    size_t slash = destination.find_last_of('\\'), cachedSlash = move.cached.find_last_of('\\');
+    if (ninetyFive_ && slash != std::string::npos && cachedSlash != std::string::npos &&
+        ShortForm(destination.substr(0, slash)) == UpperText(move.cached.substr(0, cachedSlash))) {
+      std::string name = move.cached.substr(cachedSlash + 1);
+      os::FindData found;
+      os::UniqueFind find(os::FindFirstFileA(move.cached, found));
+      if (find) name = found.name;  // its long name
+      return destination.substr(0, slash + 1) + name;
+    }
+    return move.cached;
+  }
+  return "";
+}
+
+std::string PendingReplacements::CachedNameFor(const std::string& destination) const {
+  if (std::string pending = CachedFileFor(destination); !pending.empty()) return pending;
+  for (int n = 0;; ++n) {
+    std::string cached = ChangeFileExt(destination, n == 0 ? ".MCC" : ".MC" + std::to_string(n));
+    const std::string form = Form(cached);
+    bool used = false;
+    for (const Move& move : moves_) used = used || move.cachedForm == form;
+    if (!used) return cached;
+  }
+}
+
+void PendingReplacements::Add(const std::string& cached, const std::string& destination) {
+  if (CachedFileFor(destination).empty()) moves_.push_back({cached, Form(cached), Form(destination)});
+}
+
+bool RemoveRenameLines(std::vector<std::string>& lines, const std::string& shortDestination) {
+  const std::string wanted = UpperText(shortDestination);
+  bool inside = false, removed = false;
+  for (size_t i = 0; i < lines.size();) {
+    if (!lines[i].empty() && lines[i][0] == '[') inside = UpperText(lines[i]) == kRenameHeader;
+    RenameLine line = SplitRenameLine(lines[i]);
+    if (inside && (line.key == wanted || (line.key == "NUL" && line.value == wanted))) {
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+      removed = true;
+    } else {
+      ++i;
+    }
+  }
+  return removed;
+}
+
+bool CancelReplace(const std::string& destination) {
+  if (GetWinVersion() >= kWinNT4) return true;
+  std::vector<std::string> lines;
+  if (!ReadLines(WininitPath(), lines)) return false;
+  if (!RemoveRenameLines(lines, ShortForm(destination))) return true;
+  return WriteTextLines(WininitPath(), lines);
 }
 
 bool IsRenamePendingNT(const std::string& upperDestination) {
   if (upperDestination.empty()) return false;
-  // Each entry is a source or a target: "\\??\\" + path, a target that may
-  // be replaced with "!" before it. Whole paths are compared, so that a
-  // longer name that merely begins with the destination (demo.dll2) does not
-  // stop the destination's own replacement from being scheduled.
+  // Whole paths are compared, so that a longer name that merely begins with
+  // the destination (demo.dll2) does not stop the destination's own
+  // replacement from being scheduled.
   const std::string wanted = UpperText(upperDestination);
-  const std::string list = ReadPendingRenames();
-  size_t pos = 0;
-  while (pos <= list.size()) {
-    size_t end = list.find("\r\n", pos);
-    if (end == std::string::npos) end = list.size();
-    std::string entry = list.substr(pos, end - pos);
-    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
-    if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
-    if (UpperText(entry) == wanted) return true;
-    pos = end + 2;
-  }
+  for (const std::string& entry : PendingEntries())
+    if (entry == wanted) return true;
   return false;
 }
 

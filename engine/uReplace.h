@@ -10,8 +10,44 @@
 // could not be read or written.
 bool ScheduleReplace(const std::string& backup, const std::string& cached, const std::string& destination);
 
-// True when Windows already holds a replacement for the destination.
+// True when Windows already holds a replacement (or a deletion) for the
+// destination, compared in the form Windows stores it: short names in
+// WININIT.INI on the 95 family, whole paths in any letter case on NT.
 bool IsRenamePending(const std::string& destination);
+
+// The replacements Windows will carry out at its next start, read once by
+// the install run and kept up to date with what the run schedules.
+class PendingReplacements {
+ public:
+  static PendingReplacements Read();
+  // The cached file that a pending replacement moves onto the destination;
+  // empty when none waits.
+  std::string CachedFileFor(const std::string& destination) const;
+  // Where a new file for the destination in use waits: the cached file of a
+  // replacement already pending for it; else <name>.MCC when no pending
+  // replacement uses that name, else the first of <name>.MC1, .MC2, ... that
+  // none uses. Two destinations of one base name so never share a cached file.
+  std::string CachedNameFor(const std::string& destination) const;
+  void Add(const std::string& cached, const std::string& destination);
+
+ private:
+  struct Move {
+    std::string cached;                       // as Windows holds it
+    std::string cachedForm, destinationForm;  // compared: Form() of each
+  };
+  std::string Form(const std::string& path) const;
+  bool ninetyFive_ = false;
+  std::vector<Move> moves_;
+};
+
+// Takes the destination's lines out of WININIT.INI's rename section (the 95
+// family): used when the cached file for a pending replacement is gone and a
+// newer file was copied straight onto the destination, which Windows would
+// otherwise delete at its next start. False when the file could not be
+// rewritten; NT's pending list is left as it is.
+bool CancelReplace(const std::string& destination);
+// The same edit as pure line logic; true when lines were taken out.
+bool RemoveRenameLines(std::vector<std::string>& lines, const std::string& shortDestination);
 // True when the pending rename list names the (upper-cased) destination as
 // the source or the target of a rename, in any letter case.
 bool IsRenamePendingNT(const std::string& upperDestination);

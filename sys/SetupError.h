@@ -16,11 +16,16 @@ class SetupError : public std::runtime_error {
 class ListError : public SetupError {
  public:
   ListError(const std::string& section, const std::string& missing)
-      : SetupError("The installation list is malformed: " + section + " " + missing), section_(section) {}
+      : SetupError(TextFor("installation list", section, missing)), section_(section), missing_(missing) {}
   const std::string& section() const { return section_; }
+  // The same report for a list of another name ("package list").
+  std::string TextFor(const std::string& listName) const { return TextFor(listName, section_, missing_); }
 
  private:
-  std::string section_;
+  static std::string TextFor(const std::string& listName, const std::string& section, const std::string& missing) {
+    return "The " + listName + " is malformed: " + section + " " + missing;
+  }
+  std::string section_, missing_;
 };
 
 // A text that should hold a number does not convert ("'12x' is not a valid integer value").

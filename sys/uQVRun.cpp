@@ -9,29 +9,21 @@
 
 namespace {
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define QV_STDCALL __attribute__((stdcall))
-#else
-#define QV_STDCALL
-#endif
-using ServerEntry = std::int32_t(QV_STDCALL*)();
-
 std::optional<std::string> NullWhenEmpty(const std::string& text) {
   return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
 }  // namespace
 
-void RegisterServer(const std::string& path, bool doRegister) {
+std::uint32_t RegisterServer(const std::string& path, bool doRegister) {
   os::Hmodule module = os::LoadLibraryA(path);
-  if (module < 32) return;
+  if (module < 32) return 0;
   os::UniqueLibrary library(module);
   os::Proc registerEntry = os::GetProcAddress(library.get(), "DllRegisterServer");
   os::Proc unregisterEntry = os::GetProcAddress(library.get(), "DllUnregisterServer");
-  if (registerEntry && unregisterEntry) {
-    auto entry = reinterpret_cast<ServerEntry>(doRegister ? registerEntry : unregisterEntry);
-    entry();  // its result is not looked at
-  }
+  if (!registerEntry || !unregisterEntry) return 0;
+  // The server's own answer is not looked at.
+  return os::CallExport(doRegister ? registerEntry : unregisterEntry).exceptionCode;
 }
 
 bool RunAndWait(const std::string& file, const std::string& parameters, const std::string& verb, int show) {

@@ -6,8 +6,10 @@
 
 // Loads the DLL and, only when it exports both DllRegisterServer and
 // DllUnregisterServer, calls the one `doRegister` selects; then unloads it.
-// A DLL that does not load is passed over silently.
-void RegisterServer(const std::string& path, bool doRegister);
+// A DLL that does not load is passed over silently. The server is not ours:
+// a crash in it ends only the call, and its exception code is the answer
+// (0 when the server was called and returned, or was not called at all).
+std::uint32_t RegisterServer(const std::string& path, bool doRegister);
 
 // Starts the file through the shell (environment references in its name
 // expanded, no error dialogs) and waits, without a time limit, until the

@@ -41,8 +41,8 @@ void TZipMaster::LoadEngine() noexcept {
     }
     os::UniqueLibrary library(module);
     if (Trace) ReportMessage(ZipMsgEngineLoaded, "");
-    auto exec = reinterpret_cast<UnzDllExecFunc>(os::GetProcAddress(module, "UnzDllExec"));
-    auto version = reinterpret_cast<GetUnzDllVersionFunc>(os::GetProcAddress(module, "GetUnzDllVersion"));
+    os::Proc exec = os::GetProcAddress(module, "UnzDllExec");
+    os::Proc version = os::GetProcAddress(module, "GetUnzDllVersion");
     if (!exec) ReportMessage(ZipMsgNoExec, "");
     if (!version) ReportMessage(ZipMsgNoVersion, "");
     if (!exec || !version) return;  // an engine lacking either is never called
@@ -61,12 +61,13 @@ void TZipMaster::UnloadEngine() noexcept {
 }
 
 int TZipMaster::EngineVersion() noexcept {
-  if (engine_) return getUnzDllVersion_();
-  LoadEngine();
+  bool loadedHere = !engine_;
+  if (loadedHere) LoadEngine();
   if (!engine_) return 0;
-  int version = getUnzDllVersion_();
-  UnloadEngine();
-  return version;
+  os::ExportCall version = os::CallExport(getUnzDllVersion_);
+  // An engine that crashes when asked its version is no engine: it is let go.
+  if (loadedHere || version.faulted) UnloadEngine();
+  return version.result;
 }
 
 // --- extraction -----------------------------------------------------------------
@@ -138,6 +139,7 @@ void TZipMaster::ExtractInner(bool& loadedHere, bool& passwordCleared, std::uint
   int version = EngineVersion();
   bool failed = false;
   try {
+    if (!engine_) throw SetupError("the engine crashed when asked its version");
     successCount_ = CallEngine(archive, version);
   } catch (...) {
     failed = true;
@@ -178,6 +180,12 @@ void FillShared(Request& r, void* parent, void* caller, bool trace, bool verbose
 
 }  // namespace
 
+std::int32_t TZipMaster::Exec(void* request) {
+  os::ExportCall call = os::CallExport(unzDllExec_, request);
+  if (call.faulted) throw SetupError("the engine crashed");
+  return call.result;
+}
+
 std::int32_t TZipMaster::CallEngine(const std::string& archive, int version) {
   // The strings the request points at live here until the engine returns.
   std::string password = password_;
@@ -195,7 +203,7 @@ std::int32_t TZipMaster::CallEngine(const std::string& archive, int version) {
     FillShared(*request, parent, this, Trace, Verbose, ExtrOptions, password.c_str(), archive.c_str(), count);
     request->Seven = 7;
     for (std::size_t i = 0; i < specs.size(); ++i) request->FileSpecs[i] = specs[i].c_str();
-    result = unzDllExec_(reinterpret_cast<ExtractRequest*>(request.get()));
+    result = Exec(request.get());
   } else {
     auto request = std::make_unique<ExtractRequest>();
     std::vector<UnzFileSpec> array(specs.size());
@@ -212,7 +220,7 @@ std::int32_t TZipMaster::CallEngine(const std::string& archive, int version) {
         version >= kUnzPasswordCountVersion ? static_cast<std::int32_t>(std::min(passwordReqCount_, 15u)) : 0;
     request->ExtractDir = folder.data();
     request->Seven = 7;
-    result = unzDllExec_(request.get());
+    result = Exec(request.get());
   }
   if (callbackFailed_) throw SetupError("a handler failed during the extraction");
   return result;

@@ -333,6 +333,8 @@ class TZipMaster {
 
   // Extraction.
   void ExtractInner(bool& loadedHere, bool& passwordCleared, std::uint32_t& savedReqCount);
+  // UnzDllExec under the guard; a crash in the engine throws.
+  std::int32_t Exec(void* request);
   std::int32_t CallEngine(const std::string& archive, int version);
   std::int32_t Dispatch(CallbackRecord& record);
   void AnswerPassword(CallbackRecord& record, const std::string& text);
@@ -383,8 +385,8 @@ class TZipMaster {
 
   // The engine.
   os::UniqueLibrary engine_;
-  UnzDllExecFunc unzDllExec_ = nullptr;
-  GetUnzDllVersionFunc getUnzDllVersion_ = nullptr;
+  os::Proc unzDllExec_ = nullptr;        // UnzDllExecFunc, called through os::CallExport
+  os::Proc getUnzDllVersion_ = nullptr;  // GetUnzDllVersionFunc, the same
   bool callbackFailed_ = false;
 
   os::Hwnd mainWindow_ = 0;

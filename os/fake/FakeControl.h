@@ -59,5 +59,9 @@ Sid AdministratorsSid();
 void AddLibrary(const std::string& path, std::map<std::string, Proc> exports);
 int LoadCount(const std::string& path);  // LoadLibraryA calls that succeeded
 bool IsLoaded(const std::string& path);
+// Called inside an export, it ends the export as a crash would (an access
+// violation by default): the guarded call reports the code, and the export's
+// frames are left as they are.
+[[noreturn]] void RaiseFault(std::uint32_t code = kExceptionAccessViolation);
 
 }  // namespace os::fake

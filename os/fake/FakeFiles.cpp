@@ -193,9 +193,21 @@ std::string KeyOf(const std::string& path) {
     }
     start = end + 1;
   }
+  // A part may be the 8.3 name of an existing file or folder, as on Windows.
+  const auto& nodes = TheState().nodes;
   std::string key;
-  for (size_t i = 0; i < parts.size(); ++i) key += (i ? "\\" : "") + parts[i];
-  return Upper(key);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string next = (i ? key + "\\" : "") + Upper(parts[i]);
+    if (i > 0 && parts[i].find('~') != std::string::npos && !nodes.count(next)) {
+      for (const auto& [nodeKey, node] : nodes)
+        if (!node.shortName.empty() && Upper(node.shortName) == Upper(parts[i]) && ParentKey(nodeKey) == key) {
+          next = nodeKey;
+          break;
+        }
+    }
+    key = next;
+  }
+  return key;
 }
 
 std::string Upper(std::string text) {

@@ -200,4 +200,38 @@ bool FreeLibrary(Hmodule module) {
   return true;
 }
 
+namespace {
+
+// What RaiseFault throws; only the guarded calls below catch it.
+struct Fault {
+  std::uint32_t code;
+};
+
+template <typename Call>
+ExportCall Guarded(Call call) {
+  try {
+    return ExportCall{false, 0, call()};
+  } catch (const Fault& fault) {
+    return ExportCall{true, fault.code, 0};
+  }
+}
+
+}  // namespace
+
+ExportCall CallExport(Proc entry) {
+  return Guarded([&] { return reinterpret_cast<std::int32_t (*)()>(entry)(); });
+}
+
+ExportCall CallExport(Proc entry, void* argument) {
+  return Guarded([&] { return reinterpret_cast<std::int32_t (*)(void*)>(entry)(argument); });
+}
+
+ExportCall CallRegisterExport(Proc entry, std::uint32_t eax) {
+  return Guarded([&] { return reinterpret_cast<std::int32_t (*)(std::uint32_t)>(entry)(eax); });
+}
+
 }  // namespace os
+
+namespace os::fake {
+void RaiseFault(std::uint32_t code) { throw Fault{code}; }
+}  // namespace os::fake

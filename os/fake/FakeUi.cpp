@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 
+#include "os/HandlerFailure.h"
 #include "os/OsUi.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeState.h"
@@ -69,16 +70,40 @@ void Dispatch(const QueuedMessage& m) {
 }
 
 // Runs the queue until done() holds. An empty queue asks the scripted user.
+// As on Windows, what a handler threw while the system called a window is
+// thrown again by the loop that was running; outside any loop (a test
+// clicking directly) it is thrown at once.
+int& LoopDepth() {
+  static int depth = 0;
+  return depth;
+}
+
+template <typename Handler>
+void Deliver(Handler&& handler) {
+  detail::Deliver(handler);
+  if (LoopDepth() == 0) detail::RethrowPendingFailure();
+}
+
+struct InLoop {
+  InLoop() { ++LoopDepth(); }
+  ~InLoop() { --LoopDepth(); }
+};
+
 void Pump(const std::function<bool()>& done) {
   auto& ui = TheUi();
+  InLoop loop;
+  detail::RethrowPendingFailure();
   while (!done() && !ui.quit) {
     if (ui.queue.empty()) {
-      if (!ui.user || !ui.user()) return;
+      bool acted = ui.user && ui.user();
+      detail::RethrowPendingFailure();
+      if (!acted) return;
       continue;
     }
     QueuedMessage m = ui.queue.front();
     ui.queue.pop_front();
     Dispatch(m);
+    detail::RethrowPendingFailure();
   }
 }
 
@@ -89,13 +114,16 @@ void Show(Hwnd h, bool visible) {
   w->info.visible = visible;
   if (first) {
     w->everShown = true;
-    if (w->events) w->events->OnShown();
+    if (WindowEvents* events = w->events) Deliver([events] { events->OnShown(); });
   }
 }
 
 }  // namespace
 
-void ResetUi() { TheUi() = Ui{}; }
+void ResetUi() {
+  TheUi() = Ui{};
+  detail::PendingFailure() = nullptr;
+}
 
 void SetScreen(int width, int height, int dpi) {
   TheUi().screenWidth = width;
@@ -144,7 +172,8 @@ void Click(Hwnd control) {
   if (!w || !w->info.enabled) return;
   if (w->info.controlKind == ControlKind::CheckBox) w->info.checked = !w->info.checked;
   Window* form = W(FormOf(control));
-  if (form && form->info.enabled && form->events) form->events->OnCommand(w->info.id);
+  if (form && form->info.enabled && form->events)
+    Deliver([events = form->events, id = w->info.id] { events->OnCommand(id); });
 }
 
 void SelectItem(Hwnd list, int index) {
@@ -152,7 +181,7 @@ void SelectItem(Hwnd list, int index) {
   if (!w) return;
   w->info.selection = index;
   Window* form = W(FormOf(list));
-  if (form && form->events) form->events->OnCommand(w->info.id);
+  if (form && form->events) Deliver([events = form->events, id = w->info.id] { events->OnCommand(id); });
 }
 
 std::vector<QueuedMessage> PendingMessages() { return {TheUi().queue.begin(), TheUi().queue.end()}; }
@@ -350,10 +379,13 @@ void PostQuitMessage() { TheUi().quit = true; }
 
 void ProcessMessages() {
   auto& ui = TheUi();
+  InLoop loop;
+  detail::RethrowPendingFailure();
   while (!ui.queue.empty() && !ui.quit) {
     QueuedMessage m = ui.queue.front();
     ui.queue.pop_front();
     Dispatch(m);
+    detail::RethrowPendingFailure();
   }
 }
 
@@ -372,9 +404,18 @@ void ShowModal(Hwnd form) {
       EnableWindow(h, false);
       disabled.push_back(h);
     }
-  Show(form, true);
+  // The other windows come back however the modal spell ends.
+  struct Reenable {
+    std::vector<Hwnd>& windows;
+    ~Reenable() {
+      for (Hwnd h : windows) EnableWindow(h, true);
+    }
+  } reenable{disabled};
+  {
+    InLoop loop;
+    Show(form, true);
+  }
   Pump([form] { return !W(form) || !W(form)->info.visible; });
-  for (Hwnd h : disabled) EnableWindow(h, true);
 }
 
 Hwnd FindWindowA(const std::string& className, const std::string& title) {

@@ -1,9 +1,8 @@
-// System queries, access tokens and libraries over the real Win32 API.
+// System queries and access tokens over the real Win32 API.
 #include <windows.h>
 
 #include <vector>
 
-#include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 
 namespace os {
@@ -82,15 +81,5 @@ bool GetTokenGroups(Handle token, std::uint32_t size, std::vector<Sid>& groups) 
 }
 
 bool CloseToken(Handle token) { return ::CloseHandle(reinterpret_cast<HANDLE>(token)) != 0; }
-
-Hmodule LoadLibraryA(const std::string& path) {
-  return reinterpret_cast<Hmodule>(::LoadLibraryA(path.c_str()));
-}
-
-Proc GetProcAddress(Hmodule module, const std::string& name) {
-  return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(module), name.c_str())));
-}
-
-bool FreeLibrary(Hmodule module) { return ::FreeLibrary(reinterpret_cast<HMODULE>(module)) != 0; }
 
 }  // namespace os

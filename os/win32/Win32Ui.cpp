@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "os/HandlerFailure.h"
 #include "os/OsUi.h"
 
 namespace os {
@@ -107,7 +108,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT FormMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto it = Ui().forms.find(hwnd);
   FormData* form = it == Ui().forms.end() ? nullptr : &it->second;
   switch (msg) {
@@ -163,6 +164,17 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return ::DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The boundary: nothing the forms' handlers throw passes back into Windows.
+LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  bool handled = false;
+  detail::Deliver([&] {
+    result = FormMessage(hwnd, msg, wp, lp);
+    handled = true;
+  });
+  return handled ? result : ::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
 void RegisterClasses() {
   if (Ui().registered) return;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -192,8 +204,12 @@ void HandleMessage(MSG& m) {
 }
 
 BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM list) {
-  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-  return TRUE;
+  bool kept = false;
+  detail::Deliver([&] {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    kept = true;
+  });
+  return kept ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -457,8 +473,12 @@ bool PostMessageA(Hwnd window, std::uint32_t message, std::uintptr_t wParam, std
 void SetAppMessageHook(MessageHook hook) { Ui().hook = std::move(hook); }
 
 void RunMessageLoop() {
+  detail::RethrowPendingFailure();
   MSG m;
-  while (!Ui().quit && ::GetMessageA(&m, nullptr, 0, 0) > 0) HandleMessage(m);
+  while (!Ui().quit && ::GetMessageA(&m, nullptr, 0, 0) > 0) {
+    HandleMessage(m);
+    detail::RethrowPendingFailure();
+  }
 }
 
 void PostQuitMessage() {
@@ -467,6 +487,7 @@ void PostQuitMessage() {
 }
 
 void ProcessMessages() {
+  detail::RethrowPendingFailure();
   MSG m;
   while (!Ui().quit && ::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
@@ -474,6 +495,7 @@ void ProcessMessages() {
       return;
     }
     HandleMessage(m);
+    detail::RethrowPendingFailure();
   }
 }
 
@@ -490,12 +512,21 @@ void ShowModal(Hwnd form) {
   HWND hwnd = H(form);
   std::vector<HWND> windows, disabled;
   ::EnumThreadWindows(::GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  detail::RethrowPendingFailure();
   for (HWND w : windows)
     if (w != hwnd && ::IsWindowEnabled(w) && ::IsWindowVisible(w)) {
       ::EnableWindow(w, FALSE);
       disabled.push_back(w);
     }
+  // The other windows come back however the modal spell ends.
+  struct Reenable {
+    std::vector<HWND>& windows;
+    ~Reenable() {
+      for (HWND w : windows) ::EnableWindow(w, TRUE);
+    }
+  } reenable{disabled};
   ::ShowWindow(hwnd, SW_SHOW);
+  detail::RethrowPendingFailure();
   ::SetForegroundWindow(hwnd);
   if (auto it = Ui().forms.find(hwnd); it != Ui().forms.end() && it->second.focus) ::SetFocus(it->second.focus);
   MSG m;
@@ -506,8 +537,8 @@ void ShowModal(Hwnd form) {
       break;
     }
     HandleMessage(m);
+    detail::RethrowPendingFailure();
   }
-  for (HWND w : disabled) ::EnableWindow(w, TRUE);
 }
 
 Hwnd FindWindowA(const std::string& className, const std::string& title) {

@@ -3,6 +3,7 @@
 // registry items, servers, shortcuts, the extra setup program and the end.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "engine/uLog.h"
 #include "engine/uReplace.h"
 #include "engine/uTextFile.h"
+#include "os/OsDelayedFiles.h"
+#include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsShell.h"
 #include "os/fake/FakeControl.h"
@@ -19,6 +22,7 @@
 #include "os/fake/FakeUiControl.h"
 #include "sys/SetupError.h"
 #include "sys/uQVOpSys.h"
+#include "sys/uQVStr.h"
 
 namespace {
 
@@ -336,6 +340,114 @@ TEST_F(InstallRunTest, MalformedListAndBadNumbersStopTheRun) {
   EXPECT_THROW(Run(":INSTALL\r\na\r\n"), ListError);
   EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\a"));
   EXPECT_THROW(Run(":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\nn\r\n#1x#\r\n:\r\n"), ConvertError);
+}
+
+// Carries out what waits for the next start of Windows, as Windows would:
+// WININIT.INI's rename section on the 95 family (its short names mapped back
+// to the files the test names), the pending rename list on NT.
+void RestartWindows(const std::vector<std::string>& files) {
+  std::map<std::string, std::string> named;
+  for (const std::string& f : files) named[UpperText(ShortPath(f))] = f;
+  auto path = [&](const std::string& p) {
+    auto it = named.find(UpperText(p));
+    return it == named.end() ? p : it->second;
+  };
+  for (const std::string& f : files) os::fake::SetInUse(f, false);
+  if (GetWinVersion() < kWinNT4) {
+    std::vector<std::string> lines;
+    ReadTextLines("C:\\WINDOWS\\WININIT.INI", lines);
+    bool inside = false;
+    for (const std::string& line : lines) {
+      size_t eq = line.find('=');
+      if (!line.empty() && line[0] == '[') inside = UpperText(line) == "[RENAME]";
+      if (!inside || eq == std::string::npos) continue;
+      std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+      if (UpperText(key) == "NUL") {
+        os::DeleteFileA(path(value));
+      } else {
+        os::DeleteFileA(path(key));
+        os::MoveFileExA(path(value), path(key), 0);
+      }
+    }
+    os::DeleteFileA("C:\\WINDOWS\\WININIT.INI");
+    return;
+  }
+  std::vector<std::string> entries;
+  std::string list = ReadPendingRenames();
+  for (size_t pos = 0; pos < list.size();) {
+    size_t end = std::min(list.find("\r\n", pos), list.size());
+    std::string entry = list.substr(pos, end - pos);
+    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
+    entries.push_back(entry.empty() ? entry : entry.substr(4));
+    pos = end + 2;
+  }
+  for (size_t i = 0; i + 1 < entries.size(); i += 2) os::MoveFileExA(entries[i], entries[i + 1], os::kMoveFileReplaceExisting);
+  os::fake::SetRegValue(os::kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                        "PendingFileRenameOperations", os::fake::RegValue{os::kRegMultiSz, std::string(2, '\0')});
+}
+
+constexpr char kDir[] = "C:\\Program Files\\Demo\\";
+
+TEST_F(InstallRunTest, FilesOfOneBaseNameInUseEachGetTheirOwnBytesAtTheRestart) {
+  for (bool ninetyFive : {false, true}) {
+    SCOPED_TRACE(ninetyFive ? "95 family" : "NT family");
+    SetUp();
+    if (ninetyFive) Version(1, 4, 10);
+    Source("app.dll", "new dll");
+    Source("app.ex_", "new exe");
+    for (const char* name : {"app.dll", "app.exe"}) {
+      os::fake::AddFile(kDir + std::string(name), "old");
+      os::fake::SetInUse(kDir + std::string(name), true);
+    }
+    Run(":INSTALL\r\napp.dll\r\napp.ex_\r\n:\r\n");
+    EXPECT_EQ(os::fake::Content(kDir + std::string("app.MCC")), "new dll");  // the ordinary name first
+    EXPECT_EQ(os::fake::Content(kDir + std::string("app.MC1")), "new exe");
+    RestartWindows({kDir + std::string("app.dll"), kDir + std::string("app.exe"), kDir + std::string("app.MCC"),
+                    kDir + std::string("app.MC1")});
+    EXPECT_EQ(os::fake::Content(kDir + std::string("app.dll")), "new dll");
+    EXPECT_EQ(os::fake::Content(kDir + std::string("app.exe")), "new exe");
+  }
+}
+
+TEST_F(InstallRunTest, AFileFreedBeforeTheRestartKeepsTheNewestBytesOnTheNinetyFiveFamily) {
+  // First install: a.dll in use waits in a.MCC; the program holding it ends,
+  // but Windows is not restarted before the second install copies straight.
+  for (bool cachedFileLocked : {false, true}) {
+    SCOPED_TRACE(cachedFileLocked ? "the cached file cannot be refreshed" : "the cached file is refreshed");
+    SetUp();
+    Version(1, 4, 10);
+    const std::string dll = kDir + std::string("a.dll"), cached = kDir + std::string("a.MCC");
+    os::fake::AddFile(dll, "old");
+    os::fake::SetInUse(dll, true);
+    Source("a.dll", "first");
+    Run(":INSTALL\r\na.dll\r\n:\r\n");
+    ASSERT_EQ(os::fake::Content(cached), "first");
+    os::fake::SetInUse(dll, false);
+    os::fake::SetInUse(cached, cachedFileLocked);
+    Source("a.dll", "second");
+    Run(":INSTALL\r\na.dll\r\n:\r\n");
+    EXPECT_EQ(os::fake::Content(dll), "second");
+    EXPECT_TRUE(Logged("Updating: " + cached));
+    EXPECT_EQ(Logged("Replacement cancelled: " + dll), cachedFileLocked);
+    RestartWindows({dll, cached});
+    EXPECT_EQ(os::fake::Content(dll), "second");
+  }
+}
+
+std::int32_t CrashingExport() { os::fake::RaiseFault(); }
+std::int32_t CrashingDoSetup(std::uint32_t) { os::fake::RaiseFault(); }
+
+TEST_F(InstallRunTest, CrashesInThePublishersLibrariesAreLoggedAndTheRunGoesOn) {
+  os::fake::AddLibrary("C:\\WINDOWS\\bad.dll", {{"DllRegisterServer", reinterpret_cast<os::Proc>(&CrashingExport)},
+                                                 {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
+  os::fake::AddLibrary(kDir + std::string("_setup.dll"), {{"DoSetup", reinterpret_cast<os::Proc>(&CrashingDoSetup)}});
+  Run(":REGSVR\r\nbad.dll\r\n:\r\n");
+  EXPECT_TRUE(Logged("Register Server failed: bad.dll (exception C0000005)"));
+  EXPECT_TRUE(Logged("DoSetup failed (exception C0000005)"));
+  EXPECT_TRUE(Logged("Install Complete"));
+  EXPECT_FALSE(os::fake::IsLoaded("C:\\WINDOWS\\bad.dll"));
+  EXPECT_FALSE(os::fake::IsLoaded(kDir + std::string("_setup.dll")));
+  EXPECT_EQ(Shared().Outcome, RunOutcome::Installed);
 }
 
 }  // namespace

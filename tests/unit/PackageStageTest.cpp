@@ -30,6 +30,7 @@ struct Engine {
   std::vector<std::pair<std::string, std::string>> files;
   std::vector<int> bar;  // the bar's position after each announcement
   int calls = 0;
+  void* parent = reinterpret_cast<void*>(1);  // the window the engine may own dialogs with
 };
 Engine& E() {
   static Engine engine;
@@ -49,6 +50,7 @@ std::int32_t QV_UNZ_STDCALL Exec(ExtractRequest* request) {
   ++e.calls;
   e.package = os::fake::Content(request->ZipFileName);
   e.extractDir = request->ExtractDir ? request->ExtractDir : "";
+  e.parent = request->Handle;
   for (auto& [name, content] : e.files) {
     os::fake::AddFile(e.extractDir + "\\" + name, content);
     CallbackRecord record{};
@@ -119,6 +121,7 @@ TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFol
   EXPECT_EQ(E().package, whole);  // P3 + P2 + P1
   EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST3");
   EXPECT_EQ(E().bar, (std::vector<int>{50, 100}));
+  EXPECT_EQ(E().parent, nullptr);  // the component is unattended: no window for the engine
   EXPECT_EQ(caption, "Packaged 1.0");  // the list came out of the package
   EXPECT_TRUE(tempDuringRun);          // the extra file replaced the packaged one
   EXPECT_EQ(Shared().SetupDir, "C:\\WINDOWS\\TEMP\\QVINST3");
@@ -146,6 +149,8 @@ TEST_F(PackageStage, BrokenPackageListsEndStartUpWithTheirMessage) {
   } cases[] = {
       {":EXTRA\r\nreadme.txt\r\n:\r\n", "No install package information."},
       {":PACKAGE\r\n:\r\n", "Error decompressing install package."},
+      {":PACKAGE\r\ndemo.p01\r\n",
+       "The package list is malformed: :PACKAGE has no terminator line \":\" before the end of the list"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.list);
@@ -155,6 +160,32 @@ TEST_F(PackageStage, BrokenPackageListsEndStartUpWithTheirMessage) {
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{c.message}));
     EXPECT_EQ(E().calls, 0);
   }
+}
+
+TEST_F(PackageStage, AFailureAfterExtractionStillRemovesTheTemporaryFolder) {
+  E().files = {{"setup.ini", "\\Pkg\r\nPkg\r\nPackaged 1.0\r\n:NRMSG"}};
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "");
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(BoxTexts()[0].rfind("The installation list is malformed: :NRMSG", 0), 0u);
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+  EXPECT_EQ(Shared().Outcome, RunOutcome::Failed);
+}
+
+TEST_F(PackageStage, ADamagedPackageOrAMissingEngineShowsNoBoxOfTheComponent) {
+  // Bytes after the end record: the component finds them when the progress
+  // handler counts the entries, and only stores its message.
+  os::fake::AddFile("C:\\SETUP\\demo.p01", whole.substr(2 * (whole.size() / 3)) + "trailing bytes");
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "Packaged 1.0");
+  EXPECT_TRUE(BoxTexts().empty());
+
+  SetUp();
+  os::DeleteFileA("C:\\SETUP\\UNZDLL.DLL");
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not find installation list"}));
+  EXPECT_EQ(Shared().Outcome, RunOutcome::Refused);
 }
 
 TEST_F(PackageStage, FromAFloppyTheUserConfirmsFirst) {

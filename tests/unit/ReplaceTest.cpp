@@ -91,9 +91,10 @@ TEST_F(Replace, NinetyFiveFamilyWritesShortUpperCasedLines) {
                               "C:\\Program Files\\Demo App\\demo library.dll"));
   EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\WININIT.INI"), expected);
   EXPECT_EQ(Pending(), "<none>");
-  // Found again only by the short path, as Windows keeps it.
+  // Found by the long path too: compared in the short form Windows keeps.
   EXPECT_TRUE(IsRenamePending("C:\\PROGRA~1\\DEMOAP~1\\DEMOLI~1.DLL"));
-  EXPECT_FALSE(IsRenamePending("C:\\Program Files\\Demo App\\demo library.dll"));
+  EXPECT_TRUE(IsRenamePending("C:\\Program Files\\Demo App\\demo library.dll"));
+  EXPECT_FALSE(IsRenamePending("C:\\Program Files\\Demo App\\demo library.MCC"));
 }
 
 TEST_F(Replace, NinetyFiveFamilyKeepsAnExistingFileAndReportsAFileItCannotRead) {

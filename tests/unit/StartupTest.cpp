@@ -105,7 +105,7 @@ TEST_F(Startup, WizardShowsTitleIntroAndDefaultsThenCancelEndsTheProgram) {
   EXPECT_EQ(Shared().SourceDir, "C:\\SETUP");
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_TRUE(os::fake::QuitPosted());
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(result, exitcode::kCancelled);
   // the wizard is centred on the 1024 x 768 screen, the background covers it
   EXPECT_EQ(seen.wizard.left, 512 - seen.wizard.width / 2);
   EXPECT_EQ(seen.back.left, 0);

@@ -33,7 +33,7 @@ class WizardPages : public ::testing::Test {
 
   // Plays the steps one by one whenever the wizard waits for the user; the
   // program ends when the steps run out (the wizard is closed then).
-  void Play(const std::string& list, std::vector<Step> steps) {
+  int Play(const std::string& list, std::vector<Step> steps) {
     os::fake::AddFile("C:\\SETUP\\setup.ini", list);
     size_t next = 0;
     os::fake::SetUser([&] {
@@ -46,7 +46,7 @@ class WizardPages : public ::testing::Test {
       }
       return true;
     });
-    SetupMain();
+    return SetupMain();
   }
 
   static os::Hwnd Wizard() { return programtest::FormOfKind(os::FormKind::Dialog); }
@@ -228,7 +228,7 @@ TEST_F(WizardPages, RunningProgramEndsSetupWithItsName) {
   os::fake::AddForeignWindow("MailWnd", "Acme Mail");
   const std::string list = std::string(kHead) + ":NOTRUNNING\r\nNoSuch,Window,Other\r\nMailWnd,Acme Mail,Acme Mail, the mailer\r\n:\r\n";
   bool shown = false;
-  Play(list, {[&](os::Hwnd) { shown = true; }});
+  EXPECT_EQ(Play(list, {[&](os::Hwnd) { shown = true; }}), exitcode::kRefused);
   EXPECT_FALSE(shown);
   ASSERT_EQ(os::fake::Boxes().size(), 1u);
   EXPECT_EQ(os::fake::Boxes()[0].text,
@@ -241,6 +241,30 @@ TEST_F(WizardPages, RunningProgramEndsSetupWithItsName) {
   Play(std::string(kHead) + ":NRMSG\r\nClose the mailer.\r\n" + list.substr(std::string(kHead).size()), {});
   ASSERT_EQ(os::fake::Boxes().size(), 1u);
   EXPECT_EQ(os::fake::Boxes()[0].text, "Close the mailer.");
+}
+
+TEST_F(WizardPages, AFailureInAHandlerIsToldAndTheProgramEndsTheOrdinaryWay) {
+  // The running-program check, as the wizard shows, reads past the list's end.
+  EXPECT_EQ(Play(std::string(kHead) + ":NRMSG", {}), exitcode::kFailed);
+  ASSERT_EQ(os::fake::Boxes().size(), 1u);
+  EXPECT_EQ(os::fake::Boxes()[0].text.rfind("The installation list is malformed: :NRMSG", 0), 0u);
+  EXPECT_EQ(os::fake::Boxes()[0].caption, "Dialog");
+  EXPECT_EQ(os::fake::Boxes()[0].type, os::kMbOk | os::kMbIconExclamation);
+  EXPECT_FALSE(Wizard());  // the forms were taken down
+
+  // The paths page finds the Programs folder value of the wrong type.
+  SetUp();
+  os::fake::SetRegValue(os::kHkeyCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        "Programs", os::fake::RegValue{os::kRegDword, std::string("\1\0\0\0", 4)});
+  bool pathsShown = false;
+  EXPECT_EQ(Play(std::string(kHead) + ":NEXTLICENSE\r\n",
+                 {[](os::Hwnd w) { Next(w); }, [](os::Hwnd w) { Next(w); }, [](os::Hwnd w) { Next(w); },
+                  [&](os::Hwnd) { pathsShown = true; }}),
+            exitcode::kFailed);
+  EXPECT_FALSE(pathsShown);
+  ASSERT_EQ(os::fake::Boxes().size(), 1u);
+  EXPECT_EQ(os::fake::Boxes()[0].caption, "Dialog");
+  EXPECT_FALSE(Wizard());
 }
 
 TEST_F(WizardPages, PreInstallProgramRunsToItsEndWhenNothingListedRuns) {
@@ -262,7 +286,9 @@ TEST_F(WizardPages, PreInstallProgramRunsToItsEndWhenNothingListedRuns) {
 TEST_F(WizardPages, AutomaticModeWalksThroughTheInstallRunByItself) {
   os::fake::AddFile("C:\\SETUP\\autoin.dat", "");
   bool userAsked = false;
-  Play(std::string(kHead) + ":NOTRUNNING\r\nMailWnd,Acme Mail,Acme Mail\r\n:\r\n", {[&](os::Hwnd) { userAsked = true; }});
+  EXPECT_EQ(Play(std::string(kHead) + ":NOTRUNNING\r\nMailWnd,Acme Mail,Acme Mail\r\n:\r\n",
+                 {[&](os::Hwnd) { userAsked = true; }}),
+            exitcode::kInstalled);
   EXPECT_FALSE(userAsked);
   std::vector<std::string> texts;
   for (auto& b : os::fake::Boxes()) texts.push_back(b.text);

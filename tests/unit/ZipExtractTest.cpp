@@ -465,6 +465,27 @@ TEST_F(ZipExtract, AFailingHandlerStopsTheEngineAndIsReported) {
   EXPECT_FALSE(os::fake::IsLoaded("C:\\SETUP\\UNZDLL.DLL"));
 }
 
+std::int32_t QV_UNZ_STDCALL CrashingVersion() { os::fake::RaiseFault(); }
+
+TEST_F(ZipExtract, AnEngineThatCrashesIsReportedAsAnEngineFailure) {
+  S().during = [] { os::fake::RaiseFault(); };  // inside UnzDllExec
+  z.ExtractFiles();
+  EXPECT_EQ(S().execs, 1);
+  EXPECT_EQ(z.ErrorCode(), zip::ZipMsgEngineError);
+  EXPECT_FALSE(z.Busy());
+  EXPECT_FALSE(os::fake::IsLoaded("C:\\SETUP\\UNZDLL.DLL"));
+  EXPECT_TRUE(os::fake::Boxes().empty());
+
+  os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&CrashingVersion)},
+                                                  {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+  S() = Script{};
+  z.FSpecArgs = {"a"};
+  z.ExtractFiles();
+  EXPECT_EQ(S().execs, 0);  // never called after its version crashed
+  EXPECT_EQ(z.ErrorCode(), zip::ZipMsgEngineError);
+  EXPECT_FALSE(os::fake::IsLoaded("C:\\SETUP\\UNZDLL.DLL"));
+}
+
 TEST_F(ZipExtract, ANestedExtractionReturnsAtOnce) {
   z.OnProgress = [](TZipMaster* sender, zip::ProgressType, const std::string&, std::int64_t) {
     sender->FSpecArgs = {"nested"};

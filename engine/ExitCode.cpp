@@ -1,0 +1,17 @@
+// The exit code of a run from its outcome.
+#include "engine/ExitCode.h"
+
+int ExitCodeOf(RunOutcome outcome, bool restartNeeded) {
+  switch (outcome) {
+    case RunOutcome::Installed:
+      return restartNeeded ? exitcode::kRestartNeeded : exitcode::kInstalled;
+    case RunOutcome::Refused:
+      return exitcode::kRefused;
+    case RunOutcome::Failed:
+      return exitcode::kFailed;
+    case RunOutcome::Open:
+    case RunOutcome::Cancelled:
+      break;
+  }
+  return exitcode::kCancelled;
+}

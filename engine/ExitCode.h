@@ -1,0 +1,24 @@
+// How a run of the installer ended, and the exit code that tells an
+// unattended caller. The values are documented in the README.
+#pragma once
+
+enum class RunOutcome {
+  Open,       // the program ended before anything else was decided: the user closed the wizard
+  Installed,  // the install run reached its end
+  Refused,    // refused or ended at start-up: rights, :OS, a missing list, a running program, ...
+  Cancelled,  // the user cancelled (the copy window's Cancel, a disk that was not inserted)
+  Failed,     // stopped by an error
+};
+
+namespace exitcode {
+constexpr int kInstalled = 0;
+constexpr int kRefused = 1;
+constexpr int kCancelled = 1602;
+constexpr int kFailed = 1603;
+constexpr int kRestartNeeded = 3010;
+}  // namespace exitcode
+
+// Installed with a restart needed (a file in use waits for it, or the list
+// asks for it) gives kRestartNeeded; a wizard closed before Finish counts as
+// cancelled.
+int ExitCodeOf(RunOutcome outcome, bool restartNeeded);

@@ -14,6 +14,7 @@
 
 #include "engine/uLog.h"
 #include "engine/uReplace.h"
+#include "os/OsLibrary.h"
 #include "sys/SetupError.h"
 #include "sys/uQVDir.h"
 #include "sys/uQVOpSys.h"
@@ -320,6 +321,37 @@ TEST(SysWine, RegisterServerCallsOnlyAServerWithBothExports) {
   EXPECT_NO_THROW(RegisterServer(s + "\\missing.dll", true));
 }
 
+std::int32_t __stdcall ThrowsOurs() { throw SetupError("ours"); }
+
+// A crash inside a library we do not own ends only that call: the guard's
+// frame on the exception-handler chain takes the access violation, and the
+// chain is whole again afterwards (a second crash is taken the same way).
+TEST(SysWine, CrashesInForeignLibrariesEndOnlyTheCall) {
+  std::string s = Scratch();
+  Copy(Fixture("qvcrash.dll"), s + "\\crash.dll");
+  void* chainBefore = nullptr;
+  asm volatile("movl %%fs:0, %0" : "=r"(chainBefore));
+  for (bool doRegister : {true, false}) EXPECT_EQ(RegisterServer(s + "\\crash.dll", doRegister), 0xC0000005u);
+  EXPECT_EQ(GetModuleHandleA((s + "\\crash.dll").c_str()), nullptr);  // unloaded after the crash
+
+  os::UniqueLibrary library(os::LoadLibraryA(s + "\\crash.dll"));
+  ASSERT_NE(library.get(), 0u);
+  os::ExportCall doSetup = os::CallRegisterExport(os::GetProcAddress(library.get(), "DoSetup"), 0x1234);
+  EXPECT_TRUE(doSetup.faulted);
+  EXPECT_EQ(doSetup.exceptionCode, os::kExceptionAccessViolation);
+  char request[200] = {};
+  EXPECT_TRUE(os::CallExport(os::GetProcAddress(library.get(), "UnzDllExec"), request).faulted);
+  os::ExportCall version = os::CallExport(os::GetProcAddress(library.get(), "GetUnzDllVersion"));
+  EXPECT_FALSE(version.faulted);
+  EXPECT_EQ(version.result, 160);
+  void* chainAfter = nullptr;
+  asm volatile("movl %%fs:0, %0" : "=r"(chainAfter));
+  EXPECT_EQ(chainAfter, chainBefore);
+  EXPECT_EQ(ReadText(s + "\\crash.dll.log"), "register\r\nunregister\r\nDoSetup\r\nUnzDllExec\r\n");
+  // A C++ exception of our own inside the guard still reaches our caller.
+  EXPECT_THROW(os::CallExport(reinterpret_cast<os::Proc>(&ThrowsOurs)), SetupError);
+}
+
 // --- the install log ------------------------------------------------------------
 
 TEST(SysWine, InstallLogLinesEndWithCrLf) {
@@ -435,6 +467,11 @@ TEST(SysWine95, ScheduleReplaceWritesWininit) {
   EXPECT_TRUE(ScheduleReplace("", cached, dll));
   EXPECT_EQ(ReadText(wininit), expected);
   EXPECT_TRUE(IsRenamePending(shortDll));
+  // Found by the long name too, and its cached file by its long name.
+  EXPECT_TRUE(IsRenamePending(dll));
+  EXPECT_EQ(PendingReplacements::Read().CachedFileFor(dll), cached);
+  EXPECT_EQ(PendingReplacements::Read().CachedNameFor(s + "\\Long Folder\\demo library.exe"),
+            s + "\\Long Folder\\demo library.MC1");
   char value[MAX_PATH] = {};
   GetPrivateProfileStringA("rename", d.c_str(), "", value, MAX_PATH, wininit.c_str());
   EXPECT_EQ(std::string(value), k);

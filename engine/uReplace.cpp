@@ -60,20 +60,31 @@ RenameLine SplitRenameLine(const std::string& line) {
   return {UpperText(line.substr(0, eq)), UpperText(line.substr(eq + 1))};
 }
 
-// The entries of the pending rename list (upper case when asked), without the
-// "!" that marks a target that may be replaced and the "\??\" before each path.
-std::vector<std::string> PendingEntries(bool upper = true) {
+// The entries of the pending rename list as Windows keeps them.
+std::vector<std::string> RawPendingEntries() {
   std::vector<std::string> entries;
   const std::string list = ReadPendingRenames();
   for (size_t pos = 0; pos <= list.size();) {
     size_t end = list.find("\r\n", pos);
     if (end == std::string::npos) end = list.size();
-    std::string entry = list.substr(pos, end - pos);
-    if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
-    if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
-    entries.push_back(upper ? UpperText(entry) : entry);
+    entries.push_back(list.substr(pos, end - pos));
     pos = end + 2;
   }
+  return entries;
+}
+
+// An entry's path: without the "!" that marks a target that may be
+// replaced and the "\\??\\" before it.
+std::string PathOf(std::string entry) {
+  if (!entry.empty() && entry[0] == '!') entry.erase(0, 1);
+  if (entry.rfind("\\??\\", 0) == 0) entry.erase(0, 4);
+  return entry;
+}
+
+// The paths of the pending rename list (upper case when asked).
+std::vector<std::string> PendingEntries(bool upper = true) {
+  std::vector<std::string> entries;
+  for (const std::string& raw : RawPendingEntries()) entries.push_back(upper ? UpperText(PathOf(raw)) : PathOf(raw));
   return entries;
 }
 
@@ -207,8 +218,32 @@ bool RemoveRenameLines(std::vector<std::string>& lines, const std::string& short
   return removed;
 }
 
+// NT: the delayed moves of the destination's replacement (the old file to
+// its backup, the cached file onto it) taken out of the pending list.
+bool CancelDelayedMoves(const std::string& destination) {
+  const std::string wanted = UpperText(destination);
+  const std::vector<std::string> raw = RawPendingEntries();
+  std::string kept;
+  bool removed = false;
+  for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+    if (raw[i].empty()) continue;
+    if (UpperText(PathOf(raw[i])) == wanted || UpperText(PathOf(raw[i + 1])) == wanted) {
+      removed = true;
+      continue;
+    }
+    kept += raw[i] + '\0' + raw[i + 1] + '\0';
+  }
+  if (!removed) return true;
+  kept += '\0';
+  os::Hkey opened = 0;
+  if (os::RegOpenKeyExA(os::kHkeyLocalMachine, kSessionManager, os::kKeyAllAccess, opened) != 0) return false;
+  os::UniqueKey key(opened);
+  return os::RegSetValueExA(key.get(), kPendingRenames, os::kRegMultiSz, kept.data(),
+                            static_cast<std::uint32_t>(kept.size())) == 0;
+}
+
 bool CancelReplace(const std::string& destination) {
-  if (GetWinVersion() >= kWinNT4) return true;
+  if (GetWinVersion() >= kWinNT4) return CancelDelayedMoves(destination);
   std::vector<std::string> lines;
   if (!ReadLines(WininitPath(), lines)) return false;
   if (!RemoveRenameLines(lines, ShortForm(destination))) return true;

@@ -409,28 +409,31 @@ TEST_F(InstallRunTest, FilesOfOneBaseNameInUseEachGetTheirOwnBytesAtTheRestart) 
   }
 }
 
-TEST_F(InstallRunTest, AFileFreedBeforeTheRestartKeepsTheNewestBytesOnTheNinetyFiveFamily) {
+TEST_F(InstallRunTest, AFileFreedBeforeTheRestartKeepsTheNewestBytes) {
   // First install: a.dll in use waits in a.MCC; the program holding it ends,
   // but Windows is not restarted before the second install copies straight.
-  for (bool cachedFileLocked : {false, true}) {
-    SCOPED_TRACE(cachedFileLocked ? "the cached file cannot be refreshed" : "the cached file is refreshed");
-    SetUp();
-    Version(1, 4, 10);
-    const std::string dll = kDir + std::string("a.dll"), cached = kDir + std::string("a.MCC");
-    os::fake::AddFile(dll, "old");
-    os::fake::SetInUse(dll, true);
-    Source("a.dll", "first");
-    Run(":INSTALL\r\na.dll\r\n:\r\n");
-    ASSERT_EQ(os::fake::Content(cached), "first");
-    os::fake::SetInUse(dll, false);
-    os::fake::SetInUse(cached, cachedFileLocked);
-    Source("a.dll", "second");
-    Run(":INSTALL\r\na.dll\r\n:\r\n");
-    EXPECT_EQ(os::fake::Content(dll), "second");
-    EXPECT_TRUE(Logged("Updating: " + cached));
-    EXPECT_EQ(Logged("Replacement cancelled: " + dll), cachedFileLocked);
-    RestartWindows({dll, cached});
-    EXPECT_EQ(os::fake::Content(dll), "second");
+  for (bool ninetyFive : {true, false}) {
+    for (bool cachedFileLocked : {false, true}) {
+      SCOPED_TRACE(std::string(ninetyFive ? "95 family, " : "NT family, ") +
+                   (cachedFileLocked ? "the cached file cannot be refreshed" : "the cached file is refreshed"));
+      SetUp();
+      if (ninetyFive) Version(1, 4, 10);
+      const std::string dll = kDir + std::string("a.dll"), cached = kDir + std::string("a.MCC");
+      os::fake::AddFile(dll, "old");
+      os::fake::SetInUse(dll, true);
+      Source("a.dll", "first");
+      Run(":INSTALL\r\na.dll\r\n:\r\n");
+      ASSERT_EQ(os::fake::Content(cached), "first");
+      os::fake::SetInUse(dll, false);
+      os::fake::SetInUse(cached, cachedFileLocked);
+      Source("a.dll", "second");
+      Run(":INSTALL\r\na.dll\r\n:\r\n");
+      EXPECT_EQ(os::fake::Content(dll), "second");
+      EXPECT_TRUE(Logged("Updating: " + cached));
+      EXPECT_EQ(Logged("Replacement cancelled: " + dll), cachedFileLocked);
+      RestartWindows({dll, cached, kDir + std::string("a.BAK")});
+      EXPECT_EQ(os::fake::Content(dll), "second");
+    }
   }
 }
 

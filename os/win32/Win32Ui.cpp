@@ -90,6 +90,7 @@ LRESULT ColorControl(HDC dc, HWND control) {
 }
 
 // Commands and colour requests of controls inside panels go to the form.
+// Nothing here runs a handler or throws: the form's procedure is the boundary.
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:

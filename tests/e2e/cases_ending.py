@@ -88,3 +88,27 @@ def crashing_engine(c):
     c.expect_ended(10)
     expect_exit(c, 1)
     expect(not temp_folders(c), "the temporary installation folder was left behind")
+
+
+@case("damaged package or no engine: the archive component shows no box of its own", timeout=150)
+def component_is_silent(c):
+    parts = package_parts({"setup.ini": HEAD + ":INSTALL\na.txt\n:\n", "a.txt": "a\n"}, 2)
+    parts[0] += b"trailing bytes after the end record"
+    files = {f"crash.p0{i + 1}": part for i, part in enumerate(parts)}
+    files["setup.lst"] = ":PACKAGE\ncrash.p01\ncrash.p02\n:\n"
+    files["UNZDLL.DLL"] = (ROOT / "dist" / "UNZDLL.DLL").read_bytes()
+    files["autoin.dat"] = ""
+    c.lay_out(files)
+    seen = c.start_watched(timeout=60000)
+    expect(seen["ended"], "setup.exe did not end")
+    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Installation is complete"], "boxes shown")
+    c.expect_ended(10)
+    expect_exit(c, 0)
+
+    (c.setup_dir / "UNZDLL.DLL").unlink()
+    seen = c.start_watched(timeout=60000)
+    expect(seen["ended"], "setup.exe did not end without its engine")
+    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Could not find installation list"], "boxes shown")
+    c.expect_ended(10)
+    expect_exit(c, 1)
+    expect(not temp_folders(c), "the temporary installation folder was left behind")

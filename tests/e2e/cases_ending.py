@@ -3,8 +3,11 @@ warning and the ordinary end; crashes inside the publisher's libraries, a
 COM server and the unzip engine end only the call; the exit code says what
 happened."""
 
+import subprocess
+import time
+
 from cases_package import package_parts
-from harness import FIXTURES, ROOT, case, expect, expect_eq
+from harness import FIXTURES, ROOT, CaseFailure, case, expect, expect_eq
 
 CRASH_DLL = FIXTURES / "sys" / "qvcrash.dll"
 HEAD = "\\Crash Demo\nCrash Demo\nCrash Demo 1.0\n"
@@ -112,3 +115,89 @@ def component_is_silent(c):
     c.expect_ended(10)
     expect_exit(c, 1)
     expect(not temp_folders(c), "the temporary installation folder was left behind")
+
+
+# ---- files in use, replaced at the next start of Windows ----------------------
+
+LOCKER = FIXTURES / "sys" / "qvlocker.exe"
+LOCK_DIR = "C:\\Program Files\\Lock Demo"
+LOCK_HEAD = "\\Lock Demo\nLock Demo\nLock Demo 1.0\n"
+
+
+def hold(c, names):
+    """Holds the destination files open until release(c) is called."""
+    (c.setup_dir / "qvlocker.exe").write_bytes(LOCKER.read_bytes())
+    flag = c.c_path("C:\\setup\\release")
+    ready = c.c_path("C:\\setup\\release.ready")
+    c.wine.start(["C:\\setup\\qvlocker.exe", "C:\\setup\\release"] + [f"{LOCK_DIR}\\{n}" for n in names],
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(200):
+        if ready.exists():
+            return flag
+        time.sleep(0.1)
+    raise CaseFailure("the locker did not take the files")
+
+
+def release(flag):
+    flag.write_bytes(b"")
+    time.sleep(1.5)
+
+
+def restart_windows(c):
+    """Ends the Wine session; the next one carries out what waits for a restart."""
+    c.wine.kill()
+    c.wine.run(["wineboot"])
+
+
+def install(c, answer="Cancel,OK"):
+    seen = c.start_watched(answer=answer, timeout=60000)
+    expect(seen["ended"], "setup.exe did not end")
+    c.expect_ended(10)
+    return seen
+
+
+def destination(c, name):
+    """A file's bytes; its name in any letter case, as Windows finds it (the
+    95 family's restart writes the short, upper-case name)."""
+    folder = c.c_path(LOCK_DIR)
+    found = [p for p in folder.iterdir() if p.name.upper() == name.upper()]
+    expect_eq(len(found), 1, f"files named {name} in {LOCK_DIR}")
+    return found[0].read_bytes()
+
+
+for version in ("winxp", "win98"):
+    def one_base_name(c):
+        c.lay_out({"setup.ini": LOCK_HEAD + ":INSTALL\napp.dll\napp.ex_\n:\n", "app.dll": b"new dll",
+                   "app.ex_": b"new exe", "autoin.dat": ""})
+        folder = c.c_path(LOCK_DIR)
+        folder.mkdir(parents=True)
+        (folder / "app.dll").write_bytes(b"old dll")
+        (folder / "app.exe").write_bytes(b"old exe")
+        flag = hold(c, ["app.dll", "app.exe"])
+        install(c)
+        code = c.program.returncode
+        release(flag)
+        restart_windows(c)
+        expect_eq((destination(c, "app.dll"), destination(c, "app.exe")), (b"new dll", b"new exe"),
+                  "the files after the restart")
+        expect_eq(code, 3010 & 0xFF, "exit code (the low byte of 3010: installed, a restart is needed)")
+
+    case(f"two files of one base name in use get their own bytes at the restart ({version})",
+         version=version, timeout=150)(one_base_name)
+
+
+@case("a file freed before the restart keeps the newest bytes (win98)", version="win98", timeout=150)
+def freed_before_restart(c):
+    c.lay_out({"setup.ini": LOCK_HEAD + ":INSTALL\na.dll\n:\n", "a.dll": b"first", "autoin.dat": ""})
+    folder = c.c_path(LOCK_DIR)
+    folder.mkdir(parents=True)
+    (folder / "a.dll").write_bytes(b"old")
+    flag = hold(c, ["a.dll"])
+    install(c)
+    release(flag)
+    (c.setup_dir / "a.dll").write_bytes(b"second")
+    install(c)
+    expect_exit(c, 0)
+    expect_eq(destination(c, "a.dll"), b"second", "copied straight")
+    restart_windows(c)
+    expect_eq(destination(c, "a.dll"), b"second", "the file after the restart")

@@ -244,7 +244,8 @@ bool InstallRun::RegisterServers() {
     std::string path = WindowsFolderBS() + entry;
     if (!FileFound(path)) continue;
     LogLine("Register Server: " + entry);
-    if (std::uint32_t crash = RegisterServer(path, true)) LogLine("Register Server failed: " + entry + CrashText(crash));
+    if (std::uint32_t crash = RegisterServer(path, true))
+      LogLine("Register Server failed: " + entry + CrashText(crash));
     WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
   }
 }
@@ -330,7 +331,8 @@ void InstallRun::ExtraSetup() {
     }
     LogLine("loading DoSetup");
     // DoSetup takes the application window in EAX and answers in EAX.
-    os::ExportCall call = os::CallRegisterExport(entry, static_cast<std::uint32_t>(host_.ApplicationWindow()));
+    os::ExportCall call =
+        os::CallRegisterExport(entry, static_cast<std::uint32_t>(host_.ApplicationWindow()));
     if (call.faulted) {
       LogLine("DoSetup failed" + CrashText(call.exceptionCode));
       return;

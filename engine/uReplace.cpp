@@ -84,7 +84,8 @@ std::string PathOf(std::string entry) {
 // The paths of the pending rename list (upper case when asked).
 std::vector<std::string> PendingEntries(bool upper = true) {
   std::vector<std::string> entries;
-  for (const std::string& raw : RawPendingEntries()) entries.push_back(upper ? UpperText(PathOf(raw)) : PathOf(raw));
+  for (const std::string& raw : RawPendingEntries())
+    entries.push_back(upper ? UpperText(PathOf(raw)) : PathOf(raw));
   return entries;
 }
 
@@ -158,7 +159,8 @@ PendingReplacements PendingReplacements::Read() {
   // Sources and targets alternate; an empty target is a deletion.
   const std::vector<std::string> entries = PendingEntries(false);
   for (size_t i = 0; i + 1 < entries.size(); i += 2)
-    if (!entries[i + 1].empty()) pending.moves_.push_back({entries[i], UpperText(entries[i]), UpperText(entries[i + 1])});
+    if (!entries[i + 1].empty())
+      pending.moves_.push_back({entries[i], UpperText(entries[i]), UpperText(entries[i + 1])});
   return pending;
 }
 

@@ -40,12 +40,12 @@ class PendingReplacements {
   std::vector<Move> moves_;
 };
 
-// Takes the destination's lines out of WININIT.INI's rename section (the 95
-// family) or its delayed moves out of the pending list (NT): used when the cached file for a pending replacement is gone and a
-// newer file was copied straight onto the destination, which Windows would
-// otherwise delete at its next start (on NT: move to its backup). On NT the
-// two delayed moves of its replacement leave the pending list. False when
-// the file or the list could not be rewritten.
+// Takes the destination's replacement back: its lines out of WININIT.INI's
+// rename section (the 95 family), its two delayed moves out of the pending
+// list (NT). Used when the cached file of a pending replacement cannot be
+// refreshed after a newer file was copied straight onto the destination,
+// which Windows would otherwise delete (on NT: move to its backup) at its
+// next start. False when the file or the list could not be rewritten.
 bool CancelReplace(const std::string& destination);
 // The same edit as pure line logic; true when lines were taken out.
 bool RemoveRenameLines(std::vector<std::string>& lines, const std::string& shortDestination);

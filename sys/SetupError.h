@@ -22,7 +22,8 @@ class ListError : public SetupError {
   std::string TextFor(const std::string& listName) const { return TextFor(listName, section_, missing_); }
 
  private:
-  static std::string TextFor(const std::string& listName, const std::string& section, const std::string& missing) {
+  static std::string TextFor(const std::string& listName, const std::string& section,
+                             const std::string& missing) {
     return "The " + listName + " is malformed: " + section + " " + missing;
   }
   std::string section_, missing_;

@@ -200,7 +200,8 @@ std::string KeyOf(const std::string& path) {
     std::string next = (i ? key + "\\" : "") + Upper(parts[i]);
     if (i > 0 && parts[i].find('~') != std::string::npos && !nodes.count(next)) {
       for (const auto& [nodeKey, node] : nodes)
-        if (!node.shortName.empty() && Upper(node.shortName) == Upper(parts[i]) && ParentKey(nodeKey) == key) {
+        if (!node.shortName.empty() && Upper(node.shortName) == Upper(parts[i]) &&
+            ParentKey(nodeKey) == key) {
           next = nodeKey;
           break;
         }

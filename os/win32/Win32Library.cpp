@@ -39,8 +39,9 @@ void qv_guard_resume();
 
 // Takes every exception that reaches the guard's frame while it is being
 // dispatched (not while frames are being unwound).
-__attribute__((used)) EXCEPTION_DISPOSITION __cdecl qv_guard_handler(EXCEPTION_RECORD* record, void* established,
-                                                                      CONTEXT* context, void*) {
+__attribute__((used))
+EXCEPTION_DISPOSITION __cdecl qv_guard_handler(EXCEPTION_RECORD* record, void* established, CONTEXT* context,
+                                               void*) {
   if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
   auto* frame = static_cast<GuardFrame*>(established);
   frame->code = record->ExceptionCode ? record->ExceptionCode : 1;
@@ -148,7 +149,7 @@ ExportCall CallExport(Proc entry, void* argument) {
 
 ExportCall CallRegisterExport(Proc entry, std::uint32_t eax) {
   return Guarded([&] {
-    return reinterpret_cast<std::int32_t(__attribute__((regparm(1))) *)(std::uint32_t)>(entry)(eax);
+    return reinterpret_cast<std::int32_t(__attribute__((regparm(1)))*)(std::uint32_t)>(entry)(eax);
   });
 }
 

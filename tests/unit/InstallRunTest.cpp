@@ -381,9 +381,11 @@ void RestartWindows(const std::vector<std::string>& files) {
     entries.push_back(entry.empty() ? entry : entry.substr(4));
     pos = end + 2;
   }
-  for (size_t i = 0; i + 1 < entries.size(); i += 2) os::MoveFileExA(entries[i], entries[i + 1], os::kMoveFileReplaceExisting);
+  for (size_t i = 0; i + 1 < entries.size(); i += 2)
+    os::MoveFileExA(entries[i], entries[i + 1], os::kMoveFileReplaceExisting);
   os::fake::SetRegValue(os::kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                        "PendingFileRenameOperations", os::fake::RegValue{os::kRegMultiSz, std::string(2, '\0')});
+                        "PendingFileRenameOperations",
+                        os::fake::RegValue{os::kRegMultiSz, std::string(2, '\0')});
 }
 
 constexpr char kDir[] = "C:\\Program Files\\Demo\\";
@@ -402,8 +404,8 @@ TEST_F(InstallRunTest, FilesOfOneBaseNameInUseEachGetTheirOwnBytesAtTheRestart) 
     Run(":INSTALL\r\napp.dll\r\napp.ex_\r\n:\r\n");
     EXPECT_EQ(os::fake::Content(kDir + std::string("app.MCC")), "new dll");  // the ordinary name first
     EXPECT_EQ(os::fake::Content(kDir + std::string("app.MC1")), "new exe");
-    RestartWindows({kDir + std::string("app.dll"), kDir + std::string("app.exe"), kDir + std::string("app.MCC"),
-                    kDir + std::string("app.MC1")});
+    RestartWindows({kDir + std::string("app.dll"), kDir + std::string("app.exe"),
+                    kDir + std::string("app.MCC"), kDir + std::string("app.MC1")});
     EXPECT_EQ(os::fake::Content(kDir + std::string("app.dll")), "new dll");
     EXPECT_EQ(os::fake::Content(kDir + std::string("app.exe")), "new exe");
   }
@@ -414,8 +416,9 @@ TEST_F(InstallRunTest, AFileFreedBeforeTheRestartKeepsTheNewestBytes) {
   // but Windows is not restarted before the second install copies straight.
   for (bool ninetyFive : {true, false}) {
     for (bool cachedFileLocked : {false, true}) {
-      SCOPED_TRACE(std::string(ninetyFive ? "95 family, " : "NT family, ") +
-                   (cachedFileLocked ? "the cached file cannot be refreshed" : "the cached file is refreshed"));
+      SCOPED_TRACE(
+          std::string(ninetyFive ? "95 family, " : "NT family, ") +
+          (cachedFileLocked ? "the cached file cannot be refreshed" : "the cached file is refreshed"));
       SetUp();
       if (ninetyFive) Version(1, 4, 10);
       const std::string dll = kDir + std::string("a.dll"), cached = kDir + std::string("a.MCC");
@@ -441,9 +444,11 @@ std::int32_t CrashingExport() { os::fake::RaiseFault(); }
 std::int32_t CrashingDoSetup(std::uint32_t) { os::fake::RaiseFault(); }
 
 TEST_F(InstallRunTest, CrashesInThePublishersLibrariesAreLoggedAndTheRunGoesOn) {
-  os::fake::AddLibrary("C:\\WINDOWS\\bad.dll", {{"DllRegisterServer", reinterpret_cast<os::Proc>(&CrashingExport)},
-                                                 {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
-  os::fake::AddLibrary(kDir + std::string("_setup.dll"), {{"DoSetup", reinterpret_cast<os::Proc>(&CrashingDoSetup)}});
+  os::fake::AddLibrary("C:\\WINDOWS\\bad.dll",
+                       {{"DllRegisterServer", reinterpret_cast<os::Proc>(&CrashingExport)},
+                        {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
+  os::fake::AddLibrary(kDir + std::string("_setup.dll"),
+                       {{"DoSetup", reinterpret_cast<os::Proc>(&CrashingDoSetup)}});
   Run(":REGSVR\r\nbad.dll\r\n:\r\n");
   EXPECT_TRUE(Logged("Register Server failed: bad.dll (exception C0000005)"));
   EXPECT_TRUE(Logged("DoSetup failed (exception C0000005)"));

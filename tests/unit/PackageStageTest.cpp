@@ -121,7 +121,7 @@ TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFol
   EXPECT_EQ(E().package, whole);  // P3 + P2 + P1
   EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST3");
   EXPECT_EQ(E().bar, (std::vector<int>{50, 100}));
-  EXPECT_EQ(E().parent, nullptr);  // the component is unattended: no window for the engine
+  EXPECT_EQ(E().parent, nullptr);      // the component is unattended: no window for the engine
   EXPECT_EQ(caption, "Packaged 1.0");  // the list came out of the package
   EXPECT_TRUE(tempDuringRun);          // the extra file replaced the packaged one
   EXPECT_EQ(Shared().SetupDir, "C:\\WINDOWS\\TEMP\\QVINST3");

@@ -254,8 +254,9 @@ TEST_F(WizardPages, AFailureInAHandlerIsToldAndTheProgramEndsTheOrdinaryWay) {
 
   // The paths page finds the Programs folder value of the wrong type.
   SetUp();
-  os::fake::SetRegValue(os::kHkeyCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Programs", os::fake::RegValue{os::kRegDword, std::string("\1\0\0\0", 4)});
+  os::fake::SetRegValue(os::kHkeyCurrentUser,
+                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
+                        os::fake::RegValue{os::kRegDword, std::string("\1\0\0\0", 4)});
   bool pathsShown = false;
   EXPECT_EQ(Play(std::string(kHead) + ":NEXTLICENSE\r\n",
                  {[](os::Hwnd w) { Next(w); }, [](os::Hwnd w) { Next(w); }, [](os::Hwnd w) { Next(w); },

@@ -476,8 +476,9 @@ TEST_F(ZipExtract, AnEngineThatCrashesIsReportedAsAnEngineFailure) {
   EXPECT_FALSE(os::fake::IsLoaded("C:\\SETUP\\UNZDLL.DLL"));
   EXPECT_TRUE(os::fake::Boxes().empty());
 
-  os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&CrashingVersion)},
-                                                  {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+  os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL",
+                       {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&CrashingVersion)},
+                        {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
   S() = Script{};
   z.FSpecArgs = {"a"};
   z.ExtractFiles();

@@ -1,0 +1,94 @@
+"""The dry run against the real thing: the demo folder installed by setup.exe
+under Wine in automatic mode, compared with what `setupcheck --simulate`
+says the same installation leaves on the in-memory Windows of that version.
+
+Compared: the installed files with their sizes, the shortcuts (names and the
+file each points at), the registry values with their types and data, and the
+exit code. Left out, because Wine and the in-memory Windows differ there by
+design: where each keeps its Windows and Start Menu folders (paths are
+compared below those folders and letter case is ignored), the uninstall data
+file's and the log's content (they hold those paths), the .lnk files' bytes
+(the shell's link format), and whatever Wine itself keeps in its registry."""
+
+import json
+import re
+import subprocess
+
+from harness import ROOT, case, expect, expect_eq
+
+SETUPCHECK = ROOT / "build" / "native" / "tools" / "setupcheck" / "setupcheck"
+DEMO = ROOT / "examples" / "demo"
+INSTALL_DIR = "C:\\Program Files\\Quillpad"
+QUESTION = "would you like to run"
+
+
+def simulate(version):
+    out = subprocess.run([str(SETUPCHECK), "--simulate", version, "--answer", QUESTION + "=No", "--json",
+                          str(DEMO)], capture_output=True, check=True, timeout=120)
+    return json.loads(out.stdout.decode("latin-1"))
+
+
+def reg_value(c, key, name):
+    """(type, data) of a value in the case's prefix, as reg.exe shows it; None when missing."""
+    out = c.workdir / "reg-query.txt"
+    with open(out, "wb") as f:
+        args = ["wine", "reg", "query", key] + (["/v", name] if name else ["/ve"])
+        subprocess.run(args, env=c.wine.env, stdout=f, stderr=subprocess.DEVNULL, timeout=60,
+                       cwd=c.wine.drive_c)
+    for line in out.read_text(errors="replace").splitlines():
+        m = re.match(r"\s+(.*?)\s{4}(REG_\w+)\s{4}?(.*)$", line)
+        if m and (m.group(1).lower() == name.lower() or (not name and m.group(1) == "(Default)")):
+            data = m.group(3)
+            if m.group(2) == "REG_DWORD":
+                data = str(int(data, 16))
+            return m.group(2), data
+    return None
+
+
+def compare(c, version):
+    simulated = simulate(version)
+    c.lay_out({p.name: p.read_bytes() for p in DEMO.iterdir() if p.is_file()} | {"autoin.dat": b""})
+    seen = c.start_watched(answer="No,OK", timeout=60000)
+    expect(seen["ended"], "setup.exe did not end by itself")
+    c.expect_ended(10)
+    expect_eq([b["box"]["text"] for b in seen["boxes"]], [b["text"] for b in simulated["boxes"]], "boxes shown")
+    expect_eq(c.program.returncode, simulated["exit"], "exit code")
+
+    # Files of the install folder, by name and size.
+    prefix = INSTALL_DIR.lower() + "\\"
+    want = {f["path"][len(prefix):].lower(): f["size"] for f in simulated["files"]
+            if f["path"].lower().startswith(prefix)}
+    dest = c.c_path(INSTALL_DIR)
+    have = {p.name.lower(): p.stat().st_size for p in dest.iterdir() if p.is_file()}
+    expect_eq(have, want, "installed files and sizes")
+
+    # Shortcuts: the names in the Start Menu folder, each naming its target.
+    links = {p.name.lower(): p.read_bytes() for p in c.wine.drive_c.glob("users/*/**/Programs/Quillpad/*.lnk")}
+    want_links = {s["file"].rsplit("\\", 1)[1].lower(): s["target"] for s in simulated["shortcuts"]}
+    expect_eq(sorted(links), sorted(want_links), "shortcuts")
+    for name, target in want_links.items():
+        base = target.rsplit("\\", 1)[1]
+        expect(base.encode("latin-1") in links[name] or base.encode("utf-16-le") in links[name],
+               f"shortcut {name} does not point at {base}")
+
+    # Registry values: type and data; paths below the Windows and Start Menu folders by their tail.
+    for v in simulated["registry"]:
+        got = reg_value(c, v["key"], v["name"])
+        expect(got is not None, f"{v['key']}\\{v['name']} was not written under Wine")
+        data = v["data"]
+        if v["name"] == "smpath":
+            expect(got[1].lower().endswith("\\programs\\quillpad"), f"smpath: {got[1]!r}")
+            continue
+        if v["name"] == "UninstallString":
+            data = re.sub(r"^C:\\WINDOWS", r"C:\\windows", data)
+        expect_eq((got[0], got[1].lower()), (v["type"], data.lower()), f"{v['key']}\\{v['name']}")
+
+
+@case("dry run: the demo on win98 leaves what setupcheck --simulate WIN_98 says", version="win98", timeout=150)
+def simulate_win98(c):
+    compare(c, "WIN_98")
+
+
+@case("dry run: the demo on winxp leaves what setupcheck --simulate WIN_XP says", version="winxp", timeout=150)
+def simulate_winxp(c):
+    compare(c, "WIN_XP")

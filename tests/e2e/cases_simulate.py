@@ -60,6 +60,12 @@ def compare(c, version):
             if f["path"].lower().startswith(prefix)}
     dest = c.c_path(INSTALL_DIR)
     have = {p.name.lower(): p.stat().st_size for p in dest.iterdir() if p.is_file()}
+    # The uninstall data holds the Start Menu paths: its size differs, its lines count the same.
+    data_file = simulated["uninstall_data"]["file"].rsplit("\\", 1)[1].lower()
+    expect(data_file in have, "no uninstall data file under Wine")
+    expect_eq(len((dest / data_file).read_bytes().split(b"\r\n")) - 1, len(simulated["uninstall_data"]["lines"]),
+              "lines of the uninstall data")
+    have[data_file] = want.get(data_file)
     expect_eq(have, want, "installed files and sizes")
 
     # Shortcuts: the names in the Start Menu folder, each naming its target.

@@ -98,3 +98,21 @@ def simulate_win98(c):
 @case("dry run: the demo on winxp leaves what setupcheck --simulate WIN_XP says", version="winxp", timeout=150)
 def simulate_winxp(c):
     compare(c, "WIN_XP")
+
+
+@case("setupcheck.exe under Wine answers as the Linux build does", version=None, timeout=120)
+def windows_build_agrees(c):
+    exe = ROOT / "dist" / "setupcheck.exe"
+    expect(exe.exists(), f"{exe} is missing; build first")
+    c.lay_out({p.name: p.read_bytes() for p in DEMO.iterdir() if p.is_file()}
+              | {"setup.ini": (DEMO / "setup.ini").read_bytes().replace(b"HKEY_CURRENT_USER", b"HKEY_CURENT_USER")},
+              setup_exe=False)
+    for args in (["--simulate", "WIN_98", "--json"], []):
+        native = subprocess.run([str(SETUPCHECK)] + args + [str(c.setup_dir)], capture_output=True, timeout=120)
+        out = c.workdir / "setupcheck-output.txt"
+        with open(out, "wb") as f:
+            rc = subprocess.run(["wine", str(exe)] + args + ["C:\\setup"], env=c.wine.env, stdout=f,
+                                stderr=subprocess.DEVNULL, timeout=120, cwd=c.wine.drive_c).returncode
+        expect_eq(rc, native.returncode, f"exit code of setupcheck.exe {' '.join(args)}")
+        expect_eq(out.read_bytes().replace(b"\r\n", b"\n"), native.stdout, f"output of setupcheck.exe {' '.join(args)}")
+    expect(b"HKEY_CURENT_USER" in native.stdout, "the misspelt root was not reported")

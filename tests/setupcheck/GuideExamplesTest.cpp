@@ -101,4 +101,23 @@ TEST(GuideExamples, EachPassesTheCheckerAndInstalls) {
   fs::remove_all(root);
 }
 
+// The excerpt of the demo's dry run that the guide quotes is what the dry run prints.
+TEST(GuideExamples, TheQuotedDryRunIsTheRealOne) {
+  std::string guide;
+  ASSERT_TRUE(ReadHostFile(std::string(QV_SOURCE_DIR) + "/docs/publishing.md", guide));
+  const auto at = guide.find("`setupcheck --simulate WIN_98 examples/demo` shows");
+  ASSERT_NE(at, std::string::npos);
+  std::istringstream in(guide.substr(at));
+  std::string line;
+  std::getline(in, line);
+  std::vector<std::string> quoted;
+  while (std::getline(in, line) && (line.empty() || line.rfind("    ", 0) == 0))
+    if (!line.empty()) quoted.push_back(line.substr(4));
+  ASSERT_GE(quoted.size(), 3u);
+  PrepareWindows("WIN_98");
+  ASSERT_TRUE(MirrorHostFolder(std::string(QV_SOURCE_DIR) + "/examples/demo", "C:\\SETUP"));
+  const std::string text = DryRunText(RunDry("WIN_98", {}));
+  for (const std::string& q : quoted) EXPECT_NE(text.find(q), std::string::npos) << q;
+}
+
 }  // namespace

@@ -2,34 +2,12 @@
 #include <string>
 
 #include "engine/uInstallList.h"
+#include "tools/JsonText.h"
 #include "tools/setupcheck/DryRun.h"
 
 namespace {
 
-std::string Json(const std::string& text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c >= 0x80) {
-      // ANSI bytes above 127 are given as the Latin-1 characters of the same number.
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
+std::string Json(const std::string& text) { return JsonQuote(text); }
 
 // One JSON object from name/value pairs whose values are already JSON.
 std::string Object(std::initializer_list<std::pair<const char*, std::string>> fields) {

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <set>
 
-#include "app/uPackage.h"
-#include "os/OsFiles.h"
 #include "sys/SetupError.h"
 #include "sys/uQVDir.h"
 #include "sys/uQVShlnk.h"
@@ -47,6 +45,14 @@ const std::vector<SectionInfo>& PackageListSections() {
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The section a line is the header of, found as the installer finds headers
+// (the whole line, letter case ignored); nullptr for any other line.
+const SectionInfo* SectionOf(const std::string& line, const std::vector<SectionInfo>& sections) {
+  for (const SectionInfo& info : sections)
+    if (UpperText(line) == UpperText(info.header)) return &info;
+  return nullptr;
+}
 
 std::string Ordinal(int n) {
   static const char* kWords[] = {"first", "second", "third", "fourth"};
@@ -133,13 +139,9 @@ class StructureScan {
     return headers;
   }
 
-  const SectionInfo* Lookup(const std::string& line) const {
-    for (const SectionInfo& info : sections_)
-      if (UpperText(line) == UpperText(info.header)) return &info;
-    return nullptr;
-  }
-
  private:
+  const SectionInfo* Lookup(const std::string& line) const { return SectionOf(line, sections_); }
+
   int UnknownHeader(int i) {
     const std::string trimmed = Trimmed(list_.Line(i));
     std::string message = "unknown section header " + Quoted(list_.Line(i)) +
@@ -264,7 +266,7 @@ std::set<std::string> InstalledNames(const TSetupList& list, const char* header)
 
 void CheckHead(const TSetupList& list, Reporter& report) {
   for (int i = 0; i < std::min(3, list.Count()); ++i)
-    if (StructureScan(list, InstallListSections(), report).Lookup(list.Line(i))) {
+    if (SectionOf(list.Line(i), InstallListSections())) {
       report.Error(i, "the first three lines are the head (install folder, Start Menu folder, title), but line " +
                           std::to_string(i + 1) + " is the header " + Quoted(list.Line(i)));
       return;

@@ -130,6 +130,20 @@ TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
   EXPECT_TRUE(Run().empty()) << "names match in any letter case; an accessory needs no install";
 }
 
+TEST_F(Check, FilesTheRunUsesOnlyWhenTheyAreThere) {
+  // No leading backslash, a server and a final program nobody installs, an
+  // uninstall data file the uninstall entry and the run disagree about.
+  Put("setup.ini", Crlf("Acme\nA\nA\n:REGSVR\nacme.ocx\n:\n:RUNFILE\nacme.exe\n:UNINSTALL\nA\nA\nun.exe\nunin.dat\n"
+                        ":WIN\nun.exe\n:\n"));
+  Put("un.exe", "MZ");
+  const std::vector<Finding> findings = Run();
+  EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.ini:1 warning", "setup.ini:5 warning",
+                                                       "setup.ini:8 warning", "setup.ini:13 warning"}));
+  ASSERT_EQ(findings.size(), 4u);
+  EXPECT_NE(findings[0].message.find("C:\\Program FilesAcme"), std::string::npos);
+  EXPECT_FALSE(HasErrors(findings));
+}
+
 // The package mistakes exclude one another (a missing part stops the join),
 // so each has a folder of its own.
 TEST_F(Check, PackageMistakes) {

@@ -271,6 +271,9 @@ void CheckHead(const TSetupList& list, Reporter& report) {
                           std::to_string(i + 1) + " is the header " + Quoted(list.Line(i)));
       return;
     }
+  if (list.Count() >= 1 && !list.Line(0).empty() && list.Line(0)[0] != '\\')
+    report.Warning(0, "the install folder has no leading backslash; the destination becomes " +
+                          Quoted(DefaultInstallDir(list.Line(0))));
   if (list.Count() < 3)
     report.Error(std::max(0, list.Count() - 1), "the list needs three head lines (install folder, Start Menu "
                                                 "folder, title); it has " + std::to_string(list.Count()));
@@ -367,9 +370,37 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
   const int h = list.Find(Header::kUninstall);
   if (h < 0 || h + 4 >= list.Count()) return;
   const std::string& uninstaller = list.Line(h + 3);
-  if (InstalledNames(list, Header::kWin).count(UpperText(uninstaller))) return;
-  report.Warning(h + 3, "the uninstaller " + Quoted(uninstaller) +
-                            " is not installed by :WIN; the uninstall entry names a program that may not be there");
+  if (!InstalledNames(list, Header::kWin).count(UpperText(uninstaller)))
+    report.Warning(h + 3, "the uninstaller " + Quoted(uninstaller) +
+                              " is not installed by :WIN; the uninstall entry names a program that may not be there");
+  // The data is written only to a file whose name holds ".ini"; any other name
+  // is still what the uninstall entry hands the uninstaller.
+  const std::string& dataFile = list.Line(h + 4);
+  if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
+    report.Warning(h + 4, "the uninstall data file " + Quoted(dataFile) +
+                              " is neither \"r\" nor an .ini file; the data goes to unin.ini in the install folder, "
+                              "but the uninstall entry names " + Quoted(dataFile));
+}
+
+// Files that the run uses only when they are there: a server to register, the program to offer at the end.
+void CheckUsedFiles(const TSetupList& list, Reporter& report) {
+  const std::set<std::string> windows = InstalledNames(list, Header::kWin);
+  try {
+    TSectionReader reader(list, Header::kRegSvr);
+    std::string entry;
+    while (reader.Next(entry))
+      if (!windows.count(UpperText(entry)))
+        report.Warning(reader.NextIndex() - 1, "the server " + Quoted(entry) +
+                                                   " is not installed by :WIN; it is registered only when it is "
+                                                   "already in the Windows folder");
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  const int h = list.Find(Header::kRunFile);
+  if (h >= 0 && h + 1 < list.Count() && list.Line(h + 1) != kTerminator &&
+      !InstalledNames(list, Header::kInstall).count(UpperText(list.Line(h + 1))))
+    report.Warning(h + 1, "the program " + Quoted(list.Line(h + 1)) +
+                              " offered at the end is not installed by :INSTALL");
 }
 
 }  // namespace
@@ -407,6 +438,7 @@ std::vector<Finding> CheckInstallList(const TSetupList& list, const std::string&
   CheckFileSections(list, sourceDir, report);
   CheckShortcuts(list, report);
   CheckUninstaller(list, report);
+  CheckUsedFiles(list, report);
   std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) { return a.line < b.line; });
   return findings;
 }

@@ -142,6 +142,11 @@ TEST_F(Check, FilesTheRunUsesOnlyWhenTheyAreThere) {
   ASSERT_EQ(findings.size(), 4u);
   EXPECT_NE(findings[0].message.find("C:\\Program FilesAcme"), std::string::npos);
   EXPECT_FALSE(HasErrors(findings));
+  EXPECT_NE(FindingsJson(findings).find(R"({"file": "setup.ini", "line": 1, "severity": "warning", "message": )"
+                                        R"("the install folder has no leading backslash; the destination becomes )"
+                                        R"(\"C:\\Program FilesAcme\""})"),
+            std::string::npos);
+  EXPECT_NE(FindingsJson(findings).find(R"("errors": 0,)"), std::string::npos);
 }
 
 // The package mistakes exclude one another (a missing part stops the join),

@@ -10,6 +10,7 @@
 #include "sys/uQVShlnk.h"
 #include "sys/uQVStr.h"
 #include "sys/uQVSys.h"
+#include "tools/JsonText.h"
 #include "tools/setupcheck/PackageCheck.h"
 
 namespace {
@@ -413,6 +414,21 @@ std::string FormatFinding(const Finding& finding) {
 bool HasErrors(const std::vector<Finding>& findings) {
   return std::any_of(findings.begin(), findings.end(),
                      [](const Finding& f) { return f.severity == Severity::Error; });
+}
+
+std::string FindingsJson(const std::vector<Finding>& findings) {
+  std::string out = "{\n  \"findings\": [";
+  int errors = 0;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const Finding& f = findings[i];
+    const bool error = f.severity == Severity::Error;
+    errors += error ? 1 : 0;
+    out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonQuote(f.file) + ", \"line\": " + std::to_string(f.line) +
+           ", \"severity\": \"" + (error ? "error" : "warning") + "\", \"message\": " + JsonQuote(f.message) + "}";
+  }
+  out += findings.empty() ? "]" : "\n  ]";
+  return out + ",\n  \"errors\": " + std::to_string(errors) +
+         ",\n  \"warnings\": " + std::to_string(static_cast<int>(findings.size()) - errors) + "\n}\n";
 }
 
 std::string NearestOf(const std::string& text, const std::vector<std::string>& known) {

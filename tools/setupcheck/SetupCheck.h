@@ -18,6 +18,8 @@ struct Finding {
 // "setup.ini:12: error: message"
 std::string FormatFinding(const Finding& finding);
 bool HasErrors(const std::vector<Finding>& findings);
+// The findings as one JSON object: {"findings": [...], "errors": n, "warnings": n}.
+std::string FindingsJson(const std::vector<Finding>& findings);
 
 // Checks the setup folder that lies in the in-memory Windows at folder: the
 // package list and its package when there is one, then the installation

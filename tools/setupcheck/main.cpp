@@ -12,12 +12,12 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: setupcheck FOLDER\n"
+    "usage: setupcheck [--json] FOLDER\n"
     "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--json] FOLDER\n"
     "\n"
     "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
     "package) and prints every problem as FILE:LINE: error|warning: MESSAGE; the\n"
-    "exit code is 1 when there is an error.\n"
+    "exit code is 1 when there is an error. --json prints the same as JSON.\n"
     "The second installs from the folder in automatic mode on an in-memory Windows\n"
     "of that version (WIN_95A, WIN_95B, WIN_95C, WIN_98, WIN_98SE, WIN_ME, WIN_NT,\n"
     "WIN_2K, WIN_XP) and prints what the installation leaves. A box whose text\n"
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     }
   }
   if (folder.empty()) return Usage("no setup folder given");
-  if ((json || !answers.empty()) && version.empty()) return Usage("--json and --answer go with --simulate");
+  if (!answers.empty() && version.empty()) return Usage("--answer goes with --simulate");
 
   PrepareWindows(version.empty() ? "WIN_XP" : version);
   if (!MirrorHostFolder(folder, "C:\\SETUP")) {
@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   const std::vector<Finding> findings = CheckSetupFolder("C:\\SETUP");
-  for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
+  if (json)
+    std::fputs(FindingsJson(findings).c_str(), stdout);
+  else
+    for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
   return HasErrors(findings) ? 1 : 0;
 }

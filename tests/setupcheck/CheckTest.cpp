@@ -108,6 +108,12 @@ TEST_F(Check, GroupsAndPositionalSectionsCutWrong) {
   Put("a.exe", "MZ");
   EXPECT_EQ(Where(Run()), (std::vector<std::string>{"setup.ini:11 error", "setup.ini:13 error"}));
 
+  // A forgotten terminator before the next section is one mistake, not one a line.
+  SetUp();
+  Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\na.exe\n:SHORTCUTS\nA\na.exe\n:\n:reg\nHKEY_USERS\nk\nn\nd\n:RUNFILE\na.exe\n"));
+  Put("a.exe", "MZ");
+  EXPECT_EQ(Where(Run()), (std::vector<std::string>{"setup.ini:4 error", "setup.ini:10 error"}));
+
   SetUp();
   Put("setup.ini", Crlf("\\A\nA\n:INSTALL\n"));
   EXPECT_EQ(Where(Run()), (std::vector<std::string>{"setup.ini:3 error"})) << "a head line is a header";

@@ -204,17 +204,23 @@ class StructureScan {
     return end;
   }
 
+  // A section whose terminator was forgotten runs into the next header: the
+  // installer reads that header and what follows as entries.
+  void RunsInto(const SectionInfo& info, int header, int next) {
+    report_.Error(header, "section " + std::string(info.header) + " has no terminator line \":\" before the header " +
+                              Quoted(list_.Line(next)) + " at line " + std::to_string(next + 1) +
+                              "; the installer reads that header and what follows as entries");
+  }
+
   int ListEnd(const SectionInfo& info, int header) {
     TSectionReader reader(list_, info.header);
     try {
-      if (info.kind == Kind::FileList) {
-        TFileEntry entry;
-        while (reader.NextFileEntry(entry)) {
-        }
-      } else {
+      for (;;) {
+        const int at = reader.NextIndex();
+        TFileEntry fileEntry;
         std::string entry;
-        while (reader.Next(entry)) {
-        }
+        if (!(info.kind == Kind::FileList ? reader.NextFileEntry(fileEntry) : reader.Next(entry))) break;
+        if (Lookup(list_.Line(at))) return RunsInto(info, header, at), at;
       }
       return reader.NextIndex();
     } catch (const ListError&) {
@@ -231,12 +237,14 @@ class StructureScan {
     try {
       while (reader.NextGroup(info.size, group)) {
         const int first = reader.NextIndex() - info.size;
-        for (int k = 1; k < info.size; ++k)
-          if (group[static_cast<std::size_t>(k)] == kTerminator) {
+        for (int k = 0; k < info.size; ++k) {
+          if (Lookup(group[static_cast<std::size_t>(k)])) return RunsInto(info, header, first + k), first + k;
+          if (k > 0 && group[static_cast<std::size_t>(k)] == kTerminator) {
             report_.Error(first + k, "this \":\" falls inside a " + what + " of " + info.header +
                                          " and does not end the section; the installer reads on past it");
             return first + k + 1;
           }
+        }
       }
       return reader.NextIndex();
     } catch (const ListError&) {
@@ -251,14 +259,18 @@ class StructureScan {
   Reporter& report_;
 };
 
-// The names that a file section installs, upper-cased, and the lines that
-// name them.
+// A line that a section's entries run into when its terminator is missing:
+// the rest is reported with the structure, not entry by entry.
+bool IsHeaderLine(const std::string& line) { return SectionOf(line, InstallListSections()) != nullptr; }
+
+// The names that a file section installs, upper-cased.
 std::set<std::string> InstalledNames(const TSetupList& list, const char* header) {
   std::set<std::string> names;
   try {
     TSectionReader reader(list, header);
     TFileEntry entry;
-    while (reader.NextFileEntry(entry)) names.insert(UpperText(InstalledFileName(entry.name)));
+    while (reader.NextFileEntry(entry) && !IsHeaderLine(list.Line(reader.NextIndex() - 1)))
+      names.insert(UpperText(InstalledFileName(entry.name)));
   } catch (const ListError&) {
     // reported with the structure
   }
@@ -306,9 +318,8 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
     TRegGroup group;
     while (NextRegGroup(reader, group)) {
       const int first = reader.NextIndex() - 4;
-      if (group.root == kTerminator || group.key == kTerminator || group.name == kTerminator ||
-          group.data == kTerminator)
-        return;  // reported with the structure
+      for (const std::string* line : {&group.root, &group.key, &group.name, &group.data})
+        if (*line == kTerminator || IsHeaderLine(*line)) return;  // reported with the structure
       if (RootKeyByName(group.root) == 0) {
         std::string message = "unknown registry root " + Quoted(group.root) + "; the installer writes nothing for it";
         if (std::string near = NearestOf(Trimmed(group.root), roots); !near.empty())
@@ -332,6 +343,7 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
       TFileEntry entry;
       while (reader.NextFileEntry(entry)) {
         const int line = reader.NextIndex() - 1;
+        if (IsHeaderLine(list.Line(line))) break;
         if (entry.name.empty()) {
           report.Warning(line, std::string("an empty line in ") + header +
                                    " is a file entry that copies nothing; only \":\" ends the section");
@@ -355,7 +367,8 @@ void CheckShortcuts(const TSetupList& list, Reporter& report) {
     TSectionReader reader(list, Header::kShortcuts);
     TShortcutPair pair;
     while (NextShortcutPair(reader, pair)) {
-      if (pair.target == kTerminator) return;  // reported with the structure
+      if (pair.target == kTerminator || IsHeaderLine(pair.name) || IsHeaderLine(pair.target))
+        return;  // reported with the structure
       const std::string target = ParseShortcut(pair.target).Target;
       if (installed.count(UpperText(target)) || !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
         continue;
@@ -389,7 +402,7 @@ void CheckUsedFiles(const TSetupList& list, Reporter& report) {
   try {
     TSectionReader reader(list, Header::kRegSvr);
     std::string entry;
-    while (reader.Next(entry))
+    while (reader.Next(entry) && !IsHeaderLine(entry))
       if (!windows.count(UpperText(entry)))
         report.Warning(reader.NextIndex() - 1, "the server " + Quoted(entry) +
                                                    " is not installed by :WIN; it is registered only when it is "

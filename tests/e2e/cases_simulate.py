@@ -2,16 +2,19 @@
 under Wine in automatic mode, compared with what `setupcheck --simulate`
 says the same installation leaves on the in-memory Windows of that version.
 
-Compared: the installed files with their sizes, the shortcuts (names and the
-file each points at), the registry values with their types and data, and the
+Compared: the installed files with their sizes, the shortcuts (names, target,
+working folder, arguments, description, icon), the registry values with their types and data, and the
 exit code. Left out, because Wine and the in-memory Windows differ there by
 design: where each keeps its Windows and Start Menu folders (paths are
 compared below those folders and letter case is ignored), the uninstall data
-file's and the log's content (they hold those paths), the .lnk files' bytes
-(the shell's link format), and whatever Wine itself keeps in its registry."""
+file's and the log's content (they hold those paths; the uninstall data is
+compared by its number of lines), the size of the .lnk files (the shell's own
+format; the in-memory Windows keeps only the fields), letter case in paths
+and registry data, and whatever Wine itself keeps in its registry."""
 
 import json
 import re
+import struct
 import subprocess
 
 from harness import ROOT, case, expect, expect_eq
@@ -26,6 +29,35 @@ def simulate(version):
     out = subprocess.run([str(SETUPCHECK), "--simulate", version, "--answer", QUESTION + "=No", "--json",
                           str(DEMO)], capture_output=True, check=True, timeout=120)
     return json.loads(out.stdout.decode("latin-1"))
+
+
+def link_fields(data):
+    """The fields of a .lnk file (the shell's link format): the target from
+    its link information, then the strings that follow; None when the file
+    carries no link information."""
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    fields = {"icon_index": struct.unpack_from("<i", data, 0x38)[0]}
+    pos = 0x4C
+    if flags & 0x1:  # the item-ID list
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+    if not flags & 0x2:
+        return None
+    size = struct.unpack_from("<I", data, pos)[0]
+    info = data[pos:pos + size]
+    base = struct.unpack_from("<I", info, 16)[0]
+    fields["target"] = info[base:info.index(b"\0", base)].decode("latin-1")
+    pos += size
+    for bit, name in ((0x4, "description"), (0x8, None), (0x10, "working_folder"), (0x20, "arguments"),
+                      (0x40, "icon_file")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, pos)[0]
+            pos += 2
+            width = 2 if flags & 0x80 else 1
+            text = data[pos:pos + count * width].decode("utf-16-le" if width == 2 else "latin-1")
+            pos += count * width
+            if name:
+                fields[name] = text.rstrip("\0")
+    return fields
 
 
 def reg_value(c, key, name):
@@ -70,12 +102,16 @@ def compare(c, version):
 
     # Shortcuts: the names in the Start Menu folder, each naming its target.
     links = {p.name.lower(): p.read_bytes() for p in c.wine.drive_c.glob("users/*/**/Programs/Quillpad/*.lnk")}
-    want_links = {s["file"].rsplit("\\", 1)[1].lower(): s["target"] for s in simulated["shortcuts"]}
-    expect_eq(sorted(links), sorted(want_links), "shortcuts")
-    for name, target in want_links.items():
-        base = target.rsplit("\\", 1)[1]
-        expect(base.encode("latin-1") in links[name] or base.encode("utf-16-le") in links[name],
-               f"shortcut {name} does not point at {base}")
+    expect_eq(sorted(links), sorted(s["file"].rsplit("\\", 1)[1].lower() for s in simulated["shortcuts"]), "shortcuts")
+    for s in simulated["shortcuts"]:
+        name = s["file"].rsplit("\\", 1)[1].lower()
+        got = link_fields(links[name])
+        expect(got is not None, f"shortcut {name} carries no link information")
+        for field in ("target", "working_folder", "arguments", "description", "icon_file", "icon_index"):
+            mine, theirs = s[field], got.get(field, "")
+            if isinstance(mine, str):
+                mine, theirs = mine.lower(), theirs.lower()
+            expect_eq(theirs, mine, f"shortcut {name}: {field}")
 
     # Registry values: type and data; paths below the Windows and Start Menu folders by their tail.
     for v in simulated["registry"]:

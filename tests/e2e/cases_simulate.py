@@ -3,8 +3,8 @@ under Wine in automatic mode, compared with what `setupcheck --simulate`
 says the same installation leaves on the in-memory Windows of that version.
 
 Compared: the installed files with their sizes, the shortcuts (names, target,
-working folder, arguments, description, icon), the registry values with their types and data, and the
-exit code. Left out, because Wine and the in-memory Windows differ there by
+working folder, arguments, description, icon), the registry values with
+their types and data, the boxes shown, and the exit code. Left out, because Wine and the in-memory Windows differ there by
 design: where each keeps its Windows and Start Menu folders (paths are
 compared below those folders and letter case is ignored), the uninstall data
 file's and the log's content (they hold those paths; the uninstall data is

@@ -16,4 +16,5 @@ std::string PackagePath(const std::string& folder, const std::vector<std::string
 // Joins folder\part for every part into package, the last-listed part first
 // and the first-listed last. False when a part cannot be read or the package
 // written whole; no package is left then.
-bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts, const std::string& package);
+bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts,
+                 const std::string& package);

@@ -17,7 +17,8 @@ namespace {
 std::vector<std::string> Where(const std::vector<Finding>& findings) {
   std::vector<std::string> out;
   for (const Finding& f : findings)
-    out.push_back(f.file + ":" + std::to_string(f.line) + (f.severity == Severity::Error ? " error" : " warning"));
+    out.push_back(f.file + ":" + std::to_string(f.line) +
+                  (f.severity == Severity::Error ? " error" : " warning"));
   return out;
 }
 
@@ -93,7 +94,8 @@ acme.ini
                                  "setup.ini:36 error",    // no terminator
                              }));
   ASSERT_EQ(findings.size(), 8u);
-  EXPECT_NE(findings[0].message.find("WIN_95A"), std::string::npos) << "names the version it silently becomes";
+  EXPECT_NE(findings[0].message.find("WIN_95A"), std::string::npos)
+      << "names the version it silently becomes";
   EXPECT_NE(findings[0].message.find("did you mean \"WIN_95A\""), std::string::npos);
   EXPECT_NE(findings[1].message.find("did you mean \":INSTALL\""), std::string::npos);
   EXPECT_NE(findings[2].message.find("installed as \"missing.dll\""), std::string::npos);
@@ -110,7 +112,8 @@ TEST_F(Check, GroupsAndPositionalSectionsCutWrong) {
 
   // A forgotten terminator before the next section is one mistake, not one a line.
   SetUp();
-  Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\na.exe\n:SHORTCUTS\nA\na.exe\n:\n:reg\nHKEY_USERS\nk\nn\nd\n:RUNFILE\na.exe\n"));
+  Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\na.exe\n:SHORTCUTS\nA\na.exe\n:\n:reg\nHKEY_USERS\nk\nn\nd\n:"
+                        "RUNFILE\na.exe\n"));
   Put("a.exe", "MZ");
   EXPECT_EQ(Where(Run()), (std::vector<std::string>{"setup.ini:4 error", "setup.ini:10 error"}));
 
@@ -122,7 +125,8 @@ TEST_F(Check, GroupsAndPositionalSectionsCutWrong) {
 TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
   // A header in another letter case is found; a flag followed by ":" is fine;
   // a leading blank hides a header; a line outside every section is ignored.
-  Put("setup.ini", Crlf("\\A\nA\nA\n:install\n*a.exe\n\n:\n:REBOOT\n:\n :DINK\nnote\n:OS\nWIN_98\nWIN_XP\nNo.\n"));
+  Put("setup.ini",
+      Crlf("\\A\nA\nA\n:install\n*a.exe\n\n:\n:REBOOT\n:\n :DINK\nnote\n:OS\nWIN_98\nWIN_XP\nNo.\n"));
   Put("a.exe", "MZ");
   const std::vector<Finding> findings = Run();
   EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.ini:6 warning", "setup.ini:10 error"}));
@@ -130,7 +134,8 @@ TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
   EXPECT_NE(findings[1].message.find("without the blanks"), std::string::npos);
 
   SetUp();
-  Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nsub\\b.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
+  Put("setup.ini",
+      Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nsub\\b.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
   Put("a.exe", "MZ");
   Put("SUB\\B.DL_", "MZ");
   EXPECT_TRUE(Run().empty()) << "names match in any letter case; an accessory needs no install";
@@ -139,8 +144,9 @@ TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
 TEST_F(Check, FilesTheRunUsesOnlyWhenTheyAreThere) {
   // No leading backslash, a server and a final program nobody installs, an
   // uninstall data file the uninstall entry and the run disagree about.
-  Put("setup.ini", Crlf("Acme\nA\nA\n:REGSVR\nacme.ocx\n:\n:RUNFILE\nacme.exe\n:UNINSTALL\nA\nA\nun.exe\nunin.dat\n"
-                        ":WIN\nun.exe\n:\n"));
+  Put("setup.ini",
+      Crlf("Acme\nA\nA\n:REGSVR\nacme.ocx\n:\n:RUNFILE\nacme.exe\n:UNINSTALL\nA\nA\nun.exe\nunin.dat\n"
+           ":WIN\nun.exe\n:\n"));
   Put("un.exe", "MZ");
   const std::vector<Finding> findings = Run();
   EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.ini:1 warning", "setup.ini:5 warning",
@@ -148,10 +154,11 @@ TEST_F(Check, FilesTheRunUsesOnlyWhenTheyAreThere) {
   ASSERT_EQ(findings.size(), 4u);
   EXPECT_NE(findings[0].message.find("C:\\Program FilesAcme"), std::string::npos);
   EXPECT_FALSE(HasErrors(findings));
-  EXPECT_NE(FindingsJson(findings).find(R"({"file": "setup.ini", "line": 1, "severity": "warning", "message": )"
-                                        R"("the install folder has no leading backslash; the destination becomes )"
-                                        R"(\"C:\\Program FilesAcme\""})"),
-            std::string::npos);
+  EXPECT_NE(
+      FindingsJson(findings).find(R"({"file": "setup.ini", "line": 1, "severity": "warning", "message": )"
+                                  R"("the install folder has no leading backslash; the destination becomes )"
+                                  R"(\"C:\\Program FilesAcme\""})"),
+      std::string::npos);
   EXPECT_NE(FindingsJson(findings).find(R"("errors": 0,)"), std::string::npos);
 }
 
@@ -172,11 +179,18 @@ TEST_F(Check, PackageMistakes) {
   } cases[] = {
       {"sound", ":PACKAGE\np.p01\np.p02\n:\n", {{"p.p01", half2}, {"p.p02", half1}}, {}},
       {"missing part", ":PACKAGE\np.p01\np.p02\n:\n", {{"p.p01", half2}}, {"setup.lst:3 error"}},
-      {"parts swapped", ":PACKAGE\np.p01\np.p02\n:\n", {{"p.p01", half1}, {"p.p02", half2}}, {"setup.lst:1 error"}},
-      {"crc", ":PACKAGE\np.p01\n:\n",
-       {{"p.p01", unztest::BuildZip({{"setup.ini", list}, bad})}}, {"setup.lst:1 error"}},
-      {"no setup.ini", ":EXTRA\nreadme.txt\n:\n:PACKAGE\np.p01\n:\n",
-       {{"p.p01", unztest::BuildZip({{"p.txt", "p"}})}, {"readme.txt", "r"}}, {"setup.lst:4 error"}},
+      {"parts swapped",
+       ":PACKAGE\np.p01\np.p02\n:\n",
+       {{"p.p01", half1}, {"p.p02", half2}},
+       {"setup.lst:1 error"}},
+      {"crc",
+       ":PACKAGE\np.p01\n:\n",
+       {{"p.p01", unztest::BuildZip({{"setup.ini", list}, bad})}},
+       {"setup.lst:1 error"}},
+      {"no setup.ini",
+       ":EXTRA\nreadme.txt\n:\n:PACKAGE\np.p01\n:\n",
+       {{"p.p01", unztest::BuildZip({{"p.txt", "p"}})}, {"readme.txt", "r"}},
+       {"setup.lst:4 error"}},
       {"no :PACKAGE", ":EXTRA\n:\n", {}, {"setup.lst:1 error"}},
   };
   for (const Case& c : cases) {

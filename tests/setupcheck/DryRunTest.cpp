@@ -29,7 +29,8 @@ TEST(DryRun, TheDemoLandsInEachWindowsOwnFolders) {
     const char* programs;
     const char* log;
   } cases[] = {
-      {"WIN_98", "C:\\WINDOWS\\Start Menu\\Programs\\Quillpad\\", "C:\\WINDOWS\\temp\\qvsetup_Quillpad1.4.txt"},
+      {"WIN_98", "C:\\WINDOWS\\Start Menu\\Programs\\Quillpad\\",
+       "C:\\WINDOWS\\temp\\qvsetup_Quillpad1.4.txt"},
       {"WIN_NT", "C:\\WINNT\\Profiles\\Administrator\\Start Menu\\Programs\\Quillpad\\",
        "C:\\WINNT\\temp\\qvsetup_Quillpad1.4.txt"},
       {"WIN_XP", "C:\\Documents and Settings\\Administrator\\Start Menu\\Programs\\Quillpad\\",
@@ -40,7 +41,8 @@ TEST(DryRun, TheDemoLandsInEachWindowsOwnFolders) {
     const DryRun run = DemoOn(c.version);
     const std::vector<std::string> paths = Paths(run);
     EXPECT_EQ(paths.size(), 10u);  // six files, the uninstall data, two shortcuts, the log
-    EXPECT_NE(std::find(paths.begin(), paths.end(), "C:\\Program Files\\Quillpad\\quillpad.ini"), paths.end());
+    EXPECT_NE(std::find(paths.begin(), paths.end(), "C:\\Program Files\\Quillpad\\quillpad.ini"),
+              paths.end());
     ASSERT_EQ(run.shortcuts.size(), 2u);
     EXPECT_EQ(run.shortcuts[0].file, std::string(c.programs) + "Letter template.lnk");
     EXPECT_EQ(run.shortcuts[0].target, "C:\\Program Files\\Quillpad\\letter.qpt");
@@ -95,8 +97,9 @@ TEST(DryRun, AnswersOutsideTheRangeAndAFileInUse) {
 TEST(DryRun, JsonCarriesTheSameFacts) {
   const std::string json = DryRunJson(DemoOn("WIN_98"));
   for (const char* fact :
-       {R"("path": "C:\\Program Files\\Quillpad\\readme.txt", "size": 485)", R"("type": "REG_DWORD", "data": "1")",
-        R"("target": "C:\\Program Files\\Quillpad\\readme.txt")", R"("exit": 0)", R"("answer": "Yes")"})
+       {R"("path": "C:\\Program Files\\Quillpad\\readme.txt", "size": 485)",
+        R"("type": "REG_DWORD", "data": "1")", R"("target": "C:\\Program Files\\Quillpad\\readme.txt")",
+        R"("exit": 0)", R"("answer": "Yes")"})
     EXPECT_NE(json.find(fact), std::string::npos) << fact;
 }
 

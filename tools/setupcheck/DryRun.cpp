@@ -31,12 +31,10 @@ struct RootName {
   os::Hkey root;
   const char* name;
 };
-constexpr RootName kRoots[] = {{os::kHkeyClassesRoot, "HKEY_CLASSES_ROOT"},
-                               {os::kHkeyCurrentUser, "HKEY_CURRENT_USER"},
-                               {os::kHkeyLocalMachine, "HKEY_LOCAL_MACHINE"},
-                               {os::kHkeyUsers, "HKEY_USERS"},
-                               {os::kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"},
-                               {os::kHkeyDynData, "HKEY_DYN_DATA"}};
+constexpr RootName kRoots[] = {
+    {os::kHkeyClassesRoot, "HKEY_CLASSES_ROOT"},     {os::kHkeyCurrentUser, "HKEY_CURRENT_USER"},
+    {os::kHkeyLocalMachine, "HKEY_LOCAL_MACHINE"},   {os::kHkeyUsers, "HKEY_USERS"},
+    {os::kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"}, {os::kHkeyDynData, "HKEY_DYN_DATA"}};
 
 // Where each Windows keeps what the installer touches.
 struct Layout {
@@ -48,15 +46,33 @@ Layout LayoutOf(int code) {
   const bool nt = code >= kWinNT4;
   Layout l;
   switch (code) {
-    case kWin95A: l.version = {4, 0, 950, 1, ""}; break;
-    case kWin95B: l.version = {4, 0, 0x04000457, 1, " B"}; break;
-    case kWin95C: l.version = {4, 0, 0x04000457, 1, " C"}; break;
-    case kWin98: l.version = {4, 10, 0x040A07CE, 1, " "}; break;
-    case kWin98SE: l.version = {4, 10, 0x040A08AE, 1, " A "}; break;
-    case kWinME: l.version = {4, 90, 0x045A0BB8, 1, " "}; break;
-    case kWinNT4: l.version = {4, 0, 1381, 2, "Service Pack 6"}; break;
-    case kWin2K: l.version = {5, 0, 2195, 2, "Service Pack 4"}; break;
-    default: l.version = {5, 1, 2600, 2, "Service Pack 2"}; break;
+    case kWin95A:
+      l.version = {4, 0, 950, 1, ""};
+      break;
+    case kWin95B:
+      l.version = {4, 0, 0x04000457, 1, " B"};
+      break;
+    case kWin95C:
+      l.version = {4, 0, 0x04000457, 1, " C"};
+      break;
+    case kWin98:
+      l.version = {4, 10, 0x040A07CE, 1, " "};
+      break;
+    case kWin98SE:
+      l.version = {4, 10, 0x040A08AE, 1, " A "};
+      break;
+    case kWinME:
+      l.version = {4, 90, 0x045A0BB8, 1, " "};
+      break;
+    case kWinNT4:
+      l.version = {4, 0, 1381, 2, "Service Pack 6"};
+      break;
+    case kWin2K:
+      l.version = {5, 0, 2195, 2, "Service Pack 4"};
+      break;
+    default:
+      l.version = {5, 1, 2600, 2, "Service Pack 2"};
+      break;
   }
   l.windows = (code == kWinNT4 || code == kWin2K) ? "C:\\WINNT" : "C:\\WINDOWS";
   l.system = l.windows + (nt ? "\\system32" : "\\SYSTEM");
@@ -71,12 +87,18 @@ Layout LayoutOf(int code) {
 
 std::string TypeName(std::uint32_t type) {
   switch (type) {
-    case os::kRegSz: return "REG_SZ";
-    case os::kRegExpandSz: return "REG_EXPAND_SZ";
-    case os::kRegBinary: return "REG_BINARY";
-    case os::kRegDword: return "REG_DWORD";
-    case os::kRegMultiSz: return "REG_MULTI_SZ";
-    default: return "type " + std::to_string(type);
+    case os::kRegSz:
+      return "REG_SZ";
+    case os::kRegExpandSz:
+      return "REG_EXPAND_SZ";
+    case os::kRegBinary:
+      return "REG_BINARY";
+    case os::kRegDword:
+      return "REG_DWORD";
+    case os::kRegMultiSz:
+      return "REG_MULTI_SZ";
+    default:
+      return "type " + std::to_string(type);
   }
 }
 
@@ -144,19 +166,27 @@ bool Ignored(const std::string& path) {
 
 std::string Buttons(std::uint32_t type) {
   switch (type & 0x0F) {
-    case os::kMbOkCancel: return "OK/Cancel";
-    case os::kMbYesNo: return "Yes/No";
-    default: return "OK";
+    case os::kMbOkCancel:
+      return "OK/Cancel";
+    case os::kMbYesNo:
+      return "Yes/No";
+    default:
+      return "OK";
   }
 }
 
 std::string ButtonName(int id) {
   switch (id) {
-    case os::kIdOk: return "OK";
-    case os::kIdCancel: return "Cancel";
-    case os::kIdYes: return "Yes";
-    case os::kIdNo: return "No";
-    default: return std::to_string(id);
+    case os::kIdOk:
+      return "OK";
+    case os::kIdCancel:
+      return "Cancel";
+    case os::kIdYes:
+      return "Yes";
+    case os::kIdNo:
+      return "No";
+    default:
+      return std::to_string(id);
   }
 }
 
@@ -192,16 +222,19 @@ bool PrepareWindows(const std::string& keyword) {
   // The fresh machine has the XP folders; another layout does not keep them.
   if (UpperText(l.system) != "C:\\WINDOWS\\SYSTEM32") os::RemoveDirectoryA("C:\\WINDOWS\\SYSTEM32");
   if (UpperText(l.windows) != "C:\\WINDOWS") os::RemoveDirectoryA("C:\\WINDOWS");
-  for (const char* name : {"win.ini", "system.ini", "explorer.exe", "regedit.exe", "notepad.exe", "write.exe"})
+  for (const char* name :
+       {"win.ini", "system.ini", "explorer.exe", "regedit.exe", "notepad.exe", "write.exe"})
     AddFile(l.windows + "\\" + name, "MZ");
-  for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-                           "comctl32.dll", "msvcrt.dll"})
+  for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                           "ole32.dll", "comctl32.dll", "msvcrt.dll"})
     AddFile(l.system + "\\" + name, "MZ");
   if (nt) AddFile(l.system + "\\notepad.exe", "MZ");
   os::fake::AddFolder(l.windows + "\\TEMP");
   AddFile("C:\\AUTOEXEC.BAT", "");
   AddFile("C:\\CONFIG.SYS", "");
-  if (!nt) AddFile("C:\\MSDOS.SYS", "[Paths]\r\nWinDir=C:\\WINDOWS\r\n", os::kAttrHidden | os::kAttrSystem | os::kAttrReadonly);
+  if (!nt)
+    AddFile("C:\\MSDOS.SYS", "[Paths]\r\nWinDir=C:\\WINDOWS\r\n",
+            os::kAttrHidden | os::kAttrSystem | os::kAttrReadonly);
   os::fake::AddFolder("C:\\Program Files\\Accessories");
   const std::string startMenu = l.profile + "\\Start Menu";
   os::fake::AddFolder(startMenu + "\\Programs\\Accessories");
@@ -212,8 +245,10 @@ bool PrepareWindows(const std::string& keyword) {
   SetRegString(os::kHkeyCurrentUser, shellFolders, "Start Menu", startMenu);
   SetRegString(os::kHkeyCurrentUser, shellFolders, "Desktop", l.profile + "\\Desktop");
   SetRegString(os::kHkeyCurrentUser, shellFolders, "Startup", startMenu + "\\Programs\\StartUp");
-  const std::string current = nt ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion" : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-  SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files");
+  const std::string current =
+      nt ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion" : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+               "C:\\Program Files");
   SetRegString(os::kHkeyLocalMachine, current, "SystemRoot", l.windows);
   SetRegString(os::kHkeyClassesRoot, ".txt", "", "txtfile");
   SetRegString(os::kHkeyClassesRoot, "txtfile\\shell\\open\\command", "", l.windows + "\\NOTEPAD.EXE %1");
@@ -235,7 +270,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   run.version = keyword;
   AddFile(std::string(kSetupFolder) + "\\autoin.dat", "");
   // The engine that extracts a package is ours, in-process, when the folder ships it.
-  if (os::fake::Exists(std::string(kSetupFolder) + "\\UNZDLL.DLL")) InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
+  if (os::fake::Exists(std::string(kSetupFolder) + "\\UNZDLL.DLL"))
+    InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
   const Snapshot before = TakeSnapshot();
 
   os::fake::SetBoxAnswerer([&](const std::string& text, std::uint32_t type) -> std::optional<int> {
@@ -285,8 +321,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   for (const DryRun::File& f : run.files) {
     if (UpperText(ExtractFileExt(f.path)) == ".LNK")
       if (auto link = os::fake::LinkAt(f.path))
-        run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory, link->iconLocation,
-                                 link->description, link->iconIndex, link->showCmd});
+        run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
+                                 link->iconLocation, link->description, link->iconIndex, link->showCmd});
     if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
       for (const std::string& line : SplitLines(os::fake::Content(f.path)))
         if (!line.empty() && line[0] != '[') run.pending.push_back(line);
@@ -296,7 +332,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
     if (v.name == "UninstallString") {
       const auto open = v.data.find('"');
       const auto close = v.data.rfind('"');
-      if (open != std::string::npos && close > open) run.uninstallDataFile = v.data.substr(open + 1, close - open - 1);
+      if (open != std::string::npos && close > open)
+        run.uninstallDataFile = v.data.substr(open + 1, close - open - 1);
     }
   if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
   run.logFile = LogPath();

@@ -32,7 +32,8 @@ std::vector<std::pair<int, std::string>> Entries(const TSetupList& list, const c
 
 }  // namespace
 
-std::string CheckPackage(const TSetupList& packageList, const std::string& folder, std::vector<Finding>& findings) {
+std::string CheckPackage(const TSetupList& packageList, const std::string& folder,
+                         std::vector<Finding>& findings) {
   auto error = [&](int index, const std::string& message) {
     findings.push_back(Finding{"setup.lst", index + 1, Severity::Error, message});
   };
@@ -60,8 +61,8 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     }
     parts.push_back(part);
     if (!FileFound(folder + "\\" + part)) {
-      error(line, "the package part " + Quoted(part) + " is missing; the installer asks for setup disk number " +
-                      std::to_string(disk));
+      error(line, "the package part " + Quoted(part) +
+                      " is missing; the installer asks for setup disk number " + std::to_string(disk));
       complete = false;
     }
   }
@@ -89,12 +90,14 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   zip.SetDLLDirectory(engineFolder);
   zip.SetZipFileName(package);
   if (zip.ErrorCode() != 0 || zip.EntryCount() == 0) {
-    error(packageHeader, "the parts do not join into a zip archive; the first part listed must hold the end of "
-                         "the archive, the last its start");
+    error(packageHeader,
+          "the parts do not join into a zip archive; the first part listed must hold the end of "
+          "the archive, the last its start");
     return "";
   }
   std::vector<std::string> failed;
-  zip.OnCRC32Error = [&](zip::TZipMaster*, const std::string& name, std::uint32_t, std::uint32_t, bool& extract) {
+  zip.OnCRC32Error = [&](zip::TZipMaster*, const std::string& name, std::uint32_t, std::uint32_t,
+                         bool& extract) {
     failed.push_back(name);
     extract = true;  // reported once here; the list's checks then find the file
   };
@@ -105,12 +108,14 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   for (const std::string& name : failed)
     error(packageHeader, "the package entry " + Quoted(name) + " fails its CRC test");
   if (failed.empty() && zip.SuccessCount() < zip.EntryCount())
-    error(packageHeader, "the package could not be extracted whole (" + std::to_string(zip.SuccessCount()) + " of " +
-                             std::to_string(zip.EntryCount()) + " entries)");
+    error(packageHeader, "the package could not be extracted whole (" + std::to_string(zip.SuccessCount()) +
+                             " of " + std::to_string(zip.EntryCount()) + " entries)");
   if (!FileFound(folder + "\\UNZDLL.DLL"))
-    error(packageHeader, "UNZDLL.DLL, the unzip engine, is not in the setup folder; the installer cannot extract "
-                         "the package");
-  for (const std::string& extra : extras) os::CopyFileA(folder + "\\" + extra, extracted + "\\" + extra, false);
+    error(packageHeader,
+          "UNZDLL.DLL, the unzip engine, is not in the setup folder; the installer cannot extract "
+          "the package");
+  for (const std::string& extra : extras)
+    os::CopyFileA(folder + "\\" + extra, extracted + "\\" + extra, false);
   if (!FileFound(extracted + "\\setup.ini")) {
     error(packageHeader, "neither the package nor :EXTRA holds a setup.ini");
     return "";

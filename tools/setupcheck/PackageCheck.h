@@ -10,4 +10,5 @@
 // Checks the package list of the setup folder and extracts its package as
 // the installer would. Answers the folder that the installation list is then
 // read from, or "" when the package cannot be checked further.
-std::string CheckPackage(const TSetupList& packageList, const std::string& folder, std::vector<Finding>& findings);
+std::string CheckPackage(const TSetupList& packageList, const std::string& folder,
+                         std::vector<Finding>& findings);

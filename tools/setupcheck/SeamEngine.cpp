@@ -53,7 +53,8 @@ class SeamOutput : public OutputFile {
     return true;
   }
   bool Commit() override {
-    if (os::GetFileAttributesA(path_) != os::kInvalidFileAttributes) os::SetFileAttributesA(path_, os::kAttrNormal);
+    if (os::GetFileAttributesA(path_) != os::kInvalidFileAttributes)
+      os::SetFileAttributesA(path_, os::kAttrNormal);
     {
       os::UniqueFile file(os::CreateFileA(path_, os::Access::Write, os::Disposition::CreateAlways));
       if (!file) return false;
@@ -67,8 +68,8 @@ class SeamOutput : public OutputFile {
           os::LocalFileTimeToFileTime(local, utc))
         os::SetFileTime(file.get(), utc);
     }
-    const std::uint32_t attributes = stamp_.dosAttributes & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem |
-                                                             os::kAttrArchive);
+    const std::uint32_t attributes =
+        stamp_.dosAttributes & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem | os::kAttrArchive);
     return os::SetFileAttributesA(path_, attributes ? attributes : os::kAttrNormal);
   }
 
@@ -94,7 +95,8 @@ class SeamFiles : public FileLayer {
     state.kind = (found.attributes & os::kAttrDirectory) ? PathState::kFolder : PathState::kFile;
     os::FileTime local;
     std::uint16_t date = 0, time = 0;
-    if (os::FileTimeToLocalFileTime(found.lastWriteTime, local) && os::FileTimeToDosDateTime(local, date, time))
+    if (os::FileTimeToLocalFileTime(found.lastWriteTime, local) &&
+        os::FileTimeToDosDateTime(local, date, time))
       state.dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
     return state;
   }

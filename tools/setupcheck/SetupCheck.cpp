@@ -25,23 +25,35 @@ struct SectionInfo {
 
 const std::vector<SectionInfo>& InstallListSections() {
   static const std::vector<SectionInfo> kSections{
-      {Header::kNextLicense, Kind::Flag, 0},   {Header::kDefPath, Kind::Positional, 1},
-      {Header::kAdmin, Kind::Flag, 0},         {Header::kOs, Kind::Positional, 3},
-      {Header::kMessage, Kind::Positional, 1}, {Header::kNrMsg, Kind::Positional, 1},
-      {Header::kNotRunning, Kind::UntilBlank, 0}, {Header::kSysBackup, Kind::Positional, 1},
-      {Header::kUninstall, Kind::Positional, 4}, {Header::kReg, Kind::Groups, 4},
-      {Header::kRemoveFiles, Kind::List, 0},   {Header::kInstall, Kind::FileList, 0},
-      {Header::kWin, Kind::FileList, 0},       {Header::kSystem, Kind::FileList, 0},
-      {Header::kRegSvr, Kind::List, 0},        {Header::kShortcuts, Kind::Groups, 2},
-      {Header::kDink, Kind::Flag, 0},          {Header::kForceRun, Kind::Flag, 0},
-      {Header::kRunFile, Kind::Positional, 1}, {Header::kReboot, Kind::Flag, 0},
-      {Header::kNoReboot, Kind::Flag, 0},      {Header::kNoRebootNt, Kind::Flag, 0},
+      {Header::kNextLicense, Kind::Flag, 0},
+      {Header::kDefPath, Kind::Positional, 1},
+      {Header::kAdmin, Kind::Flag, 0},
+      {Header::kOs, Kind::Positional, 3},
+      {Header::kMessage, Kind::Positional, 1},
+      {Header::kNrMsg, Kind::Positional, 1},
+      {Header::kNotRunning, Kind::UntilBlank, 0},
+      {Header::kSysBackup, Kind::Positional, 1},
+      {Header::kUninstall, Kind::Positional, 4},
+      {Header::kReg, Kind::Groups, 4},
+      {Header::kRemoveFiles, Kind::List, 0},
+      {Header::kInstall, Kind::FileList, 0},
+      {Header::kWin, Kind::FileList, 0},
+      {Header::kSystem, Kind::FileList, 0},
+      {Header::kRegSvr, Kind::List, 0},
+      {Header::kShortcuts, Kind::Groups, 2},
+      {Header::kDink, Kind::Flag, 0},
+      {Header::kForceRun, Kind::Flag, 0},
+      {Header::kRunFile, Kind::Positional, 1},
+      {Header::kReboot, Kind::Flag, 0},
+      {Header::kNoReboot, Kind::Flag, 0},
+      {Header::kNoRebootNt, Kind::Flag, 0},
   };
   return kSections;
 }
 
 const std::vector<SectionInfo>& PackageListSections() {
-  static const std::vector<SectionInfo> kSections{{Header::kExtra, Kind::List, 0}, {Header::kPackage, Kind::List, 0}};
+  static const std::vector<SectionInfo> kSections{{Header::kExtra, Kind::List, 0},
+                                                  {Header::kPackage, Kind::List, 0}};
   return kSections;
 }
 
@@ -120,7 +132,8 @@ class StructureScan {
       if (const SectionInfo* info = Lookup(line)) {
         const int first = list_.Find(line);
         if (first != i)
-          report_.Warning(i, "section " + std::string(info->header) + " appears again; the installer reads only the one at line " +
+          report_.Warning(i, "section " + std::string(info->header) +
+                                 " appears again; the installer reads only the one at line " +
                                  std::to_string(first + 1));
         i = BodyEnd(*info, i, first == i);
       } else if (line.empty() || line == kTerminator) {
@@ -159,16 +172,20 @@ class StructureScan {
 
   int BodyEnd(const SectionInfo& info, int header, bool read) {
     switch (info.kind) {
-      case Kind::Flag: return header + 1;
-      case Kind::Positional: return PositionalEnd(info, header, read);
+      case Kind::Flag:
+        return header + 1;
+      case Kind::Positional:
+        return PositionalEnd(info, header, read);
       case Kind::UntilBlank: {
         int j = header + 1;
         while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
         return j < list_.Count() && list_.Line(j) == kTerminator ? j + 1 : j;
       }
       case Kind::List:
-      case Kind::FileList: return read ? ListEnd(info, header) : ScanToTerminator(header);
-      case Kind::Groups: return read ? GroupsEnd(info, header) : ScanToTerminator(header);
+      case Kind::FileList:
+        return read ? ListEnd(info, header) : ScanToTerminator(header);
+      case Kind::Groups:
+        return read ? GroupsEnd(info, header) : ScanToTerminator(header);
     }
     return header + 1;
   }
@@ -197,8 +214,8 @@ class StructureScan {
     for (int j = header + 1; j < end; ++j)
       if (list_.Line(j) == kTerminator || Lookup(list_.Line(j))) {
         report_.Error(j, "section " + name + " takes " + std::to_string(info.size) +
-                             (info.size == 1 ? " line" : " lines") + "; " + Quoted(list_.Line(j)) + " is read as its " +
-                             Ordinal(j - header) + " line");
+                             (info.size == 1 ? " line" : " lines") + "; " + Quoted(list_.Line(j)) +
+                             " is read as its " + Ordinal(j - header) + " line");
         return j;
       }
     return end;
@@ -207,8 +224,9 @@ class StructureScan {
   // A section whose terminator was forgotten runs into the next header: the
   // installer reads that header and what follows as entries.
   void RunsInto(const SectionInfo& info, int header, int next) {
-    report_.Error(header, "section " + std::string(info.header) + " has no terminator line \":\" before the header " +
-                              Quoted(list_.Line(next)) + " at line " + std::to_string(next + 1) +
+    report_.Error(header, "section " + std::string(info.header) +
+                              " has no terminator line \":\" before the header " + Quoted(list_.Line(next)) +
+                              " at line " + std::to_string(next + 1) +
                               "; the installer reads that header and what follows as entries");
   }
 
@@ -224,8 +242,9 @@ class StructureScan {
       }
       return reader.NextIndex();
     } catch (const ListError&) {
-      report_.Error(header, "section " + std::string(info.header) +
-                                " has no terminator line \":\" before the end of the list; the installer stops here");
+      report_.Error(header,
+                    "section " + std::string(info.header) +
+                        " has no terminator line \":\" before the end of the list; the installer stops here");
       return list_.Count();
     }
   }
@@ -248,8 +267,9 @@ class StructureScan {
       }
       return reader.NextIndex();
     } catch (const ListError&) {
-      report_.Error(header, "section " + std::string(info.header) + " has no terminator line \":\" after a complete " +
-                                what + "; the installer stops here");
+      report_.Error(header, "section " + std::string(info.header) +
+                                " has no terminator line \":\" after a complete " + what +
+                                "; the installer stops here");
       return list_.Count();
     }
   }
@@ -280,16 +300,19 @@ std::set<std::string> InstalledNames(const TSetupList& list, const char* header)
 void CheckHead(const TSetupList& list, Reporter& report) {
   for (int i = 0; i < std::min(3, list.Count()); ++i)
     if (SectionOf(list.Line(i), InstallListSections())) {
-      report.Error(i, "the first three lines are the head (install folder, Start Menu folder, title), but line " +
-                          std::to_string(i + 1) + " is the header " + Quoted(list.Line(i)));
+      report.Error(
+          i, "the first three lines are the head (install folder, Start Menu folder, title), but line " +
+                 std::to_string(i + 1) + " is the header " + Quoted(list.Line(i)));
       return;
     }
   if (list.Count() >= 1 && !list.Line(0).empty() && list.Line(0)[0] != '\\')
     report.Warning(0, "the install folder has no leading backslash; the destination becomes " +
                           Quoted(DefaultInstallDir(list.Line(0))));
   if (list.Count() < 3)
-    report.Error(std::max(0, list.Count() - 1), "the list needs three head lines (install folder, Start Menu "
-                                                "folder, title); it has " + std::to_string(list.Count()));
+    report.Error(std::max(0, list.Count() - 1),
+                 "the list needs three head lines (install folder, Start Menu "
+                 "folder, title); it has " +
+                     std::to_string(list.Count()));
 }
 
 void CheckOs(const TSetupList& list, Reporter& report) {
@@ -310,9 +333,11 @@ void CheckOs(const TSetupList& list, Reporter& report) {
 }
 
 void CheckRegistry(const TSetupList& list, Reporter& report) {
-  std::vector<std::string> roots = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                    "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
-  const TRegMacroContext context{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\Program Files\\Program", "program.exe"};
+  std::vector<std::string> roots = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                                    "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+                                    "HKEY_DYN_DATA"};
+  const TRegMacroContext context{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\Program Files\\Program",
+                                 "program.exe"};
   try {
     TSectionReader reader(list, Header::kReg);
     TRegGroup group;
@@ -321,15 +346,17 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
       for (const std::string* line : {&group.root, &group.key, &group.name, &group.data})
         if (*line == kTerminator || IsHeaderLine(*line)) return;  // reported with the structure
       if (RootKeyByName(group.root) == 0) {
-        std::string message = "unknown registry root " + Quoted(group.root) + "; the installer writes nothing for it";
+        std::string message =
+            "unknown registry root " + Quoted(group.root) + "; the installer writes nothing for it";
         if (std::string near = NearestOf(Trimmed(group.root), roots); !near.empty())
           message += "; did you mean " + Quoted(near) + "?";
         report.Error(first, message);
       }
       const std::string data = ExpandRegData(group.data, context);
       if (!data.empty() && data[0] == '#' && !Converts(RegNumberDigits(data)))
-        report.Error(first + 3, "the number " + Quoted(group.data) +
-                                    " does not convert (write #digits#); the installer stops with an error here");
+        report.Error(first + 3,
+                     "the number " + Quoted(group.data) +
+                         " does not convert (write #digits#); the installer stops with an error here");
     }
   } catch (const ListError&) {
     // reported with the structure
@@ -351,9 +378,11 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
         }
         if (FileFound(sourceDir + "\\" + entry.name)) continue;
         const std::string installed = InstalledFileName(entry.name);
-        report.Error(line, Quoted(entry.name) + " is not in the setup folder" +
-                               (installed != entry.name ? " (it would be installed as " + Quoted(installed) + ")" : "") +
-                               "; the installer only logs that it could not copy it");
+        report.Error(
+            line,
+            Quoted(entry.name) + " is not in the setup folder" +
+                (installed != entry.name ? " (it would be installed as " + Quoted(installed) + ")" : "") +
+                "; the installer only logs that it could not copy it");
       }
     } catch (const ListError&) {
       // reported with the structure
@@ -370,10 +399,12 @@ void CheckShortcuts(const TSetupList& list, Reporter& report) {
       if (pair.target == kTerminator || IsHeaderLine(pair.name) || IsHeaderLine(pair.target))
         return;  // reported with the structure
       const std::string target = ParseShortcut(pair.target).Target;
-      if (installed.count(UpperText(target)) || !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
+      if (installed.count(UpperText(target)) ||
+          !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
         continue;
-      report.Error(reader.NextIndex() - 1, "the shortcut's target " + Quoted(target) +
-                                               " is not installed by :INSTALL; the installer makes no shortcut then");
+      report.Error(reader.NextIndex() - 1,
+                   "the shortcut's target " + Quoted(target) +
+                       " is not installed by :INSTALL; the installer makes no shortcut then");
     }
   } catch (const ListError&) {
     // reported with the structure
@@ -385,15 +416,18 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
   if (h < 0 || h + 4 >= list.Count()) return;
   const std::string& uninstaller = list.Line(h + 3);
   if (!InstalledNames(list, Header::kWin).count(UpperText(uninstaller)))
-    report.Warning(h + 3, "the uninstaller " + Quoted(uninstaller) +
-                              " is not installed by :WIN; the uninstall entry names a program that may not be there");
+    report.Warning(
+        h + 3, "the uninstaller " + Quoted(uninstaller) +
+                   " is not installed by :WIN; the uninstall entry names a program that may not be there");
   // The data is written only to a file whose name holds ".ini"; any other name
   // is still what the uninstall entry hands the uninstaller.
   const std::string& dataFile = list.Line(h + 4);
   if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
-    report.Warning(h + 4, "the uninstall data file " + Quoted(dataFile) +
-                              " is neither \"r\" nor an .ini file; the data goes to unin.ini in the install folder, "
-                              "but the uninstall entry names " + Quoted(dataFile));
+    report.Warning(h + 4,
+                   "the uninstall data file " + Quoted(dataFile) +
+                       " is neither \"r\" nor an .ini file; the data goes to unin.ini in the install folder, "
+                       "but the uninstall entry names " +
+                       Quoted(dataFile));
 }
 
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
@@ -404,9 +438,10 @@ void CheckUsedFiles(const TSetupList& list, Reporter& report) {
     std::string entry;
     while (reader.Next(entry) && !IsHeaderLine(entry))
       if (!windows.count(UpperText(entry)))
-        report.Warning(reader.NextIndex() - 1, "the server " + Quoted(entry) +
-                                                   " is not installed by :WIN; it is registered only when it is "
-                                                   "already in the Windows folder");
+        report.Warning(reader.NextIndex() - 1,
+                       "the server " + Quoted(entry) +
+                           " is not installed by :WIN; it is registered only when it is "
+                           "already in the Windows folder");
   } catch (const ListError&) {
     // reported with the structure
   }
@@ -436,8 +471,9 @@ std::string FindingsJson(const std::vector<Finding>& findings) {
     const Finding& f = findings[i];
     const bool error = f.severity == Severity::Error;
     errors += error ? 1 : 0;
-    out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonQuote(f.file) + ", \"line\": " + std::to_string(f.line) +
-           ", \"severity\": \"" + (error ? "error" : "warning") + "\", \"message\": " + JsonQuote(f.message) + "}";
+    out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonQuote(f.file) +
+           ", \"line\": " + std::to_string(f.line) + ", \"severity\": \"" + (error ? "error" : "warning") +
+           "\", \"message\": " + JsonQuote(f.message) + "}";
   }
   out += findings.empty() ? "]" : "\n  ]";
   return out + ",\n  \"errors\": " + std::to_string(errors) +
@@ -468,7 +504,8 @@ std::vector<Finding> CheckInstallList(const TSetupList& list, const std::string&
   CheckShortcuts(list, report);
   CheckUninstaller(list, report);
   CheckUsedFiles(list, report);
-  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
   return findings;
 }
 
@@ -481,7 +518,8 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
     Reporter report("setup.lst", findings);
     StructureScan(packageList, PackageListSections(), report).Run(0);
     sourceDir = CheckPackage(packageList, folder, findings);
-    std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
     if (sourceDir.empty()) return findings;
   }
   if (!FileFound(sourceDir + "\\setup.ini")) {

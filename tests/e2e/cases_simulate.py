@@ -84,7 +84,8 @@ def compare(c, version):
     expect(seen["ended"], "setup.exe did not end by itself")
     c.expect_ended(10)
     expect_eq([b["box"]["text"] for b in seen["boxes"]], [b["text"] for b in simulated["boxes"]], "boxes shown")
-    expect_eq(c.program.returncode, simulated["exit"], "exit code")
+    # Wine hands Linux only the low byte of the exit code (3010 and 1602 do not fit).
+    expect_eq(c.program.returncode, simulated["exit"] & 0xFF, "exit code (its low byte)")
 
     # Files of the install folder, by name and size.
     prefix = INSTALL_DIR.lower() + "\\"

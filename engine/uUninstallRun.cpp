@@ -97,7 +97,8 @@ int Removal::Run() {
     Notice("You must be a Windows Administrator to remove this program.");
     return kUninstallNotAdmin;
   }
-  if (!args_.valid) return Refuse("Start the uninstaller with the path of an uninstall data file.");
+  if (!args_.valid || !IsSafeAbsolutePath(args_.dataFile))
+    return Refuse("Start the uninstaller with the full path of an uninstall data file.");
   UninstallDataResult read = ReadUninstallData(args_.dataFile, data_);
   if (read.status != UninstallDataStatus::Ok) return Refuse(DataProblem(args_.dataFile, read));
   folders_ = MachineFolders();

@@ -304,7 +304,7 @@ TEST_F(UninstallRun, NoChangesNothingAndAutomaticModeDoesNotAsk) {
 TEST_F(UninstallRun, SilentSwitchShowsNoBox) {
   Install();
   EXPECT_EQ(Remove(std::string(kDataFile) + " /S"), kUninstallBadInput);  // the blank splits the path
-  EXPECT_EQ(BoxTexts(), (Lines{"Start the uninstaller with the path of an uninstall data file. Nothing was removed."}));
+  EXPECT_EQ(BoxTexts(), (Lines{"Start the uninstaller with the full path of an uninstall data file. Nothing was removed."}));
   EXPECT_EQ(Remove(std::string("\"") + kDataFile + "\" /S"), kUninstallDone);
   EXPECT_EQ(BoxTexts().size(), 1u);
   ExpectMachineAsBefore();
@@ -370,6 +370,8 @@ TEST_F(UninstallRun, BadDataFilesRemoveNothing) {
     EXPECT_EQ(BoxTexts().back(), row.box);
     EXPECT_EQ(Files(), installed);
   }
+  EXPECT_EQ(Remove("Program Files\\Demo\\unin.ini"), kUninstallBadInput);  // relative to where it was started
+  EXPECT_EQ(Files(), installed);
   EXPECT_EQ(Remove("C:\\nowhere.ini"), kUninstallBadInput);
   EXPECT_EQ(BoxTexts().back(), "The uninstall data file C:\\nowhere.ini cannot be read. Nothing was removed.");
 }

@@ -26,7 +26,7 @@ import cases_uninstall  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
-BUDGET = 270
+BUDGET = 360
 
 
 def run_case(name, version, timeout, fn, keep):

@@ -21,11 +21,12 @@
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/uQVOpSys.h"
+#include "tests/unit/ProgramTestUtil.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-constexpr char kPrograms[] = "C:\\Documents and Settings\\u\\Start Menu\\Programs";
+constexpr const char* kPrograms = programtest::kProgramsFolder;
 constexpr char kDataFile[] = "C:\\Program Files\\Demo\\unin.ini";
 constexpr char kQuestion[] = "Are you sure you want to completely remove Demo 1.0 and all of its components?";
 
@@ -184,24 +185,12 @@ Lines Keys(os::Hkey root, const std::string& path = "") {
 class UninstallRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    os::fake::Reset();
-    ResetWinVersionCacheForTests();
-    ForgetLogForTests();
-    Shared() = SetupState{};
-    Shared().Title = "Demo 1.0";
-    Shared().InstallDir = "C:\\Program Files\\Demo";
-    Shared().StartMenu = "Demo";
-    Shared().SourceDir = "C:\\SETUP";
-    os::fake::SetRegString(os::kHkeyCurrentUser,
-                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
-                           kPrograms);
+    programtest::FreshInstall();
     os::fake::SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                            "ProgramFilesDir", "C:\\Program Files");
     os::fake::SetRegString(os::kHkeyCurrentUser, "Software\\Other", "Keep", "1");
     os::fake::SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
                            "DisplayName", "Other");
-    os::fake::AddFolder(kPrograms);
-    os::fake::AddFolder("C:\\WINDOWS\\Temp");
     os::fake::AddFolder("C:\\Program Files");
     for (const char* name : {"demo.exe", "readme.txt", "uninst.exe", "demo.dll"})
       os::fake::AddFile(std::string("C:\\SETUP\\") + name, name);

@@ -79,8 +79,9 @@ std::string InstallFolderProblem(const std::string& installDir, const TRemovalFo
 PathVerdict JudgePath(const std::string& path, const std::string& installDir, const TRemovalFolders& folders) {
   if (!IsSafeAbsolutePath(path)) return PathVerdict::Unsafe;
   if (IsInsideFolder(path, installDir)) return PathVerdict::Remove;
-  if (IsInsideFolder(path, folders.windows) || IsInsideFolder(path, folders.system)) return PathVerdict::Shared;
+  // Before the shared rule: the 95 family keeps the Start Menu inside the Windows folder.
   if (LowerText(ExtractFileExt(path)) == ".lnk" && IsInsideFolder(path, folders.programs)) return PathVerdict::Remove;
+  if (IsInsideFolder(path, folders.windows) || IsInsideFolder(path, folders.system)) return PathVerdict::Shared;
   return PathVerdict::Outside;
 }
 

@@ -1,17 +1,17 @@
 // The removal run: servers unregistered, files and shortcuts removed (or
 // scheduled for the next start of Windows when in use), registry values
-// and the uninstall entry removed, empty folders and keys taken away, and
-// every step logged beside the install log.
+// and the uninstall entry removed, empty folders taken away, and every step
+// logged beside the install log.
 #include "engine/uUninstallRun.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <set>
 #include <vector>
 
 #include "engine/uLog.h"
 #include "engine/uRemovalRules.h"
+#include "engine/uRemoveRegistry.h"
 #include "engine/uReplace.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
@@ -27,20 +27,11 @@
 
 namespace {
 
-constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr int kMaxServers = 9999;
-
-std::string KeyPath(const std::string& key) { return !key.empty() && key[0] == '\\' ? key.substr(1) : key; }
 
 std::string ParentOf(const std::string& path) {
   std::size_t pos = path.find_last_of('\\');
   return pos == std::string::npos ? "" : path.substr(0, pos);
-}
-
-// A key path the run may touch: below the root, no empty part.
-bool IsSafeKeyPath(const std::string& key) {
-  std::string path = KeyPath(key);
-  return !path.empty() && path.back() != '\\' && path.find("\\\\") == std::string::npos;
 }
 
 std::string DataProblem(const std::string& path, const UninstallDataResult& result) {
@@ -75,9 +66,6 @@ class Removal {
   void RemovePaths();
   bool RemoveFile(const std::string& path);
   void RemoveRegistry();
-  bool DeleteValueIfOurs(const TRegItem& item);
-  void PruneKey(const std::string& root, const std::string& key, bool parents = true);
-  void RemoveUninstallEntry();
   void RemoveFolders();
   void RemoveFolder(const std::string& folder, bool report);
   int End();
@@ -119,7 +107,7 @@ int Removal::Run() {
   UnregisterServers();
   RemovePaths();
   RemoveRegistry();
-  RemoveUninstallEntry();
+  RemoveUninstallEntryFor(args_.dataFile);
   Step(args_.dataFile);
   if (!RemoveFile(args_.dataFile)) notRemoved_.push_back(args_.dataFile);
   Step(data_.installDir);
@@ -225,111 +213,26 @@ void Removal::RemoveRegistry() {
   if (!programKey.empty() && IsSafeKeyPath(programKey)) {
     std::vector<std::string> names = {"smpath"};
     for (std::size_t n = 1; n <= servers_.size(); ++n) names.push_back("regsvr" + std::to_string(n));
-    os::Hkey raw = 0;
-    if (os::RegOpenKeyExA(os::kHkeyLocalMachine, KeyPath(programKey), os::kKeyAllAccess, raw) == 0) {
-      os::UniqueKey key(raw);
-      for (const std::string& name : names)
-        if (os::RegDeleteValueA(key.get(), name) == 0)
-          LogLine("Reg Remove: HKEY_LOCAL_MACHINE, " + programKey + ", " + name);
-    }
+    RemoveMachineValues(programKey, names);
     touched.emplace_back("HKEY_LOCAL_MACHINE", programKey);
   }
   // Last written first: a value written twice holds the later data.
   std::set<std::string> seen;
   for (auto item = data_.regItems.rbegin(); item != data_.regItems.rend(); ++item) {
     Step(item->root + "\\" + item->key);
-    if (!seen.insert(UpperText(item->root + "\\" + KeyPath(item->key) + "\\" + item->name)).second) continue;
+    if (!seen.insert(UpperText(item->root + "\\" + RegKeyPath(item->key) + "\\" + item->name)).second) continue;
     std::string what = item->root + ", " + item->key + ", " + item->name;
     if (RootKeyByName(item->root) == 0 || !IsSafeKeyPath(item->key)) {
       LogLine("Kept: " + what);
       notRemoved_.push_back(item->root + "\\" + item->key + " " + item->name);
       continue;
     }
-    if (DeleteValueIfOurs(*item)) LogLine("Reg Remove: " + what);
+    ValueRemoval removal = RemoveRegValueIfUnchanged(*item);
+    if (removal == ValueRemoval::Removed) LogLine("Reg Remove: " + what);
+    if (removal == ValueRemoval::Changed) LogLine("Kept: " + what + " (changed since the install)");
     touched.emplace_back(item->root, item->key);
   }
-  for (const auto& [root, key] : touched) PruneKey(root, key);
-}
-
-// Deletes the value when it still holds what the install wrote; a value
-// changed since belongs to someone else now and stays (logged).
-bool Removal::DeleteValueIfOurs(const TRegItem& item) {
-  os::Hkey raw = 0;
-  if (os::RegOpenKeyExA(RootKeyByName(item.root), KeyPath(item.key), os::kKeyAllAccess, raw) != 0) return false;
-  os::UniqueKey key(raw);
-  std::uint32_t type = 0, size = 0;
-  if (os::RegQueryValueExA(key.get(), item.name, &type, nullptr, &size) != 0) return false;
-  std::vector<char> stored(size + 1, '\0');
-  if (os::RegQueryValueExA(key.get(), item.name, &type, stored.data(), &size) != 0) return false;
-  bool same = false;
-  if (!item.data.empty() && item.data[0] == '#') {
-    int number = TextToIntDef(item.data.substr(1, item.data.size() >= 2 ? item.data.size() - 2 : 0), 0);
-    auto u = static_cast<std::uint32_t>(number);
-    unsigned char expected[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
-                                 static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
-    same = type == os::kRegDword && size == 4 && std::memcmp(stored.data(), expected, 4) == 0;
-  } else if (type == os::kRegSz || type == os::kRegExpandSz) {
-    same = std::string(stored.data(), size).substr(0, std::string(stored.data(), size).find('\0')) == item.data;
-  }
-  if (!same) {
-    LogLine("Kept: " + item.root + ", " + item.key + ", " + item.name + " (changed since the install)");
-    return false;
-  }
-  return os::RegDeleteValueA(key.get(), item.name) == 0;
-}
-
-// Removes the key when it holds nothing any more, then (with `parents`) its
-// parents the same way; a key directly below the root is removed only when
-// it is the recorded key itself.
-void Removal::PruneKey(const std::string& root, const std::string& key, bool parents) {
-  os::Hkey rootKey = RootKeyByName(root);
-  for (std::string path = KeyPath(key); !path.empty(); path = ParentOf(path)) {
-    if (path != KeyPath(key) && (!parents || path.find('\\') == std::string::npos)) return;
-    os::Hkey raw = 0;
-    if (os::RegOpenKeyExA(rootKey, path, os::kKeyAllAccess, raw) != 0) continue;  // gone already
-    std::uint32_t subKeys = 1, values = 1;
-    {
-      os::UniqueKey open(raw);
-      if (os::RegQueryInfoKeyA(open.get(), subKeys, values) != 0) return;
-    }
-    if (subKeys != 0 || values != 0) return;
-    if (os::RegDeleteKeyA(rootKey, path) != 0) return;
-    LogLine("Reg Remove: " + root + ", " + path);
-  }
-}
-
-void Removal::RemoveUninstallEntry() {
-  // The entry is the one whose command names this data file.
-  std::string wanted = "\"" + UpperText(args_.dataFile) + "\"";
-  std::vector<std::string> entries;
-  {
-    os::Hkey raw = 0;
-    if (os::RegOpenKeyExA(os::kHkeyLocalMachine, kUninstallKey, os::kKeyAllAccess, raw) != 0) return;
-    os::UniqueKey key(raw);
-    std::uint32_t subKeys = 0, values = 0;
-    if (os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return;
-    for (std::uint32_t i = 0; i < subKeys; ++i) {
-      std::string name;
-      if (os::RegEnumKeyExA(key.get(), i, name) == 0 && !name.empty()) entries.push_back(name);
-    }
-  }
-  for (const std::string& name : entries) {
-    std::string path = std::string(kUninstallKey) + "\\" + name, command;
-    try {
-      command = ReadRegString("HKEY_LOCAL_MACHINE", path, "UninstallString");
-    } catch (const RegistryError&) {
-      continue;
-    }
-    if (UpperText(command).find(wanted) == std::string::npos) continue;
-    os::Hkey raw = 0;
-    if (os::RegOpenKeyExA(os::kHkeyLocalMachine, path, os::kKeyAllAccess, raw) != 0) continue;
-    {
-      os::UniqueKey key(raw);
-      os::RegDeleteValueA(key.get(), "DisplayName");
-      os::RegDeleteValueA(key.get(), "UninstallString");
-    }
-    PruneKey("HKEY_LOCAL_MACHINE", path, false);
-  }
+  for (const auto& [root, key] : touched) PruneRegKey(root, key, true);
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {

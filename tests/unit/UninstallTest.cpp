@@ -117,6 +117,14 @@ TEST(RemovalRules, OnlyPathsInsideTheInstallFolderOrShortcutsInProgramsAreRemove
   };
   for (const auto& row : rows)
     EXPECT_EQ(JudgePath(row.path, "C:\\Program Files\\Demo", kFolders), row.verdict) << row.path;
+  // The 95 family keeps the Start Menu inside the Windows folder.
+  TRemovalFolders folders95 = kFolders;
+  folders95.programs = "C:\\WINDOWS\\Start Menu\\Programs";
+  EXPECT_EQ(JudgePath(folders95.programs + "\\Demo\\Demo.lnk", "C:\\Program Files\\Demo", folders95),
+            PathVerdict::Remove);
+  EXPECT_EQ(JudgePath(folders95.programs + "\\Demo\\Demo.exe", "C:\\Program Files\\Demo", folders95),
+            PathVerdict::Shared);
+  EXPECT_TRUE(MayRemoveStartMenuFolder(folders95.programs + "\\Demo", folders95));
   EXPECT_TRUE(MayRemoveStartMenuFolder(menu, kFolders));
   EXPECT_FALSE(MayRemoveStartMenuFolder(kPrograms, kFolders));
   EXPECT_FALSE(MayRemoveStartMenuFolder("C:\\WINDOWS\\Start Menu", kFolders));

@@ -173,6 +173,11 @@ void Removal::RemovePaths() {
       continue;
     }
     if (!RemoveFile(path)) notRemoved_.push_back(path);
+    // A copy the install cached beside a file in use waits for a restart
+    // that would put it in place again.
+    std::string cached = ChangeFileExt(path, ".MCC");
+    if (os::GetFileAttributesA(cached) != os::kInvalidFileAttributes && !RemoveFile(cached))
+      notRemoved_.push_back(cached);
     // Folders that held a removed item may be empty now; the install folder
     // and the Start Menu folder themselves are handled at the end.
     for (std::string folder = ParentOf(path);

@@ -265,6 +265,7 @@ class UninstallRun : public ::testing::Test {
 
 TEST_F(UninstallRun, RemovesWhatTheInstallRecordedAndNothingElse) {
   Install();
+  os::fake::AddFile("C:\\Program Files\\Demo\\readme.MCC", "cached by a later install");
   os::fake::AnswerNextBoxes({os::kIdYes, os::kIdOk});
   EXPECT_EQ(Remove(), kUninstallDone);
   ExpectMachineAsBefore();

@@ -23,7 +23,8 @@ bool WriteAll(os::Handle file, const std::string& text) {
 
 }  // namespace
 
-std::string LogFileName(const std::string& windowsFolder, const std::string& title, const std::string& prefix) {
+std::string LogFileName(const std::string& windowsFolder, const std::string& title,
+                        const std::string& prefix) {
   std::string name;
   for (char c : title)
     if (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*') name += c;

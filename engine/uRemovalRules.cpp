@@ -25,8 +25,8 @@ TRemovalFolders MachineFolders() {
   folders.windows = StripBackslash(WindowsFolder());
   folders.system = StripBackslash(SystemFolder());
   try {
-    folders.programFiles = StripBackslash(
-        ReadRegString("HKEY_LOCAL_MACHINE", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"));
+    folders.programFiles = StripBackslash(ReadRegString(
+        "HKEY_LOCAL_MACHINE", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"));
     folders.programs = StripBackslash(ProgramsFolder());
   } catch (const SetupError&) {
     // A value of the wrong type counts as none.
@@ -37,7 +37,8 @@ TRemovalFolders MachineFolders() {
 }
 
 bool IsSafeAbsolutePath(const std::string& path) {
-  if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+  if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
+      path[2] != '\\')
     return false;
   if (path.find_first_of("/*?\"<>|", 0) != std::string::npos || path.find(':', 2) != std::string::npos)
     return false;
@@ -76,12 +77,15 @@ std::string InstallFolderProblem(const std::string& installDir, const TRemovalFo
   return "";
 }
 
-PathVerdict JudgePath(const std::string& path, const std::string& installDir, const TRemovalFolders& folders) {
+PathVerdict JudgePath(const std::string& path, const std::string& installDir,
+                      const TRemovalFolders& folders) {
   if (!IsSafeAbsolutePath(path)) return PathVerdict::Unsafe;
   if (IsInsideFolder(path, installDir)) return PathVerdict::Remove;
   // Before the shared rule: the 95 family keeps the Start Menu inside the Windows folder.
-  if (LowerText(ExtractFileExt(path)) == ".lnk" && IsInsideFolder(path, folders.programs)) return PathVerdict::Remove;
-  if (IsInsideFolder(path, folders.windows) || IsInsideFolder(path, folders.system)) return PathVerdict::Shared;
+  if (LowerText(ExtractFileExt(path)) == ".lnk" && IsInsideFolder(path, folders.programs))
+    return PathVerdict::Remove;
+  if (IsInsideFolder(path, folders.windows) || IsInsideFolder(path, folders.system))
+    return PathVerdict::Shared;
   return PathVerdict::Outside;
 }
 

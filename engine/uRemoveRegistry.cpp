@@ -47,7 +47,9 @@ bool HoldsData(os::Hkey key, const TRegItem& item, bool& exists) {
 
 }  // namespace
 
-std::string RegKeyPath(const std::string& key) { return !key.empty() && key[0] == '\\' ? key.substr(1) : key; }
+std::string RegKeyPath(const std::string& key) {
+  return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
+}
 
 bool IsSafeKeyPath(const std::string& key) {
   std::string path = RegKeyPath(key);
@@ -66,7 +68,8 @@ void RemoveMachineValues(const std::string& keyPath, const std::vector<std::stri
   os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, RegKeyPath(keyPath));
   if (!key) return;
   for (const std::string& name : names)
-    if (os::RegDeleteValueA(key.get(), name) == 0) LogLine("Reg Remove: HKEY_LOCAL_MACHINE, " + keyPath + ", " + name);
+    if (os::RegDeleteValueA(key.get(), name) == 0)
+      LogLine("Reg Remove: HKEY_LOCAL_MACHINE, " + keyPath + ", " + name);
 }
 
 void PruneRegKey(const std::string& root, const std::string& key, bool parents) {

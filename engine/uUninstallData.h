@@ -10,12 +10,12 @@ struct TRegItem {
 };
 
 struct TUninstallData {
-  std::string title;                // line 1
-  std::string installDir;           // line 2, as chosen
-  std::vector<std::string> paths;   // installed files, then shortcuts (".lnk"), in file order
-  std::string startMenu;            // the "+" line without its "+"; empty when none
-  bool hasReg = false;              // a ":reg" block was present
-  std::vector<TRegItem> regItems;   // the block's four-line groups
+  std::string title;               // line 1
+  std::string installDir;          // line 2, as chosen
+  std::vector<std::string> paths;  // installed files, then shortcuts (".lnk"), in file order
+  std::string startMenu;           // the "+" line without its "+"; empty when none
+  bool hasReg = false;             // a ":reg" block was present
+  std::vector<TRegItem> regItems;  // the block's four-line groups
   // The key the install kept its own values under ("smpath", "regsvr1"...):
   // the key of the first registry group; empty without one.
   std::string ProgramKey() const { return regItems.empty() ? "" : regItems.front().key; }

@@ -37,11 +37,16 @@ std::string ParentOf(const std::string& path) {
 std::string DataProblem(const std::string& path, const UninstallDataResult& result) {
   std::string at = result.line > 0 ? " (line " + std::to_string(result.line) + ")" : "";
   switch (result.status) {
-    case UninstallDataStatus::Missing: return "The uninstall data file " + path + " cannot be read.";
-    case UninstallDataStatus::Empty: return "The uninstall data file " + path + " is empty.";
-    case UninstallDataStatus::OtherFormat: return "The file " + path + " is not an uninstall data file" + at + ".";
-    case UninstallDataStatus::Garbled: return "The uninstall data file " + path + " is damaged" + at + ".";
-    case UninstallDataStatus::Ok: break;
+    case UninstallDataStatus::Missing:
+      return "The uninstall data file " + path + " cannot be read.";
+    case UninstallDataStatus::Empty:
+      return "The uninstall data file " + path + " is empty.";
+    case UninstallDataStatus::OtherFormat:
+      return "The file " + path + " is not an uninstall data file" + at + ".";
+    case UninstallDataStatus::Garbled:
+      return "The uninstall data file " + path + " is damaged" + at + ".";
+    case UninstallDataStatus::Ok:
+      break;
   }
   return "";
 }
@@ -74,7 +79,7 @@ class Removal {
   UninstallHost& host_;
   TUninstallData data_;
   TRemovalFolders folders_;
-  std::vector<std::string> servers_;     // the "regsvr" values, in number order
+  std::vector<std::string> servers_;        // the "regsvr" values, in number order
   std::set<std::string> folderCandidates_;  // folders that held what was removed
   std::vector<std::string> scheduled_, notRemoved_;
   int total_ = 0, done_ = 0;
@@ -92,8 +97,8 @@ int Removal::Run() {
   folders_ = MachineFolders();
   std::string problem = InstallFolderProblem(data_.installDir, folders_);
   if (!problem.empty())
-    return Refuse("The uninstall data file " + args_.dataFile + " names the install folder " + data_.installDir +
-                  ", which " + problem + ".");
+    return Refuse("The uninstall data file " + args_.dataFile + " names the install folder " +
+                  data_.installDir + ", which " + problem + ".");
 
   bool automatic = args_.silent || FileFound(ParentOf(args_.dataFile) + "\\autoun.dat");
   if (!automatic && !QuestionBox(0, "Are you sure you want to completely remove " + data_.title +
@@ -120,7 +125,8 @@ void Removal::Step(const std::string& text) {
   os::ProcessMessages();
   host_.ShowStep(text);
   ++done_;
-  if (total_ > 0) host_.ShowProgress(static_cast<int>(static_cast<double>(std::min(done_, total_)) / total_ * 100));
+  if (total_ > 0)
+    host_.ShowProgress(static_cast<int>(static_cast<double>(std::min(done_, total_)) / total_ * 100));
 }
 
 bool Removal::Recorded(const std::string& path) const {
@@ -225,7 +231,8 @@ void Removal::RemoveRegistry() {
   std::set<std::string> seen;
   for (auto item = data_.regItems.rbegin(); item != data_.regItems.rend(); ++item) {
     Step(item->root + "\\" + item->key);
-    if (!seen.insert(UpperText(item->root + "\\" + RegKeyPath(item->key) + "\\" + item->name)).second) continue;
+    if (!seen.insert(UpperText(item->root + "\\" + RegKeyPath(item->key) + "\\" + item->name)).second)
+      continue;
     std::string what = item->root + ", " + item->key + ", " + item->name;
     if (RootKeyByName(item->root) == 0 || !IsSafeKeyPath(item->key)) {
       LogLine("Kept: " + what);
@@ -280,8 +287,9 @@ void Removal::RemoveFolder(const std::string& folder, bool report) {
   }
   std::vector<std::string> left = FolderEntries(folder);
   bool onlyScheduled = !left.empty() && std::all_of(left.begin(), left.end(), [&](const std::string& p) {
-    return std::any_of(scheduled_.begin(), scheduled_.end(),
-                       [&](const std::string& s) { return UpperText(s) == UpperText(p) || IsInsideFolder(s, p); });
+    return std::any_of(scheduled_.begin(), scheduled_.end(), [&](const std::string& s) {
+      return UpperText(s) == UpperText(p) || IsInsideFolder(s, p);
+    });
   });
   if (onlyScheduled && IsNtFamily(GetWinVersion()) && ScheduleDelete(folder)) {
     LogLine("Scheduled: " + folder);

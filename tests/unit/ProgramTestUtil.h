@@ -31,8 +31,9 @@ inline void FreshInstall() {
   Shared().InstallDir = "C:\\Program Files\\Demo";
   Shared().StartMenu = "Demo";
   Shared().SourceDir = "C:\\SETUP";
-  os::fake::SetRegString(os::kHkeyCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                         "Programs", kProgramsFolder);
+  os::fake::SetRegString(os::kHkeyCurrentUser,
+                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
+                         kProgramsFolder);
   os::fake::AddFolder(kProgramsFolder);
   os::fake::AddFolder("C:\\WINDOWS\\Temp");
 }

@@ -9,8 +9,8 @@
 #include "engine/SetupState.h"
 #include "engine/uInstall.h"
 #include "engine/uLog.h"
-#include "engine/uReplace.h"
 #include "engine/uRemovalRules.h"
+#include "engine/uReplace.h"
 #include "engine/uTextFile.h"
 #include "engine/uUninstallData.h"
 #include "engine/uUninstallRun.h"
@@ -57,7 +57,8 @@ TEST(UninstallDataReader, RefusesWhatTheInstallNeverWrites) {
       {" \r\n\r\n", UninstallDataStatus::Empty, 0},
       {"[Settings]\r\nColor=red\r\n\r\n", UninstallDataStatus::OtherFormat, 2},
       {"Demo\r\nDemo\r\n\r\n", UninstallDataStatus::OtherFormat, 2},
-      {"Demo\r\nC:\\Demo\r\nC:\\Demo\\a.exe\r\n", UninstallDataStatus::Garbled, 4},  // cut before the empty line
+      {"Demo\r\nC:\\Demo\r\nC:\\Demo\\a.exe\r\n", UninstallDataStatus::Garbled,
+       4},  // cut before the empty line
       {"Demo\r\nC:\\Demo\r\n+C:\\P\\D\r\nC:\\Demo\\a\r\n\r\n", UninstallDataStatus::Garbled, 4},
       {"Demo\r\nC:\\Demo\r\n+\r\n\r\n", UninstallDataStatus::Garbled, 3},
       {"Demo\r\nC:\\Demo\r\n\r\n:reg\r\nHKEY_USERS\r\nk\r\n", UninstallDataStatus::Garbled, 5},
@@ -84,11 +85,20 @@ TEST(RemovalRules, InstallFolderMustBeAProgramsOwnFolder) {
     const char* dir;
     bool ok;
   } rows[] = {
-      {"C:\\Program Files\\Demo", true}, {"D:\\Apps\\Demo\\", true},   {"C:\\WINDOWS\\Demo", true},
-      {"C:\\", false},                   {"C:", false},                {"c:\\windows", false},
-      {"C:\\WINDOWS\\system32\\", false}, {"C:\\program files", false}, {"C:\\WINDOWS\\SYSTEM32\\x", false},
-      {"Demo", false},                   {"C:\\Demo\\..", false},      {"C:\\Demo\\...", false},
-      {"C:\\Program Files/..", false},   {"\\\\server\\share", false},
+      {"C:\\Program Files\\Demo", true},
+      {"D:\\Apps\\Demo\\", true},
+      {"C:\\WINDOWS\\Demo", true},
+      {"C:\\", false},
+      {"C:", false},
+      {"c:\\windows", false},
+      {"C:\\WINDOWS\\system32\\", false},
+      {"C:\\program files", false},
+      {"C:\\WINDOWS\\SYSTEM32\\x", false},
+      {"Demo", false},
+      {"C:\\Demo\\..", false},
+      {"C:\\Demo\\...", false},
+      {"C:\\Program Files/..", false},
+      {"\\\\server\\share", false},
   };
   for (const auto& row : rows) EXPECT_EQ(InstallFolderProblem(row.dir, kFolders).empty(), row.ok) << row.dir;
 }
@@ -197,8 +207,9 @@ class UninstallRun : public ::testing::Test {
     os::fake::SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                            "ProgramFilesDir", "C:\\Program Files");
     os::fake::SetRegString(os::kHkeyCurrentUser, "Software\\Other", "Keep", "1");
-    os::fake::SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
-                           "DisplayName", "Other");
+    os::fake::SetRegString(os::kHkeyLocalMachine,
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", "DisplayName",
+                           "Other");
     os::fake::AddFolder("C:\\Program Files");
     for (const char* name : {"demo.exe", "readme.txt", "uninst.exe", "demo.dll"})
       os::fake::AddFile(std::string("C:\\SETUP\\") + name, name);
@@ -209,28 +220,33 @@ class UninstallRun : public ::testing::Test {
 
   // Installs the demo program, remembering the machine as it was before.
   void Install(const std::string& extra = "") {
-    os::fake::AddLibrary("C:\\WINDOWS\\demo.dll", {{"DllRegisterServer", reinterpret_cast<os::Proc>(&Register)},
-                                                   {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
+    os::fake::AddLibrary("C:\\WINDOWS\\demo.dll",
+                         {{"DllRegisterServer", reinterpret_cast<os::Proc>(&Register)},
+                          {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
     os::DeleteFileA("C:\\WINDOWS\\demo.dll");  // the install brings it
     filesBefore = Files();
     hklmBefore = Keys(os::kHkeyLocalMachine);
     hkcuBefore = Keys(os::kHkeyCurrentUser);
     hkcrBefore = Keys(os::kHkeyClassesRoot);
     TSetupList list;
-    list.SetText("\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\nreadme.txt\r\n:\r\n"
-                 ":WIN\r\nuninst.exe\r\ndemo.dll\r\n:\r\n:REGSVR\r\ndemo.dll\r\n:\r\n"
-                 ":SHORTCUTS\r\nDemo\r\ndemo.exe\r\nReadme\r\nreadme.txt\r\n:\r\n"
-                 ":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\\1.0\r\nPath\r\n<RUN>\r\n"
-                 "HKEY_CLASSES_ROOT\r\n.dem\r\n\r\nDemoFile\r\n"
-                 "HKEY_CURRENT_USER\r\nSoftware\\Demo\\1.0\r\nRuns\r\n#1#\r\n:\r\n"
-                 ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n" + extra);
+    list.SetText(
+        "\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\nreadme.txt\r\n:\r\n"
+        ":WIN\r\nuninst.exe\r\ndemo.dll\r\n:\r\n:REGSVR\r\ndemo.dll\r\n:\r\n"
+        ":SHORTCUTS\r\nDemo\r\ndemo.exe\r\nReadme\r\nreadme.txt\r\n:\r\n"
+        ":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\\1.0\r\nPath\r\n<RUN>\r\n"
+        "HKEY_CLASSES_ROOT\r\n.dem\r\n\r\nDemoFile\r\n"
+        "HKEY_CURRENT_USER\r\nSoftware\\Demo\\1.0\r\nRuns\r\n#1#\r\n:\r\n"
+        ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n" +
+        extra);
     NoWizard wizard;
     RunInstallation(list, wizard);
     ASSERT_TRUE(os::fake::Exists(kDataFile));
     ForgetLogForTests();
     installBoxes = os::fake::Boxes().size();
   }
-  int Remove(const std::string& args = std::string("\"") + kDataFile + "\"") { return RunUninstall(args, progress); }
+  int Remove(const std::string& args = std::string("\"") + kDataFile + "\"") {
+    return RunUninstall(args, progress);
+  }
 
   static Lines Log() {
     Lines lines;
@@ -240,15 +256,17 @@ class UninstallRun : public ::testing::Test {
   // The boxes the removal showed.
   Lines BoxTexts() const {
     Lines texts;
-    for (std::size_t i = installBoxes; i < os::fake::Boxes().size(); ++i) texts.push_back(os::fake::Boxes()[i].text);
+    for (std::size_t i = installBoxes; i < os::fake::Boxes().size(); ++i)
+      texts.push_back(os::fake::Boxes()[i].text);
     return texts;
   }
   // The machine as before the install, apart from the shared files kept in
   // the Windows folder and the logs.
   void ExpectMachineAsBefore(const std::vector<std::string>& alsoLeft = {}) {
     std::map<std::string, std::string> now = Files();
-    for (const char* kept : {"C:\\WINDOWS\\uninst.exe", "C:\\WINDOWS\\demo.dll", "C:\\WINDOWS\\Temp\\qvsetup_Demo1.0.txt",
-                             "C:\\WINDOWS\\Temp\\qvuninst_Demo1.0.txt"})
+    for (const char* kept :
+         {"C:\\WINDOWS\\uninst.exe", "C:\\WINDOWS\\demo.dll", "C:\\WINDOWS\\Temp\\qvsetup_Demo1.0.txt",
+          "C:\\WINDOWS\\Temp\\qvuninst_Demo1.0.txt"})
       EXPECT_EQ(now.erase(kept), 1u) << kept;
     for (const std::string& left : alsoLeft) EXPECT_EQ(now.erase(left), 1u) << left;
     EXPECT_EQ(now, filesBefore);
@@ -276,12 +294,13 @@ TEST_F(UninstallRun, RemovesWhatTheInstallRecordedAndNothingElse) {
   EXPECT_TRUE(progress.shown && progress.closed);
   EXPECT_EQ(progress.percents.back(), 100);
   Lines log = Log();
-  for (const std::string& line : {std::string("Unregister Server: C:\\WINDOWS\\demo.dll"),
-                                  std::string("Remove: C:\\Program Files\\Demo\\demo.exe"),
-                                  std::string("Kept: C:\\WINDOWS\\uninst.exe"),
-                                  std::string("Remove: ") + kPrograms + "\\Demo\\Readme.lnk",
-                                  std::string("Remove: ") + kPrograms + "\\Demo",
-                                  std::string("Remove: ") + kDataFile, std::string("Remove: C:\\Program Files\\Demo")})
+  for (const std::string& line :
+       {std::string("Unregister Server: C:\\WINDOWS\\demo.dll"),
+        std::string("Remove: C:\\Program Files\\Demo\\demo.exe"),
+        std::string("Kept: C:\\WINDOWS\\uninst.exe"),
+        std::string("Remove: ") + kPrograms + "\\Demo\\Readme.lnk",
+        std::string("Remove: ") + kPrograms + "\\Demo", std::string("Remove: ") + kDataFile,
+        std::string("Remove: C:\\Program Files\\Demo")})
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
@@ -295,14 +314,17 @@ TEST_F(UninstallRun, NoChangesNothingAndAutomaticModeDoesNotAsk) {
 
   os::fake::AddFile("C:\\Program Files\\Demo\\autoun.dat", "");  // not recorded: stays with its folder
   EXPECT_EQ(Remove(), kUninstallIncomplete);
-  EXPECT_EQ(BoxTexts(), (Lines{kQuestion, "These items of Demo 1.0 could not be removed:\r\nC:\\Program Files\\Demo"}));
+  EXPECT_EQ(BoxTexts(),
+            (Lines{kQuestion, "These items of Demo 1.0 could not be removed:\r\nC:\\Program Files\\Demo"}));
   ExpectMachineAsBefore({"C:\\Program Files\\Demo", "C:\\Program Files\\Demo\\autoun.dat"});
 }
 
 TEST_F(UninstallRun, SilentSwitchShowsNoBox) {
   Install();
   EXPECT_EQ(Remove(std::string(kDataFile) + " /S"), kUninstallBadInput);  // the blank splits the path
-  EXPECT_EQ(BoxTexts(), (Lines{"Start the uninstaller with the full path of an uninstall data file. Nothing was removed."}));
+  EXPECT_EQ(
+      BoxTexts(),
+      (Lines{"Start the uninstaller with the full path of an uninstall data file. Nothing was removed."}));
   EXPECT_EQ(Remove(std::string("\"") + kDataFile + "\" /S"), kUninstallDone);
   EXPECT_EQ(BoxTexts().size(), 1u);
   ExpectMachineAsBefore();
@@ -335,13 +357,15 @@ TEST_F(UninstallRun, FilesInUseAreScheduledForTheNextStartOfWindows) {
     std::string wininit = os::fake::Content("C:\\WINDOWS\\WININIT.INI");
     if (nt) {
       EXPECT_NE(pending.find("\\??\\" + busy), std::string::npos) << pending;
-      EXPECT_NE(pending.find("\\??\\C:\\Program Files\\Demo"), std::string::npos) << pending;  // the folder after it
+      EXPECT_NE(pending.find("\\??\\C:\\Program Files\\Demo"), std::string::npos)
+          << pending;  // the folder after it
     } else {
       EXPECT_EQ(wininit, "[RENAME]\r\nNUL=" + ShortPath(busy) + "\r\n");
     }
     Lines log = Log();
     EXPECT_NE(std::find(log.begin(), log.end(), "Scheduled: " + busy), log.end());
-    EXPECT_NE(BoxTexts().back().find("a restart of Windows completes their removal:\r\n" + busy), std::string::npos);
+    EXPECT_NE(BoxTexts().back().find("a restart of Windows completes their removal:\r\n" + busy),
+              std::string::npos);
   }
 }
 
@@ -354,10 +378,12 @@ TEST_F(UninstallRun, BadDataFilesRemoveNothing) {
   } rows[] = {
       {"", "The uninstall data file C:\\Program Files\\Demo\\unin.ini is empty. Nothing was removed."},
       {"Demo 1.0\r\nC:\\\r\nC:\\boot.ini\r\n\r\n",
-       "The uninstall data file C:\\Program Files\\Demo\\unin.ini names the install folder C:\\, which is the root of a "
+       "The uninstall data file C:\\Program Files\\Demo\\unin.ini names the install folder C:\\, which is "
+       "the root of a "
        "drive. Nothing was removed."},
       {"Demo 1.0\r\nC:\\WINDOWS\r\nC:\\WINDOWS\\win.ini\r\n\r\n",
-       "The uninstall data file C:\\Program Files\\Demo\\unin.ini names the install folder C:\\WINDOWS, which is the "
+       "The uninstall data file C:\\Program Files\\Demo\\unin.ini names the install folder C:\\WINDOWS, "
+       "which is the "
        "Windows folder. Nothing was removed."},
   };
   for (const auto& row : rows) {
@@ -371,7 +397,8 @@ TEST_F(UninstallRun, BadDataFilesRemoveNothing) {
   EXPECT_EQ(Remove("Program Files\\Demo\\unin.ini"), kUninstallBadInput);  // relative to where it was started
   EXPECT_EQ(Files(), installed);
   EXPECT_EQ(Remove("C:\\nowhere.ini"), kUninstallBadInput);
-  EXPECT_EQ(BoxTexts().back(), "The uninstall data file C:\\nowhere.ini cannot be read. Nothing was removed.");
+  EXPECT_EQ(BoxTexts().back(),
+            "The uninstall data file C:\\nowhere.ini cannot be read. Nothing was removed.");
 }
 
 TEST_F(UninstallRun, HostileEntriesAreKeptAndReported) {
@@ -381,10 +408,13 @@ TEST_F(UninstallRun, HostileEntriesAreKeptAndReported) {
   os::fake::AddFile("C:\\Demo\\own.exe", "own");
   os::fake::AddFolder("C:\\Demo\\sub");
   os::fake::AddFile("C:\\Documents and Settings\\u\\Desktop\\x.lnk", "l");
-  os::fake::AddFile("C:\\Demo\\unin.ini",
-                    "Evil\r\nC:\\Demo\r\nC:\\Demo\\..\\Program Files\\Other\\a.exe\r\nC:\\Program Files\\Other\\a.exe\r\n"
-                    "C:\\WINDOWS\\win.ini\r\nDemo\\b.exe\r\nC:\\Demo\\sub\r\nC:\\Documents and Settings\\u\\Desktop\\x.lnk\r\n"
-                    "C:\\Demo\\own.exe\r\n+" + std::string(kPrograms) + "\r\n\r\n");
+  os::fake::AddFile(
+      "C:\\Demo\\unin.ini",
+      "Evil\r\nC:\\Demo\r\nC:\\Demo\\..\\Program Files\\Other\\a.exe\r\nC:\\Program Files\\Other\\a.exe\r\n"
+      "C:\\WINDOWS\\win.ini\r\nDemo\\b.exe\r\nC:\\Demo\\sub\r\nC:\\Documents and "
+      "Settings\\u\\Desktop\\x.lnk\r\n"
+      "C:\\Demo\\own.exe\r\n+" +
+          std::string(kPrograms) + "\r\n\r\n");
   EXPECT_EQ(RunUninstall("C:\\Demo\\unin.ini /S", progress), kUninstallIncomplete);
   for (const char* kept : {"C:\\Program Files\\Other\\a.exe", "C:\\Demo\\b.exe", "C:\\WINDOWS\\win.ini",
                            "C:\\Documents and Settings\\u\\Desktop\\x.lnk", "C:\\Demo\\sub"})

@@ -241,8 +241,8 @@ bool InstallRun::RegisterServers() {
     std::string path = WindowsFolderBS() + entry;
     if (!FileFound(path)) continue;
     LogLine("Register Server: " + entry);
-    if (std::uint32_t crash = RegisterServer(path, true))
-      LogLine("Register Server failed: " + entry + CrashText(crash));
+    ServerCallResult call = RegisterServer(path, true);  // the server's own answer is not looked at
+    if (call.outcome == ServerCall::Crashed) LogLine("Register Server failed: " + entry + CrashText(call.exceptionCode));
     WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
   }
 }

@@ -13,18 +13,25 @@ std::optional<std::string> NullWhenEmpty(const std::string& text) {
   return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
-}  // namespace
-
-std::uint32_t RegisterServer(const std::string& path, bool doRegister) {
+ServerCallResult CallServerEntry(const std::string& path, bool doRegister) {
   os::Hmodule module = os::LoadLibraryA(path);
-  if (module < 32) return 0;
+  if (module < 32) return {ServerCall::NotLoaded};
   os::UniqueLibrary library(module);
   os::Proc registerEntry = os::GetProcAddress(library.get(), "DllRegisterServer");
   os::Proc unregisterEntry = os::GetProcAddress(library.get(), "DllUnregisterServer");
-  if (!registerEntry || !unregisterEntry) return 0;
-  // The server's own answer is not looked at.
-  return os::CallExport(doRegister ? registerEntry : unregisterEntry).exceptionCode;
+  if (!registerEntry || !unregisterEntry) return {ServerCall::NoEntryPoints};
+  os::ExportCall call = os::CallExport(doRegister ? registerEntry : unregisterEntry);
+  if (call.faulted) return {ServerCall::Crashed, 0, call.exceptionCode};
+  return {ServerCall::Called, call.result};
 }
+
+}  // namespace
+
+ServerCallResult RegisterServer(const std::string& path, bool doRegister) {
+  return CallServerEntry(path, doRegister);
+}
+
+ServerCallResult UnregisterServer(const std::string& path) { return CallServerEntry(path, false); }
 
 bool RunAndWait(const std::string& file, const std::string& parameters, const std::string& verb, int show) {
   os::ShellExecuteInfo request;

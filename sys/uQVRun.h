@@ -4,12 +4,22 @@
 #include <cstdint>
 #include <string>
 
+// What a call into a server's registration entry came to. The server is not
+// ours: a crash in it (an access violation, ...) ends only the call.
+enum class ServerCall { Called, NotLoaded, NoEntryPoints, Crashed };
+struct ServerCallResult {
+  ServerCall outcome = ServerCall::NotLoaded;
+  std::int32_t code = 0;            // the entry's result (an HRESULT) when it was called
+  std::uint32_t exceptionCode = 0;  // what ended it when it crashed
+  bool Succeeded() const { return outcome == ServerCall::Called && code >= 0; }
+};
+
 // Loads the DLL and, only when it exports both DllRegisterServer and
 // DllUnregisterServer, calls the one `doRegister` selects; then unloads it.
-// A DLL that does not load is passed over silently. The server is not ours:
-// a crash in it ends only the call, and its exception code is the answer
-// (0 when the server was called and returned, or was not called at all).
-std::uint32_t RegisterServer(const std::string& path, bool doRegister);
+// A DLL that does not load is passed over; the install run looks only at a crash.
+ServerCallResult RegisterServer(const std::string& path, bool doRegister);
+// The same rules as RegisterServer, with DllUnregisterServer, telling the caller how it went.
+ServerCallResult UnregisterServer(const std::string& path);
 
 // Starts the file through the shell (environment references in its name
 // expanded, no error dialogs) and waits, without a time limit, until the

@@ -14,6 +14,7 @@ namespace {
 DryRun DemoOn(const std::string& version, const std::vector<BoxAnswer>& answers = {}) {
   PrepareWindows(version);
   EXPECT_TRUE(MirrorHostFolder(std::string(QV_SOURCE_DIR) + "/examples/demo", "C:\\SETUP"));
+  os::fake::AddFile("C:\\SETUP\\uninst.exe", "MZ");  // copied in from dist/ by the demo command
   return RunDry(version, answers);
 }
 
@@ -40,7 +41,7 @@ TEST(DryRun, TheDemoLandsInEachWindowsOwnFolders) {
     SCOPED_TRACE(c.version);
     const DryRun run = DemoOn(c.version);
     const std::vector<std::string> paths = Paths(run);
-    EXPECT_EQ(paths.size(), 10u);  // six files, the uninstall data, two shortcuts, the log
+    EXPECT_EQ(paths.size(), 11u);  // six files, the uninstaller, the uninstall data, two shortcuts, the log
     EXPECT_NE(std::find(paths.begin(), paths.end(), "C:\\Program Files\\Quillpad\\quillpad.ini"),
               paths.end());
     ASSERT_EQ(run.shortcuts.size(), 2u);

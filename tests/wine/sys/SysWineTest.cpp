@@ -331,7 +331,12 @@ TEST(SysWine, CrashesInForeignLibrariesEndOnlyTheCall) {
   Copy(Fixture("qvcrash.dll"), s + "\\crash.dll");
   void* chainBefore = nullptr;
   asm volatile("movl %%fs:0, %0" : "=r"(chainBefore));
-  for (bool doRegister : {true, false}) EXPECT_EQ(RegisterServer(s + "\\crash.dll", doRegister), 0xC0000005u);
+  for (bool doRegister : {true, false}) {
+    ServerCallResult call = RegisterServer(s + "\\crash.dll", doRegister);
+    EXPECT_EQ(call.outcome, ServerCall::Crashed);
+    EXPECT_EQ(call.exceptionCode, 0xC0000005u);
+    EXPECT_FALSE(call.Succeeded());
+  }
   EXPECT_EQ(GetModuleHandleA((s + "\\crash.dll").c_str()), nullptr);  // unloaded after the crash
 
   os::UniqueLibrary library(os::LoadLibraryA(s + "\\crash.dll"));

@@ -304,6 +304,25 @@ TEST_F(UninstallRun, RemovesWhatTheInstallRecordedAndNothingElse) {
     EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
+std::int32_t CrashingUnregister() { os::fake::RaiseFault(); }
+
+TEST_F(UninstallRun, ACrashingServerIsLoggedAndACachedFileOfAnotherNameRemoved) {
+  Install();
+  os::fake::AddLibrary("C:\\WINDOWS\\demo.dll",
+                       {{"DllRegisterServer", reinterpret_cast<os::Proc>(&Register)},
+                        {"DllUnregisterServer", reinterpret_cast<os::Proc>(&CrashingUnregister)}});
+  // readme.txt waits for its replacement in readme.MC1: readme.MCC was taken.
+  os::fake::AddFile("C:\\Program Files\\Demo\\readme.MC1", "cached");
+  ScheduleReplace("C:\\Program Files\\Demo\\readme.BA1", "C:\\Program Files\\Demo\\readme.MC1",
+                  "C:\\Program Files\\Demo\\readme.txt");
+  os::fake::AnswerNextBoxes({os::kIdYes, os::kIdOk});
+  Remove();
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\readme.MC1"));
+  Lines log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Unregister failed, the server crashed: C:\\WINDOWS\\demo.dll"),
+            log.end());
+}
+
 TEST_F(UninstallRun, NoChangesNothingAndAutomaticModeDoesNotAsk) {
   Install();
   std::map<std::string, std::string> installed = Files();

@@ -12,7 +12,7 @@ mkdir -p "$out/work" "$out/artifacts"
 
 sources=$(ls "$root"/unzdll/*.cpp)
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "$here/unz_fuzz.cpp" $sources "$root/unzdll/posix/PosixFiles.cpp" \
+  -I"$root" "$here/unz_fuzz.cpp" $sources "$root"/unzdll/posix/*.cpp \
   -lz -lpthread -o "$out/unz_fuzz"
 
 cp -n "$here"/corpus/* "$out/work/" 2>/dev/null || true

@@ -174,10 +174,7 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     host_.ShowStep(entry.name);
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
-    std::string name = entry.name;
-    if (LowerText(ExtractFileExt(name)) == ".ex_") name = ChangeFileExt(name, ".exe");
-    if (LowerText(ExtractFileExt(name)) == ".dl_") name = ChangeFileExt(name, ".dll");
-    std::string destination = folder + "\\" + name;
+    std::string destination = folder + "\\" + InstalledFileName(entry.name);
     if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
     bool copied = os::CopyFileA(source, destination, entry.keepExisting);
     std::string cached = ChangeFileExt(destination, ".MCC");

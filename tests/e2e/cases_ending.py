@@ -29,6 +29,30 @@ def temp_folders(c):
     return list(c.c_path("C:\\windows\\temp").glob("QVINST*"))
 
 
+REAL_ENGINE = ROOT / "dist" / "UNZDLL.DLL"
+
+
+def package(setup_ini, engine, *, automatic=True, trailing=b""):
+    """A package of two parts holding setup_ini and a.txt, its list, and the engine."""
+    parts = package_parts({"setup.ini": setup_ini, "a.txt": "a\n"}, 2)
+    parts[0] += trailing
+    files = {f"crash.p0{i + 1}": part for i, part in enumerate(parts)}
+    files["setup.lst"] = ":PACKAGE\ncrash.p01\ncrash.p02\n:\n"
+    files["UNZDLL.DLL"] = engine.read_bytes()
+    if automatic:
+        files["autoin.dat"] = ""
+    return files
+
+
+def run_to_end(c, code):
+    """Runs setup.exe under watch to its end, every box answered; the boxes' texts."""
+    seen = c.start_watched(timeout=60000)
+    expect(seen["ended"], "setup.exe did not end by itself")
+    c.expect_ended(10)
+    expect_exit(c, code)
+    return [b["box"]["text"] for b in seen["boxes"]]
+
+
 @case("a handler's failure: the Dialog warning, the ordinary end, exit 1603")
 def handler_failure(c):
     # The running-program check reads the line after a header that ends the list.
@@ -45,16 +69,8 @@ def handler_failure(c):
 
 @case("package mode: a handler's failure still removes the temporary folder", timeout=120)
 def handler_failure_in_package(c):
-    parts = package_parts({"setup.ini": HEAD + ":NRMSG\n", "a.txt": "a\n"}, 2)
-    files = {f"crash.p0{i + 1}": part for i, part in enumerate(parts)}
-    files["setup.lst"] = ":PACKAGE\ncrash.p01\ncrash.p02\n:\n"
-    files["UNZDLL.DLL"] = (ROOT / "dist" / "UNZDLL.DLL").read_bytes()
-    c.lay_out(files)
-    seen = c.start_watched(timeout=60000)
-    expect(seen["ended"], "setup.exe did not end")
-    expect_eq([b["box"]["text"].startswith(MALFORMED) for b in seen["boxes"]], [True], "boxes shown")
-    c.expect_ended(10)
-    expect_exit(c, 1603)
+    c.lay_out(package(HEAD + ":NRMSG\n", REAL_ENGINE, automatic=False))
+    expect_eq([t.startswith(MALFORMED) for t in run_to_end(c, 1603)], [True], "boxes shown")
     expect(not temp_folders(c), "the temporary installation folder was left behind")
 
 
@@ -64,11 +80,7 @@ def crashing_libraries(c):
     c.lay_out({"setup.ini": HEAD + ":INSTALL\n_setup.dll\n:\n:REGSVR\ncrashsrv.dll\n:\n",
                "_setup.dll": crash, "autoin.dat": ""})
     c.c_path("C:\\windows\\crashsrv.dll").write_bytes(crash)
-    seen = c.start_watched(timeout=60000)
-    expect(seen["ended"], "setup.exe did not end by itself")
-    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Installation is complete"], "boxes shown")
-    c.expect_ended(10)
-    expect_exit(c, 0)
+    expect_eq(run_to_end(c, 0), ["Installation is complete"], "boxes shown")
     log = install_log(c)
     for line in ("Register Server failed: crashsrv.dll (exception C0000005)",
                  "DoSetup failed (exception C0000005)", "Install Complete"):
@@ -79,41 +91,17 @@ def crashing_libraries(c):
 
 @case("crashing unzip engine: no box of the component, the list is missing, exit 1", timeout=120)
 def crashing_engine(c):
-    parts = package_parts({"setup.ini": HEAD, "a.txt": "a\n"}, 2)
-    files = {f"crash.p0{i + 1}": part for i, part in enumerate(parts)}
-    files["setup.lst"] = ":PACKAGE\ncrash.p01\ncrash.p02\n:\n"
-    files["UNZDLL.DLL"] = CRASH_DLL.read_bytes()
-    files["autoin.dat"] = ""
-    c.lay_out(files)
-    seen = c.start_watched(timeout=60000)
-    expect(seen["ended"], "setup.exe did not end")
-    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Could not find installation list"], "boxes shown")
-    c.expect_ended(10)
-    expect_exit(c, 1)
+    c.lay_out(package(HEAD, CRASH_DLL))
+    expect_eq(run_to_end(c, 1), ["Could not find installation list"], "boxes shown")
     expect(not temp_folders(c), "the temporary installation folder was left behind")
 
 
 @case("damaged package or no engine: the archive component shows no box of its own", timeout=150)
 def component_is_silent(c):
-    parts = package_parts({"setup.ini": HEAD + ":INSTALL\na.txt\n:\n", "a.txt": "a\n"}, 2)
-    parts[0] += b"trailing bytes after the end record"
-    files = {f"crash.p0{i + 1}": part for i, part in enumerate(parts)}
-    files["setup.lst"] = ":PACKAGE\ncrash.p01\ncrash.p02\n:\n"
-    files["UNZDLL.DLL"] = (ROOT / "dist" / "UNZDLL.DLL").read_bytes()
-    files["autoin.dat"] = ""
-    c.lay_out(files)
-    seen = c.start_watched(timeout=60000)
-    expect(seen["ended"], "setup.exe did not end")
-    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Installation is complete"], "boxes shown")
-    c.expect_ended(10)
-    expect_exit(c, 0)
-
+    c.lay_out(package(HEAD + ":INSTALL\na.txt\n:\n", REAL_ENGINE, trailing=b"bytes after the end record"))
+    expect_eq(run_to_end(c, 0), ["Installation is complete"], "boxes shown")
     (c.setup_dir / "UNZDLL.DLL").unlink()
-    seen = c.start_watched(timeout=60000)
-    expect(seen["ended"], "setup.exe did not end without its engine")
-    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Could not find installation list"], "boxes shown")
-    c.expect_ended(10)
-    expect_exit(c, 1)
+    expect_eq(run_to_end(c, 1), ["Could not find installation list"], "boxes shown without an engine")
     expect(not temp_folders(c), "the temporary installation folder was left behind")
 
 

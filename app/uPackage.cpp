@@ -132,6 +132,7 @@ bool TfSetup::PackageStage() {
     ZipMaster1.ExtrBaseDir = temp;
     ZipMaster1.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
     extraction_ = nullptr;
+    display->Present();
     display->Hide();
   }
   // 11, 12.
@@ -140,15 +141,22 @@ bool TfSetup::PackageStage() {
   return true;
 }
 
-void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename, std::int64_t) {
+void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
+                                 std::int64_t FileSize) {
   if (!extraction_) return;
   if (ProgrType == zip::ProgressType::NewFile) {
     ++extraction_->Tag;
-    os::SetWindowTextA(extraction_->lFileName, Filename);
-    extraction_->Repaint();
+    extraction_->ShowFile(Filename);
   }
   int entries = ZipMaster1.EntryCount();
-  if (entries <= 0) return;  // nothing to measure against: the bar stays
-  int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
-  if (percent >= 0 && percent <= 100) os::SetProgressPos(extraction_->Guage, percent);
+  if (entries > 0) {  // otherwise nothing to measure against: the bar stays
+    int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
+    if (percent >= 0 && percent <= 100) extraction_->ShowPercent(percent);
+  }
+  // A large file takes a while: its name shows before it, not after.
+  constexpr std::int64_t kLargeFile = 1 << 20;
+  if (ProgrType == zip::ProgressType::NewFile && FileSize >= kLargeFile)
+    extraction_->Present();
+  else
+    extraction_->Update();
 }

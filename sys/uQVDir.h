@@ -1,6 +1,8 @@
 // Folders, files and directory trees: the Windows and System folders, existence
 // tests, creation of a folder chain, listing and removal of a whole tree.
 #pragma once
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,23 @@ std::string SystemFolderBS();
 // whose last-write time converts to a local MS-DOS date (1980-2107).
 // Wildcards in the path match as in any search.
 bool FileFound(const std::string& path);
+
+// FileFound for many names in a few folders: the files of a folder with one
+// extension are read with one search the first time a name of that kind is
+// asked for, and the caller reports what it adds or deletes there itself.
+// Names with wildcards are searched for each time.
+class TFolderIndex {
+ public:
+  bool FileFound(const std::string& path);
+  void Added(const std::string& path);
+  void Removed(const std::string& path);
+
+ private:
+  // The listing the path belongs to (nullptr when not read yet, unless
+  // load is set) and the path's upper-cased name.
+  std::set<std::string>* Listing(const std::string& path, bool load, std::string& name);
+  std::map<std::string, std::set<std::string>> listings_;  // key: the search pattern, upper-cased
+};
 // True when the path names an existing folder; a file gives false.
 bool FolderExists(const std::string& path);
 // Creates the folder and every missing parent; failures are silent.

@@ -99,6 +99,25 @@ void MakeTree() {
   os::fake::AddFile("C:\\T\\z", "z");
 }
 
+TEST(DirFolders, FolderIndexAnswersAsFileFoundAndFollowsTheCallersChanges) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\D\\a.MCC", "");
+  os::fake::AddFile("C:\\D\\long name.MCC", "");
+  os::fake::AddFolder("C:\\D\\sub.MCC");
+  TFolderIndex index;
+  for (const char* path : {"C:\\D\\A.mcc", "C:\\D\\b.MCC", "C:\\D\\sub.MCC", "C:\\D\\LONGNA~1.MCC",
+                           "C:\\D\\long name.mcc", "C:\\E\\a.MCC", "C:\\D\\a.*", "C:\\D\\a"})
+    EXPECT_EQ(index.FileFound(path), FileFound(path)) << path;
+  EXPECT_TRUE(index.FileFound("C:\\D\\LONGNA~1.MCC"));
+  // The folder is read once; what the caller makes or deletes there, it reports.
+  os::fake::AddFile("C:\\D\\late.MCC", "");
+  EXPECT_FALSE(index.FileFound("C:\\D\\late.MCC"));
+  index.Added("C:\\D\\late.MCC");
+  index.Removed("C:\\D\\a.MCC");
+  EXPECT_TRUE(index.FileFound("C:\\D\\late.MCC"));
+  EXPECT_FALSE(index.FileFound("C:\\D\\a.MCC"));
+}
+
 TEST(DirTree, ListsFoldersBeforeTheirContents) {
   MakeTree();
   Texts list;

@@ -73,11 +73,15 @@ class Bench:
         self.env = dict(os.environ, WINEPREFIX=self.prefix)
 
     def wine(self, exe_path, *params, timeout=900):
-        start = time.perf_counter()
-        done = subprocess.run(["wine", win(exe_path, self.drive_c), *params], env=self.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=timeout)
-        elapsed = time.perf_counter() - start
-        return elapsed, done.returncode, done.stderr.decode(errors="replace")
+        # Wine's own helper processes inherit the output handles and outlive the program: the
+        # output goes to a file, so the wait ends with the program, not with them.
+        with open(os.path.join(self.root, "wine-output.txt"), "w+b") as out:
+            start = time.perf_counter()
+            done = subprocess.run(["wine", win(exe_path, self.drive_c), *params], env=self.env,
+                                  stdout=out, stderr=out, timeout=timeout)
+            elapsed = time.perf_counter() - start
+            out.seek(0)
+            return elapsed, done.returncode, out.read().decode(errors="replace")
 
     def prepare(self, shape):
         """Lays out every contender's folder for one shape; returns {contender: (run, output, flat)}."""

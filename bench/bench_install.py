@@ -2,6 +2,9 @@
 """Install benchmark: the whole unattended install under Wine, loose files and package, against a
 bare CopyFileA loop and an NSIS 3 zlib installer of the same payload.
 
+The engine is also measured alone: UNZDLL.DLL extracting the package through its exported entry
+(unzrun.exe) against a bare zlib extractor (bareunzip.exe), both into one folder.
+
 Payloads (made once and kept in the work folder): "tree", about 2,000 small files in 40 folders;
 "flat", the same files in one folder; "large", 8 files of 37.5 MB. Our installation list copies
 every file into the destination folder itself and the engine extracts without folder names, so
@@ -106,8 +109,8 @@ class Bench:
                 f.write("%s|%s\n" % (win(os.path.join(source, n), self.drive_c),
                                      win(os.path.join(copy_out, n), self.drive_c)))
         loop = os.path.join(base, "copyloop.exe")
-        shutil.copyfile(self.args.copyloop, loop)
-        contenders["copyloop"] = (lambda: self.wine(loop, win(listing, self.drive_c)), copy_out, flat)
+        shutil.copyfile(os.path.join(self.args.anchors, "copyloop.exe"), loop)
+        contenders["copyloop"] = ((lambda l=loop, a=win(listing, self.drive_c): self.wine(l, a)), copy_out, flat)
 
         # The NSIS installer: zlib, silent, into the same layout.
         if shutil.which("makensis") and not self.args.no_nsis:
@@ -119,11 +122,25 @@ class Bench:
                         'InstallDir "C:\\bench\\out-nsis"\nRequestExecutionLevel user\nSilentInstall silent\n'
                         'Section\nSetOutPath "$INSTDIR"\nFile /r "%s/*"\nSectionEnd\n' % (TITLE, exe, source))
             subprocess.run(["makensis", "-V1", script], check=True, stdout=subprocess.DEVNULL)
-            contenders["nsis"] = (lambda: self.wine(exe, "/S"), nsis_out, flat)
+            contenders["nsis"] = ((lambda e=exe: self.wine(e, "/S")), nsis_out, flat)
 
         # Ours: the package, with the same files zipped in the payload's layout.
         package = os.path.join(base, "bench.pk1")
         subprocess.run(["zip", "-q", "-r", "-6", package, "."], cwd=source, check=True)
+        # The engine alone against a bare zlib extractor, both into one folder.
+        unz_out = os.path.join(self.root, "out-unz")
+        bare = os.path.join(base, "bareunzip.exe")
+        shutil.copyfile(os.path.join(self.args.anchors, "bareunzip.exe"), bare)
+        unz_args = (win(package, self.drive_c), win(unz_out, self.drive_c))
+        contenders["bareunzip"] = ((lambda b=bare: self.wine(b, *unz_args)), unz_out, True)
+        for label, dist in self.args.dists:
+            folder = os.path.join(base, label + "-engine")
+            os.makedirs(folder)
+            shutil.copyfile(os.path.join(self.args.anchors, "unzrun.exe"), os.path.join(folder, "unzrun.exe"))
+            shutil.copyfile(os.path.join(dist, "UNZDLL.DLL"), os.path.join(folder, "UNZDLL.DLL"))
+            exe = os.path.join(folder, "unzrun.exe")
+            contenders[label + "-engine"] = ((lambda e=exe: self.wine(e, *unz_args)), unz_out, True)
+
         ini = ["\\" + TITLE, TITLE, TITLE + " 1.0", ":INSTALL"] + [os.path.basename(n) for n in names] + [":"]
         for label, dist in self.args.dists:
             for mode in ("loose", "package"):
@@ -148,8 +165,9 @@ class Bench:
 
     def clean(self):
         for path in (os.path.join(self.root, "out-copy"), os.path.join(self.root, "out-nsis"),
-                     os.path.join(self.drive_c, DEST)):
+                     os.path.join(self.root, "out-unz"), os.path.join(self.drive_c, DEST)):
             shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(os.path.join(self.root, "out-unz"))  # the extractors write into a folder that exists
         temp = os.path.join(self.drive_c, "windows", "temp")
         for name in os.listdir(temp) if os.path.isdir(temp) else []:
             if name.upper().startswith("QVINST"):
@@ -186,14 +204,14 @@ class Bench:
             for c in order:
                 print("  %-18s median %7.3f s   runs %s" % (c, medians[c], " ".join("%.3f" % x for x in times[c])))
             for label, _ in self.args.dists:
-                for mode, anchor in (("loose", "copyloop"), ("package", "nsis")):
+                for mode, anchor in (("loose", "copyloop"), ("package", "nsis"), ("engine", "bareunzip")):
                     ours = "%s-%s" % (label, mode)
                     if ours in medians and anchor in medians:
                         print("  %-18s / %-9s %.2fx" % (ours, anchor, medians[ours] / medians[anchor]))
             if len(self.args.dists) > 1:
                 first = self.args.dists[0][0]
                 for label, _ in self.args.dists[1:]:
-                    for mode in ("loose", "package"):
+                    for mode in ("loose", "package", "engine"):
                         a, b = "%s-%s" % (label, mode), "%s-%s" % (first, mode)
                         if a in medians and b in medians:
                             print("  %-18s / %-9s %.2fx" % (a, b, medians[a] / medians[b]))
@@ -204,7 +222,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--prefix", required=True, help="Wine prefix to work in (its drive_c gets a bench folder)")
     parser.add_argument("--work", required=True, help="folder where the payloads are made and kept")
-    parser.add_argument("--copyloop", required=True, help="the CopyFileA loop program")
+    parser.add_argument("--anchors", required=True,
+                        help="folder of the anchor programs: copyloop.exe, bareunzip.exe and unzrun.exe")
     parser.add_argument("--dist", action="append", default=[], metavar="LABEL=DIR",
                         help="a folder holding setup.exe and UNZDLL.DLL; give several to compare builds")
     parser.add_argument("--rounds", type=int, default=3)

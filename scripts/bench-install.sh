@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Install benchmark (not part of the tests): the whole unattended install
 # under Wine, loose files and package, against a bare CopyFileA loop and an
-# NSIS 3 zlib installer of the same payload. Usage:
+# NSIS 3 zlib installer of the same payload, and the engine alone against a
+# bare zlib extractor. Usage:
 #   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large] [--dist LABEL=DIR]...
 # Three rounds by default (a few minutes); --rounds 7 for steadier medians.
 # --dist compares builds in one alternated run, e.g.
@@ -13,7 +14,7 @@ root=$(pwd)
 bash scripts/bootstrap.sh
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake >/dev/null
-cmake --build build/win32 --target setup unzdll copyloop >/dev/null
+cmake --build build/win32 --target setup unzdll copyloop bareunzip unzrun >/dev/null
 source scripts/lib/wine.sh
 qv_xvfb
 trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
@@ -30,4 +31,4 @@ has_dist=0
 for a in "${args[@]}"; do [ "$a" = --dist ] && has_dist=1; done
 [ "$has_dist" = 1 ] || args+=(--dist "ours=$root/dist")
 python3 bench/bench_install.py --prefix "$prefix" --work "$work" \
-  --copyloop "$root/build/fixtures/bench/copyloop.exe" "${args[@]}"
+  --anchors "$root/build/fixtures/bench" "${args[@]}"

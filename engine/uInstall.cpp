@@ -57,7 +57,8 @@ class InstallRun {
   SetupState& s_;
   int version_ = 0;
   std::vector<std::string> uninstall_;  // UninstallList
-  TFolderIndex known_;                  // files of the destination folders, for the cached-file test
+  TFolderIndex known_{true};            // files of the destination folders, for the cached-file test
+  TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
@@ -207,7 +208,10 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
           known_.Removed(cached);
         }
       }
-      os::SetFileAttributesA(destination, os::kAttrArchive);
+      // A copy carries its source's attributes: after one whose source has
+      // only the archive bit, the destination has exactly that already.
+      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
+        os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);

@@ -60,21 +60,21 @@ bool FileFound(const std::string& path) {
   return search && CountsAsFile(found);
 }
 
-std::set<std::string>* TFolderIndex::Listing(const std::string& path, bool load, std::string& name) {
+TFolderIndex::Names* TFolderIndex::Listing(const std::string& path, bool load, std::string& name) {
   auto slash = path.rfind('\\');
   std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   name = UpperText(path.substr(folder.size()));
-  std::string pattern = UpperText(folder) + "*" + ExtractFileExt(name);
+  std::string pattern = UpperText(folder) + "*" + (byExtension_ ? ExtractFileExt(name) : std::string());
   auto it = listings_.find(pattern);
   if (it != listings_.end()) return &it->second;
   if (!load) return nullptr;
-  std::set<std::string>& names = listings_[pattern];
+  Names& names = listings_[pattern];
   os::FindData found;
   os::UniqueFind search(os::FindFirstFileA(pattern, found));
   for (bool more = static_cast<bool>(search); more; more = os::FindNextFileA(search.get(), found)) {
     if (!CountsAsFile(found)) continue;
-    names.insert(UpperText(found.name));
-    if (!found.shortName.empty()) names.insert(UpperText(found.shortName));
+    names[UpperText(found.name)] = found.attributes;
+    if (!found.shortName.empty()) names[UpperText(found.shortName)] = found.attributes;
   }
   return &names;
 }
@@ -85,14 +85,22 @@ bool TFolderIndex::FileFound(const std::string& path) {
   return Listing(path, true, name)->count(name) > 0;
 }
 
+std::uint32_t TFolderIndex::Attributes(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return os::kInvalidFileAttributes;
+  std::string name;
+  Names* names = Listing(path, true, name);
+  auto it = names->find(name);
+  return it == names->end() ? os::kInvalidFileAttributes : it->second;
+}
+
 void TFolderIndex::Added(const std::string& path) {
   std::string name;
-  if (auto* names = Listing(path, false, name)) names->insert(name);
+  if (Names* names = Listing(path, false, name)) (*names)[name] = os::kInvalidFileAttributes;
 }
 
 void TFolderIndex::Removed(const std::string& path) {
   std::string name;
-  if (auto* names = Listing(path, false, name)) names->erase(name);
+  if (Names* names = Listing(path, false, name)) names->erase(name);
 }
 
 bool FolderExists(const std::string& path) {

@@ -139,6 +139,18 @@ TEST_F(InstallRunTest, FilesAreRenamedKeptOrCachedAndRecorded) {
   EXPECT_TRUE(host.wizardClosed);
 }
 
+TEST_F(InstallRunTest, EveryCopyEndsWithTheArchiveAttributeAlone) {
+  os::fake::AddFile("C:\\SETUP\\plain.txt", "p");
+  os::fake::AddFile("C:\\SETUP\\locked.txt", "l", os::kAttrReadonly | os::kAttrHidden);  // as from a CD
+  os::fake::AddFile("C:\\SETUP\\bare.txt", "b", os::kAttrNormal);
+  Source("old.txt", "new");
+  os::fake::AddFile("C:\\Program Files\\Demo\\old.txt", "old", os::kAttrReadonly);
+  Run(":INSTALL\r\nplain.txt\r\nlocked.txt\r\nbare.txt\r\nold.txt\r\n:\r\n");
+  for (const char* name : {"plain.txt", "locked.txt", "bare.txt", "old.txt"})
+    EXPECT_EQ(os::fake::Attributes(std::string("C:\\Program Files\\Demo\\") + name), os::kAttrArchive) << name;
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\old.txt"), "new");
+}
+
 TEST_F(InstallRunTest, PendingReplacementIsRefreshedAndStaleCacheRemoved) {
   Source("a.dat", "newer");
   Source("b.dat", "b");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Extraction benchmark (not part of the tests): our engine, built optimised without sanitizers,
 # against Info-ZIP unzip and bsdtar on two payloads. Usage:
-#   scripts/bench-unzip.sh [--runs N] [--image]
+#   scripts/bench-unzip.sh [--runs N] [--image] [--engine-before PATH]
 # --image measures on an ext4 image of its own (needs root and loop devices), away from the noise
 # of the root file system; BENCH_WORK=DIR chooses another work folder.
 set -euo pipefail
@@ -9,10 +9,12 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=7
 image=0
+before=()
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;
     --image) image=1; shift ;;
+    --engine-before) before=(--engine-before "$2"); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -36,4 +38,4 @@ if [ "$image" = 1 ]; then
   scratch=$mnt
 fi
 python3 bench/bench_unzip.py --engine "$root/build/bench/bench/unz_extract" --work "$work" --scratch "$scratch" \
-  --runs "$runs"
+  --runs "$runs" "${before[@]}"

@@ -1,10 +1,24 @@
-# The cross build: setup.exe, UNZDLL.DLL, the fixture programs and the
-# contract tests, all static, for i686 Windows.
+# The cross builds for i686 Windows, all static. Two trees share this file:
+#  - the products tree (QV_WIN32_TESTS OFF, win32 thread model compilers) builds
+#    everything that is shipped, i.e. copied into dist/ with qv_ship();
+#  - the test tree (QV_WIN32_TESTS ON, posix thread model compilers, which
+#    GoogleTest needs) builds the fixture programs and the Windows test
+#    programs, which are never shipped.
 include(cmake/Common.cmake)
+option(QV_WIN32_TESTS "Build the Windows test programs and fixtures instead of the products" OFF)
 set(QV_DIST ${CMAKE_SOURCE_DIR}/dist)
 add_compile_options(${QV_WARNINGS} -ffunction-sections -fdata-sections)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+
+# The products must not carry the posix threading runtime: it imports functions
+# that the oldest supported Windows lacks.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -v ERROR_VARIABLE QV_COMPILER_INFO OUTPUT_QUIET)
+string(REGEX MATCH "Thread model: [a-z0-9]+" QV_THREAD_MODEL "${QV_COMPILER_INFO}")
+if(NOT QV_WIN32_TESTS AND NOT QV_THREAD_MODEL STREQUAL "Thread model: win32")
+  message(FATAL_ERROR "the products need the win32 thread model compilers "
+    "(cmake/i686-w64-mingw32.cmake); ${CMAKE_CXX_COMPILER} has '${QV_THREAD_MODEL}'")
+endif()
 
 file(GLOB QV_OS_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/os/win32/*.cpp)
 list(FILTER QV_OS_WIN32_SOURCES EXCLUDE REGEX ".*/WinMain\\.cpp$")
@@ -16,29 +30,31 @@ add_library(qv_logic STATIC ${QV_LOGIC_SOURCES})
 target_include_directories(qv_logic PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_logic PUBLIC qv_os)
 
-add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/os/win32/WinMain.cpp ${CMAKE_SOURCE_DIR}/os/win32/setup.rc)
-target_link_libraries(setup PRIVATE qv_logic)
-target_link_options(setup PRIVATE -s)
-add_custom_command(TARGET setup POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_DIST}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setup> ${QV_DIST}/setup.exe)
+# qv_ship(TARGET FILE): TARGET is a product; it is copied into dist/ as FILE
+# after every link. Every binary in dist/ is shipped and passes the import check.
+function(qv_ship target file)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_DIST}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${QV_DIST}/${file})
+endfunction()
 
-# GoogleTest from Debian's sources, for the contract tests under Wine.
-set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# qv_use_product(TARGET FILE DIR): a test program TARGET needs the product
+# dist/FILE in DIR; copied on every build, since the products tree builds it.
+function(qv_use_product target file dir)
+  string(MAKE_C_IDENTIFIER "${target}_${file}_${dir}" name)
+  add_custom_target(${name} ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_DIST}/${file} ${dir}/${file})
+  add_dependencies(${target} ${name})
+endfunction()
 
-foreach(part unzdll tests/fixtures tests/contract)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/${part}/CMakeLists.txt)
-    add_subdirectory(${CMAKE_SOURCE_DIR}/${part} ${CMAKE_BINARY_DIR}/${part})
-  endif()
-endforeach()
+if(NOT QV_WIN32_TESTS)
+  add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/os/win32/WinMain.cpp ${CMAKE_SOURCE_DIR}/os/win32/setup.rc)
+  target_link_libraries(setup PRIVATE qv_logic)
+  target_link_options(setup PRIVATE -s)
+  qv_ship(setup setup.exe)
 
-# Windows test programs of one area each (tests/wine/NAME/), built here and
-# run under Wine by scripts/test.sh.
-file(GLOB QV_WINE_TEST_DIRS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*/CMakeLists.txt)
-foreach(f ${QV_WINE_TEST_DIRS})
-  get_filename_component(d ${f} DIRECTORY)
-  get_filename_component(n ${d} NAME)
-  add_subdirectory(${d} ${CMAKE_BINARY_DIR}/winetests/${n})
-endforeach()
+  add_subdirectory(${CMAKE_SOURCE_DIR}/unzdll ${CMAKE_BINARY_DIR}/unzdll)
+else()
+  include(cmake/Win32Tests.cmake)
+endif()

@@ -14,7 +14,10 @@ root=$(pwd)
 bash scripts/bootstrap.sh
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake >/dev/null
-cmake --build build/win32 --target setup unzdll copyloop bareunzip unzrun >/dev/null
+cmake -S . -B build/win32-tests -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32-posix.cmake -DQV_WIN32_TESTS=ON >/dev/null
+cmake --build build/win32 --target setup unzdll >/dev/null
+cmake --build build/win32-tests --target copyloop bareunzip unzrun >/dev/null
 source scripts/lib/wine.sh
 qv_xvfb
 trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT

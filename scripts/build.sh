@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds both trees: build/native (unit tests, sanitizers) and build/win32
-# (the products in dist/, fixtures and Windows test programs).
+# Builds the three trees: build/win32 (the products in dist/, win32 thread
+# model compilers), build/win32-tests (fixtures and Windows test programs,
+# posix thread model compilers; it takes the products from dist/) and
+# build/native (unit tests, sanitizers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
@@ -8,5 +10,8 @@ jobs=$(nproc)
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake >/dev/null
+cmake -S . -B build/win32-tests -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32-posix.cmake -DQV_WIN32_TESTS=ON >/dev/null
 cmake --build build/win32 -j "$jobs"
+cmake --build build/win32-tests -j "$jobs"
 cmake --build build/native -j "$jobs"

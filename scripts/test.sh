@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test tier: native unit and contract tests, the Windows test
-# programs under Wine, the end-to-end cases. Ends with "N passed, M failed".
+# Runs every test tier: native unit and contract tests, the import check of
+# the shipped binaries, the Windows test programs under Wine, the end-to-end
+# cases. Ends with "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -34,6 +35,16 @@ for t in $(find build/native -maxdepth 3 -type f -name '*_tests' -perm -u+x | so
   timeout 600 "$t" >"$logdir/$(basename "$t").log" 2>&1
   count_gtest "$name" "$logdir/$(basename "$t").log" $?
 done
+
+echo "== imports of the shipped binaries (first Windows 95, NT 4.0)"
+bash scripts/check-imports.sh >"$logdir/imports.log" 2>&1
+line=$(grep -aE '^[0-9]+ passed, [0-9]+ failed' "$logdir/imports.log" | tail -1)
+p=$(echo "$line" | awk '{print $1}'); f=$(echo "$line" | awk '{print $3}')
+p=${p:-0}; f=${f:-1}
+passed=$((passed + p)); failed=$((failed + f))
+printf '%-40s %4d passed, %d failed\n' "imports" "$p" "$f"
+grep -a 'note:' "$logdir/imports.log" | sort -u
+[ "$f" -ne 0 ] && grep -avE ': ok$|note:' "$logdir/imports.log" | head -40
 
 echo "== Windows test programs under Wine"
 qv_xvfb

@@ -3,12 +3,10 @@
 
 #include <zlib.h>
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
 
 #include "unzdll/Crc32.h"
+#include "unzdll/UnzThreads.h"
 
 namespace unz {
 
@@ -36,15 +34,20 @@ class DirectFeed : public EntryFeed {
 class WorkerFeed : public EntryFeed {
  public:
   WorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan)
-      : archive_(archive), plan_(std::move(plan)), worker_([this] { Work(); }) {}
+      : archive_(archive), plan_(std::move(plan)) {}
 
   ~WorkerFeed() override {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      Locked lock(lock_);
       cancel_ = true;
     }
-    changed_.notify_all();
-    worker_.join();
+    roomMade_.Wake();
+    worker_.Join();
+  }
+
+  // False when no thread could be started for the worker.
+  bool Start() {
+    return worker_.Start([this] { Work(); });
   }
 
   UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) override {
@@ -90,41 +93,49 @@ class WorkerFeed : public EntryFeed {
   // Each side wakes the other only when it is waiting, and then only once there is a batch of work
   // (or room) for it, so the two threads do not hand over every piece through the scheduler.
   Piece Take() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    Locked lock(lock_);
     takerWaits_ = true;
-    changed_.wait(lock, [this] { return !queue_.empty(); });
+    while (queue_.empty()) {
+      lock.Leave();
+      piecesQueued_.Wait();
+      lock.Enter();
+    }
     takerWaits_ = false;
     Piece piece = std::move(queue_.front());
     queue_.pop_front();
     const bool wake = putterWaits_ && queue_.size() <= kQueuedPieces / 2;
-    lock.unlock();
-    if (wake) changed_.notify_all();
+    lock.Leave();
+    if (wake) roomMade_.Wake();
     return piece;
   }
 
   void Recycle(std::vector<unsigned char> buffer) {
     if (buffer.size() < EntryDecoder::kChunkSize) return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    Locked lock(lock_);
     free_.push_back(std::move(buffer));
   }
 
   // Called on the worker: false when the run is being torn down.
   bool Put(Piece piece) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    Locked lock(lock_);
     putterWaits_ = true;
-    changed_.wait(lock, [this] { return cancel_ || queue_.size() < kQueuedPieces; });
+    while (!cancel_ && queue_.size() >= kQueuedPieces) {
+      lock.Leave();
+      roomMade_.Wait();
+      lock.Enter();
+    }
     putterWaits_ = false;
     if (cancel_) return false;
     const bool ends = piece.last;
     queue_.push_back(std::move(piece));
     const bool wake = takerWaits_ && (ends || queue_.size() >= kQueuedPieces / 2);
-    lock.unlock();
-    if (wake) changed_.notify_all();
+    lock.Leave();
+    if (wake) piecesQueued_.Wake();
     return true;
   }
 
   std::vector<unsigned char> FreeBuffer() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Locked lock(lock_);
     if (free_.empty()) return std::vector<unsigned char>(EntryDecoder::kChunkSize);
     std::vector<unsigned char> buffer = std::move(free_.back());
     free_.pop_back();
@@ -176,14 +187,15 @@ class WorkerFeed : public EntryFeed {
   std::vector<const ZipEntry*> plan_;
   std::size_t next_ = 0;  // caller's position in the plan
   EntryDecoder decoder_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  Lock lock_;
+  Wakeup piecesQueued_;  // the taker waits on it for pieces
+  Wakeup roomMade_;      // the worker waits on it for room in the queue, or for the end
   std::deque<Piece> queue_;
   std::vector<std::vector<unsigned char>> free_;
   bool cancel_ = false;
   bool takerWaits_ = false;
   bool putterWaits_ = false;
-  std::thread worker_;  // last: starts once everything above is ready
+  WorkerThread worker_;  // last, and joined before anything above goes
 };
 
 }  // namespace
@@ -191,7 +203,9 @@ class WorkerFeed : public EntryFeed {
 std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive) { return std::make_unique<DirectFeed>(archive); }
 
 std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan) {
-  return std::make_unique<WorkerFeed>(archive, std::move(plan));
+  auto feed = std::make_unique<WorkerFeed>(archive, std::move(plan));
+  if (!feed->Start()) return MakeDirectFeed(archive);
+  return feed;
 }
 
 }  // namespace unz

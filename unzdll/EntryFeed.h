@@ -25,6 +25,7 @@ std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive);
 
 // Decodes the planned entries in order on a worker thread, a few pieces ahead of the caller.
 // The worker only reads the archive and inflates; everything else stays on the caller's thread.
+// Where no thread can be started, the entries are decoded on the caller's thread after all.
 std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan);
 
 }  // namespace unz

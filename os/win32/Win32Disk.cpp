@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os/OsDisk.h"
+#include "os/win32/Win32Compat.h"
 
 namespace os {
 
@@ -27,11 +28,7 @@ bool GetVolumeInformationA(const std::string& root, std::string& label, std::uin
 bool GetDiskFreeSpaceExA(const std::string& root, std::uint64_t& freeBytes, std::uint64_t& totalBytes) {
   // The extended query is missing on the first Windows 95; fall back to clusters.
   using Ex = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  auto ex =
-      kernel ? reinterpret_cast<Ex>(reinterpret_cast<void*>(::GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
-             : nullptr;
-  if (ex) {
+  if (auto ex = win32::FindNewer<Ex>("kernel32.dll", "GetDiskFreeSpaceExA")) {
     ULARGE_INTEGER avail{}, total{}, free{};
     if (!ex(root.c_str(), &avail, &total, &free)) return false;
     freeBytes = avail.QuadPart;

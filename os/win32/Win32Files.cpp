@@ -132,16 +132,21 @@ bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint3
   return ok != 0;
 }
 
+// 64-bit positions and sizes go through the high words, as on the first Windows 95; a low word
+// of all ones is only a failure when the last error says so.
 bool SetFilePointer(Handle file, std::uint64_t offset) {
-  LARGE_INTEGER li;
-  li.QuadPart = static_cast<LONGLONG>(offset);
-  return ::SetFilePointerEx(H(file), li, nullptr, FILE_BEGIN) != 0;
+  LONG high = static_cast<LONG>(offset >> 32);
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::SetFilePointer(H(file), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  return low != INVALID_SET_FILE_POINTER || ::GetLastError() == NO_ERROR;
 }
 
 bool GetFileSize(Handle file, std::uint64_t& size) {
-  LARGE_INTEGER li;
-  if (!::GetFileSizeEx(H(file), &li)) return false;
-  size = static_cast<std::uint64_t>(li.QuadPart);
+  DWORD high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::GetFileSize(H(file), &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+  size = (static_cast<std::uint64_t>(high) << 32) | low;
   return true;
 }
 

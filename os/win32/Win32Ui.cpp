@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "os/OsUi.h"
+#include "os/win32/Win32Compat.h"
 
 namespace os {
 namespace {
@@ -165,8 +166,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 void RegisterClasses() {
   if (Ui().registered) return;
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  ::InitCommonControlsEx(&icc);
+  win32::InitCommonControlClasses();
   WNDCLASSA form{};
   form.lpfnWndProc = FormProc;
   form.hInstance = ::GetModuleHandleA(nullptr);
@@ -185,7 +185,7 @@ void RegisterClasses() {
 
 void HandleMessage(MSG& m) {
   if (Ui().hook && Ui().hook(O(m.hwnd), m.message, m.wParam, m.lParam)) return;
-  HWND root = m.hwnd ? ::GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+  HWND root = m.hwnd ? win32::RootWindow(m.hwnd) : nullptr;
   if (root && Ui().forms.count(root) && ::IsDialogMessageA(root, &m)) return;
   ::TranslateMessage(&m);
   ::DispatchMessageA(&m);
@@ -365,7 +365,7 @@ void SetFocus(Hwnd window) {
   // A hidden form cannot take the focus yet; it goes to the control when
   // the form is shown.
   HWND control = H(window);
-  HWND form = ::GetAncestor(control, GA_ROOT);
+  HWND form = win32::RootWindow(control);
   if (form && !::IsWindowVisible(form))
     if (auto it = Ui().forms.find(form); it != Ui().forms.end()) {
       it->second.focus = control;
@@ -432,7 +432,7 @@ void SetChecked(Hwnd checkBox, bool checked) {
 }
 
 void SetHint(Hwnd control, const std::string& hint) {
-  HWND root = ::GetAncestor(H(control), GA_ROOT);
+  HWND root = win32::RootWindow(H(control));
   HWND& tip = Ui().tips[root];  // one tooltip window per form
   if (!tip || !::IsWindow(tip))
     tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,

@@ -2,10 +2,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "unzdll/UnzFiles.h"
+#include "unzdll/UnzThreads.h"
 
 namespace unz {
 
@@ -36,7 +36,7 @@ class Win32Archive : public ArchiveFile {
   std::uint64_t Size() const override { return size_; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
     // Seek and read are one step for the file pointer's sake; Windows 9x has no positional read.
-    std::lock_guard<std::mutex> lock(mutex_);
+    Locked lock(lock_);
     LONG high = static_cast<LONG>(offset >> 32);
     const DWORD low = SetFilePointer(file_.get(), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return 0;
@@ -53,7 +53,7 @@ class Win32Archive : public ArchiveFile {
  private:
   Win32Handle file_;
   std::uint64_t size_;
-  std::mutex mutex_;
+  Lock lock_;
 };
 
 class Win32Output : public OutputFile {

@@ -1,0 +1,64 @@
+// The engine's threads in the native build, on the standard library.
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "unzdll/UnzThreads.h"
+
+namespace unz {
+
+struct Lock::State {
+  std::mutex mutex;
+};
+
+Lock::Lock() : state_(std::make_unique<State>()) {}
+Lock::~Lock() = default;
+void Lock::Enter() { state_->mutex.lock(); }
+void Lock::Leave() { state_->mutex.unlock(); }
+
+struct Wakeup::State {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool woken = false;
+};
+
+Wakeup::Wakeup() : state_(std::make_unique<State>()) {}
+Wakeup::~Wakeup() = default;
+
+void Wakeup::Wait() {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->changed.wait(lock, [this] { return state_->woken; });
+  state_->woken = false;
+}
+
+void Wakeup::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->woken = true;
+  }
+  state_->changed.notify_one();
+}
+
+struct WorkerThread::State {
+  std::thread thread;
+};
+
+WorkerThread::WorkerThread() : state_(std::make_unique<State>()) {}
+WorkerThread::~WorkerThread() { Join(); }
+
+bool WorkerThread::Start(std::function<void()> body) {
+  if (state_->thread.joinable()) return false;
+  try {
+    state_->thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void WorkerThread::Join() {
+  if (state_->thread.joinable()) state_->thread.join();
+}
+
+}  // namespace unz

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/uPackage.h"
+
 #include "app/SetupMessages.h"
 #include "app/uCopy.h"
 #include "app/uSetup.h"
@@ -15,22 +17,6 @@
 #include "sys/uQVStr.h"
 
 namespace {
-
-// A list entry that stays inside the folder it is joined to: not absolute,
-// no drive, no ".." part.
-bool StaysInside(const std::string& name) {
-  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
-  std::string part;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || name[i] == '\\' || name[i] == '/') {
-      if (part == "..") return false;
-      part.clear();
-    } else {
-      part += name[i];
-    }
-  }
-  return true;
-}
 
 // Appends the file to the open package block by block; false when a block
 // could not be read or written whole. Blocks of 64 KB: a package of hundreds
@@ -48,6 +34,38 @@ bool Append(os::Handle package, const std::string& part) {
 }
 
 }  // namespace
+
+bool StaysInside(const std::string& name) {
+  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  std::string part;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+      if (part == "..") return false;
+      part.clear();
+    } else {
+      part += name[i];
+    }
+  }
+  return true;
+}
+
+std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts) {
+  // A package named like one of the parts would overwrite it: it gets a name of its own then.
+  std::string package = folder + "\\" + ChangeFileExt(parts[0], ".zip");
+  for (const std::string& part : parts)
+    if (UpperText(package) == UpperText(folder + "\\" + part))
+      package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
+  return package;
+}
+
+bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts, const std::string& package) {
+  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
+  bool whole = static_cast<bool>(out);
+  for (auto part = parts.rbegin(); whole && part != parts.rend(); ++part) whole = Append(out.get(), folder + "\\" + *part);
+  out.reset();
+  if (!whole) os::DeleteFileA(package);  // a half-joined package is never extracted
+  return whole;
+}
 
 bool TfSetup::PackageStage() {
   SetupState& s = Shared();
@@ -106,18 +124,11 @@ bool TfSetup::PackageStage() {
       return false;
     }
   }
-  // 8, 9. The parts joined, the last disk's first. A package named like one
-  //       of the parts would overwrite it: it gets a name of its own then.
+  // 8, 9. The parts joined, the last disk's first.
   std::string package;
   if (!parts.empty()) {
-    package = temp + "\\" + ChangeFileExt(parts[0], ".zip");
-    for (const std::string& part : parts)
-      if (UpperText(package) == UpperText(temp + "\\" + part)) package = temp + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
-    os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
-    bool whole = static_cast<bool>(out);
-    for (auto part = parts.rbegin(); whole && part != parts.rend(); ++part) whole = Append(out.get(), temp + "\\" + *part);
-    out.reset();
-    if (!whole) os::DeleteFileA(package);  // a half-joined package is never extracted
+    package = PackagePath(temp, parts);
+    JoinPackage(temp, parts, package);
   }
   if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
   // 10.

@@ -55,6 +55,8 @@ if(NOT QV_WIN32_TESTS)
   qv_ship(setup setup.exe)
 
   add_subdirectory(${CMAKE_SOURCE_DIR}/unzdll ${CMAKE_BINARY_DIR}/unzdll)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/uninst ${CMAKE_BINARY_DIR}/uninst)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/setupcheck ${CMAKE_BINARY_DIR}/tools/setupcheck)
 else()
   include(cmake/Win32Tests.cmake)
 endif()

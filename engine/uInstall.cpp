@@ -181,10 +181,7 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     host_.ShowStep(entry.name);
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
-    std::string name = entry.name;
-    if (LowerText(ExtractFileExt(name)) == ".ex_") name = ChangeFileExt(name, ".exe");
-    if (LowerText(ExtractFileExt(name)) == ".dl_") name = ChangeFileExt(name, ".dll");
-    std::string destination = folder + "\\" + name;
+    std::string destination = folder + "\\" + InstalledFileName(entry.name);
     // A destination that is read-only (or otherwise refuses to be replaced)
     // is made normal and tried again; most are missing or ordinary and need
     // no look before the copy.

@@ -1,7 +1,6 @@
 // The installation list and the package list: line container, section readers, head, title rule and macros.
 #include "engine/uInstallList.h"
 
-#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -208,20 +207,22 @@ std::string ReadDefPath(const TSetupList& list) {
 
 // --- :OS -------------------------------------------------------------------------------
 
+const std::vector<std::string>& OsKeywords() {
+  static const std::vector<std::string> kKeywords{"WIN_95A", "WIN_95B", "WIN_95C", "WIN_98", "WIN_98SE",
+                                                  "WIN_ME",  "WIN_NT",  "WIN_2K",  "WIN_XP"};
+  return kKeywords;
+}
+
+bool IsOsKeyword(const std::string& keyword) {
+  for (const std::string& known : OsKeywords())
+    if (keyword == known) return true;
+  return false;
+}
+
 int OsKeywordCode(const std::string& keyword) {
-  static const std::array<std::pair<const char*, int>, 9> kKeywords{{
-      {"WIN_95A", kWin95A},
-      {"WIN_95B", kWin95B},
-      {"WIN_95C", kWin95C},
-      {"WIN_98", kWin98},
-      {"WIN_98SE", kWin98SE},
-      {"WIN_ME", kWinME},
-      {"WIN_NT", kWinNT4},
-      {"WIN_2K", kWin2K},
-      {"WIN_XP", kWinXP},
-  }};
-  for (const auto& [name, code] : kKeywords)
-    if (keyword == name) return code;
+  const std::vector<std::string>& keywords = OsKeywords();
+  for (std::size_t code = 0; code < keywords.size(); ++code)
+    if (keyword == keywords[code]) return static_cast<int>(code);
   return kWin95A;
 }
 
@@ -330,6 +331,13 @@ std::string ResolvedIndirectKey(const std::string& key, const std::string& looku
   if (!SplitIndirectKey(key, lookup, remainder)) return key;
   if (!lookupDefaultValue.empty()) return lookupDefaultValue + remainder;
   return key.substr(1);
+}
+
+std::string InstalledFileName(const std::string& entry) {
+  const std::string extension = LowerText(ExtractFileExt(entry));
+  if (extension == ".ex_") return ChangeFileExt(entry, ".exe");
+  if (extension == ".dl_") return ChangeFileExt(entry, ".dll");
+  return entry;
 }
 
 // --- macros ---------------------------------------------------------------------------------

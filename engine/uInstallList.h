@@ -150,6 +150,9 @@ std::string ReadDefPath(const TSetupList& list);
 
 // --- :OS ----------------------------------------------------------------------
 
+// The :OS keywords, each at the index of the version code it names.
+const std::vector<std::string>& OsKeywords();
+bool IsOsKeyword(const std::string& keyword);  // exact, case-sensitive
 // The version code a :OS keyword names (exact, case-sensitive); any other text is 0.
 int OsKeywordCode(const std::string& keyword);
 
@@ -221,6 +224,10 @@ bool SplitIndirectKey(const std::string& key, std::string& lookup, std::string& 
 // under its lookup key: that value and the remainder when the value is not
 // empty, else the key without its ">".
 std::string ResolvedIndirectKey(const std::string& key, const std::string& lookupDefaultValue);
+
+// The name a file entry of :INSTALL, :WIN or :SYSTEM is installed under:
+// ".ex_" becomes ".exe" and ".dl_" becomes ".dll" (any letter case).
+std::string InstalledFileName(const std::string& entry);
 
 // --- macros -------------------------------------------------------------------
 

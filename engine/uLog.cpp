@@ -32,15 +32,16 @@ bool WriteAll(os::Handle file, const std::string& text) {
 
 }  // namespace
 
-std::string LogFileName(const std::string& windowsFolder, const std::string& title) {
+std::string LogFileName(const std::string& windowsFolder, const std::string& title,
+                        const std::string& prefix) {
   std::string name;
   for (char c : title)
     if (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*') name += c;
-  return AddBackslash(windowsFolder) + "temp\\qvsetup_" + name + ".txt";
+  return AddBackslash(windowsFolder) + "temp\\" + prefix + name + ".txt";
 }
 
-void StartLog(const std::string& title, const std::string& installDir) {
-  ThePath() = LogFileName(WindowsFolder(), title);
+void StartLog(const std::string& title, const std::string& installDir, const std::string& prefix) {
+  ThePath() = LogFileName(WindowsFolder(), title, prefix);
   os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::CreateAlways));
   if (!file) return;  // no log; later lines fail the same way, silently
   WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");

@@ -31,13 +31,18 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   return ReadTextLines(path, lines);
 }
 
+// Adds the lines to WININIT.INI's [RENAME] section where they are missing.
+bool EditWininit(const std::string& deleteLine, const std::string& moveLine) {
+  std::vector<std::string> lines;
+  if (!ReadLines(WininitPath(), lines)) return false;
+  if (!AddRenameLines(lines, deleteLine, moveLine)) return true;
+  return WriteTextLines(WininitPath(), lines);
+}
+
 bool ScheduleWithWininit(const std::string& cached, const std::string& destination) {
   // The old file is deleted at the restart; no backup on this family.
   std::string d = ShortPath(destination), k = ShortPath(cached);
-  std::vector<std::string> lines;
-  if (!ReadLines(WininitPath(), lines)) return false;
-  if (!AddRenameLines(lines, UpperText("NUL=" + d), UpperText(d + "=" + k))) return true;
-  return WriteTextLines(WininitPath(), lines);
+  return EditWininit(UpperText("NUL=" + d), UpperText(d + "=" + k));
 }
 
 }  // namespace
@@ -47,7 +52,8 @@ bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLi
   size_t header = 0;
   while (header < lines.size() && UpperText(lines[header]) != kRenameHeader) ++header;
   if (header == lines.size()) {
-    lines.insert(lines.end(), {kRenameHeader, deleteLine, moveLine});
+    lines.insert(lines.end(), {kRenameHeader, deleteLine});
+    if (!moveLine.empty()) lines.push_back(moveLine);
     return true;
   }
   // The section runs to the next section header. Both lines must be inside
@@ -55,7 +61,7 @@ bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLi
   // leave the old file deleted and the new one never moved in.
   size_t end = header + 1;
   while (end < lines.size() && (lines[end].empty() || lines[end][0] != '[')) ++end;
-  bool hasDelete = false, hasMove = false;
+  bool hasDelete = false, hasMove = moveLine.empty();
   for (size_t i = header + 1; i < end; ++i) {
     std::string upper = UpperText(lines[i]);
     hasDelete = hasDelete || upper == UpperText(deleteLine);
@@ -75,6 +81,11 @@ bool ScheduleReplace(const std::string& backup, const std::string& cached, const
   os::MoveFileExA(destination, backup, flags);
   os::MoveFileExA(cached, destination, flags);
   return true;
+}
+
+bool ScheduleDelete(const std::string& path) {
+  if (GetWinVersion() >= kWinNT4) return os::MoveFileExA(path, "", os::kMoveFileDelayUntilReboot);
+  return EditWininit(UpperText("NUL=" + ShortPath(path)), "");
 }
 
 bool IsRenamePending(const std::string& destination) {

@@ -10,6 +10,11 @@
 // could not be read or written.
 bool ScheduleReplace(const std::string& backup, const std::string& cached, const std::string& destination);
 
+// Has Windows delete the file (or, on the NT family, the empty folder) at its
+// next start: a "NUL=" line in WININIT.INI on the 95 family, a delayed
+// delete on the NT family. False when that could not be recorded.
+bool ScheduleDelete(const std::string& path);
+
 // True when Windows already holds a replacement for the destination.
 bool IsRenamePending(const std::string& destination);
 // True when the pending rename list names the (upper-cased) destination as
@@ -21,7 +26,8 @@ std::string ReadPendingRenames();
 std::string ShortPath(const std::string& path);
 
 // The WININIT.INI edit as pure line logic: adds "[RENAME]", deleteLine
-// ("NUL=<dest>") and moveLine ("<dest>=<cached>") where they are missing.
+// ("NUL=<dest>") and moveLine ("<dest>=<cached>"; none when empty) where
+// they are missing.
 // True when the lines changed.
 bool AddRenameLines(std::vector<std::string>& lines, const std::string& deleteLine,
                     const std::string& moveLine);

@@ -6,16 +6,22 @@
 #include "engine/uInstallList.h"
 #include "os/OsFiles.h"
 
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
+bool ReadTextFile(const std::string& path, std::string& text) {
   os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
   if (!file) return false;
-  std::string text;
+  text.clear();
   char buffer[8192];
   std::uint32_t read = 0;
   do {
     if (!os::ReadFile(file.get(), buffer, sizeof buffer, read)) return false;
     text.append(buffer, read);
   } while (read > 0);
+  return true;
+}
+
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
+  std::string text;
+  if (!ReadTextFile(path, text)) return false;
   lines = SplitLines(text);
   return true;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+// The file's bytes as they are; false when it cannot be opened or read.
+bool ReadTextFile(const std::string& path, std::string& text);
 // The file's lines; false when it cannot be opened or read.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 // Creates or overwrites the file; false when it cannot be written whole.

@@ -3,7 +3,8 @@
 # copy of examples/demo/ under Wine on a virtual screen, saves a screenshot of
 # the wizard's first page over the background window and prints where, then
 # walks the wizard to Finish (a screenshot of every page) and shows what the
-# installation left behind.
+# installation left behind; at last it removes the installation again through
+# the uninstall entry's command and shows that nothing of it is left.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -34,7 +35,7 @@ wine winecfg -v winxp >"$out/wine-output.txt" 2>&1
 
 folder=$prefix/drive_c/demo
 cp -r examples/demo "$folder"
-cp dist/setup.exe "$folder/"
+cp dist/setup.exe dist/uninst.exe "$folder/"
 
 # The wizard's caption is the list's third line (a plain title, no NT 4 variant).
 title=$(sed -n 3p examples/demo/setup.ini | tr -d '\r')
@@ -84,3 +85,36 @@ echo "Installed into C:\\Program Files\\Quillpad ($installed):"
 ls -1 "$installed" | sed 's/^/  /'
 echo "Install log ($prefix/drive_c/windows/temp/qvsetup_Quillpad1.4.txt):"
 tr -d '\r' <"$prefix/drive_c/windows/temp/qvsetup_Quillpad1.4.txt" | sed 's/^/  /'
+menu=$(find "$prefix/drive_c/users" -path '*/Programs/Quillpad' 2>/dev/null | head -1)
+echo "Start Menu folder ($menu):"
+ls -1 "$menu" | sed 's/^/  /'
+
+# The removal, as the Control Panel starts it: the uninstall entry's command.
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillpad'
+command=$(wine reg query "$entry" /v UninstallString 2>>"$out/wine-output.txt" | tr -d '\r' |
+  sed -n 's/^ *UninstallString *REG_SZ *//p')
+echo "Removing it again with the uninstall entry's command: $command"
+exe=${command%% \"*}
+data=${command#* \"}
+data=${data%\"}
+wine "$exe" "$data" >>"$out/wine-output.txt" 2>&1 &
+uninst_pid=$!
+drive wait-window --caption Dialog --exe uninst.exe --timeout 30000
+page question "the uninstaller's question"
+drive answer --button Yes --timeout 30000
+page removed "the closing message"
+drive answer --button OK --timeout 30000
+wait "$uninst_pid" && rc=0 || rc=$?
+echo "uninst.exe ended with exit code $rc"
+left=0
+for path in "$installed" "$menu"; do
+  if [ -e "$path" ]; then echo "  still there: $path"; left=1; fi
+done
+for key in 'HKLM\Software\Quillpad' 'HKCU\Software\Quillpad' 'HKCR\.qpt' 'HKCR\Quillpad.Template' "$entry"; do
+  if wine reg query "$key" >>"$out/wine-output.txt" 2>&1; then echo "  still there: $key"; left=1; fi
+done
+[ "$left" -eq 0 ] && echo "Nothing of Quillpad is left: no install folder, no Start Menu folder, no registry keys."
+echo "Kept on purpose: C:\\windows\\uninst.exe (a shared file in the Windows folder)."
+echo "Removal log ($prefix/drive_c/windows/temp/qvuninst_Quillpad1.4.txt):"
+tr -d '\r' <"$prefix/drive_c/windows/temp/qvuninst_Quillpad1.4.txt" | sed 's/^/  /'
+[ "$rc" -eq 0 ] && [ "$left" -eq 0 ]

@@ -22,17 +22,22 @@ std::optional<std::string> NullWhenEmpty(const std::string& text) {
 
 }  // namespace
 
-void RegisterServer(const std::string& path, bool doRegister) {
+static ServerCallResult CallServerEntry(const std::string& path, bool doRegister) {
   os::Hmodule module = os::LoadLibraryA(path);
-  if (module < 32) return;
+  if (module < 32) return {ServerCall::NotLoaded, 0};
   os::UniqueLibrary library(module);
   os::Proc registerEntry = os::GetProcAddress(library.get(), "DllRegisterServer");
   os::Proc unregisterEntry = os::GetProcAddress(library.get(), "DllUnregisterServer");
-  if (registerEntry && unregisterEntry) {
-    auto entry = reinterpret_cast<ServerEntry>(doRegister ? registerEntry : unregisterEntry);
-    entry();  // its result is not looked at
-  }
+  if (!registerEntry || !unregisterEntry) return {ServerCall::NoEntryPoints, 0};
+  auto entry = reinterpret_cast<ServerEntry>(doRegister ? registerEntry : unregisterEntry);
+  return {ServerCall::Called, entry()};
 }
+
+void RegisterServer(const std::string& path, bool doRegister) {
+  CallServerEntry(path, doRegister);  // the install run does not look at the outcome
+}
+
+ServerCallResult UnregisterServer(const std::string& path) { return CallServerEntry(path, false); }
 
 bool RunAndWait(const std::string& file, const std::string& parameters, const std::string& verb, int show) {
   os::ShellExecuteInfo request;

@@ -9,6 +9,16 @@
 // A DLL that does not load is passed over silently.
 void RegisterServer(const std::string& path, bool doRegister);
 
+// What a call into a server's registration entry came to.
+enum class ServerCall { Called, NotLoaded, NoEntryPoints };
+struct ServerCallResult {
+  ServerCall outcome = ServerCall::NotLoaded;
+  std::int32_t code = 0;  // the entry's result (an HRESULT) when it was called
+  bool Succeeded() const { return outcome == ServerCall::Called && code >= 0; }
+};
+// The same rules as RegisterServer, with DllUnregisterServer, telling the caller how it went.
+ServerCallResult UnregisterServer(const std::string& path);
+
 // Starts the file through the shell (environment references in its name
 // expanded, no error dialogs) and waits, without a time limit, until the
 // started process is idle and then until it has ended. False when the

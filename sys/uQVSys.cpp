@@ -128,13 +128,16 @@ int TextToIntDef(const std::string& text, int fallback) {
   }
 }
 
+std::string RegNumberDigits(const std::string& data) {
+  return data.size() >= 2 ? data.substr(1, data.size() - 2) : "";
+}
+
 void WriteRegValue(const std::string& root, const std::string& keyPath, const std::string& name,
                    const std::string& data) {
   os::Hkey rootKey = RootKeyByName(root);
   if (!data.empty() && data[0] == '#') {
-    std::string number = data.size() >= 2 ? data.substr(1, data.size() - 2) : "";
     os::UniqueKey key = OpenKey(rootKey, keyPath, true);
-    if (key) WriteInteger(key.get(), name, TextToInt(number));
+    if (key) WriteInteger(key.get(), name, TextToInt(RegNumberDigits(data)));
     return;
   }
   os::UniqueKey key = OpenKey(rootKey, keyPath, true);

@@ -9,6 +9,10 @@
 // "HKEY_..." names; 0 when the name is none of them.
 os::Hkey RootKeyByName(const std::string& name);
 
+// The text that :reg data of the number form "#digits#" holds between its
+// first and last character; empty when the data is shorter than two.
+std::string RegNumberDigits(const std::string& data);
+
 // Creates the key when missing and writes the value: data "#n#" as a DWORD
 // (the first and last characters dropped), any other data as REG_SZ. Writing
 // "PrimaryProvider" keeps the text it replaces in "PreviousProvider".

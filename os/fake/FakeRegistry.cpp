@@ -149,6 +149,13 @@ void SetRegString(Hkey root, const std::string& path, const std::string& name, c
 
 void AddRegKey(Hkey root, const std::string& path) { KeyAt(root, path, true); }
 
+std::vector<std::string> RegValueNames(Hkey root, const std::string& path) {
+  std::vector<std::string> names;
+  if (Key* key = KeyAt(root, path, false))
+    for (const auto& [upper, value] : key->values) names.push_back(value.name);
+  return names;
+}
+
 std::optional<RegValue> RegValueAt(Hkey root, const std::string& path, const std::string& name) {
   Key* key = KeyAt(root, path, false);
   if (!key) return std::nullopt;

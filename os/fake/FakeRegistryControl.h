@@ -30,6 +30,8 @@ std::optional<std::string> RegStringAt(Hkey root, const std::string& path, const
 std::optional<std::uint32_t> RegDwordAt(Hkey root, const std::string& path, const std::string& name);
 bool RegKeyExists(Hkey root, const std::string& path);
 std::vector<std::string> RegSubKeys(Hkey root, const std::string& path);
+// The names of a key's values as they were written; empty when the key is missing.
+std::vector<std::string> RegValueNames(Hkey root, const std::string& path);
 // A read-only key may be opened for reading only; writes below it fail.
 void SetRegKeyReadOnly(Hkey root, const std::string& path, bool readOnly);
 int OpenRegKeyCount();  // handles opened and not yet closed

@@ -31,6 +31,7 @@ struct Ui {
   std::vector<ShownBox> boxes;
   std::function<bool()> user;
   std::function<void(const ShownBox&)> boxObserver;
+  std::function<std::optional<int>(const std::string&, std::uint32_t)> boxAnswerer;
   std::deque<std::string> folders;
   std::vector<std::string> prompts;
   Hwnd nextHwnd = 0x1000;
@@ -106,6 +107,9 @@ void SetCtrlDown(bool down) { TheUi().ctrlDown = down; }
 void AnswerNextBoxes(std::vector<int> answers) { TheUi().answers.assign(answers.begin(), answers.end()); }
 const std::vector<ShownBox>& Boxes() { return TheUi().boxes; }
 void SetUser(std::function<bool()> user) { TheUi().user = std::move(user); }
+void SetBoxAnswerer(std::function<std::optional<int>(const std::string& text, std::uint32_t type)> answerer) {
+  TheUi().boxAnswerer = std::move(answerer);
+}
 void SetBoxObserver(std::function<void(const ShownBox&)> observer) { TheUi().boxObserver = std::move(observer); }
 
 std::vector<Hwnd> TopLevelWindows() {
@@ -181,6 +185,8 @@ int MessageBoxA(Hwnd owner, const std::string& text, const std::string& caption,
   if (!ui.answers.empty()) {
     answer = ui.answers.front();
     ui.answers.pop_front();
+  } else if (auto chosen = ui.boxAnswerer ? ui.boxAnswerer(text, type) : std::nullopt) {
+    answer = *chosen;
   } else {
     answer = (type & 0x0F) == kMbYesNo ? kIdYes : kIdOk;
   }

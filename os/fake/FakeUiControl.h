@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ void SetCtrlDown(bool down);
 // Answers for the next message boxes, in order; a box without a scripted
 // answer gets its first button (OK, or Yes).
 void AnswerNextBoxes(std::vector<int> answers);
+// Consulted for a box without a scripted answer; nullopt gives the first button.
+void SetBoxAnswerer(std::function<std::optional<int>(const std::string& text, std::uint32_t type)> answerer);
 const std::vector<ShownBox>& Boxes();
 // Called while each box is on the screen, before it is answered.
 void SetBoxObserver(std::function<void(const ShownBox&)> observer);

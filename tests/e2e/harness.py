@@ -16,6 +16,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 SETUP_EXE = ROOT / "dist" / "setup.exe"
+UNINST_EXE = ROOT / "dist" / "uninst.exe"
 FIXTURES = ROOT / "build" / "fixtures"
 DRIVER_EXE = FIXTURES / "uidriver.exe"
 WORK = ROOT / "build" / "e2e"
@@ -243,13 +244,15 @@ class Case:
         return self.wine.drive_c / "setup"
 
     def lay_out(self, files=None, *, setup_exe=True):
-        """Writes the setup folder: setup.exe beside the given files (name to
-        text, written with CR LF line ends, or to bytes, written as they are)."""
+        """Writes the setup folder: setup.exe and uninst.exe (which a list
+        may name under :WIN) beside the given files (name to text, written
+        with CR LF line ends, or to bytes, written as they are)."""
         self.setup_dir.mkdir(parents=True, exist_ok=True)
         if setup_exe:
-            if not SETUP_EXE.exists():
-                raise CaseFailure(f"{SETUP_EXE} is missing; build first")
-            shutil.copy(SETUP_EXE, self.setup_dir / "setup.exe")
+            for exe in (SETUP_EXE, UNINST_EXE):
+                if not exe.exists():
+                    raise CaseFailure(f"{exe} is missing; build first")
+                shutil.copy(exe, self.setup_dir / exe.name)
         for name, content in (files or {}).items():
             path = self.setup_dir / name
             path.parent.mkdir(parents=True, exist_ok=True)

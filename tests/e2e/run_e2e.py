@@ -22,10 +22,12 @@ import cases_driver  # noqa: E402,F401  (registers its cases)
 import cases_package  # noqa: E402,F401
 import cases_wizard  # noqa: E402,F401
 import cases_pages  # noqa: E402,F401
+import cases_uninstall  # noqa: E402,F401
+import cases_simulate  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
-BUDGET = 270
+BUDGET = 360
 
 
 def run_case(name, version, timeout, fn, keep):

@@ -19,10 +19,11 @@
 #include "os/fake/FakeUiControl.h"
 #include "sys/SetupError.h"
 #include "sys/uQVOpSys.h"
+#include "tests/unit/ProgramTestUtil.h"
 
 namespace {
 
-constexpr char kPrograms[] = "C:\\Documents and Settings\\u\\Start Menu\\Programs";
+constexpr const char* kPrograms = programtest::kProgramsFolder;
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
 
 struct Host : InstallHost {
@@ -44,19 +45,7 @@ struct Host : InstallHost {
 class InstallRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    os::fake::Reset();
-    ResetWinVersionCacheForTests();
-    ForgetLogForTests();
-    Shared() = SetupState{};
-    Shared().Title = "Demo 1.0";
-    Shared().InstallDir = "C:\\Program Files\\Demo";
-    Shared().StartMenu = "Demo";
-    Shared().SourceDir = "C:\\SETUP";
-    os::fake::SetRegString(os::kHkeyCurrentUser,
-                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
-                           kPrograms);
-    os::fake::AddFolder(kPrograms);
-    os::fake::AddFolder("C:\\WINDOWS\\Temp");
+    programtest::FreshInstall();
     os::OleInitialize();  // as the program does at its start
   }
   void TearDown() override { os::OleUninitialize(); }

@@ -2,7 +2,10 @@
 // a fresh machine and process, and the program's forms found by their kind.
 #pragma once
 #include "engine/SetupState.h"
+#include "engine/uLog.h"
+#include "os/OsRegistry.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/uQVOpSys.h"
 
@@ -13,6 +16,26 @@ inline void FreshProgram() {
   os::fake::Reset();
   ResetWinVersionCacheForTests();
   Shared() = SetupState{};
+}
+
+constexpr char kProgramsFolder[] = "C:\\Documents and Settings\\u\\Start Menu\\Programs";
+
+// A fresh machine with the user's Programs folder and the Windows temp
+// folder (for the logs), and the state of a wizard that chose the install
+// folder C:\Program Files\Demo and the Start Menu folder Demo for "Demo 1.0",
+// from the setup folder C:\SETUP.
+inline void FreshInstall() {
+  FreshProgram();
+  ForgetLogForTests();
+  Shared().Title = "Demo 1.0";
+  Shared().InstallDir = "C:\\Program Files\\Demo";
+  Shared().StartMenu = "Demo";
+  Shared().SourceDir = "C:\\SETUP";
+  os::fake::SetRegString(os::kHkeyCurrentUser,
+                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
+                         kProgramsFolder);
+  os::fake::AddFolder(kProgramsFolder);
+  os::fake::AddFolder("C:\\WINDOWS\\Temp");
 }
 
 // The first top-level window of that kind: Dialog is the wizard, Backdrop

@@ -1,0 +1,45 @@
+// What the uninstaller may remove: only what lies inside the recorded
+// install folder, shortcuts inside the Programs folder, and never a path
+// that is relative, climbs with "..", or names a whole system folder.
+#pragma once
+#include <string>
+
+// The folders the rules are measured against, without trailing backslashes.
+struct TRemovalFolders {
+  std::string windows;
+  std::string system;
+  std::string programFiles;
+  std::string programs;  // the Start Menu's Programs folder, may be empty
+};
+
+// The folders of this machine: Windows, System, Program Files (from the
+// registry, else on the Windows folder's drive) and the user's Programs folder.
+TRemovalFolders MachineFolders();
+
+// "X:\" followed by at least one name; no "..", no empty or "." part, no
+// "/" (Windows would read it as a backslash), no wildcard and no ":" past
+// the drive.
+bool IsSafeAbsolutePath(const std::string& path);
+
+// True when path lies below folder (at any depth); both compared without
+// letter case and without trailing backslashes.
+bool IsInsideFolder(const std::string& path, const std::string& folder);
+bool SameFolder(const std::string& a, const std::string& b);
+
+// Why the install folder must not be used (the text completes "The install
+// folder ... "), or empty when it may: a drive root, the Windows, System or
+// Program Files folder itself, a folder that holds one of them, or a folder
+// inside the System folder.
+std::string InstallFolderProblem(const std::string& installDir, const TRemovalFolders& folders);
+
+enum class PathVerdict {
+  Remove,   // inside the install folder, or a shortcut inside the Programs folder
+  Shared,   // in the Windows or System folder: other programs may use it
+  Outside,  // anywhere else
+  Unsafe,   // relative, "..", wildcards and the like
+};
+PathVerdict JudgePath(const std::string& path, const std::string& installDir, const TRemovalFolders& folders);
+
+// The Start Menu folder may go (when empty) only when it lies inside the
+// Programs folder.
+bool MayRemoveStartMenuFolder(const std::string& folder, const TRemovalFolders& folders);

@@ -1,0 +1,348 @@
+// The dry run: a Windows of the chosen version in memory, the setup program's
+// real start-up and install run in automatic mode on it, and what changed.
+#include "tools/setupcheck/DryRun.h"
+
+#include <map>
+
+#include "app/Setup.h"
+#include "engine/SetupState.h"
+#include "engine/uInstallList.h"
+#include "engine/uLog.h"
+#include "os/OsFiles.h"
+#include "os/OsRegistry.h"
+#include "os/OsUi.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeRegistryControl.h"
+#include "os/fake/FakeSessionControl.h"
+#include "os/fake/FakeShellControl.h"
+#include "os/fake/FakeUiControl.h"
+#include "sys/uQVOpSys.h"
+#include "sys/uQVStr.h"
+#include "tools/setupcheck/SeamEngine.h"
+
+namespace {
+
+using os::fake::AddFile;
+using os::fake::SetRegString;
+
+constexpr char kSetupFolder[] = "C:\\SETUP";
+
+struct RootName {
+  os::Hkey root;
+  const char* name;
+};
+constexpr RootName kRoots[] = {
+    {os::kHkeyClassesRoot, "HKEY_CLASSES_ROOT"},     {os::kHkeyCurrentUser, "HKEY_CURRENT_USER"},
+    {os::kHkeyLocalMachine, "HKEY_LOCAL_MACHINE"},   {os::kHkeyUsers, "HKEY_USERS"},
+    {os::kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"}, {os::kHkeyDynData, "HKEY_DYN_DATA"}};
+
+// Where each Windows keeps what the installer touches.
+struct Layout {
+  os::OsVersionInfo version;
+  std::string windows, system, profile;  // profile: the user's Start Menu lies below it
+};
+
+Layout LayoutOf(int code) {
+  const bool nt = code >= kWinNT4;
+  Layout l;
+  switch (code) {
+    case kWin95A:
+      l.version = {4, 0, 950, 1, ""};
+      break;
+    case kWin95B:
+      l.version = {4, 0, 0x04000457, 1, " B"};
+      break;
+    case kWin95C:
+      l.version = {4, 0, 0x04000457, 1, " C"};
+      break;
+    case kWin98:
+      l.version = {4, 10, 0x040A07CE, 1, " "};
+      break;
+    case kWin98SE:
+      l.version = {4, 10, 0x040A08AE, 1, " A "};
+      break;
+    case kWinME:
+      l.version = {4, 90, 0x045A0BB8, 1, " "};
+      break;
+    case kWinNT4:
+      l.version = {4, 0, 1381, 2, "Service Pack 6"};
+      break;
+    case kWin2K:
+      l.version = {5, 0, 2195, 2, "Service Pack 4"};
+      break;
+    default:
+      l.version = {5, 1, 2600, 2, "Service Pack 2"};
+      break;
+  }
+  l.windows = (code == kWinNT4 || code == kWin2K) ? "C:\\WINNT" : "C:\\WINDOWS";
+  l.system = l.windows + (nt ? "\\system32" : "\\SYSTEM");
+  if (!nt)
+    l.profile = l.windows;
+  else if (code == kWinNT4)
+    l.profile = l.windows + "\\Profiles\\Administrator";
+  else
+    l.profile = "C:\\Documents and Settings\\Administrator";
+  return l;
+}
+
+std::string TypeName(std::uint32_t type) {
+  switch (type) {
+    case os::kRegSz:
+      return "REG_SZ";
+    case os::kRegExpandSz:
+      return "REG_EXPAND_SZ";
+    case os::kRegBinary:
+      return "REG_BINARY";
+    case os::kRegDword:
+      return "REG_DWORD";
+    case os::kRegMultiSz:
+      return "REG_MULTI_SZ";
+    default:
+      return "type " + std::to_string(type);
+  }
+}
+
+std::string ValueText(const os::fake::RegValue& value) {
+  std::string data = value.data;
+  if (value.type == os::kRegSz || value.type == os::kRegExpandSz) {
+    if (!data.empty() && data.back() == '\0') data.pop_back();
+    return data;
+  }
+  if (value.type == os::kRegDword && data.size() == 4) {
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(i)]);
+    return std::to_string(n);
+  }
+  if (value.type == os::kRegMultiSz) {
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    for (char& c : data)
+      if (c == '\0') c = '|';
+    return data;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : data) hex += {kHex[c >> 4], kHex[c & 15]};
+  return hex;
+}
+
+// Every file of the machine with its content.
+void SnapshotFiles(const std::string& folder, std::map<std::string, std::string>& files) {
+  for (const std::string& name : os::fake::List(folder)) {
+    const std::string path = folder + "\\" + name;
+    if (os::fake::Attributes(path) & os::kAttrDirectory)
+      SnapshotFiles(path, files);
+    else
+      files[path] = os::fake::Content(path);
+  }
+}
+
+struct ValueKey {
+  std::string key, name;
+  bool operator<(const ValueKey& o) const { return key != o.key ? key < o.key : name < o.name; }
+};
+void SnapshotKey(os::Hkey root, const std::string& rootName, const std::string& path,
+                 std::map<ValueKey, os::fake::RegValue>& values) {
+  for (const std::string& name : os::fake::RegValueNames(root, path))
+    values[{rootName + (path.empty() ? "" : "\\" + path), name}] = *os::fake::RegValueAt(root, path, name);
+  for (const std::string& sub : os::fake::RegSubKeys(root, path))
+    SnapshotKey(root, rootName, path.empty() ? sub : path + "\\" + sub, values);
+}
+
+struct Snapshot {
+  std::map<std::string, std::string> files;
+  std::map<ValueKey, os::fake::RegValue> values;
+};
+Snapshot TakeSnapshot() {
+  Snapshot s;
+  SnapshotFiles("C:", s.files);
+  for (const RootName& r : kRoots) SnapshotKey(r.root, r.name, "", s.values);
+  return s;
+}
+
+bool Ignored(const std::string& path) {
+  const std::string upper = UpperText(path);
+  return upper.rfind("C:\\SETUP\\", 0) == 0 || upper.rfind("C:\\SETUPCHECK\\", 0) == 0;
+}
+
+std::string Buttons(std::uint32_t type) {
+  switch (type & 0x0F) {
+    case os::kMbOkCancel:
+      return "OK/Cancel";
+    case os::kMbYesNo:
+      return "Yes/No";
+    default:
+      return "OK";
+  }
+}
+
+std::string ButtonName(int id) {
+  switch (id) {
+    case os::kIdOk:
+      return "OK";
+    case os::kIdCancel:
+      return "Cancel";
+    case os::kIdYes:
+      return "Yes";
+    case os::kIdNo:
+      return "No";
+    default:
+      return std::to_string(id);
+  }
+}
+
+// Delayed moves as Windows NT keeps them: pairs of NUL-ended paths.
+void AddPendingMoves(const std::string& data, std::vector<std::string>& pending) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start < data.size()) {
+    const std::size_t end = data.find('\0', start);
+    parts.push_back(data.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  while (!parts.empty() && parts.back().empty()) parts.pop_back();
+  for (std::size_t i = 0; i < parts.size(); i += 2) {
+    const std::string& to = i + 1 < parts.size() ? parts[i + 1] : "";
+    pending.push_back(to.empty() ? "delete " + parts[i] : "move " + parts[i] + " to " + to);
+  }
+}
+
+}  // namespace
+
+bool PrepareWindows(const std::string& keyword) {
+  if (!IsOsKeyword(keyword)) return false;
+  const int code = OsKeywordCode(keyword);
+  const Layout l = LayoutOf(code);
+  const bool nt = code >= kWinNT4;
+  os::fake::Reset();
+  ResetWinVersionCacheForTests();
+  os::fake::SetVersion(l.version);
+  os::fake::SetWindowsDirectory(l.windows);
+  os::fake::SetSystemDirectory(l.system);
+  // The fresh machine has the XP folders; another layout does not keep them.
+  if (UpperText(l.system) != "C:\\WINDOWS\\SYSTEM32") os::RemoveDirectoryA("C:\\WINDOWS\\SYSTEM32");
+  if (UpperText(l.windows) != "C:\\WINDOWS") os::RemoveDirectoryA("C:\\WINDOWS");
+  for (const char* name :
+       {"win.ini", "system.ini", "explorer.exe", "regedit.exe", "notepad.exe", "write.exe"})
+    AddFile(l.windows + "\\" + name, "MZ");
+  for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                           "ole32.dll", "comctl32.dll", "msvcrt.dll"})
+    AddFile(l.system + "\\" + name, "MZ");
+  if (nt) AddFile(l.system + "\\notepad.exe", "MZ");
+  os::fake::AddFolder(l.windows + "\\TEMP");
+  AddFile("C:\\AUTOEXEC.BAT", "");
+  AddFile("C:\\CONFIG.SYS", "");
+  if (!nt)
+    AddFile("C:\\MSDOS.SYS", "[Paths]\r\nWinDir=C:\\WINDOWS\r\n",
+            os::kAttrHidden | os::kAttrSystem | os::kAttrReadonly);
+  os::fake::AddFolder("C:\\Program Files\\Accessories");
+  const std::string startMenu = l.profile + "\\Start Menu";
+  os::fake::AddFolder(startMenu + "\\Programs\\Accessories");
+  os::fake::AddFolder(startMenu + "\\Programs\\StartUp");
+  os::fake::AddFolder(l.profile + "\\Desktop");
+  const std::string shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  SetRegString(os::kHkeyCurrentUser, shellFolders, "Programs", startMenu + "\\Programs");
+  SetRegString(os::kHkeyCurrentUser, shellFolders, "Start Menu", startMenu);
+  SetRegString(os::kHkeyCurrentUser, shellFolders, "Desktop", l.profile + "\\Desktop");
+  SetRegString(os::kHkeyCurrentUser, shellFolders, "Startup", startMenu + "\\Programs\\StartUp");
+  const std::string current =
+      nt ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion" : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  SetRegString(os::kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+               "C:\\Program Files");
+  SetRegString(os::kHkeyLocalMachine, current, "SystemRoot", l.windows);
+  SetRegString(os::kHkeyClassesRoot, ".txt", "", "txtfile");
+  SetRegString(os::kHkeyClassesRoot, "txtfile\\shell\\open\\command", "", l.windows + "\\NOTEPAD.EXE %1");
+  os::fake::SetModuleFileName(std::string(kSetupFolder) + "\\setup.exe");
+  return true;
+}
+
+std::optional<BoxAnswer> ParseBoxAnswer(const std::string& argument) {
+  const auto equals = argument.rfind('=');
+  if (equals == std::string::npos) return std::nullopt;
+  BoxAnswer answer{argument.substr(0, equals), argument.substr(equals + 1)};
+  for (const char* button : {"OK", "Cancel", "Yes", "No"})
+    if (UpperText(answer.button) == UpperText(button)) return answer.button = button, answer;
+  return std::nullopt;
+}
+
+DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers) {
+  DryRun run;
+  run.version = keyword;
+  AddFile(std::string(kSetupFolder) + "\\autoin.dat", "");
+  // The engine that extracts a package is ours, in-process, when the folder ships it.
+  if (os::fake::Exists(std::string(kSetupFolder) + "\\UNZDLL.DLL"))
+    InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
+  const Snapshot before = TakeSnapshot();
+
+  os::fake::SetBoxAnswerer([&](const std::string& text, std::uint32_t type) -> std::optional<int> {
+    for (const BoxAnswer& a : answers)
+      if (text.find(a.text) != std::string::npos) {
+        for (int id : {os::kIdOk, os::kIdCancel, os::kIdYes, os::kIdNo})
+          if (ButtonName(id) == a.button) return id;
+      }
+    return std::nullopt;
+  });
+  os::fake::SetUser([&] {
+    // Automatic mode drives the wizard by itself; a wizard still waiting when
+    // nothing is left to do waits for a person, so the dry run closes it.
+    for (os::Hwnd h : os::fake::TopLevelWindows())
+      if (const os::fake::WindowInfo* info = os::fake::Info(h);
+          info && info->formKind == os::FormKind::Dialog && info->visible && !run.wizardWaited) {
+        run.wizardWaited = true;
+        os::CloseWindow(h);
+        return true;
+      }
+    return false;
+  });
+  Shared() = SetupState{};
+  ForgetLogForTests();
+  run.exitCode = SetupMain();
+  os::fake::SetUser(nullptr);
+  os::fake::SetBoxAnswerer(nullptr);
+
+  const Snapshot after = TakeSnapshot();
+  for (const auto& [path, content] : after.files) {
+    if (Ignored(path)) continue;
+    auto old = before.files.find(path);
+    if (old == before.files.end() || old->second != content)
+      run.files.push_back({path, content.size(), old != before.files.end()});
+  }
+  for (const auto& [path, content] : before.files)
+    if (!Ignored(path) && !after.files.count(path)) run.removedFiles.push_back(path);
+  for (const auto& [where, value] : after.values) {
+    auto old = before.values.find(where);
+    if (old != before.values.end() && old->second == value) continue;
+    run.values.push_back({where.key, where.name, TypeName(value.type), ValueText(value)});
+    if (where.name == "PendingFileRenameOperations") AddPendingMoves(value.data, run.pending);
+  }
+  for (const auto& [where, value] : before.values)
+    if (!after.values.count(where)) run.removedValues.push_back(where.key + "\\" + where.name);
+
+  for (const DryRun::File& f : run.files) {
+    if (UpperText(ExtractFileExt(f.path)) == ".LNK")
+      if (auto link = os::fake::LinkAt(f.path))
+        run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
+                                 link->iconLocation, link->description, link->iconIndex, link->showCmd});
+    if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
+      for (const std::string& line : SplitLines(os::fake::Content(f.path)))
+        if (!line.empty() && line[0] != '[') run.pending.push_back(line);
+  }
+  // The uninstall data file is the one the uninstall entry's command names.
+  for (const auto& v : run.values)
+    if (v.name == "UninstallString") {
+      const auto open = v.data.find('"');
+      const auto close = v.data.rfind('"');
+      if (open != std::string::npos && close > open)
+        run.uninstallDataFile = v.data.substr(open + 1, close - open - 1);
+    }
+  if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
+  run.logFile = LogPath();
+  if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);
+  for (const os::fake::ShownBox& box : os::fake::Boxes())
+    run.boxes.push_back({box.text, box.caption, Buttons(box.type), ButtonName(box.answer)});
+  for (const os::fake::Launch& launch : os::fake::Launches())
+    run.started.push_back(launch.startedPath.empty() ? launch.file : launch.startedPath);
+  for (const os::fake::Executed& e : os::fake::ExecutedCommands()) run.started.push_back(e.commandLine);
+  run.restart = !os::fake::RestartRequests().empty();
+  return run;
+}

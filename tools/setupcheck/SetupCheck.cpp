@@ -1,0 +1,533 @@
+// The publisher's checker: the lists read with the installer's own readers,
+// and every mistake found reported with its file and line.
+#include "tools/setupcheck/SetupCheck.h"
+
+#include <algorithm>
+#include <set>
+
+#include "sys/SetupError.h"
+#include "sys/uQVDir.h"
+#include "sys/uQVShlnk.h"
+#include "sys/uQVStr.h"
+#include "sys/uQVSys.h"
+#include "tools/JsonText.h"
+#include "tools/setupcheck/PackageCheck.h"
+
+namespace {
+
+enum class Kind { Flag, Positional, List, FileList, Groups, UntilBlank };
+
+struct SectionInfo {
+  const char* header;
+  Kind kind;
+  int size;  // lines of a positional section, lines of a group
+};
+
+const std::vector<SectionInfo>& InstallListSections() {
+  static const std::vector<SectionInfo> kSections{
+      {Header::kNextLicense, Kind::Flag, 0},
+      {Header::kDefPath, Kind::Positional, 1},
+      {Header::kAdmin, Kind::Flag, 0},
+      {Header::kOs, Kind::Positional, 3},
+      {Header::kMessage, Kind::Positional, 1},
+      {Header::kNrMsg, Kind::Positional, 1},
+      {Header::kNotRunning, Kind::UntilBlank, 0},
+      {Header::kSysBackup, Kind::Positional, 1},
+      {Header::kUninstall, Kind::Positional, 4},
+      {Header::kReg, Kind::Groups, 4},
+      {Header::kRemoveFiles, Kind::List, 0},
+      {Header::kInstall, Kind::FileList, 0},
+      {Header::kWin, Kind::FileList, 0},
+      {Header::kSystem, Kind::FileList, 0},
+      {Header::kRegSvr, Kind::List, 0},
+      {Header::kShortcuts, Kind::Groups, 2},
+      {Header::kDink, Kind::Flag, 0},
+      {Header::kForceRun, Kind::Flag, 0},
+      {Header::kRunFile, Kind::Positional, 1},
+      {Header::kReboot, Kind::Flag, 0},
+      {Header::kNoReboot, Kind::Flag, 0},
+      {Header::kNoRebootNt, Kind::Flag, 0},
+  };
+  return kSections;
+}
+
+const std::vector<SectionInfo>& PackageListSections() {
+  static const std::vector<SectionInfo> kSections{{Header::kExtra, Kind::List, 0},
+                                                  {Header::kPackage, Kind::List, 0}};
+  return kSections;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The section a line is the header of, found as the installer finds headers
+// (the whole line, letter case ignored); nullptr for any other line.
+const SectionInfo* SectionOf(const std::string& line, const std::vector<SectionInfo>& sections) {
+  for (const SectionInfo& info : sections)
+    if (UpperText(line) == UpperText(info.header)) return &info;
+  return nullptr;
+}
+
+std::string Ordinal(int n) {
+  static const char* kWords[] = {"first", "second", "third", "fourth"};
+  return n >= 1 && n <= 4 ? kWords[n - 1] : std::to_string(n) + "th";
+}
+
+// Collects the findings of one file.
+class Reporter {
+ public:
+  Reporter(std::string file, std::vector<Finding>& out) : file_(std::move(file)), out_(out) {}
+  void Error(int index, const std::string& message) { Add(index, Severity::Error, message); }
+  void Warning(int index, const std::string& message) { Add(index, Severity::Warning, message); }
+
+ private:
+  void Add(int index, Severity severity, const std::string& message) {
+    out_.push_back(Finding{file_, index + 1, severity, message});
+  }
+  std::string file_;
+  std::vector<Finding>& out_;
+};
+
+bool Converts(const std::string& number) {
+  try {
+    TextToInt(number);
+    return true;
+  } catch (const ConvertError&) {
+    return false;
+  }
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  const auto end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+std::size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Walks the sections of one list in file order: the section structure, the
+// terminators, and what lies outside every section.
+class StructureScan {
+ public:
+  StructureScan(const TSetupList& list, const std::vector<SectionInfo>& sections, Reporter& report)
+      : list_(list), sections_(sections), report_(report) {}
+
+  void Run(int start) {
+    int i = start;
+    while (i < list_.Count()) {
+      const std::string& line = list_.Line(i);
+      if (const SectionInfo* info = Lookup(line)) {
+        const int first = list_.Find(line);
+        if (first != i)
+          report_.Warning(i, "section " + std::string(info->header) +
+                                 " appears again; the installer reads only the one at line " +
+                                 std::to_string(first + 1));
+        i = BodyEnd(*info, i, first == i);
+      } else if (line.empty() || line == kTerminator) {
+        ++i;
+      } else if (Trimmed(line)[0] == ':') {
+        i = UnknownHeader(i);
+      } else {
+        report_.Warning(i, "this line belongs to no section; the installer ignores it");
+        ++i;
+      }
+    }
+  }
+
+  std::vector<std::string> Headers() const {
+    std::vector<std::string> headers;
+    for (const SectionInfo& info : sections_) headers.push_back(info.header);
+    return headers;
+  }
+
+ private:
+  const SectionInfo* Lookup(const std::string& line) const { return SectionOf(line, sections_); }
+
+  int UnknownHeader(int i) {
+    const std::string trimmed = Trimmed(list_.Line(i));
+    std::string message = "unknown section header " + Quoted(list_.Line(i)) +
+                          ": the installer ignores it and the lines up to its terminator";
+    if (trimmed != list_.Line(i) && Lookup(trimmed))
+      message += "; without the blanks around it, it would be " + Quoted(Lookup(trimmed)->header);
+    else if (std::string near = NearestOf(trimmed, Headers()); !near.empty())
+      message += "; did you mean " + Quoted(near) + "?";
+    report_.Error(i, message);
+    int j = i + 1;
+    while (j < list_.Count() && list_.Line(j) != kTerminator && !Lookup(list_.Line(j))) ++j;
+    return j < list_.Count() && list_.Line(j) == kTerminator ? j + 1 : j;
+  }
+
+  int BodyEnd(const SectionInfo& info, int header, bool read) {
+    switch (info.kind) {
+      case Kind::Flag:
+        return header + 1;
+      case Kind::Positional:
+        return PositionalEnd(info, header, read);
+      case Kind::UntilBlank: {
+        int j = header + 1;
+        while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
+        return j < list_.Count() && list_.Line(j) == kTerminator ? j + 1 : j;
+      }
+      case Kind::List:
+      case Kind::FileList:
+        return read ? ListEnd(info, header) : ScanToTerminator(header);
+      case Kind::Groups:
+        return read ? GroupsEnd(info, header) : ScanToTerminator(header);
+    }
+    return header + 1;
+  }
+
+  int ScanToTerminator(int header) const {
+    int j = header + 1;
+    while (j < list_.Count() && list_.Line(j) != kTerminator) ++j;
+    return std::min(j + 1, list_.Count());
+  }
+
+  int PositionalEnd(const SectionInfo& info, int header, bool read) {
+    const std::string name = info.header;
+    if (name == Header::kSysBackup) {
+      // The terminator written straight after the header simply means "no extension".
+      const bool given = header + 1 < list_.Count() && list_.Line(header + 1).find(':') == std::string::npos;
+      return header + (given ? 2 : 1);
+    }
+    const int end = std::min(header + 1 + info.size, list_.Count());
+    if (!read) return end;
+    if (name != Header::kDefPath && header + info.size >= list_.Count()) {
+      report_.Error(header, "section " + name + " needs " + std::to_string(info.size) +
+                                (info.size == 1 ? " line" : " lines") +
+                                " after its header but the list ends first; the installer stops here");
+      return end;
+    }
+    for (int j = header + 1; j < end; ++j)
+      if (list_.Line(j) == kTerminator || Lookup(list_.Line(j))) {
+        report_.Error(j, "section " + name + " takes " + std::to_string(info.size) +
+                             (info.size == 1 ? " line" : " lines") + "; " + Quoted(list_.Line(j)) +
+                             " is read as its " + Ordinal(j - header) + " line");
+        return j;
+      }
+    return end;
+  }
+
+  // A section whose terminator was forgotten runs into the next header: the
+  // installer reads that header and what follows as entries.
+  void RunsInto(const SectionInfo& info, int header, int next) {
+    report_.Error(header, "section " + std::string(info.header) +
+                              " has no terminator line \":\" before the header " + Quoted(list_.Line(next)) +
+                              " at line " + std::to_string(next + 1) +
+                              "; the installer reads that header and what follows as entries");
+  }
+
+  int ListEnd(const SectionInfo& info, int header) {
+    TSectionReader reader(list_, info.header);
+    try {
+      for (;;) {
+        const int at = reader.NextIndex();
+        TFileEntry fileEntry;
+        std::string entry;
+        if (!(info.kind == Kind::FileList ? reader.NextFileEntry(fileEntry) : reader.Next(entry))) break;
+        if (Lookup(list_.Line(at))) return RunsInto(info, header, at), at;
+      }
+      return reader.NextIndex();
+    } catch (const ListError&) {
+      report_.Error(header,
+                    "section " + std::string(info.header) +
+                        " has no terminator line \":\" before the end of the list; the installer stops here");
+      return list_.Count();
+    }
+  }
+
+  int GroupsEnd(const SectionInfo& info, int header) {
+    const std::string what = info.size == 2 ? "pair" : "group of four";
+    TSectionReader reader(list_, info.header);
+    std::vector<std::string> group;
+    try {
+      while (reader.NextGroup(info.size, group)) {
+        const int first = reader.NextIndex() - info.size;
+        for (int k = 0; k < info.size; ++k) {
+          if (Lookup(group[static_cast<std::size_t>(k)])) return RunsInto(info, header, first + k), first + k;
+          if (k > 0 && group[static_cast<std::size_t>(k)] == kTerminator) {
+            report_.Error(first + k, "this \":\" falls inside a " + what + " of " + info.header +
+                                         " and does not end the section; the installer reads on past it");
+            return first + k + 1;
+          }
+        }
+      }
+      return reader.NextIndex();
+    } catch (const ListError&) {
+      report_.Error(header, "section " + std::string(info.header) +
+                                " has no terminator line \":\" after a complete " + what +
+                                "; the installer stops here");
+      return list_.Count();
+    }
+  }
+
+  const TSetupList& list_;
+  const std::vector<SectionInfo>& sections_;
+  Reporter& report_;
+};
+
+// A line that a section's entries run into when its terminator is missing:
+// the rest is reported with the structure, not entry by entry.
+bool IsHeaderLine(const std::string& line) { return SectionOf(line, InstallListSections()) != nullptr; }
+
+// The names that a file section installs, upper-cased.
+std::set<std::string> InstalledNames(const TSetupList& list, const char* header) {
+  std::set<std::string> names;
+  try {
+    TSectionReader reader(list, header);
+    TFileEntry entry;
+    while (reader.NextFileEntry(entry) && !IsHeaderLine(list.Line(reader.NextIndex() - 1)))
+      names.insert(UpperText(InstalledFileName(entry.name)));
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  return names;
+}
+
+void CheckHead(const TSetupList& list, Reporter& report) {
+  for (int i = 0; i < std::min(3, list.Count()); ++i)
+    if (SectionOf(list.Line(i), InstallListSections())) {
+      report.Error(
+          i, "the first three lines are the head (install folder, Start Menu folder, title), but line " +
+                 std::to_string(i + 1) + " is the header " + Quoted(list.Line(i)));
+      return;
+    }
+  if (list.Count() >= 1 && !list.Line(0).empty() && list.Line(0)[0] != '\\')
+    report.Warning(0, "the install folder has no leading backslash; the destination becomes " +
+                          Quoted(DefaultInstallDir(list.Line(0))));
+  if (list.Count() < 3)
+    report.Error(std::max(0, list.Count() - 1),
+                 "the list needs three head lines (install folder, Start Menu "
+                 "folder, title); it has " +
+                     std::to_string(list.Count()));
+}
+
+void CheckOs(const TSetupList& list, Reporter& report) {
+  const int h = list.Find(Header::kOs);
+  if (h < 0 || h + 3 >= list.Count()) return;
+  for (int i = h + 1; i <= h + 2; ++i) {
+    const std::string& keyword = list.Line(i);
+    if (IsOsKeyword(keyword)) continue;
+    std::string message = "unknown Windows keyword " + Quoted(keyword) + "; the installer takes it as " +
+                          OsKeywords()[0] + " (the first Windows 95)";
+    if (std::string near = NearestOf(Trimmed(keyword), OsKeywords()); !near.empty())
+      message += "; did you mean " + Quoted(near) + "?";
+    report.Error(i, message);
+  }
+  if (auto range = ReadOsRange(list); range && range->lowest > range->highest)
+    report.Error(h + 1, "the lowest Windows " + Quoted(list.Line(h + 1)) + " comes after the highest " +
+                            Quoted(list.Line(h + 2)) + "; the installer refuses to run anywhere");
+}
+
+void CheckRegistry(const TSetupList& list, Reporter& report) {
+  std::vector<std::string> roots = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE",
+                                    "HKEY_USERS",        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG",
+                                    "HKEY_DYN_DATA"};
+  const TRegMacroContext context{"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\Program Files\\Program",
+                                 "program.exe"};
+  try {
+    TSectionReader reader(list, Header::kReg);
+    TRegGroup group;
+    while (NextRegGroup(reader, group)) {
+      const int first = reader.NextIndex() - 4;
+      for (const std::string* line : {&group.root, &group.key, &group.name, &group.data})
+        if (*line == kTerminator || IsHeaderLine(*line)) return;  // reported with the structure
+      if (RootKeyByName(group.root) == 0) {
+        std::string message =
+            "unknown registry root " + Quoted(group.root) + "; the installer writes nothing for it";
+        if (std::string near = NearestOf(Trimmed(group.root), roots); !near.empty())
+          message += "; did you mean " + Quoted(near) + "?";
+        report.Error(first, message);
+      }
+      const std::string data = ExpandRegData(group.data, context);
+      if (!data.empty() && data[0] == '#' && !Converts(RegNumberDigits(data)))
+        report.Error(first + 3,
+                     "the number " + Quoted(group.data) +
+                         " does not convert (write #digits#); the installer stops with an error here");
+    }
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+}
+
+void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Reporter& report) {
+  for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem}) {
+    try {
+      TSectionReader reader(list, header);
+      TFileEntry entry;
+      while (reader.NextFileEntry(entry)) {
+        const int line = reader.NextIndex() - 1;
+        if (IsHeaderLine(list.Line(line))) break;
+        if (entry.name.empty()) {
+          report.Warning(line, std::string("an empty line in ") + header +
+                                   " is a file entry that copies nothing; only \":\" ends the section");
+          continue;
+        }
+        if (FileFound(sourceDir + "\\" + entry.name)) continue;
+        const std::string installed = InstalledFileName(entry.name);
+        report.Error(
+            line,
+            Quoted(entry.name) + " is not in the setup folder" +
+                (installed != entry.name ? " (it would be installed as " + Quoted(installed) + ")" : "") +
+                "; the installer only logs that it could not copy it");
+      }
+    } catch (const ListError&) {
+      // reported with the structure
+    }
+  }
+}
+
+void CheckShortcuts(const TSetupList& list, Reporter& report) {
+  const std::set<std::string> installed = InstalledNames(list, Header::kInstall);
+  try {
+    TSectionReader reader(list, Header::kShortcuts);
+    TShortcutPair pair;
+    while (NextShortcutPair(reader, pair)) {
+      if (pair.target == kTerminator || IsHeaderLine(pair.name) || IsHeaderLine(pair.target))
+        return;  // reported with the structure
+      const std::string target = ParseShortcut(pair.target).Target;
+      if (installed.count(UpperText(target)) ||
+          !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
+        continue;
+      report.Error(reader.NextIndex() - 1,
+                   "the shortcut's target " + Quoted(target) +
+                       " is not installed by :INSTALL; the installer makes no shortcut then");
+    }
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+}
+
+void CheckUninstaller(const TSetupList& list, Reporter& report) {
+  const int h = list.Find(Header::kUninstall);
+  if (h < 0 || h + 4 >= list.Count()) return;
+  const std::string& uninstaller = list.Line(h + 3);
+  if (!InstalledNames(list, Header::kWin).count(UpperText(uninstaller)))
+    report.Warning(
+        h + 3, "the uninstaller " + Quoted(uninstaller) +
+                   " is not installed by :WIN; the uninstall entry names a program that may not be there");
+  // The data is written only to a file whose name holds ".ini"; any other name
+  // is still what the uninstall entry hands the uninstaller.
+  const std::string& dataFile = list.Line(h + 4);
+  if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
+    report.Warning(h + 4,
+                   "the uninstall data file " + Quoted(dataFile) +
+                       " is neither \"r\" nor an .ini file; the data goes to unin.ini in the install folder, "
+                       "but the uninstall entry names " +
+                       Quoted(dataFile));
+}
+
+// Files that the run uses only when they are there: a server to register, the program to offer at the end.
+void CheckUsedFiles(const TSetupList& list, Reporter& report) {
+  const std::set<std::string> windows = InstalledNames(list, Header::kWin);
+  try {
+    TSectionReader reader(list, Header::kRegSvr);
+    std::string entry;
+    while (reader.Next(entry) && !IsHeaderLine(entry))
+      if (!windows.count(UpperText(entry)))
+        report.Warning(reader.NextIndex() - 1,
+                       "the server " + Quoted(entry) +
+                           " is not installed by :WIN; it is registered only when it is "
+                           "already in the Windows folder");
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  const int h = list.Find(Header::kRunFile);
+  if (h >= 0 && h + 1 < list.Count() && list.Line(h + 1) != kTerminator &&
+      !InstalledNames(list, Header::kInstall).count(UpperText(list.Line(h + 1))))
+    report.Warning(h + 1, "the program " + Quoted(list.Line(h + 1)) +
+                              " offered at the end is not installed by :INSTALL");
+}
+
+}  // namespace
+
+std::string FormatFinding(const Finding& finding) {
+  return finding.file + ":" + std::to_string(finding.line) + ": " +
+         (finding.severity == Severity::Error ? "error: " : "warning: ") + finding.message;
+}
+
+bool HasErrors(const std::vector<Finding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const Finding& f) { return f.severity == Severity::Error; });
+}
+
+std::string FindingsJson(const std::vector<Finding>& findings) {
+  std::string out = "{\n  \"findings\": [";
+  int errors = 0;
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const Finding& f = findings[i];
+    const bool error = f.severity == Severity::Error;
+    errors += error ? 1 : 0;
+    out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonQuote(f.file) +
+           ", \"line\": " + std::to_string(f.line) + ", \"severity\": \"" + (error ? "error" : "warning") +
+           "\", \"message\": " + JsonQuote(f.message) + "}";
+  }
+  out += findings.empty() ? "]" : "\n  ]";
+  return out + ",\n  \"errors\": " + std::to_string(errors) +
+         ",\n  \"warnings\": " + std::to_string(static_cast<int>(findings.size()) - errors) + "\n}\n";
+}
+
+std::string NearestOf(const std::string& text, const std::vector<std::string>& known) {
+  const std::string upper = UpperText(text);
+  std::string best;
+  std::size_t bestDistance = 0;
+  for (const std::string& candidate : known) {
+    const std::size_t d = Distance(upper, UpperText(candidate));
+    if (best.empty() || d < bestDistance) best = candidate, bestDistance = d;
+  }
+  // Near enough: a slip of a letter or two, or a third of a longer word.
+  const std::size_t allowed = std::max<std::size_t>(2, best.size() / 3);
+  return !best.empty() && bestDistance <= allowed ? best : "";
+}
+
+std::vector<Finding> CheckInstallList(const TSetupList& list, const std::string& sourceDir) {
+  std::vector<Finding> findings;
+  Reporter report("setup.ini", findings);
+  CheckHead(list, report);
+  StructureScan(list, InstallListSections(), report).Run(std::min(3, list.Count()));
+  CheckOs(list, report);
+  CheckRegistry(list, report);
+  CheckFileSections(list, sourceDir, report);
+  CheckShortcuts(list, report);
+  CheckUninstaller(list, report);
+  CheckUsedFiles(list, report);
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  return findings;
+}
+
+std::vector<Finding> CheckSetupFolder(const std::string& folder) {
+  std::vector<Finding> findings;
+  std::string sourceDir = folder;
+  if (FileFound(folder + "\\setup.lst")) {
+    TSetupList packageList;
+    packageList.Load(folder + "\\setup.lst");
+    Reporter report("setup.lst", findings);
+    StructureScan(packageList, PackageListSections(), report).Run(0);
+    sourceDir = CheckPackage(packageList, folder, findings);
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    if (sourceDir.empty()) return findings;
+  }
+  if (!FileFound(sourceDir + "\\setup.ini")) {
+    findings.push_back(Finding{"setup.ini", 1, Severity::Error, "there is no setup.ini in the setup folder"});
+    return findings;
+  }
+  TSetupList list;
+  list.Load(sourceDir + "\\setup.ini");
+  for (Finding& f : CheckInstallList(list, sourceDir)) findings.push_back(std::move(f));
+  return findings;
+}

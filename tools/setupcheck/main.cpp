@@ -1,0 +1,81 @@
+// setupcheck: checks a setup folder's lists, or shows what an installation
+// from it would do on a given Windows.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/uInstallList.h"
+#include "tools/setupcheck/DryRun.h"
+#include "tools/setupcheck/HostFolder.h"
+#include "tools/setupcheck/SetupCheck.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: setupcheck [--json] FOLDER\n"
+    "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--json] FOLDER\n"
+    "\n"
+    "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
+    "package) and prints every problem as FILE:LINE: error|warning: MESSAGE; the\n"
+    "exit code is 1 when there is an error. --json prints the same as JSON.\n"
+    "The second installs from the folder in automatic mode on an in-memory Windows\n"
+    "of that version (WIN_95A, WIN_95B, WIN_95C, WIN_98, WIN_98SE, WIN_ME, WIN_NT,\n"
+    "WIN_2K, WIN_XP) and prints what the installation leaves. A box whose text\n"
+    "contains TEXT gets BUTTON (OK, Cancel, Yes, No); any other its first button.\n";
+
+int Usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string version, folder;
+  std::vector<BoxAnswer> answers;
+  bool json = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") return Usage(""), 0;
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--simulate" || a == "--answer") {
+      if (i + 1 >= args.size()) return Usage(a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "--simulate") {
+        if (!IsOsKeyword(value)) return Usage("unknown Windows keyword \"" + value + "\"");
+        version = value;
+      } else if (auto answer = ParseBoxAnswer(value)) {
+        answers.push_back(*answer);
+      } else {
+        return Usage("--answer wants TEXT=BUTTON with BUTTON one of OK, Cancel, Yes, No");
+      }
+    } else if (folder.empty() && (a.empty() || a[0] != '-')) {
+      folder = a;
+    } else {
+      return Usage("unexpected argument \"" + a + "\"");
+    }
+  }
+  if (folder.empty()) return Usage("no setup folder given");
+  if (!answers.empty() && version.empty()) return Usage("--answer goes with --simulate");
+
+  PrepareWindows(version.empty() ? "WIN_XP" : version);
+  if (!MirrorHostFolder(folder, "C:\\SETUP")) {
+    std::fprintf(stderr, "setupcheck: cannot read the folder %s\n", folder.c_str());
+    return 2;
+  }
+  if (!version.empty()) {
+    const DryRun run = RunDry(version, answers);
+    const std::string out = json ? DryRunJson(run) : DryRunText(run);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+  }
+  const std::vector<Finding> findings = CheckSetupFolder("C:\\SETUP");
+  if (json)
+    std::fputs(FindingsJson(findings).c_str(), stdout);
+  else
+    for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
+  return HasErrors(findings) ? 1 : 0;
+}

@@ -1,0 +1,48 @@
+// The uninstaller's main block: the progress window in the copy window's
+// look, and the removal run.
+#include "uninst/Uninst.h"
+
+#include <exception>
+
+#include "app/uCopy.h"
+#include "engine/uUninstallRun.h"
+#include "sys/uQVDialogs.h"
+
+namespace {
+
+class RemovalWindow : public UninstallHost {
+ public:
+  RemovalWindow() {
+    window_.SetCaption("Removing");
+    os::SetWindowTextA(window_.Label1, "Removing: ");
+    os::ShowWindow(window_.BitBtn1, false);  // a removal half done is worse than one finished
+  }
+  void ShowProgressWindow() override {
+    window_.Show();
+    window_.Repaint();
+  }
+  void ShowStep(const std::string& text) override {
+    os::SetWindowTextA(window_.lFileName, text);
+    window_.Repaint();
+  }
+  void ShowProgress(int percent) override {
+    os::SetProgressPos(window_.Guage, percent);
+    window_.Repaint();
+  }
+  void CloseProgressWindow() override { window_.Hide(); }
+
+ private:
+  TfCopy window_;
+};
+
+}  // namespace
+
+int UninstallMain(const std::string& commandLine) {
+  try {
+    RemovalWindow window;
+    return RunUninstall(commandLine, window);
+  } catch (const std::exception& e) {
+    WarningBox(e.what());
+    return kUninstallIncomplete;
+  }
+}

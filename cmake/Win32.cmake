@@ -10,6 +10,10 @@ set(QV_DIST ${CMAKE_SOURCE_DIR}/dist)
 add_compile_options(${QV_WARNINGS} -ffunction-sections -fdata-sections)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+# The products look up no types at run time (exceptions carry what they need).
+if(NOT QV_WIN32_TESTS)
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+endif()
 
 # The products must not carry the posix threading runtime: it imports functions
 # that the oldest supported Windows lacks.
@@ -30,9 +34,23 @@ add_library(qv_logic STATIC ${QV_LOGIC_SOURCES})
 target_include_directories(qv_logic PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_logic PUBLIC qv_os)
 
+# What every product links in place of parts of the standard library: a
+# terminate handler that only aborts, and error helpers that need no second
+# string implementation.
+file(GLOB QV_PRODUCT_RUNTIME_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/os/win32/runtime/*.cpp)
+add_library(qv_product_runtime OBJECT ${QV_PRODUCT_RUNTIME_SOURCES})
+
 # qv_ship(TARGET FILE): TARGET is a product; it is copied into dist/ as FILE
-# after every link. Every binary in dist/ is shipped and passes the import check.
+# after every link. Every binary in dist/ is shipped and passes the import
+# check. Products are stripped, and programs carry no relocations (nothing
+# moves a program from its preferred address on the systems we support).
 function(qv_ship target file)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:qv_product_runtime>)
+  target_link_options(${target} PRIVATE -s)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    target_link_options(${target} PRIVATE -Wl,--disable-dynamicbase,--disable-reloc-section)
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_DIST}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${QV_DIST}/${file})
@@ -51,7 +69,6 @@ endfunction()
 if(NOT QV_WIN32_TESTS)
   add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/os/win32/WinMain.cpp ${CMAKE_SOURCE_DIR}/os/win32/setup.rc)
   target_link_libraries(setup PRIVATE qv_logic)
-  target_link_options(setup PRIVATE -s)
   qv_ship(setup setup.exe)
 
   add_subdirectory(${CMAKE_SOURCE_DIR}/unzdll ${CMAKE_BINARY_DIR}/unzdll)

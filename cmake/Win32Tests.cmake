@@ -19,3 +19,10 @@ foreach(f ${QV_WINE_TEST_DIRS})
   get_filename_component(n ${d} NAME)
   add_subdirectory(${d} ${CMAKE_BINARY_DIR}/winetests/${n})
 endforeach()
+
+# The benchmark's extraction command for Windows (scripts/bench-unzip.sh --wine),
+# with the product UNZDLL.DLL beside it; not a test.
+add_executable(unz_extract ${CMAKE_SOURCE_DIR}/bench/unz_extract.cpp)
+target_include_directories(unz_extract PRIVATE ${CMAKE_SOURCE_DIR})
+set_target_properties(unz_extract PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/build/wintests/bench)
+qv_use_product(unz_extract UNZDLL.DLL ${CMAKE_SOURCE_DIR}/build/wintests/bench)

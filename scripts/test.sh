@@ -29,6 +29,20 @@ count_gtest() {
   if [ "$f" -ne 0 ]; then grep -aE '^\[  FAILED  \]|Failure|error:|ERROR' "$log" | head -40; fi
 }
 
+# count_summary NAME LOG RC: adds the counts of a run that ends with the line
+# "N passed, M failed"; a run without that line, or that fails without a
+# failure count, counts as one failure.
+count_summary() {
+  local name=$1 log=$2 rc=$3 line p f
+  line=$(grep -aE '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  p=$(echo "$line" | awk '{print $1}'); f=$(echo "$line" | awk '{print $3}')
+  p=${p:-0}; f=${f:-1}
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p)); failed=$((failed + f))
+  printf '%-40s %4d passed, %d failed\n' "$name" "$p" "$f"
+  if [ "$f" -ne 0 ]; then grep -aiE 'fail' "$log" | head -20; fi
+}
+
 echo "== native tests"
 for t in $(find build/native -maxdepth 3 -type f -name '*_tests' -perm -u+x | sort); do
   name=native/$(basename "$t")
@@ -38,13 +52,9 @@ done
 
 echo "== imports of the shipped binaries (first Windows 95, NT 4.0)"
 bash scripts/check-imports.sh >"$logdir/imports.log" 2>&1
-line=$(grep -aE '^[0-9]+ passed, [0-9]+ failed' "$logdir/imports.log" | tail -1)
-p=$(echo "$line" | awk '{print $1}'); f=$(echo "$line" | awk '{print $3}')
-p=${p:-0}; f=${f:-1}
-passed=$((passed + p)); failed=$((failed + f))
-printf '%-40s %4d passed, %d failed\n' "imports" "$p" "$f"
+count_summary imports "$logdir/imports.log" $?
 grep -a 'note:' "$logdir/imports.log" | sort -u
-[ "$f" -ne 0 ] && grep -avE ': ok$|note:' "$logdir/imports.log" | head -40
+if grep -aq '=> FAIL' "$logdir/imports.log"; then grep -avE ': ok$|note:' "$logdir/imports.log" | head -40; fi
 
 echo "== Windows test programs under Wine"
 qv_xvfb
@@ -63,14 +73,7 @@ for r in $(find tests/wine -mindepth 2 -maxdepth 2 -name run.sh 2>/dev/null | so
   name=wine/$(basename "$(dirname "$r")")
   log=$logdir/$(basename "$(dirname "$r")").log
   timeout 900 bash "$r" >"$log" 2>&1
-  rc=$?
-  line=$(grep -aE '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
-  p=$(echo "$line" | awk '{print $1}'); f=$(echo "$line" | awk '{print $3}')
-  p=${p:-0}; f=${f:-0}
-  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
-  passed=$((passed + p)); failed=$((failed + f))
-  printf '%-40s %4d passed, %d failed\n' "$name" "$p" "$f"
-  [ "$f" -ne 0 ] && grep -aiE 'fail' "$log" | head -20
+  count_summary "$name" "$log" $?
 done
 
 if [ -f tests/e2e/run_e2e.py ]; then

@@ -2,13 +2,19 @@
 // Everything else is silent or logged.
 #pragma once
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
-// Base of every exception the system throws.
-class SetupError : public std::runtime_error {
+// Base of every exception the system throws. It keeps its message itself rather than deriving
+// from std::runtime_error, whose message string drags a second string implementation into the
+// products.
+class SetupError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit SetupError(std::string what) : what_(std::move(what)) {}
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string what_;
 };
 
 // The installation list was read past its last line (a section without its

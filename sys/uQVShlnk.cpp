@@ -2,8 +2,7 @@
 // link file written through the shell's link object.
 #include "sys/uQVShlnk.h"
 
-#include <stdexcept>
-
+#include "sys/SetupError.h"
 #include "sys/uQVDir.h"
 #include "sys/uQVOpSys.h"
 #include "sys/uQVStr.h"
@@ -146,7 +145,7 @@ os::HResult SaveShellLink(const TShellLink& link, const std::string& fileName) {
   shellLink->SetIconLocation(link.IconLocation, link.IconIndex);
   std::unique_ptr<os::PersistFile> persist;
   if (!os::Succeeded(shellLink->QueryPersistFile(persist)))
-    throw std::runtime_error("the shell link object does not offer IPersistFile");
+    throw SetupError("the shell link object does not offer IPersistFile");
   std::u16string wide;
   if (!os::MultiByteToWideChar(fileName, wide)) return os::HResultFromWin32(kErrorFilenameExcedRange);
   // A name that does not fit a Windows path is refused here rather than cut.

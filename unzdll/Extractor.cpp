@@ -2,7 +2,6 @@
 #include "unzdll/Extractor.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -30,10 +29,11 @@ std::string Bounded(const char* text, std::size_t limit) {
   return std::string(text, n);
 }
 
+// Eight upper-case hex digits (no printf: it would bring a formatter of its own into the library).
 std::string Hex32(std::uint32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(value));
-  return buffer;
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, value >>= 4) text[i] = "0123456789ABCDEF"[value & 0xF];
+  return text;
 }
 
 std::int32_t Code(UnzError e) { return static_cast<std::int32_t>(e); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 #include <set>
+#include <stdexcept>
 
 #include "os/OsDisk.h"
 #include "os/OsSystem.h"

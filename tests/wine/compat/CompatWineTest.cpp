@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,22 @@ TEST(Compat, FileSizesAndPositionsPastFourGigabytes) {
     EXPECT_EQ(back[1], 'x');
   }
   DeleteFileA(path.c_str());
+}
+
+// The products' own error helpers: a size past what a container holds fails as an allocation
+// does (the callers treat both alike), a misuse still reaches a handler of std::exception.
+TEST(Compat, LibraryErrorsReachTheProductsHandlers) {
+  std::vector<char> v;
+  EXPECT_THROW(v.reserve(v.max_size() + std::size_t{1}), std::bad_alloc);
+  std::string s = "abc";
+  EXPECT_THROW(s.append(s.max_size(), 'x'), std::bad_alloc);
+  try {
+    (void)s.substr(4);
+    ADD_FAILURE() << "substr past the end did not throw";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "basic_string::substr: __pos (which is 4) > this->size() (which is 3)");
+  }
+  EXPECT_THROW((void)std::stoi("x"), std::exception);
 }
 
 }  // namespace

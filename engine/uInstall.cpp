@@ -67,6 +67,8 @@ class InstallRun {
   SetupState& s_;
   int version_ = 0;
   std::vector<std::string> uninstall_;  // UninstallList
+  TFolderIndex known_{true};            // files of the destination folders, for the cached-file test
+  TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   PendingReplacements pending_;  // what waits for the next start of Windows
@@ -126,6 +128,7 @@ void InstallRun::Run() {
 bool InstallRun::Cancelled() {
   os::ProcessMessages();
   if (!s_.CancelPressed) return false;
+  host_.PresentProgress();  // the question stands beside the step it interrupts
   if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
     s_.Outcome = RunOutcome::Cancelled;
     InfoBox("Setup did not complete.");
@@ -180,26 +183,41 @@ void InstallRun::RemoveFiles() {
 
 bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
   TSectionReader reader(list_, header);
+  LogHold logOpen;  // one line or more for every entry
   for (;;) {
     if (Cancelled()) return false;
     TFileEntry entry;
-    if (!reader.NextFileEntry(entry)) return true;
+    if (!reader.NextFileEntry(entry)) {
+      host_.PresentProgress();
+      return true;
+    }
     host_.ShowStep(entry.name);
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
-    if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
+    // A destination that is read-only (or otherwise refuses to be replaced)
+    // is made normal and tried again; most are missing or ordinary and need
+    // no look before the copy.
     bool copied = os::CopyFileA(source, destination, entry.keepExisting);
+    if (!copied && !entry.keepExisting && FileFound(destination)) {
+      os::SetFileAttributesA(destination, os::kAttrNormal);
+      copied = os::CopyFileA(source, destination, false);
+    }
+    if (copied) known_.Added(destination);
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
       RefreshPendingReplacement(source, destination);
-      os::SetFileAttributesA(destination, os::kAttrArchive);
+      // A copy carries its source's attributes: after one whose source has
+      // only the archive bit, the destination has exactly that already.
+      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
+        os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
       std::string cached = pending_.CachedNameFor(destination);
       if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
       if (os::CopyFileA(source, cached, false)) {
+        known_.Added(cached);
         s_.RebootNeeded = true;
         ScheduleReplace(BackupNameFor(cached), cached, destination);
         pending_.Add(cached, destination);
@@ -216,9 +234,10 @@ void InstallRun::RefreshPendingReplacement(const std::string& source, const std:
   if (pending.empty()) {
     // A cached file left by an earlier install that no longer waits for a restart.
     std::string stale = ChangeFileExt(destination, ".MCC");
-    if (FileFound(stale)) {
+    if (known_.FileFound(stale)) {
       os::SetFileAttributesA(stale, os::kAttrNormal);
       os::DeleteFileA(stale);
+      known_.Removed(stale);
     }
     return;
   }
@@ -227,7 +246,9 @@ void InstallRun::RefreshPendingReplacement(const std::string& source, const std:
   // content too. Without it the destination must not stay scheduled at all.
   if (FileFound(pending)) os::SetFileAttributesA(pending, os::kAttrNormal);
   LogLine("Updating: " + pending);
-  if (!os::CopyFileA(source, pending, false) && CancelReplace(destination))
+  if (os::CopyFileA(source, pending, false))
+    known_.Added(pending);
+  else if (CancelReplace(destination))
     LogLine("Replacement cancelled: " + destination);
 }
 

@@ -2,6 +2,7 @@
 #include "app/uCopy.h"
 
 #include "engine/SetupState.h"
+#include "os/OsSystem.h"
 
 namespace {
 enum { kLabel1 = 101, kFileName, kGuage, kBitBtn1 };
@@ -20,6 +21,30 @@ TfCopy::TfCopy() {
   int left = ScreenWidth() / 2 - width / 2;
   SetBounds(left, top, width, height);
   Repaint();
+}
+
+void TfCopy::Update() {
+  // Unsigned difference: right also when the tick count wraps.
+  if (painted_ && os::GetTickCount() - lastPaint_ < kRepaintInterval) return;
+  Present();
+}
+
+void TfCopy::Present() {
+  bool changed = false;
+  if (pendingName_ != shownName_ || !painted_) {
+    os::SetWindowTextA(lFileName, pendingName_);
+    shownName_ = pendingName_;
+    changed = true;
+  }
+  if (pendingPercent_ != shownPercent_ || !painted_) {
+    os::SetProgressPos(Guage, pendingPercent_);
+    shownPercent_ = pendingPercent_;
+    changed = true;
+  }
+  if (!changed) return;
+  Repaint();
+  painted_ = true;
+  lastPaint_ = os::GetTickCount();
 }
 
 void TfCopy::BitBtn1Click() { Shared().CancelPressed = true; }

@@ -3,6 +3,7 @@
 // overlaid with loose extra files; that folder becomes SetupDir.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/uPackage.h"
 
@@ -17,17 +18,18 @@
 
 namespace {
 
-// Appends the file to the open package in blocks of 2048 bytes; false when a
-// block could not be read or written whole.
+// Appends the file to the open package block by block; false when a block
+// could not be read or written whole. Blocks of 64 KB: a package of hundreds
+// of megabytes in blocks of 2048 bytes costs a hundred thousand calls each way.
 bool Append(os::Handle package, const std::string& part) {
   os::UniqueFile in(os::CreateFileA(part, os::Access::Read, os::Disposition::OpenExisting));
   if (!in) return false;
-  char block[2048];
+  std::vector<char> block(64 * 1024);
   for (;;) {
     std::uint32_t read = 0, written = 0;
-    if (!os::ReadFile(in.get(), block, sizeof block, read)) return false;
+    if (!os::ReadFile(in.get(), block.data(), static_cast<std::uint32_t>(block.size()), read)) return false;
     if (read == 0) return true;
-    if (!os::WriteFile(package, block, read, written) || written != read) return false;
+    if (!os::WriteFile(package, block.data(), read, written) || written != read) return false;
   }
 }
 
@@ -143,6 +145,7 @@ bool TfSetup::PackageStage() {
     ZipMaster1.ExtrBaseDir = temp;
     ZipMaster1.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
     extraction_ = nullptr;
+    display->Present();
     display->Hide();
   }
   // 11, 12.
@@ -151,15 +154,22 @@ bool TfSetup::PackageStage() {
   return true;
 }
 
-void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename, std::int64_t) {
+void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
+                                 std::int64_t FileSize) {
   if (!extraction_) return;
   if (ProgrType == zip::ProgressType::NewFile) {
     ++extraction_->Tag;
-    os::SetWindowTextA(extraction_->lFileName, Filename);
-    extraction_->Repaint();
+    extraction_->ShowFile(Filename);
   }
   int entries = ZipMaster1.EntryCount();
-  if (entries <= 0) return;  // nothing to measure against: the bar stays
-  int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
-  if (percent >= 0 && percent <= 100) os::SetProgressPos(extraction_->Guage, percent);
+  if (entries > 0) {  // otherwise nothing to measure against: the bar stays
+    int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
+    if (percent >= 0 && percent <= 100) extraction_->ShowPercent(percent);
+  }
+  // A large file takes a while: its name shows before it, not after.
+  constexpr std::int64_t kLargeFile = 1 << 20;
+  if (ProgrType == zip::ProgressType::NewFile && FileSize >= kLargeFile)
+    extraction_->Present();
+  else
+    extraction_->Update();
 }

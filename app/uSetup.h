@@ -68,6 +68,7 @@ class TfSetup : public Form, private InstallHost {
   void ShowCopyWindow(bool belowWizard) override;
   void ShowStep(const std::string& fileName) override;
   void ShowProgress(int percent) override;
+  void PresentProgress() override;
   void CloseCopyWindow() override;
   void CloseWizard() override { Close(); }
   os::Hwnd WizardWindow() override { return Handle(); }

@@ -136,19 +136,23 @@ void TfSetup::ShowCopyWindow(bool belowWizard) {
 }
 
 void TfSetup::ShowStep(const std::string& fileName) {
-  if (!copy_) return;
-  os::SetWindowTextA(copy_->lFileName, fileName);
-  copy_->Repaint();
+  if (copy_) copy_->ShowFile(fileName);
 }
 
 void TfSetup::ShowProgress(int percent) {
   if (!copy_) return;
-  os::SetProgressPos(copy_->Guage, percent);
-  copy_->Repaint();
+  copy_->ShowPercent(percent);
+  copy_->Update();
+}
+
+void TfSetup::PresentProgress() {
+  if (copy_) copy_->Present();
 }
 
 void TfSetup::CloseCopyWindow() {
-  if (copy_) copy_->Close();
+  if (!copy_) return;
+  copy_->Present();
+  copy_->Close();
 }
 
 void TfSetup::bBackClick() {

@@ -91,6 +91,7 @@ def main():
     parser.add_argument("--work", required=True, help="folder where payloads and archives are made and kept")
     parser.add_argument("--scratch", help="folder the archives are copied to and extracted in (default: --work)")
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--engine-before", help="another build of unz_extract, measured alternated with ours")
     args = parser.parse_args()
 
     tools = {
@@ -98,6 +99,8 @@ def main():
         "bsdtar": lambda a, o: ["bsdtar", "-xf", a, "-C", o],
         "unzip": lambda a, o: ["unzip", "-q", "-o", a, "-d", o],
     }
+    if args.engine_before:
+        tools["before"] = lambda a, o: [args.engine_before, a, o, "-d", "-o", "-q"]
     payloads = {}
     for kind, seed in (("small", 1), ("large", 2)):
         src = os.path.join(args.work, "src-" + kind)
@@ -143,6 +146,9 @@ def main():
         print("  ours/bsdtar %.2f  ours/unzip %.2f   (cpu: %.2f, %.2f)" % (
             results[kind]["ours"] / results[kind]["bsdtar"], results[kind]["ours"] / results[kind]["unzip"],
             cpu_median["ours"] / cpu_median["bsdtar"], cpu_median["ours"] / cpu_median["unzip"]))
+        if "before" in results[kind]:
+            print("  ours/before %.2f  before/bsdtar %.2f" % (results[kind]["ours"] / results[kind]["before"],
+                                                            results[kind]["before"] / results[kind]["bsdtar"]))
     shutil.rmtree(out, ignore_errors=True)
 
 

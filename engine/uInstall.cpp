@@ -57,6 +57,8 @@ class InstallRun {
   SetupState& s_;
   int version_ = 0;
   std::vector<std::string> uninstall_;  // UninstallList
+  TFolderIndex known_{true};            // files of the destination folders, for the cached-file test
+  TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
@@ -114,6 +116,7 @@ void InstallRun::Run() {
 bool InstallRun::Cancelled() {
   os::ProcessMessages();
   if (!s_.CancelPressed) return false;
+  host_.PresentProgress();  // the question stands beside the step it interrupts
   if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
     InfoBox("Setup did not complete.");
     host_.CloseWizard();
@@ -167,20 +170,31 @@ void InstallRun::RemoveFiles() {
 
 bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
   TSectionReader reader(list_, header);
+  LogHold logOpen;  // one line or more for every entry
   for (;;) {
     if (Cancelled()) return false;
     TFileEntry entry;
-    if (!reader.NextFileEntry(entry)) return true;
+    if (!reader.NextFileEntry(entry)) {
+      host_.PresentProgress();
+      return true;
+    }
     host_.ShowStep(entry.name);
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
-    if (FileFound(destination)) os::SetFileAttributesA(destination, os::kAttrNormal);
+    // A destination that is read-only (or otherwise refuses to be replaced)
+    // is made normal and tried again; most are missing or ordinary and need
+    // no look before the copy.
     bool copied = os::CopyFileA(source, destination, entry.keepExisting);
+    if (!copied && !entry.keepExisting && FileFound(destination)) {
+      os::SetFileAttributesA(destination, os::kAttrNormal);
+      copied = os::CopyFileA(source, destination, false);
+    }
+    if (copied) known_.Added(destination);
     std::string cached = ChangeFileExt(destination, ".MCC");
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
-      if (FileFound(cached)) {
+      if (known_.FileFound(cached)) {
         // Left by an earlier install that waits for a restart.
         os::SetFileAttributesA(cached, os::kAttrNormal);
         if (IsRenamePending(destination)) {
@@ -188,14 +202,19 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
           os::CopyFileA(source, cached, false);
         } else {
           os::DeleteFileA(cached);
+          known_.Removed(cached);
         }
       }
-      os::SetFileAttributesA(destination, os::kAttrArchive);
+      // A copy carries its source's attributes: after one whose source has
+      // only the archive bit, the destination has exactly that already.
+      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
+        os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
       if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
       if (os::CopyFileA(source, cached, false)) {
+        known_.Added(cached);
         s_.RebootNeeded = true;
         ScheduleReplace(ChangeFileExt(cached, ".BAK"), cached, destination);
       } else {

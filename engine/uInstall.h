@@ -12,8 +12,11 @@ class InstallHost {
   virtual ~InstallHost() = default;
   // The copy window: directly below the wizard (not in automatic mode), shown.
   virtual void ShowCopyWindow(bool belowWizard) = 0;
-  virtual void ShowStep(const std::string& fileName) = 0;  // lFileName, repainted at once
-  virtual void ShowProgress(int percent) = 0;              // Guage
+  // lFileName and Guage; the step's text shows together with the progress
+  // that follows it, and the window may gather fast updates into one repaint.
+  virtual void ShowStep(const std::string& fileName) = 0;
+  virtual void ShowProgress(int percent) = 0;
+  virtual void PresentProgress() = 0;  // what was last given shows at once
   virtual void CloseCopyWindow() = 0;
   virtual void CloseWizard() = 0;
   virtual os::Hwnd WizardWindow() = 0;

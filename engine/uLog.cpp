@@ -1,5 +1,6 @@
 // The install log: each line opens the file, appends and closes it again,
-// so the log survives whatever happens to the run.
+// except while a LogHold keeps it open; every line is written through to the
+// system at once either way, so the log survives whatever happens to the run.
 #include "engine/uLog.h"
 
 #include <cstdint>
@@ -10,10 +11,18 @@
 
 namespace {
 
-std::string& ThePath() {
-  static std::string path;
-  return path;
+struct LogState {
+  std::string path;
+  os::UniqueFile held;  // open while a LogHold lasts and a line was written
+  int holds = 0;
+};
+
+LogState& TheLog() {
+  static LogState log;
+  return log;
 }
+
+std::string& ThePath() { return TheLog().path; }
 
 bool WriteAll(os::Handle file, const std::string& text) {
   std::uint32_t written = 0;
@@ -39,13 +48,25 @@ void StartLog(const std::string& title, const std::string& installDir, const std
 }
 
 void LogLine(const std::string& text) {
-  if (ThePath().empty()) return;
+  LogState& log = TheLog();
+  if (log.path.empty()) return;
+  if (log.held) {
+    if (WriteAll(log.held.get(), text + "\r\n")) return;
+    log.held.reset();  // the next line opens the file afresh
+    return;
+  }
   // Appending needs the file that StartLog made; a file gone since stays gone.
-  os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::OpenExisting));
+  os::UniqueFile file(os::CreateFileA(log.path, os::Access::Write, os::Disposition::OpenExisting));
   std::uint64_t size = 0;
   if (!file || !os::GetFileSize(file.get(), size) || !os::SetFilePointer(file.get(), size)) return;
-  WriteAll(file.get(), text + "\r\n");
+  if (WriteAll(file.get(), text + "\r\n") && log.holds > 0) log.held = std::move(file);
+}
+
+LogHold::LogHold() { ++TheLog().holds; }
+
+LogHold::~LogHold() {
+  if (--TheLog().holds == 0) TheLog().held.reset();
 }
 
 const std::string& LogPath() { return ThePath(); }
-void ForgetLogForTests() { ThePath().clear(); }
+void ForgetLogForTests() { TheLog() = LogState{}; }

@@ -17,8 +17,20 @@ void StartLog(const std::string& title, const std::string& installDir,
               const std::string& prefix = kInstallLogPrefix);
 
 // Appends one line when a log was started; the file is opened and closed
-// each time.
+// each time, unless a LogHold keeps it open.
 void LogLine(const std::string& text);
+
+// While one lasts, the log stays open between lines: a line costs one write
+// instead of an open, a seek, a write and a close. Each line still reaches
+// the system when it is logged, so a run that dies leaves its log complete;
+// other programs cannot write to the log meanwhile.
+class LogHold {
+ public:
+  LogHold();
+  ~LogHold();
+  LogHold(const LogHold&) = delete;
+  LogHold& operator=(const LogHold&) = delete;
+};
 
 // The path StartLog remembered; empty before.
 const std::string& LogPath();

@@ -23,6 +23,9 @@ struct OsVersionInfo {
 };
 bool GetVersionExA(OsVersionInfo& info);
 
+// Milliseconds since the system started; wraps after 49.7 days.
+std::uint32_t GetTickCount();
+
 // Access tokens. OpenThreadToken fails with kErrorNoToken when the thread
 // is not impersonating.
 bool OpenThreadToken(bool openAsSelf, Handle& token);

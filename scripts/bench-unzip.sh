@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Extraction benchmark (not part of the tests): our engine, built optimised without sanitizers,
 # against Info-ZIP unzip and bsdtar on two payloads. Usage:
-#   scripts/bench-unzip.sh [--runs N] [--image] [--wine [DLL]]
+#   scripts/bench-unzip.sh [--runs N] [--image] [--wine [DLL]] [--engine-before PATH]
 # --image measures on an ext4 image of its own (needs root and loop devices), away from the noise
 # of the root file system; BENCH_WORK=DIR chooses another work folder.
 # --wine measures the Windows library instead (dist/UNZDLL.DLL, or the DLL given) under Wine,
 # called through its entry point by build/wintests/bench/unz_extract.exe (scripts/build.sh makes
 # it); each of its runs includes the start of a Wine process.
+# --engine-before PATH also measures an earlier build of the native unz_extract, alternated with ours.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=7
 image=0
+before=()
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;
     --image) image=1; shift ;;
+    --engine-before) before=(--engine-before "$2"); shift 2 ;;
     --wine)
       wine_dll=$root/dist/UNZDLL.DLL
       shift
@@ -74,4 +77,4 @@ if [ "$image" = 1 ]; then
   scratch=$mnt
 fi
 python3 bench/bench_unzip.py --engine "$engine" --work "$work" --scratch "$scratch" \
-  --runs "$runs"
+  --runs "$runs" "${before[@]}"

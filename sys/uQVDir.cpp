@@ -29,6 +29,16 @@ std::string FolderPart(const std::string& path) {
   return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 
+// What FileFound counts as a file: not a folder, with a last-write time that
+// converts to a local MS-DOS date.
+bool CountsAsFile(const os::FindData& found) {
+  if (found.attributes & os::kAttrDirectory) return false;
+  os::FileTime local;
+  std::uint16_t dosDate = 0, dosTime = 0;
+  return os::FileTimeToLocalFileTime(found.lastWriteTime, local) &&
+         os::FileTimeToDosDateTime(local, dosDate, dosTime);
+}
+
 }  // namespace
 
 std::string WindowsFolder() {
@@ -47,11 +57,50 @@ std::string SystemFolderBS() { return AddBackslash(SystemFolder()); }
 bool FileFound(const std::string& path) {
   os::FindData found;
   os::UniqueFind search(os::FindFirstFileA(path, found));
-  if (!search || (found.attributes & os::kAttrDirectory)) return false;
-  os::FileTime local;
-  std::uint16_t dosDate = 0, dosTime = 0;
-  return os::FileTimeToLocalFileTime(found.lastWriteTime, local) &&
-         os::FileTimeToDosDateTime(local, dosDate, dosTime);
+  return search && CountsAsFile(found);
+}
+
+TFolderIndex::Names* TFolderIndex::Listing(const std::string& path, bool load, std::string& name) {
+  auto slash = path.rfind('\\');
+  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  name = UpperText(path.substr(folder.size()));
+  std::string pattern = UpperText(folder) + "*" + (byExtension_ ? ExtractFileExt(name) : std::string());
+  auto it = listings_.find(pattern);
+  if (it != listings_.end()) return &it->second;
+  if (!load) return nullptr;
+  Names& names = listings_[pattern];
+  os::FindData found;
+  os::UniqueFind search(os::FindFirstFileA(pattern, found));
+  for (bool more = static_cast<bool>(search); more; more = os::FindNextFileA(search.get(), found)) {
+    if (!CountsAsFile(found)) continue;
+    names[UpperText(found.name)] = found.attributes;
+    if (!found.shortName.empty()) names[UpperText(found.shortName)] = found.attributes;
+  }
+  return &names;
+}
+
+bool TFolderIndex::FileFound(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return ::FileFound(path);
+  std::string name;
+  return Listing(path, true, name)->count(name) > 0;
+}
+
+std::uint32_t TFolderIndex::Attributes(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return os::kInvalidFileAttributes;
+  std::string name;
+  Names* names = Listing(path, true, name);
+  auto it = names->find(name);
+  return it == names->end() ? os::kInvalidFileAttributes : it->second;
+}
+
+void TFolderIndex::Added(const std::string& path) {
+  std::string name;
+  if (Names* names = Listing(path, false, name)) (*names)[name] = os::kInvalidFileAttributes;
+}
+
+void TFolderIndex::Removed(const std::string& path) {
+  std::string name;
+  if (Names* names = Listing(path, false, name)) names->erase(name);
 }
 
 bool FolderExists(const std::string& path) {

@@ -1,6 +1,8 @@
 // Folders, files and directory trees: the Windows and System folders, existence
 // tests, creation of a folder chain, listing and removal of a whole tree.
 #pragma once
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,30 @@ std::string SystemFolderBS();
 // whose last-write time converts to a local MS-DOS date (1980-2107).
 // Wildcards in the path match as in any search.
 bool FileFound(const std::string& path);
+
+// FileFound for many names in a few folders: a folder's files (those with
+// the asked name's extension, or all of them) are read with one search the
+// first time a name there is asked for, and the caller reports what it adds
+// or deletes there itself. Names with wildcards are searched for each time.
+class TFolderIndex {
+ public:
+  explicit TFolderIndex(bool byExtension) : byExtension_(byExtension) {}
+  bool FileFound(const std::string& path);
+  // The attributes the search found; kInvalidFileAttributes for a name it
+  // did not find or that the caller added.
+  std::uint32_t Attributes(const std::string& path);
+  void Added(const std::string& path);
+  void Removed(const std::string& path);
+
+ private:
+  using Names = std::map<std::string, std::uint32_t>;  // upper-cased name: attributes
+  // The listing the path belongs to (nullptr when not read yet, unless
+  // load is set) and the path's upper-cased name.
+  Names* Listing(const std::string& path, bool load, std::string& name);
+  bool byExtension_;
+  std::map<std::string, Names> listings_;  // key: the search pattern, upper-cased
+};
+
 // True when the path names an existing folder; a file gives false.
 bool FolderExists(const std::string& path);
 // Creates the folder and every missing parent; failures are silent.

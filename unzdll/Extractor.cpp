@@ -197,20 +197,30 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     if (settings_.folders && !MakeFolders(mended.path, false))
       return skip(kSkipGeneralExtractError, UnzError::kCreateFolder,
                   "could not create its folder: " + files_.LastErrorText());
-    const Outcome decision = DecideExisting(entry, name, target, files_.Probe(target));
-    if (decision != Outcome::kDone) {
-      feed.Skip(entry);
-      if (decision == Outcome::kStop || !FinishProgress(reported, entry)) return Outcome::kStop;
-      return decision;
-    }
     FileStamp stamp;
     stamp.dosDateTime = entry.dosDateTime;
     stamp.dosAttributes = static_cast<std::uint8_t>(entry.externalAttributes & 0x27);
     if (entry.hostSystem == ::zip::rec::kHostUnix) stamp.unixMode = (entry.externalAttributes >> 16) & 0777;
-    out = files_.CreateOutput(target, stamp);
-    if (!out)
-      return skip(kSkipGeneralExtractError, UnzError::kCreateFile,
-                  "could not create " + target + ": " + files_.LastErrorText());
+    // Most targets are not there yet: the exclusive creation comes first, and only when it fails
+    // is the target looked at. Freshening writes only over what is there, so it looks first.
+    if (!settings_.freshen) out = files_.CreateOutput(target, stamp, true);
+    if (!out) {
+      const std::string why = settings_.freshen ? std::string() : files_.LastErrorText();  // before the look
+      const PathState state = files_.Probe(target);
+      if (state.kind == PathState::kMissing && !settings_.freshen)
+        return skip(kSkipGeneralExtractError, UnzError::kCreateFile,
+                    "could not create " + target + ": " + why);
+      const Outcome decision = DecideExisting(entry, name, target, state);
+      if (decision != Outcome::kDone) {
+        feed.Skip(entry);
+        if (decision == Outcome::kStop || !FinishProgress(reported, entry)) return Outcome::kStop;
+        return decision;
+      }
+      out = files_.CreateOutput(target, stamp, false);
+      if (!out)
+        return skip(kSkipGeneralExtractError, UnzError::kCreateFile,
+                    "could not create " + target + ": " + files_.LastErrorText());
+    }
   }
 
   std::uint32_t crc = 0;

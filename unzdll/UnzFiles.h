@@ -57,8 +57,11 @@ class FileLayer {
   virtual PathState Probe(const std::string& path) = 0;
   // Creates one folder; true when it exists afterwards.
   virtual bool MakeFolder(const std::string& path) = 0;
-  // The stamp is what the file gets when it is committed.
-  virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) = 0;
+  // The stamp is what the file gets when it is committed. With `newOnly` nothing is made when
+  // anything is at the path already (nullptr then, the failure left for LastErrorText), so a
+  // target that is usually missing needs no look before it is created.
+  virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp,
+                                                   bool newOnly) = 0;
   virtual std::string CurrentFolder() = 0;
   // The system's text for the last failure of this thread, for messages.
   virtual std::string LastErrorText() = 0;

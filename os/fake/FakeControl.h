@@ -42,6 +42,8 @@ void SetVersion(const OsVersionInfo& info);
 void FailVersionQueries(int count);  // the next count queries fail
 int VersionQueryCount();
 void SetModuleFileName(const std::string& path);
+// Moves GetTickCount on; it starts at 0 and stands still otherwise.
+void AdvanceTicks(std::uint32_t milliseconds);
 void SetWindowsDirectory(const std::string& path);  // the folder is created
 void SetSystemDirectory(const std::string& path);
 enum class TokenState { Missing, Present, Fails };

@@ -43,6 +43,7 @@ struct State {
   std::uint64_t nextOrder = 1;
   Handle nextHandle = 0x100;
   FileTime clock;
+  std::uint32_t ticks = 0;  // GetTickCount
   int biasMinutes = 0;
   std::string currentDirectory = "C:\\";
 

@@ -46,6 +46,8 @@ void Reset() {
 void SetVersion(const OsVersionInfo& info) { TheState().version = info; }
 void FailVersionQueries(int count) { TheState().failVersionQueries = count; }
 int VersionQueryCount() { return TheState().versionQueries; }
+void AdvanceTicks(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
+
 void SetModuleFileName(const std::string& path) {
   TheState().moduleFileName = path;
   if (!Exists(path)) AddFile(path, "MZ");
@@ -99,6 +101,7 @@ namespace os {
 using namespace os::fake;
 
 std::string GetModuleFileNameA() { return TheState().moduleFileName; }
+std::uint32_t GetTickCount() { return TheState().ticks; }
 std::string GetWindowsDirectoryA() { return TheState().windowsDirectory; }
 std::string GetSystemDirectoryA() { return TheState().systemDirectory; }
 

@@ -8,6 +8,8 @@
 
 namespace os {
 
+std::uint32_t GetTickCount() { return ::GetTickCount(); }
+
 std::string GetModuleFileNameA() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -355,7 +355,10 @@ Rect GetWindowRect(Hwnd window) {
 }
 
 void UpdateWindow(Hwnd window) {
-  ::RedrawWindow(H(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // Only what changed is painted: a control invalidates itself when its text
+  // or position changes, and a whole repaint of the window with its themed bar
+  // costs milliseconds.
+  ::RedrawWindow(H(window), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void SetFocus(Hwnd window) {

@@ -150,8 +150,8 @@ def paths_and_summary(c):
 @case("Finish installs the files and ends with the closing message", timeout=120)
 def finish_installs(c):
     # Besides the two files, enough parts that the copy window stays up
-    # long enough to be seen.
-    parts = [f"part{i:02}.txt" for i in range(60)]
+    # long enough to be seen: small files install in well under a millisecond.
+    parts = [f"part{i:03}.txt" for i in range(800)]
     c.lay_out({"setup.ini": textwrap.dedent("""
         \\Demo Writer
         Demo Writer

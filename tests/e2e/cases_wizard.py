@@ -192,7 +192,8 @@ def missing_list(c):
 @case("automatic mode: wizard and background stay off the screen", timeout=120)
 def automatic_mode(c):
     # Enough files that the copy window stays up long enough to be seen.
-    files = [f"part{i:02}.txt" for i in range(60)]
+    # Enough files that the copy window stays up long enough to be seen.
+    files = [f"part{i:03}.txt" for i in range(800)]
     c.lay_out({"setup.ini": textwrap.dedent(DEMO_INI) + ":INSTALL\n" + "".join(f + "\n" for f in files) + ":\n",
                "autoin.dat": "", **{f: f"part {f}\n" for f in files}})
     # Whatever the run asks at its end is answered, so the program ends by itself.
@@ -214,7 +215,7 @@ def automatic_mode(c):
         expect_eq([l, t], [sw // 2 - (r - l) // 2, sh // 2 - (b - t) // 2], "copy window position")
     texts = [b["box"]["text"] for b in seen["boxes"]]
     expect(not any("license agreement" in t for t in texts), f"automatic mode asked for the licence: {texts}")
-    expect(c.c_path("C:\\Program Files\\Demo Writer\\part59.txt").exists(), "the files were not installed")
+    expect(c.c_path("C:\\Program Files\\Demo Writer\\part799.txt").exists(), "the files were not installed")
     c.expect_ended(10)
 
 

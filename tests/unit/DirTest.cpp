@@ -99,6 +99,33 @@ void MakeTree() {
   os::fake::AddFile("C:\\T\\z", "z");
 }
 
+TEST(DirFolders, FolderIndexAnswersAsFileFoundAndFollowsTheCallersChanges) {
+  os::fake::Reset();
+  os::fake::AddFile("C:\\D\\a.MCC", "");
+  os::fake::AddFile("C:\\D\\long name.MCC", "");
+  os::fake::AddFolder("C:\\D\\sub.MCC");
+  TFolderIndex index(true);
+  for (const char* path : {"C:\\D\\A.mcc", "C:\\D\\b.MCC", "C:\\D\\sub.MCC", "C:\\D\\LONGNA~1.MCC",
+                           "C:\\D\\long name.mcc", "C:\\E\\a.MCC", "C:\\D\\a.*", "C:\\D\\a"})
+    EXPECT_EQ(index.FileFound(path), FileFound(path)) << path;
+  EXPECT_TRUE(index.FileFound("C:\\D\\LONGNA~1.MCC"));
+  EXPECT_EQ(index.Attributes("C:\\D\\a.mcc"), os::kAttrArchive);
+  EXPECT_EQ(index.Attributes("C:\\D\\b.MCC"), os::kInvalidFileAttributes);
+  // The folder is read once; what the caller makes or deletes there, it reports.
+  os::fake::AddFile("C:\\D\\late.MCC", "");
+  EXPECT_FALSE(index.FileFound("C:\\D\\late.MCC"));
+  index.Added("C:\\D\\late.MCC");
+  index.Removed("C:\\D\\a.MCC");
+  EXPECT_TRUE(index.FileFound("C:\\D\\late.MCC"));
+  EXPECT_EQ(index.Attributes("C:\\D\\late.MCC"), os::kInvalidFileAttributes);  // not known: not guessed
+  EXPECT_FALSE(index.FileFound("C:\\D\\a.MCC"));
+  // A whole-folder index reads every file, whatever its extension.
+  TFolderIndex all(false);
+  os::fake::AddFile("C:\\D\\x.txt", "", os::kAttrReadonly);
+  EXPECT_EQ(all.Attributes("C:\\D\\X.TXT"), os::kAttrReadonly);
+  EXPECT_TRUE(all.FileFound("C:\\D\\late.MCC"));
+}
+
 TEST(DirTree, ListsFoldersBeforeTheirContents) {
   MakeTree();
   Texts list;

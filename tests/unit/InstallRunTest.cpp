@@ -30,9 +30,11 @@ struct Host : InstallHost {
   std::vector<std::string> steps;
   std::vector<int> progress;
   bool shown = false, below = false, copyClosed = false, wizardClosed = false;
+  int presented = 0;
   void ShowCopyWindow(bool belowWizard) override { shown = true, below = belowWizard; }
   void ShowStep(const std::string& fileName) override { steps.push_back(fileName); }
   void ShowProgress(int percent) override { progress.push_back(percent); }
+  void PresentProgress() override { ++presented; }
   void CloseCopyWindow() override { copyClosed = true; }
   void CloseWizard() override { wizardClosed = true; }
   os::Hwnd WizardWindow() override { return 0x4242; }
@@ -126,6 +128,18 @@ TEST_F(InstallRunTest, FilesAreRenamedKeptOrCachedAndRecorded) {
   EXPECT_TRUE(host.wizardClosed);
 }
 
+TEST_F(InstallRunTest, EveryCopyEndsWithTheArchiveAttributeAlone) {
+  os::fake::AddFile("C:\\SETUP\\plain.txt", "p");
+  os::fake::AddFile("C:\\SETUP\\locked.txt", "l", os::kAttrReadonly | os::kAttrHidden);  // as from a CD
+  os::fake::AddFile("C:\\SETUP\\bare.txt", "b", os::kAttrNormal);
+  Source("old.txt", "new");
+  os::fake::AddFile("C:\\Program Files\\Demo\\old.txt", "old", os::kAttrReadonly);
+  Run(":INSTALL\r\nplain.txt\r\nlocked.txt\r\nbare.txt\r\nold.txt\r\n:\r\n");
+  for (const char* name : {"plain.txt", "locked.txt", "bare.txt", "old.txt"})
+    EXPECT_EQ(os::fake::Attributes(std::string("C:\\Program Files\\Demo\\") + name), os::kAttrArchive) << name;
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\old.txt"), "new");
+}
+
 TEST_F(InstallRunTest, PendingReplacementIsRefreshedAndStaleCacheRemoved) {
   Source("a.dat", "newer");
   Source("b.dat", "b");
@@ -177,7 +191,13 @@ TEST_F(InstallRunTest, CancelAsksAndYesEndsTheRunWithoutUninstallData) {
   Source("a", "a");
   Shared().CancelPressed = true;
   os::fake::AnswerNextBoxes({os::kIdYes});
+  int presentedAtQuestion = -1;
+  os::fake::SetBoxObserver([&](const os::fake::ShownBox&) {
+    if (presentedAtQuestion < 0) presentedAtQuestion = host.presented;
+  });
   Run(":INSTALL\r\na\r\n:\r\n:UNINSTALL\r\nDemo\r\nDemo\r\nu.exe\r\nr\r\n");
+  os::fake::SetBoxObserver({});
+  EXPECT_EQ(presentedAtQuestion, 1);  // the copy window caught up before it asked
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cancel Setup?", "Setup did not complete."}));
   EXPECT_EQ(os::fake::Boxes()[0].owner, 0x4242u);
   EXPECT_EQ(os::fake::Boxes()[0].type, os::kMbYesNo | os::kMbIconQuestion);

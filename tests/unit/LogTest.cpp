@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/uLog.h"
+#include "os/OsFiles.h"
 #include "os/fake/FakeControl.h"
 
 namespace {
@@ -57,6 +58,23 @@ TEST_F(Log, FailuresAreSilentAndTheTempFolderIsNotCreated) {
   os::fake::SetInUse("C:\\WINDOWS\\temp\\qvsetup_Demo.txt", true);
   LogLine("Copy: y");
   EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo.txt"), "held");
+}
+
+TEST_F(Log, AHoldKeepsTheFileOpenButWritesEveryLineAtOnce) {
+  os::fake::AddFolder("C:\\WINDOWS\\temp");
+  const std::string path = "C:\\WINDOWS\\temp\\qvsetup_Demo.txt";
+  StartLog("Demo", "C:\\D");
+  {
+    LogHold hold;
+    LogLine("Copy: a");
+    // Written through while held: a run that dies here leaves the line behind.
+    EXPECT_EQ(os::fake::Content(path), "Title: Demo\r\nDestination: C:\\D\r\nCopy: a\r\n");
+    EXPECT_FALSE(os::DeleteFileA(path));  // open, so nobody removes it meanwhile
+    LogLine("Copy: b");
+  }
+  EXPECT_TRUE(os::DeleteFileA(path));  // closed when the hold ends
+  LogLine("after");                    // and a log gone stays gone
+  EXPECT_FALSE(os::fake::Exists(path));
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ std::int32_t QV_UNZ_STDCALL Exec(ExtractRequest* request) {
     record.ActionCode = kCbNewFile;
     record.Size = static_cast<std::uint32_t>(content.size());
     std::memcpy(record.Text, name.data(), name.size());
+    os::fake::AdvanceTicks(1000);  // a file a second: every one is shown
     request->ZCallbackFunc(&record);
     os::Hwnd window = ExtractionWindow();
     e.bar.push_back(window ? Info(os::fake::Children(window)[2])->progress : -1);

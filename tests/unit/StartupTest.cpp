@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Setup.h"
+#include "app/uCopy.h"
 #include "engine/SetupState.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
@@ -276,6 +277,38 @@ TEST_F(Startup, CopyWindowIsCentredHiddenAndItsCancelOnlySetsTheFlag) {
   EXPECT_EQ(copy.top, 383 - 42);   // Trunc(767 / 2) - Trunc(85 / 2)
   EXPECT_EQ(copy.left, 511 - 212);
   EXPECT_TRUE(Shared().CancelPressed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CopyWindow, FastUpdatesAreGatheredAndTheLastOneIsAlwaysShown) {
+  os::fake::Reset();
+  TfCopy copy;
+  auto shown = [&] { return Info(copy.lFileName)->text + " " + std::to_string(Info(copy.Guage)->progress); };
+  auto repaints = [&] { return Info(copy.Handle())->repaints; };
+  int before = repaints();
+  copy.ShowFile("a.txt");
+  copy.ShowPercent(10);
+  copy.Update();  // the first after a quiet spell: at once
+  EXPECT_EQ(shown(), "a.txt 10");
+  copy.ShowFile("b.txt");
+  copy.ShowPercent(20);
+  copy.Update();  // too soon after the last repaint
+  EXPECT_EQ(shown(), "a.txt 10");
+  os::fake::AdvanceTicks(TfCopy::kRepaintInterval);
+  copy.ShowFile("c.txt");
+  copy.ShowPercent(30);
+  copy.Update();
+  EXPECT_EQ(shown(), "c.txt 30");
+  EXPECT_EQ(repaints(), before + 2);
+  copy.ShowFile("d.txt");
+  copy.Update();
+  copy.Present();  // the final state, whatever the clock says
+  EXPECT_EQ(shown(), "d.txt 30");
+  copy.Present();  // nothing new: no repaint
+  EXPECT_EQ(repaints(), before + 3);
 }
 
 }  // namespace

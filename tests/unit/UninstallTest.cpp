@@ -154,6 +154,7 @@ struct NoWizard : InstallHost {
   void ShowCopyWindow(bool) override {}
   void ShowStep(const std::string&) override {}
   void ShowProgress(int) override {}
+  void PresentProgress() override {}
   void CloseCopyWindow() override {}
   void CloseWizard() override {}
   os::Hwnd WizardWindow() override { return 0; }

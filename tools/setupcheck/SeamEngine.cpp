@@ -105,7 +105,9 @@ class SeamFiles : public FileLayer {
     const std::uint32_t attributes = os::GetFileAttributesA(path);
     return attributes != os::kInvalidFileAttributes && (attributes & os::kAttrDirectory);
   }
-  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) override {
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp, bool newOnly) override {
+    // The file is written when committed; a new one is refused while anything is at the path.
+    if (newOnly && os::GetFileAttributesA(path) != os::kInvalidFileAttributes) return nullptr;
     return std::make_unique<SeamOutput>(path, stamp);
   }
   std::string CurrentFolder() override { return os::GetCurrentDirectoryA(); }

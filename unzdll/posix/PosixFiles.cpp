@@ -167,7 +167,8 @@ class PosixFileLayer : public FileLayer {
     return false;
   }
 
-  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) override {
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp,
+                                           bool newOnly) override {
     const std::string target = NativePath(path);
     mode_t mode = stamp.unixMode != 0 ? static_cast<mode_t>(stamp.unixMode & 0777) : 0666 & ~umask_;
     if (stamp.dosAttributes & 0x01) mode &= static_cast<mode_t>(~0222);
@@ -177,7 +178,7 @@ class PosixFileLayer : public FileLayer {
     const int direct = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (direct >= 0)
       return std::make_unique<PosixOutput>(direct, target, target, mode, (mode & ~umask_) == mode, time);
-    if (errno != EEXIST) return Fail<OutputFile>();
+    if (newOnly || errno != EEXIST) return Fail<OutputFile>();
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp = target + ".~unz" + std::to_string(::getpid() % 100000) + "_" + std::to_string(attempt);
       const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

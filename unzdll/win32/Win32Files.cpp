@@ -1,6 +1,7 @@
 // The engine's file layer on Win32 (cross build only): the only engine file that calls Windows.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "unzdll/UnzFiles.h"
@@ -98,8 +99,10 @@ class Win32Output : public OutputFile {
     committed_ = true;
     const DWORD attributes = stamp.dosAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    // The file's content is in place; a refused attribute change does not undo that.
-    if (attributes != 0) SetFileAttributesA(target_.c_str(), attributes);
+    // The file's content is in place; a refused attribute change does not undo that. A file made
+    // anew carries the archive bit already.
+    if (attributes != 0 && attributes != FILE_ATTRIBUTE_ARCHIVE)
+      SetFileAttributesA(target_.c_str(), attributes);
     return true;
   }
 
@@ -115,6 +118,10 @@ class Win32FileLayer : public FileLayer {
  public:
   std::string LocalName(const std::string& stored, NameEncoding encoding) override {
     if (stored.empty() || encoding == NameEncoding::kAsIs) return stored;
+    // Plain ASCII reads the same in every code page: most names need no conversion.
+    if (std::all_of(stored.begin(), stored.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      return stored;
     if (encoding == NameEncoding::kOem) {
       std::string ansi = stored;
       if (!OemToCharBuffA(stored.data(), ansi.data(), static_cast<DWORD>(stored.size()))) return stored;
@@ -180,12 +187,13 @@ class Win32FileLayer : public FileLayer {
     return false;
   }
 
-  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp) override {
+  std::unique_ptr<OutputFile> CreateOutput(const std::string& path, const FileStamp& stamp,
+                                           bool newOnly) override {
     // No file there yet: write the target itself, which is removed again if the file is dropped.
     HANDLE direct = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (direct != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(direct, path, path, stamp);
     const DWORD why = GetLastError();
-    if (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS) return nullptr;
+    if (newOnly || (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS)) return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string temp =
           path + ".~unz" + std::to_string(GetCurrentProcessId() % 100000) + "_" + std::to_string(attempt);

@@ -88,8 +88,10 @@ class MemoryLayer : public unz::FileLayer {
     folders_.insert(path);
     return true;
   }
-  std::unique_ptr<unz::OutputFile> CreateOutput(const std::string& path, const unz::FileStamp&) override {
+  std::unique_ptr<unz::OutputFile> CreateOutput(const std::string& path, const unz::FileStamp&,
+                                                bool newOnly) override {
     CheckInside(path);
+    if (newOnly && (files_.count(path) || folders_.count(path))) return nullptr;
     return std::make_unique<MemoryOutput>(files_, path);
   }
   std::string CurrentFolder() override { return kBase; }

@@ -1,0 +1,239 @@
+#!/usr/bin/env python3
+"""Install benchmark: the whole unattended install under Wine, loose files and package, against a
+bare CopyFileA loop and an NSIS 3 zlib installer of the same payload.
+
+The engine is also measured alone: UNZDLL.DLL extracting the package through its exported entry
+(unzrun.exe) against a bare zlib extractor (bareunzip.exe), both into one folder.
+
+Payloads (made once and kept in the work folder): "tree", about 2,000 small files in 40 folders;
+"flat", the same files in one folder; "large", 8 files of 37.5 MB. Our installation list copies
+every file into the destination folder itself and the engine extracts without folder names, so
+our installs are always flat; the ratios that the goals speak of compare the same layout (flat and
+large), and the tree rows show what the peers pay for folders.
+
+Every round runs each contender once, in an order rotated from round to round, after the previous
+output was removed (not timed). Each output is checked afterwards: the number of files and the
+checksum of every file against the payload, so nothing is fast by doing nothing. Prints the median
+wall time per contender and the ratios of medians.
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bench_unzip import make_payload  # noqa: E402
+
+TITLE = "QVBench"
+DEST = "Program Files/" + TITLE
+
+
+def checksums(folder, flat):
+    """{name: md5} of every file below folder; names relative to it ("/" joined), or bare names."""
+    sums = {}
+    for d, _, files in os.walk(folder):
+        for name in files:
+            path = os.path.join(d, name)
+            key = name if flat else os.path.relpath(path, folder).replace(os.sep, "/")
+            with open(path, "rb") as f:
+                sums[key] = hashlib.md5(f.read()).hexdigest()
+    return sums
+
+
+def win(path, drive_c):
+    return "C:\\" + os.path.relpath(path, drive_c).replace("/", "\\")
+
+
+def link_tree(src, dst, flat):
+    """Hard links of the payload's files at dst, in its folders or all in dst itself."""
+    names = []
+    for d, _, files in os.walk(src):
+        for name in sorted(files):
+            rel = os.path.relpath(os.path.join(d, name), src)
+            target = os.path.join(dst, name if flat else rel)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            if not os.path.exists(target):
+                os.link(os.path.join(d, name), target)
+            names.append(name if flat else rel)
+    return sorted(names)
+
+
+def write_crlf(path, lines):
+    with open(path, "wb") as f:
+        f.write("".join(line + "\r\n" for line in lines).encode("latin-1"))
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.prefix = args.prefix
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+        self.root = os.path.join(self.drive_c, "bench")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix)
+
+    def wine(self, exe_path, *params, timeout=900):
+        # Wine's own helper processes inherit the output handles and outlive the program: the
+        # output goes to a file, so the wait ends with the program, not with them.
+        with open(os.path.join(self.root, "wine-output.txt"), "w+b") as out:
+            start = time.perf_counter()
+            done = subprocess.run(["wine", win(exe_path, self.drive_c), *params], env=self.env,
+                                  stdout=out, stderr=out, timeout=timeout)
+            elapsed = time.perf_counter() - start
+            out.seek(0)
+            return elapsed, done.returncode, out.read().decode(errors="replace")
+
+    def prepare(self, shape):
+        """Lays out every contender's folder for one shape; returns {contender: (run, output, flat)}."""
+        kind = "large" if shape == "large" else "small"
+        payload = os.path.join(self.args.work, "src-" + kind)
+        if not os.path.isdir(payload):
+            make_payload(payload, kind, 1 if kind == "small" else 2)
+        flat = shape != "tree"
+        base = os.path.join(self.root, shape)
+        shutil.rmtree(base, ignore_errors=True)
+        source = os.path.join(base, "payload")
+        names = link_tree(payload, source, flat)
+        expected_flat = checksums(source, True)
+        expected_layout = checksums(source, flat)
+        contenders = {}
+
+        # The bare anchor: CopyFileA of every file into the same layout.
+        copy_out = os.path.join(self.root, "out-copy")
+        listing = os.path.join(base, "copy.lst")
+        with open(listing, "w", newline="\r\n") as f:
+            for n in names:
+                f.write("%s|%s\n" % (win(os.path.join(source, n), self.drive_c),
+                                     win(os.path.join(copy_out, n), self.drive_c)))
+        loop = os.path.join(base, "copyloop.exe")
+        shutil.copyfile(os.path.join(self.args.anchors, "copyloop.exe"), loop)
+        contenders["copyloop"] = ((lambda l=loop, a=win(listing, self.drive_c): self.wine(l, a)), copy_out, flat)
+
+        # The NSIS installer: zlib, silent, into the same layout.
+        if shutil.which("makensis") and not self.args.no_nsis:
+            nsis_out = os.path.join(self.root, "out-nsis")
+            script = os.path.join(base, "bench.nsi")
+            exe = os.path.join(base, "nsis-setup.exe")
+            with open(script, "w") as f:
+                f.write('Unicode true\nSetCompressor zlib\nName "%s"\nOutFile "%s"\n'
+                        'InstallDir "C:\\bench\\out-nsis"\nRequestExecutionLevel user\nSilentInstall silent\n'
+                        'Section\nSetOutPath "$INSTDIR"\nFile /r "%s/*"\nSectionEnd\n' % (TITLE, exe, source))
+            subprocess.run(["makensis", "-V1", script], check=True, stdout=subprocess.DEVNULL)
+            contenders["nsis"] = ((lambda e=exe: self.wine(e, "/S")), nsis_out, flat)
+
+        # Ours: the package, with the same files zipped in the payload's layout.
+        package = os.path.join(base, "bench.pk1")
+        subprocess.run(["zip", "-q", "-r", "-6", package, "."], cwd=source, check=True)
+        # The engine alone against a bare zlib extractor, both into one folder.
+        unz_out = os.path.join(self.root, "out-unz")
+        bare = os.path.join(base, "bareunzip.exe")
+        shutil.copyfile(os.path.join(self.args.anchors, "bareunzip.exe"), bare)
+        unz_args = (win(package, self.drive_c), win(unz_out, self.drive_c))
+        contenders["bareunzip"] = ((lambda b=bare: self.wine(b, *unz_args)), unz_out, True)
+        for label, dist in self.args.dists:
+            folder = os.path.join(base, label + "-engine")
+            os.makedirs(folder)
+            shutil.copyfile(os.path.join(self.args.anchors, "unzrun.exe"), os.path.join(folder, "unzrun.exe"))
+            shutil.copyfile(os.path.join(dist, "UNZDLL.DLL"), os.path.join(folder, "UNZDLL.DLL"))
+            exe = os.path.join(folder, "unzrun.exe")
+            contenders[label + "-engine"] = ((lambda e=exe: self.wine(e, *unz_args)), unz_out, True)
+
+        ini = ["\\" + TITLE, TITLE, TITLE + " 1.0", ":INSTALL"] + [os.path.basename(n) for n in names] + [":"]
+        for label, dist in self.args.dists:
+            for mode in ("loose", "package"):
+                if mode == "loose" and not flat:
+                    continue  # the installation list copies into the destination folder only
+                folder = os.path.join(base, "%s-%s" % (label, mode))
+                os.makedirs(folder)
+                for f in ("setup.exe", "UNZDLL.DLL"):
+                    shutil.copyfile(os.path.join(dist, f), os.path.join(folder, f))
+                for marker in ("autoin.dat", "batch.dat"):  # unattended, and no closing box
+                    open(os.path.join(folder, marker), "w").close()
+                write_crlf(os.path.join(folder, "setup.ini"), ini)
+                if mode == "loose":
+                    link_tree(source, folder, True)
+                else:
+                    os.link(package, os.path.join(folder, "bench.pk1"))
+                    write_crlf(os.path.join(folder, "setup.lst"), [":EXTRA", "setup.ini", ":", ":PACKAGE", "bench.pk1", ":"])
+                exe = os.path.join(folder, "setup.exe")
+                contenders["%s-%s" % (label, mode)] = ((lambda e=exe: self.wine(e)),
+                                                      os.path.join(self.drive_c, DEST), True)
+        return contenders, expected_flat, expected_layout
+
+    def clean(self):
+        for path in (os.path.join(self.root, "out-copy"), os.path.join(self.root, "out-nsis"),
+                     os.path.join(self.root, "out-unz"), os.path.join(self.drive_c, DEST)):
+            shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(os.path.join(self.root, "out-unz"))  # the extractors write into a folder that exists
+        temp = os.path.join(self.drive_c, "windows", "temp")
+        for name in os.listdir(temp) if os.path.isdir(temp) else []:
+            if name.upper().startswith("QVINST"):
+                shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
+        subprocess.run(["sync"])
+
+    def run(self):
+        print("load before: %s" % open("/proc/loadavg").read().strip())
+        summary = {}
+        for shape in self.args.shapes:
+            contenders, expected_flat, expected_layout = self.prepare(shape)
+            order = list(contenders)
+            times = {c: [] for c in order}
+            for r in range(self.args.rounds):
+                for c in order[r % len(order):] + order[: r % len(order)]:
+                    self.clean()
+                    run, output, flat = contenders[c]
+                    elapsed, rc, err = run()
+                    got = checksums(output, flat) if os.path.isdir(output) else {}
+                    want = expected_flat if flat else expected_layout
+                    if got != want:
+                        missing = len(set(want) - set(got))
+                        wrong = sum(1 for k in want if k in got and got[k] != want[k])
+                        sys.exit("%s/%s: output differs from the payload (%d files of %d, %d missing, %d wrong), "
+                                 "exit %d\n%s" % (shape, c, len(got), len(want), missing, wrong, rc, err[-2000:]))
+                    times[c].append(elapsed)
+            self.clean()
+            medians = {c: statistics.median(v) for c, v in times.items()}
+            summary[shape] = medians
+            size = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in
+                       os.walk(os.path.join(self.root, shape, "payload")) for f in fs)
+            print("\n%s: %d files, %.1f MB%s" % (shape, len(expected_flat), size / 1e6,
+                                                "" if shape != "tree" else " (peers in 40 folders, ours flat)"))
+            for c in order:
+                print("  %-18s median %7.3f s   runs %s" % (c, medians[c], " ".join("%.3f" % x for x in times[c])))
+            for label, _ in self.args.dists:
+                for mode, anchor in (("loose", "copyloop"), ("package", "nsis"), ("engine", "bareunzip")):
+                    ours = "%s-%s" % (label, mode)
+                    if ours in medians and anchor in medians:
+                        print("  %-18s / %-9s %.2fx" % (ours, anchor, medians[ours] / medians[anchor]))
+            if len(self.args.dists) > 1:
+                first = self.args.dists[0][0]
+                for label, _ in self.args.dists[1:]:
+                    for mode in ("loose", "package", "engine"):
+                        a, b = "%s-%s" % (label, mode), "%s-%s" % (first, mode)
+                        if a in medians and b in medians:
+                            print("  %-18s / %-9s %.2fx" % (a, b, medians[a] / medians[b]))
+        print("\nload after: %s" % open("/proc/loadavg").read().strip())
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--prefix", required=True, help="Wine prefix to work in (its drive_c gets a bench folder)")
+    parser.add_argument("--work", required=True, help="folder where the payloads are made and kept")
+    parser.add_argument("--anchors", required=True,
+                        help="folder of the anchor programs: copyloop.exe, bareunzip.exe and unzrun.exe")
+    parser.add_argument("--dist", action="append", default=[], metavar="LABEL=DIR",
+                        help="a folder holding setup.exe and UNZDLL.DLL; give several to compare builds")
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--shapes", default="flat,tree,large")
+    parser.add_argument("--no-nsis", action="store_true")
+    args = parser.parse_args()
+    args.dists = [tuple(d.split("=", 1)) for d in args.dist] or [("ours", "dist")]
+    args.shapes = args.shapes.split(",")
+    Bench(args).run()
+
+
+if __name__ == "__main__":
+    main()

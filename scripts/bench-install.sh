@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Install benchmark (not part of the tests): the whole unattended install
+# under Wine, loose files and package, against a bare CopyFileA loop and an
+# NSIS 3 zlib installer of the same payload, and the engine alone against a
+# bare zlib extractor. Usage:
+#   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large] [--dist LABEL=DIR]...
+# Three rounds by default (a few minutes); --rounds 7 for steadier medians.
+# --dist compares builds in one alternated run, e.g.
+#   --dist before=/path/to/old/dist --dist after=dist
+# BENCH_WORK=DIR keeps the generated payloads elsewhere.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/bootstrap.sh
+cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake >/dev/null
+cmake -S . -B build/win32-tests -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32-posix.cmake -DQV_WIN32_TESTS=ON >/dev/null
+cmake --build build/win32 --target setup unzdll >/dev/null
+cmake --build build/win32-tests --target copyloop bareunzip unzrun >/dev/null
+source scripts/lib/wine.sh
+qv_xvfb
+trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+prefix=$root/build/bench-install-prefix
+qv_wine_clone "$prefix"
+# One wineserver for the whole run: its start is not measured.
+WINEPREFIX=$prefix wineserver -p
+# Wine starts its services with the first program; that start is not measured either.
+WINEPREFIX=$prefix wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+work=${BENCH_WORK:-$root/build/bench-work}
+mkdir -p "$work"
+args=("$@")
+has_dist=0
+for a in "${args[@]}"; do [ "$a" = --dist ] && has_dist=1; done
+[ "$has_dist" = 1 ] || args+=(--dist "ours=$root/dist")
+python3 bench/bench_install.py --prefix "$prefix" --work "$work" \
+  --anchors "$root/build/fixtures/bench" "${args[@]}"

@@ -11,8 +11,14 @@ add_compile_options(${QV_WARNINGS} -ffunction-sections -fdata-sections)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 # The products look up no types at run time (exceptions carry what they need).
+# They are optimised for size as one whole at link time: the linker drops the
+# copies of string and container code that every file instantiates, and what a
+# single caller uses is folded into it. The whole program is one partition:
+# split into several, this compiler fails on symbols shared between them.
+# Stack slots need no 16-byte alignment on i686 (nothing uses SSE).
 if(NOT QV_WIN32_TESTS)
-  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti> -flto -fno-fat-lto-objects -mpreferred-stack-boundary=2)
+  add_link_options(-flto -flto-partition=one -mpreferred-stack-boundary=2)
 endif()
 
 # The products must not carry the posix threading runtime: it imports functions

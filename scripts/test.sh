@@ -56,6 +56,14 @@ count_summary imports "$logdir/imports.log" $?
 grep -a 'note:' "$logdir/imports.log" | sort -u
 if grep -aq '=> FAIL' "$logdir/imports.log"; then grep -avE ': ok$|note:' "$logdir/imports.log" | head -40; fi
 
+echo "== size of the installer and its unzip engine together"
+# What a publisher ships beside the program: setup.exe and UNZDLL.DLL, at
+# most 400,000 bytes together.
+size=$(cat dist/setup.exe dist/UNZDLL.DLL 2>/dev/null | wc -c)
+[ -f dist/setup.exe ] && [ -f dist/UNZDLL.DLL ] || size=missing
+if [ "$size" != missing ] && [ "$size" -le 400000 ]; then passed=$((passed + 1)); r=ok; else failed=$((failed + 1)); r=FAIL; fi
+printf '%-40s %s bytes of 400000: %s\n' size "$size" "$r"
+
 echo "== Windows test programs under Wine"
 qv_xvfb
 prefix=$root/build/wine-tests

@@ -170,6 +170,8 @@ void Removal::UnregisterServers() {
 }
 
 void Removal::RemovePaths() {
+  // Read once: the removal schedules only deletions, which name no cached file.
+  const PendingReplacements pending = PendingReplacements::Read();
   for (const std::string& path : data_.paths) {
     Step(path);
     PathVerdict verdict = JudgePath(path, data_.installDir, folders_);
@@ -183,7 +185,7 @@ void Removal::RemovePaths() {
     // A copy the install cached beside a file in use (.MCC, or .MC1, ...
     // when another replacement had that name) waits for a restart that
     // would put it in place again.
-    std::string cached = PendingReplacements::Read().CachedFileFor(path);
+    std::string cached = pending.CachedFileFor(path);
     if (cached.empty()) cached = ChangeFileExt(path, ".MCC");
     if (os::GetFileAttributesA(cached) != os::kInvalidFileAttributes && !RemoveFile(cached))
       notRemoved_.push_back(cached);

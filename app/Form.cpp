@@ -1,7 +1,7 @@
 // What every form of the program shares.
 #include "app/Form.h"
 
-#include "engine/uTextFile.h"
+#include "engine/TextFile.h"
 
 void Form::Destroy() {
   if (window_) os::DestroyWindow(window_);

@@ -6,17 +6,17 @@
 #include <memory>
 #include <string>
 
+#include "app/BackgroundForm.h"
+#include "app/CopyWindow.h"
 #include "app/Form.h"
-#include "app/uBack.h"
-#include "app/uCopy.h"
-#include "app/uSetup.h"
+#include "app/WizardForm.h"
+#include "engine/InstallLog.h"
 #include "engine/SetupState.h"
-#include "engine/uLog.h"
-#include "engine/uUninstall.h"
+#include "engine/UninstallTraces.h"
+#include "sys/AdminRights.h"
+#include "sys/Dialogs.h"
 #include "sys/SetupError.h"
-#include "sys/uQVDialogs.h"
-#include "sys/uQVOpSys.h"
-#include "sys/uQVWinNT.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 

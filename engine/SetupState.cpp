@@ -2,7 +2,7 @@
 #include "engine/SetupState.h"
 
 #include "os/OsSystem.h"
-#include "sys/uQVDir.h"
+#include "sys/Folders.h"
 
 SetupState& Shared() {
   static SetupState state;

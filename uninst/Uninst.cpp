@@ -4,9 +4,9 @@
 
 #include <exception>
 
-#include "app/uCopy.h"
-#include "engine/uUninstallRun.h"
-#include "sys/uQVDialogs.h"
+#include "app/CopyWindow.h"
+#include "engine/UninstallRun.h"
+#include "sys/Dialogs.h"
 
 namespace {
 

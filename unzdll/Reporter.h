@@ -5,7 +5,7 @@
 #include <string>
 
 #include "zip/UNZDLL.h"
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 namespace unz {
 

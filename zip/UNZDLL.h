@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 #if defined(_WIN32)
 #define QV_UNZ_STDCALL __stdcall

@@ -9,8 +9,8 @@
 #include "os/OsDisk.h"
 #include "os/OsFiles.h"
 #include "os/OsUi.h"
-#include "zip/UnzOld.h"
-#include "zip/ZipMstr.h"
+#include "zip/OldEngineRequest.h"
+#include "zip/ZipMaster.h"
 #include "zip/ZipPath.h"
 
 namespace zip {

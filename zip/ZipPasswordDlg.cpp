@@ -1,7 +1,7 @@
 // TPasswordDlg: the component's own password question, a form built in
 // code, asked when the engine wants a password and no handler answers.
 #include "os/OsUi.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 namespace zip {
 

@@ -7,7 +7,7 @@
 #include "os/OsDisk.h"
 #include "os/OsSystem.h"
 #include "os/OsUi.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 #include "zip/ZipPath.h"
 #include "zip/ZipRecords.h"
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "os/OsSystem.h"
-#include "sys/uQVOpSys.h"
-#include "sys/uQVWinNT.h"
+#include "sys/AdminRights.h"
+#include "sys/WindowsVersion.h"
 #include "tests/contract/ContractEnv.h"
 
 namespace {

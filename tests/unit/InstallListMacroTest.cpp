@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 #include "os/fake/FakeControl.h"
 #include "sys/SetupError.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 

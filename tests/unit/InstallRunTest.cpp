@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/DelayedReplacement.h"
+#include "engine/InstallLog.h"
+#include "engine/InstallRun.h"
 #include "engine/SetupState.h"
-#include "engine/uInstall.h"
-#include "engine/uLog.h"
-#include "engine/uReplace.h"
-#include "engine/uTextFile.h"
+#include "engine/TextFile.h"
 #include "os/OsDelayedFiles.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
@@ -20,9 +20,9 @@
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "sys/PathText.h"
 #include "sys/SetupError.h"
-#include "sys/uQVOpSys.h"
-#include "sys/uQVStr.h"
+#include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include "engine/SetupState.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 #include "tests/unit/ZipTestUtil.h"
 #include "zip/UNZDLL.h"
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 namespace {
 

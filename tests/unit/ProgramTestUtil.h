@@ -1,13 +1,13 @@
 // Helpers of the tests that run the whole program on the in-memory Windows:
 // a fresh machine and process, and the program's forms found by their kind.
 #pragma once
+#include "engine/InstallLog.h"
 #include "engine/SetupState.h"
-#include "engine/uLog.h"
 #include "os/OsRegistry.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 
 namespace programtest {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "app/CopyWindow.h"
 #include "app/Setup.h"
-#include "app/uCopy.h"
 #include "engine/SetupState.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 
 namespace {

@@ -6,21 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "engine/DelayedReplacement.h"
+#include "engine/InstallLog.h"
+#include "engine/InstallRun.h"
+#include "engine/RemovalRules.h"
 #include "engine/SetupState.h"
-#include "engine/uInstall.h"
-#include "engine/uLog.h"
-#include "engine/uRemovalRules.h"
-#include "engine/uReplace.h"
-#include "engine/uTextFile.h"
-#include "engine/uUninstallData.h"
-#include "engine/uUninstallRun.h"
+#include "engine/TextFile.h"
+#include "engine/UninstallData.h"
+#include "engine/UninstallRun.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsShell.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "tests/unit/UnzTestZip.h"
 #include "unzdll/UnzErrors.h"
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "tests/unit/UnzTestZip.h"
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 namespace {
 

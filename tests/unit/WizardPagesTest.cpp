@@ -15,7 +15,7 @@
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
+#include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 
 namespace {

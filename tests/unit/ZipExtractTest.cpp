@@ -8,7 +8,7 @@
 #include "os/OsDisk.h"
 #include "os/OsFiles.h"
 #include "tests/unit/ZipTestUtil.h"
-#include "zip/UnzOld.h"
+#include "zip/OldEngineRequest.h"
 
 namespace {
 

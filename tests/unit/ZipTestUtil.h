@@ -10,7 +10,7 @@
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeDiskControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 namespace ziptest {
 

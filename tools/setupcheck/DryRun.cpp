@@ -5,9 +5,9 @@
 #include <map>
 
 #include "app/Setup.h"
+#include "engine/InstallList.h"
+#include "engine/InstallLog.h"
 #include "engine/SetupState.h"
-#include "engine/uInstallList.h"
-#include "engine/uLog.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -16,8 +16,8 @@
 #include "os/fake/FakeSessionControl.h"
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
-#include "sys/uQVOpSys.h"
-#include "sys/uQVStr.h"
+#include "sys/PathText.h"
+#include "sys/WindowsVersion.h"
 #include "tools/setupcheck/SeamEngine.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The dry run written out: as text for the publisher, as JSON for a build server.
 #include <string>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 #include "tools/JsonText.h"
 #include "tools/setupcheck/DryRun.h"
 

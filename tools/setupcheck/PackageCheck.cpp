@@ -2,13 +2,13 @@
 // CRC test, made with the package stage's own rules and our unzip engine.
 #include "tools/setupcheck/PackageCheck.h"
 
-#include "app/uPackage.h"
+#include "app/PackageStage.h"
 #include "os/OsFiles.h"
+#include "sys/Folders.h"
+#include "sys/PathText.h"
 #include "sys/SetupError.h"
-#include "sys/uQVDir.h"
-#include "sys/uQVStr.h"
 #include "tools/setupcheck/SeamEngine.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 #include "tools/setupcheck/SetupCheck.h"
 
 // Checks the package list of the setup folder and extracts its package as

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <set>
 
+#include "sys/Folders.h"
+#include "sys/PathText.h"
 #include "sys/SetupError.h"
-#include "sys/uQVDir.h"
-#include "sys/uQVShlnk.h"
-#include "sys/uQVStr.h"
-#include "sys/uQVSys.h"
+#include "sys/SetupRegistry.h"
+#include "sys/ShellLinks.h"
 #include "tools/JsonText.h"
 #include "tools/setupcheck/PackageCheck.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 
 enum class Severity { Warning, Error };
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
 #include "tools/setupcheck/SetupCheck.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/uInstallList.h"
+#include "engine/InstallList.h"
 #include "sys/SetupError.h"
 
 namespace {

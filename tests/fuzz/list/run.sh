@@ -9,7 +9,7 @@ here=tests/fuzz/list
 out=build/fuzz/list
 mkdir -p "$out/corpus" "$out/artifacts" "$here/corpus" "$here/crashers"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I. \
-  tests/fuzz/list/ListFuzzer.cpp engine/uInstallList.cpp sys/uQVStr.cpp sys/uQVOpSys.cpp os/fake/*.cpp \
+  tests/fuzz/list/ListFuzzer.cpp engine/InstallList.cpp sys/PathText.cpp sys/WindowsVersion.cpp os/fake/*.cpp \
   -o "$out/list_fuzzer"
 set +e
 nice -n 19 "$out/list_fuzzer" -max_total_time="${1:-180}" -max_len=4096 -timeout=10 -artifact_prefix="$out/artifacts/" \

@@ -8,7 +8,7 @@
 
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeDiskControl.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 namespace zipfuzz {
 

@@ -12,16 +12,16 @@
 #include <cstdlib>
 #include <thread>
 
-#include "engine/uLog.h"
-#include "engine/uReplace.h"
+#include "engine/DelayedReplacement.h"
+#include "engine/InstallLog.h"
 #include "os/OsLibrary.h"
+#include "sys/Folders.h"
+#include "sys/Launch.h"
+#include "sys/PathText.h"
 #include "sys/SetupError.h"
-#include "sys/uQVDir.h"
-#include "sys/uQVOpSys.h"
-#include "sys/uQVRun.h"
-#include "sys/uQVShlnk.h"
-#include "sys/uQVStr.h"
-#include "sys/uQVSys.h"
+#include "sys/SetupRegistry.h"
+#include "sys/ShellLinks.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "zip/UNZDLL.h"
-#include "zip/ZCallBck.h"
+#include "zip/ZipCallbacks.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -10,7 +10,7 @@
 
 #include "os/OsDisk.h"
 #include "os/OsFiles.h"
-#include "zip/ZipMstr.h"
+#include "zip/ZipMaster.h"
 
 namespace {
 

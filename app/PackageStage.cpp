@@ -1,0 +1,178 @@
+// The package stage: the parts of a zip install package are gathered from
+// the setup disks into a temporary folder, joined, extracted there, and
+// overlaid with loose extra files; that folder becomes SetupDir.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/PackageStage.h"
+
+#include "app/CopyWindow.h"
+#include "app/SetupMessages.h"
+#include "app/WizardForm.h"
+#include "engine/SetupState.h"
+#include "os/OsFiles.h"
+#include "sys/Dialogs.h"
+#include "sys/Folders.h"
+#include "sys/PathText.h"
+
+namespace {
+
+// Appends the file to the open package block by block; false when a block
+// could not be read or written whole. Blocks of 64 KB: a package of hundreds
+// of megabytes in blocks of 2048 bytes costs a hundred thousand calls each way.
+bool Append(os::Handle package, const std::string& part) {
+  os::UniqueFile in(os::CreateFileA(part, os::Access::Read, os::Disposition::OpenExisting));
+  if (!in) return false;
+  std::vector<char> block(64 * 1024);
+  for (;;) {
+    std::uint32_t read = 0, written = 0;
+    if (!os::ReadFile(in.get(), block.data(), static_cast<std::uint32_t>(block.size()), read)) return false;
+    if (read == 0) return true;
+    if (!os::WriteFile(package, block.data(), read, written) || written != read) return false;
+  }
+}
+
+}  // namespace
+
+bool StaysInside(const std::string& name) {
+  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  std::string part;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+      if (part == "..") return false;
+      part.clear();
+    } else {
+      part += name[i];
+    }
+  }
+  return true;
+}
+
+std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts) {
+  // A package named like one of the parts would overwrite it: it gets a name of its own then.
+  std::string package = folder + "\\" + ChangeFileExt(parts[0], ".zip");
+  for (const std::string& part : parts)
+    if (UpperText(package) == UpperText(folder + "\\" + part))
+      package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
+  return package;
+}
+
+bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts, const std::string& package) {
+  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
+  bool whole = static_cast<bool>(out);
+  for (auto part = parts.rbegin(); whole && part != parts.rend(); ++part) whole = Append(out.get(), folder + "\\" + *part);
+  out.reset();
+  if (!whole) os::DeleteFileA(package);  // a half-joined package is never extracted
+  return whole;
+}
+
+bool TfSetup::PackageStage() {
+  SetupState& s = Shared();
+  // 1. From a floppy the user confirms first.
+  if (!s.SetupDir.empty() && (s.SetupDir[0] == 'A' || s.SetupDir[0] == 'a')) {
+    std::string credits = os::GetWindowTextA(mCopyRight);
+    if (!OkCancelBox("This program will install " + credits.substr(0, credits.find_first_of("\r\n")))) {
+      s.Outcome = RunOutcome::Cancelled;
+      PostSetupMessage(application_, AbortSetup);
+      return false;
+    }
+  }
+  // 2.
+  // A number taken by a file is passed over too: the folder could not be made there.
+  std::string base = WindowsFolder() + "\\TEMP\\QVINST";
+  int number = 1;
+  while (os::GetFileAttributesA(base + std::to_string(number)) != os::kInvalidFileAttributes) ++number;
+  s.TempInstallDir = base + std::to_string(number);
+  ForceFolders(s.TempInstallDir);
+  if (!FolderExists(s.TempInstallDir)) return Abort("Could not create temporary installation folder"), false;
+  const std::string temp = s.TempInstallDir;
+  // 3, 4. Loose extra files wait in EXTRA until the package is out. A name
+  //       that would reach outside the folders is passed over.
+  lbSetup.Load(s.SetupDir + "\\setup.lst");
+  std::vector<std::string> extras;
+  if (lbSetup.Has(Header::kExtra)) {
+    os::CreateDirectoryA(temp + "\\EXTRA");
+    for (const std::string& extra : ReadSection(lbSetup, Header::kExtra)) {
+      if (!StaysInside(extra)) continue;
+      extras.push_back(extra);
+      std::string kept = temp + "\\EXTRA\\" + extra;
+      if (FileFound(kept)) os::SetFileAttributesA(kept, os::kAttrNormal);
+      os::CopyFileA(s.SetupDir + "\\" + extra, kept, false);  // a failed copy is passed over
+      os::SetFileAttributesA(kept, os::kAttrArchive);
+    }
+  }
+  // 5, 6. Every part from its disk.
+  if (!lbSetup.Has(Header::kPackage)) return Abort("No install package information."), false;
+  std::vector<std::string> parts;
+  for (const std::string& part : ReadSection(lbSetup, Header::kPackage))
+    if (StaysInside(part)) parts.push_back(part);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    while (!FileFound(s.SetupDir + "\\" + parts[i])) {
+      if (!InfoOkCancelBox("Please insert setup disk number " + std::to_string(i + 1))) {
+        s.Outcome = RunOutcome::Cancelled;
+        PostSetupMessage(application_, AbortSetup);
+        return false;
+      }
+    }
+    if (!os::CopyFileA(s.SetupDir + "\\" + parts[i], temp + "\\" + parts[i], false))
+      return Abort("Could not create temporary install files"), false;
+    os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
+  }
+  // 7.
+  while (!parts.empty() && !FileFound(s.SetupDir + "\\" + parts[0])) {
+    if (!InfoOkCancelBox("Please re-insert setup disk number 1")) {
+      s.Outcome = RunOutcome::Cancelled;
+      PostSetupMessage(application_, AbortSetup);
+      return false;
+    }
+  }
+  // 8, 9. The parts joined, the last disk's first.
+  std::string package;
+  if (!parts.empty()) {
+    package = PackagePath(temp, parts);
+    JoinPackage(temp, parts, package);
+  }
+  if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
+  // 10.
+  {
+    auto display = std::make_unique<TfCopy>();
+    os::SetWindowTextA(display->Label1, "Extracting file:");
+    display->SetCaption("Extracting Setup Files");
+    display->Show();
+    extraction_ = display.get();
+    ZipMaster1.OnProgress = [this](zip::TZipMaster* sender, zip::ProgressType type, const std::string& name, std::int64_t size) {
+      ZipMaster1Progress(sender, type, name, size);
+    };
+    ZipMaster1.SetZipFileName(package);
+    ZipMaster1.ExtrBaseDir = temp;
+    ZipMaster1.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
+    extraction_ = nullptr;
+    display->Present();
+    display->Hide();
+  }
+  // 11, 12.
+  for (const std::string& extra : extras) os::CopyFileA(temp + "\\EXTRA\\" + extra, temp + "\\" + extra, false);
+  s.SetupDir = temp;
+  return true;
+}
+
+void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
+                                 std::int64_t FileSize) {
+  if (!extraction_) return;
+  if (ProgrType == zip::ProgressType::NewFile) {
+    ++extraction_->Tag;
+    extraction_->ShowFile(Filename);
+  }
+  int entries = ZipMaster1.EntryCount();
+  if (entries > 0) {  // otherwise nothing to measure against: the bar stays
+    int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
+    if (percent >= 0 && percent <= 100) extraction_->ShowPercent(percent);
+  }
+  // A large file takes a while: its name shows before it, not after.
+  constexpr std::int64_t kLargeFile = 1 << 20;
+  if (ProgrType == zip::ProgressType::NewFile && FileSize >= kLargeFile)
+    extraction_->Present();
+  else
+    extraction_->Update();
+}

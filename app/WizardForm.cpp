@@ -1,0 +1,244 @@
+// The wizard form: layout, FormCreate (the whole start-up), the message hook
+// AppMessage, and the page handlers.
+#include "app/WizardForm.h"
+
+#include "app/BackgroundForm.h"
+#include "app/CopyWindow.h"
+#include "app/SetupMessages.h"
+#include "engine/SetupState.h"
+#include "engine/UninstallTraces.h"
+#include "os/OsFiles.h"
+#include "os/OsSession.h"
+#include "sys/AdminRights.h"
+#include "sys/Dialogs.h"
+#include "sys/Folders.h"
+#include "sys/PathText.h"
+#include "sys/SetupError.h"
+#include "sys/WindowsVersion.h"
+
+namespace {
+
+enum ControlId {
+  kImage1 = 101, kCopyRight, kBack, kNext, kCancel, kIntro, kWarning, kLabel3, kLicense, kCheckLicense,
+  kLabel5, kReadme, kInstallLabel, kDestination, kBrowse, kBevel1, kLabel4, kStartMenuEdit, kLabel6,
+  kStartMenuList, kLabel7, kProgramName, kLabel8, kProgFiles, kLabel9, kStartMenuLabel, kBevel2, kLabel10,
+  kPanel,
+};
+
+const std::vector<std::string> kBuiltInCredits = {
+    "Setup Wizard 2.42", "Installs programs", "from plain lists.", "Free to use and", "to pass on."};
+
+}  // namespace
+
+TfSetup::TfSetup(os::Hwnd application, TfBack& back)
+    : ZipMaster1(application), application_(application), back_(back) {
+  // The archive component never shows a box or a dialog of its own here,
+  // and gives the engine no window to own one.
+  ZipMaster1.Unattended = true;
+  LayOut();
+  FormCreate();
+}
+
+TfSetup::~TfSetup() {
+  FormDestroy();
+  os::SetAppMessageHook(nullptr);
+}
+
+void TfSetup::FormDestroy() {
+  SetupState& s = Shared();
+  os::SetCurrentDirectoryA("c:\\");  // a failure changes nothing here
+  RemoveTempInstallDir(s.TempInstallDir);
+  if (!s.RebootFlag) return;
+  // The restart is the very last action: through the product's restart
+  // program when it was installed, else directly. Neither answer is examined.
+  if (FileFound(s.RestartProgram))
+    os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
+  else
+    os::ExitWindowsEx(os::kEwxReboot);
+}
+
+void TfSetup::LayOut() {
+  using K = os::ControlKind;
+  CreateWindowOf(os::FormKind::Dialog, "Setup", 416, 284);
+  pImages = Add(0, K::BevelPanel, kPanel, "", 0, 0, 137, 243);
+  Image1 = Add(pImages, K::Picture, kImage1, "", 8, 8, 121, 113);
+  mCopyRight = Add(pImages, K::Memo, kCopyRight, JoinLines(kBuiltInCredits), 10, 130, 117, 105);
+
+  pButtons = Add(0, K::BevelPanel, kPanel, "", 0, 243, 416, 41);
+  // Created in tab order: Next, Back, Cancel; placed left to right Back, Next, Cancel.
+  bNext = Add(pButtons, K::Button, kNext, "Next", 248, 8, 75, 25);
+  bBack = Add(pButtons, K::Button, kBack, "Back", 168, 8, 75, 25);
+  bCancel = Add(pButtons, K::Button, kCancel, "Cancel", 333, 8, 75, 25);
+
+  pIntro = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
+  mIntro = Add(pIntro, K::Memo, kIntro, "", 12, 12, 257, 117);
+  mWarning = Add(pIntro, K::Memo, kWarning, "", 8, 140, 265, 89);
+
+  pLicense = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
+  Label3 = Add(pLicense, K::Label, kLabel3, "License Agreement", 8, 6, 265, 14);
+  lbLicense = Add(pLicense, K::ScrollMemo, kLicense, "", 8, 22, 265, 197);
+  cbLicense = Add(pLicense, K::CheckBox, kCheckLicense, "I have read and accept this license agreement.", 8, 222,
+                  245, 17);
+
+  pReadme = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
+  Label5 = Add(pReadme, K::Label, kLabel5, "Program Readme File", 8, 6, 265, 14);
+  lbReadme = Add(pReadme, K::ScrollMemo, kReadme, "", 8, 22, 265, 217);
+
+  pPaths = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
+  lInstall = Add(pPaths, K::WrapLabel, kInstallLabel, "Install", 12, 8, 253, 33);
+  eDestination = Add(pPaths, K::Edit, kDestination, "", 12, 44, 231, 21);
+  bBrowse = Add(pPaths, K::Button, kBrowse, "...", 244, 44, 21, 21);
+  Bevel1 = Add(pPaths, K::Bevel, kBevel1, "", 12, 74, 253, 2);
+  Label4 = Add(pPaths, K::Label, kLabel4, "Start Menu folder will be created as:", 12, 84, 253, 14);
+  eStartMenu = Add(pPaths, K::Edit, kStartMenuEdit, "", 12, 100, 253, 21);
+  Label6 = Add(pPaths, K::Label, kLabel6, "Or select from an existing folder:", 12, 128, 253, 14);
+  lbStartMenu = Add(pPaths, K::ListBox, kStartMenuList, "", 12, 144, 253, 81);
+
+  pFinish = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
+  Label7 = Add(pFinish, K::Label, kLabel7, "Setup is about to install:", 12, 8, 253, 14);
+  lProgramName = Add(pFinish, K::Label, kProgramName, "", 24, 26, 241, 14);
+  Label8 = Add(pFinish, K::Label, kLabel8, "Program Files will be copied to:", 12, 50, 253, 14);
+  lProgFiles = Add(pFinish, K::Label, kProgFiles, "", 24, 68, 241, 14);
+  Label9 = Add(pFinish, K::Label, kLabel9, "The Start Menu folder will be created as:", 12, 92, 253, 14);
+  lStartMenu = Add(pFinish, K::Label, kStartMenuLabel, "", 24, 110, 241, 14);
+  Bevel2 = Add(pFinish, K::Bevel, kBevel2, "", 12, 134, 253, 2);
+  Label10 = Add(pFinish, K::WrapLabel, kLabel10,
+                "Press Finish to begin copying files.  To make any changes to the current setup "
+                "configuration, press Back.  To quit, press Cancel.",
+                12, 144, 246, 57);
+
+  ApplyFont("MS Sans Serif", 11);
+  for (os::Hwnd box : {mCopyRight, mIntro, mWarning, lbLicense, lbReadme, eDestination, eStartMenu, lbStartMenu})
+    os::SetColors(box, os::kColorWindowText, os::kColorButtonFace, false);
+  for (os::Hwnd page : {pLicense, pReadme, pPaths, pFinish}) os::ShowWindow(page, false);
+  os::SetHint(cbLicense, "Please click here to accept this license agreement.");
+  os::SetHint(bBrowse, "Click to select an install folder");
+  os::SetCancelButton(Handle(), kCancel);
+  os::SetFocus(bNext);
+}
+
+void TfSetup::Abort(const std::string& warning) {
+  Shared().Outcome = RunOutcome::Refused;
+  WarningBox(warning);
+  PostSetupMessage(application_, AbortSetup);
+}
+
+void TfSetup::FormCreate() {
+  SetupState& s = Shared();
+  // 1. The application window keeps no system menu; a failure just ends the loop.
+  while (os::DeleteSystemMenuItem(application_, 0)) {
+  }
+  // 2.
+  os::SetAppMessageHook([this](os::Hwnd w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) {
+    return AppMessage(w, m, wp, lp);
+  });
+  // 3.
+  os::Rect bounds = Bounds();
+  if (AutomaticMode()) {
+    SetBounds(ScreenWidth() + 1, ScreenHeight() + 1, bounds.width, bounds.height);
+  } else {
+    int top = static_cast<int>(ScreenHeight() / 2.0 - bounds.height / 2.0);
+    int left = static_cast<int>(ScreenWidth() / 2.0 - bounds.width / 2.0);
+    SetBounds(left, top, bounds.width, bounds.height);
+  }
+  // 4.
+  s.SetupDir = StripBackslash(ProgramFolder() + "\\");
+  // 5.
+  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
+  // 6. A package list beside the program selects package mode.
+  if (FileFound(s.SetupDir + "\\setup.lst")) {
+    try {
+      if (!PackageStage()) return;
+    } catch (const ListError& e) {
+      return Abort(e.TextFor("package list"));
+    }
+  }
+  // 7.
+  s.SourceDir = s.SetupDir;
+  // 8.
+  if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort("Could not find installation list");
+  try {
+    // 9.
+    lbSetup.Load(s.SetupDir + "\\setup.ini");
+    // 10, 11, 12.
+    if (lbSetup.Has(Header::kNextLicense)) s.AcceptByCheckBox = false;
+    if (lbSetup.Has(Header::kDefPath)) s.DefPath = ReadDefPath(lbSetup);
+    if (!s.AcceptByCheckBox) os::ShowWindow(cbLicense, false);
+    // 13-16.
+    TListHead head = ReadHead(lbSetup);
+    int version = GetWinVersion();
+    std::string title = ApplyTitleRule(head.titleLine, version);
+    os::SetWindowTextA(back_.Label1, title);
+    s.StartMenu = head.startMenu;
+    s.InstallDir = DefaultInstallDir(head.installSuffix);
+    s.Title = title;
+    SetCaption(s.Title);
+    // 17.
+    intro_.push_back("This utility will install " + s.Title + ".  It is recommended that you " +
+                     "close all other windows programs.  You can switch to other Windows " +
+                     "programs by pressing CTRL and TAB.");
+    os::SetWindowTextA(mIntro, JoinLines(intro_));
+    // 18. On the NT family the main block made the same test already.
+    if (lbSetup.Has(Header::kAdmin) && IsNtFamily(version) && !CtrlKeyDown() && !IsAdministrator())
+      return Abort("You must be logged into the system as an Administrator to install this program.");
+    // 19.
+    if (auto range = ReadOsRange(lbSetup); range && !range->Allows(version)) {
+      Abort(range->message);
+      Close();
+      return;
+    }
+    // 20.
+    if (auto message = ReadLineAfter(lbSetup, Header::kMessage)) InfoBox(*message);
+  } catch (const ListError& e) {
+    return Abort(e.what());
+  }
+  // 21, 22.
+  if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, FileText(s.SetupDir + "\\copyWren.txt"));
+  if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(Image1, s.SetupDir + "\\logo.bmp");
+}
+
+bool TfSetup::AppMessage(os::Hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (message != kSetupMessage) return false;
+  if (static_cast<std::intptr_t>(wParam) != lParam) return true;
+  switch (lParam) {
+    case SetupCode::CloseWizard:
+      Close();
+      break;
+    case AbortSetup:
+      PostSetupMessage(application_, SetupCode::CloseWizard);
+      back_.SetBounds(0, 0, 0, 0);
+      back_.Close();
+      break;
+    case RunWizard:
+      os::ShowModal(Handle());
+      back_.Close();
+      break;
+    case AutoAdvance:
+      if (AutomaticMode()) PressNext();
+      break;
+    case WizardShown:
+      Repaint();
+      if (AutomaticMode()) PressNext();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void TfSetup::OnCommand(int controlId) {
+  switch (controlId) {
+    case kNext: return bNextClick();
+    case kBack: return bBackClick();
+    case kCancel: return bCancelClick();
+    case kStartMenuList: return lbStartMenuClick();
+    case kBrowse: return bBrowseClick();
+    default: return;
+  }
+}
+
+void TfSetup::PressNext() { bNextClick(); }
+
+void TfSetup::bCancelClick() { Close(); }
+
+bool TfSetup::FormCloseQuery() { return true; }

@@ -1,0 +1,72 @@
+// The install log: each line opens the file, appends and closes it again,
+// except while a LogHold keeps it open; every line is written through to the
+// system at once either way, so the log survives whatever happens to the run.
+#include "engine/InstallLog.h"
+
+#include <cstdint>
+
+#include "os/OsFiles.h"
+#include "sys/Folders.h"
+#include "sys/PathText.h"
+
+namespace {
+
+struct LogState {
+  std::string path;
+  os::UniqueFile held;  // open while a LogHold lasts and a line was written
+  int holds = 0;
+};
+
+LogState& TheLog() {
+  static LogState log;
+  return log;
+}
+
+std::string& ThePath() { return TheLog().path; }
+
+bool WriteAll(os::Handle file, const std::string& text) {
+  std::uint32_t written = 0;
+  return os::WriteFile(file, text.data(), static_cast<std::uint32_t>(text.size()), written) &&
+         written == text.size();
+}
+
+}  // namespace
+
+std::string LogFileName(const std::string& windowsFolder, const std::string& title,
+                        const std::string& prefix) {
+  std::string name;
+  for (char c : title)
+    if (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*') name += c;
+  return AddBackslash(windowsFolder) + "temp\\" + prefix + name + ".txt";
+}
+
+void StartLog(const std::string& title, const std::string& installDir, const std::string& prefix) {
+  ThePath() = LogFileName(WindowsFolder(), title, prefix);
+  os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::CreateAlways));
+  if (!file) return;  // no log; later lines fail the same way, silently
+  WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
+}
+
+void LogLine(const std::string& text) {
+  LogState& log = TheLog();
+  if (log.path.empty()) return;
+  if (log.held) {
+    if (WriteAll(log.held.get(), text + "\r\n")) return;
+    log.held.reset();  // the next line opens the file afresh
+    return;
+  }
+  // Appending needs the file that StartLog made; a file gone since stays gone.
+  os::UniqueFile file(os::CreateFileA(log.path, os::Access::Write, os::Disposition::OpenExisting));
+  std::uint64_t size = 0;
+  if (!file || !os::GetFileSize(file.get(), size) || !os::SetFilePointer(file.get(), size)) return;
+  if (WriteAll(file.get(), text + "\r\n") && log.holds > 0) log.held = std::move(file);
+}
+
+LogHold::LogHold() { ++TheLog().holds; }
+
+LogHold::~LogHold() {
+  if (--TheLog().holds == 0) TheLog().held.reset();
+}
+
+const std::string& LogPath() { return ThePath(); }
+void ForgetLogForTests() { TheLog() = LogState{}; }

@@ -1,0 +1,414 @@
+// The install run: the sections of the installation list in their fixed
+// order, with progress, cancellation, logging and the uninstall data.
+#include "engine/InstallRun.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/DelayedReplacement.h"
+#include "engine/InstallLog.h"
+#include "engine/SetupState.h"
+#include "engine/TextFile.h"
+#include "engine/UninstallTraces.h"
+#include "os/OsFiles.h"
+#include "os/OsLibrary.h"
+#include "os/OsUi.h"
+#include "sys/Dialogs.h"
+#include "sys/Folders.h"
+#include "sys/Launch.h"
+#include "sys/PathText.h"
+#include "sys/SetupError.h"
+#include "sys/SetupRegistry.h"
+#include "sys/ShellLinks.h"
+#include "sys/WindowsVersion.h"
+
+namespace {
+
+// The backup an NT restart leaves of the old file: <name>.BAK beside a
+// <name>.MCC, <name>.BA1 beside a <name>.MC1, and so on.
+std::string BackupNameFor(const std::string& cached) {
+  std::string extension = ExtractFileExt(cached);
+  std::string number = extension.size() > 3 ? extension.substr(3) : "";
+  return ChangeFileExt(cached, UpperText(extension) == ".MCC" ? ".BAK" : ".BA" + number);
+}
+
+// A crash in a library of the publisher's, as the log tells it.
+std::string CrashText(std::uint32_t code) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (int shift = 28; shift >= 0; shift -= 4) hex += digits[(code >> shift) & 0xF];
+  return " (exception " + hex + ")";
+}
+
+class InstallRun {
+ public:
+  InstallRun(const TSetupList& list, InstallHost& host) : list_(list), host_(host), s_(Shared()) {}
+  void Run();
+
+ private:
+  bool Cancelled();
+  void Advance();
+  void NtPreparation();
+  void SysBackup();
+  void RemoveFiles();
+  bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  void RefreshPendingReplacement(const std::string& source, const std::string& destination);
+  bool RegisterServers();
+  bool Shortcuts();
+  void RunAfterChoice();
+  void RegistryItems();
+  void SaveUninstallData();
+  void ExtraSetup();
+  void End();
+  void OpenRunFile();
+
+  const TSetupList& list_;
+  InstallHost& host_;
+  SetupState& s_;
+  int version_ = 0;
+  std::vector<std::string> uninstall_;  // UninstallList
+  TFolderIndex known_{true};            // files of the destination folders, for the cached-file test
+  TFolderIndex sources_{false};         // files of the source folders, for their attributes
+  int stepTotal_ = 0, stepCount_ = 0;
+  std::string programKey_, dataFile_;
+  PendingReplacements pending_;  // what waits for the next start of Windows
+  bool runAfter_ = false, forceRun_ = false, dink_ = false;
+};
+
+void InstallRun::Run() {
+  // 1, 2.
+  version_ = GetWinVersion();
+  uninstall_ = {s_.Title, s_.InstallDir};
+  StartLog(s_.Title, s_.InstallDir);
+  s_.StartMenu = StripBackslash(StripBackslash(ProgramsFolder()) + "\\" + s_.StartMenu);
+  // 3, 4, 5.
+  NtPreparation();
+  stepTotal_ = 3;
+  for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem})
+    stepTotal_ += SectionLineCount(list_, header);
+  host_.ShowCopyWindow(!AutomaticMode());
+  // 6.
+  if (list_.Has(Header::kSysBackup)) SysBackup(); else stepTotal_ -= 3;
+  // 7.
+  if (auto section = ReadUninstall(list_)) {
+    dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
+    RegisterUninstall(*section, dataFile_);
+  }
+  // 8.
+  if (list_.Has(Header::kReg)) {
+    LogLine("Adding Registry items");
+    programKey_ = ReadProgramKey(list_);
+  }
+  // 9-13.
+  if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
+  pending_ = PendingReplacements::Read();
+  if (list_.Has(Header::kInstall)) {
+    ForceFolders(s_.InstallDir);
+    LogLine("Installing Program Files");
+    if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), "Caching failed: ")) return;
+  }
+  if (list_.Has(Header::kWin)) {
+    LogLine("Installing Windows Files");
+    if (!FileSection(Header::kWin, WindowsFolder(), "Caching Failed: ")) return;
+  }
+  if (list_.Has(Header::kSystem) && !FileSection(Header::kSystem, SystemFolder(), "Caching Failed: ")) return;
+  if (list_.Has(Header::kRegSvr) && !RegisterServers()) return;
+  // 14, 15, 16.
+  host_.CloseCopyWindow();
+  if (!Shortcuts()) return;
+  uninstall_.push_back("");
+  RunAfterChoice();
+  // 17-20.
+  if (list_.Has(Header::kReg)) RegistryItems();
+  SaveUninstallData();
+  ExtraSetup();
+  End();
+}
+
+bool InstallRun::Cancelled() {
+  os::ProcessMessages();
+  if (!s_.CancelPressed) return false;
+  host_.PresentProgress();  // the question stands beside the step it interrupts
+  if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
+    s_.Outcome = RunOutcome::Cancelled;
+    InfoBox("Setup did not complete.");
+    host_.CloseWizard();
+    return true;
+  }
+  s_.CancelPressed = false;
+  return false;
+}
+
+void InstallRun::Advance() {
+  ++stepCount_;
+  if (stepTotal_ > 0) host_.ShowProgress(static_cast<int>(static_cast<double>(stepCount_) / stepTotal_ * 100));
+}
+
+void InstallRun::NtPreparation() {
+  std::string shipped = ProgramFolder() + "\\_presnt.ex_";
+  if (!FileFound(shipped) || !IsNtFamily(version_)) return;
+  std::string program = WindowsFolder() + "\\_presnt.exe";
+  os::CopyFileA(shipped, program, false);
+  if (!FileFound(program)) return;
+  RunProgramAndWait(program, "");
+  os::DeleteFileA(program);
+  os::SetForegroundWindow(host_.ApplicationWindow());
+}
+
+void InstallRun::SysBackup() {
+  LogLine("Backing up system files");
+  std::string extension = SysBackupExtension(list_);
+  host_.ShowStep("Backing up system");
+  for (const char* name : {"MSDOS", "CONFIG", "AUTOEXEC"}) {
+    std::string file = std::string(name) + (std::string(name) == "AUTOEXEC" ? ".BAT" : ".SYS");
+    Advance();
+    os::SetFileAttributesA("C:\\" + file, os::kAttrArchive);
+    os::CopyFileA("C:\\" + file, WindowsFolder() + "\\" + name + "." + extension, false);
+    LogLine(file);  // written whether or not the copy went through
+  }
+  ++stepCount_;
+}
+
+void InstallRun::RemoveFiles() {
+  LogLine("Removing Files");
+  TSectionReader reader(list_, Header::kRemoveFiles);
+  std::string entry;
+  while (reader.Next(entry)) {
+    std::string path = ExpandRemoveFilesEntry(entry, WindowsFolder(), s_.InstallDir);
+    if (!FileFound(path)) continue;
+    LogLine("Removing: " + path);
+    os::DeleteFileA(path);
+  }
+}
+
+bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
+  TSectionReader reader(list_, header);
+  LogHold logOpen;  // one line or more for every entry
+  for (;;) {
+    if (Cancelled()) return false;
+    TFileEntry entry;
+    if (!reader.NextFileEntry(entry)) {
+      host_.PresentProgress();
+      return true;
+    }
+    host_.ShowStep(entry.name);
+    Advance();
+    std::string source = s_.SourceDir + "\\" + entry.name;
+    std::string destination = folder + "\\" + InstalledFileName(entry.name);
+    // A destination that is read-only (or otherwise refuses to be replaced)
+    // is made normal and tried again; most are missing or ordinary and need
+    // no look before the copy.
+    bool copied = os::CopyFileA(source, destination, entry.keepExisting);
+    if (!copied && !entry.keepExisting && FileFound(destination)) {
+      os::SetFileAttributesA(destination, os::kAttrNormal);
+      copied = os::CopyFileA(source, destination, false);
+    }
+    if (copied) known_.Added(destination);
+    if (copied || entry.keepExisting) {
+      LogLine("Copy: " + destination);
+      RefreshPendingReplacement(source, destination);
+      // A copy carries its source's attributes: after one whose source has
+      // only the archive bit, the destination has exactly that already.
+      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
+        os::SetFileAttributesA(destination, os::kAttrArchive);
+    } else {
+      // The destination is in use: the new file waits beside it for the next start of Windows.
+      LogLine("Caching: " + destination);
+      std::string cached = pending_.CachedNameFor(destination);
+      if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
+      if (os::CopyFileA(source, cached, false)) {
+        known_.Added(cached);
+        s_.RebootNeeded = true;
+        ScheduleReplace(BackupNameFor(cached), cached, destination);
+        pending_.Add(cached, destination);
+      } else {
+        LogLine(cachingFailed + destination);
+      }
+    }
+    uninstall_.push_back(destination);
+  }
+}
+
+void InstallRun::RefreshPendingReplacement(const std::string& source, const std::string& destination) {
+  std::string pending = pending_.CachedFileFor(destination);
+  if (pending.empty()) {
+    // A cached file left by an earlier install that no longer waits for a restart.
+    std::string stale = ChangeFileExt(destination, ".MCC");
+    if (known_.FileFound(stale)) {
+      os::SetFileAttributesA(stale, os::kAttrNormal);
+      os::DeleteFileA(stale);
+      known_.Removed(stale);
+    }
+    return;
+  }
+  // An earlier install's replacement still waits: Windows will put its
+  // cached file in place of the one just copied, so that file gets the new
+  // content too. Without it the destination must not stay scheduled at all.
+  if (FileFound(pending)) os::SetFileAttributesA(pending, os::kAttrNormal);
+  LogLine("Updating: " + pending);
+  if (os::CopyFileA(source, pending, false))
+    known_.Added(pending);
+  else if (CancelReplace(destination))
+    LogLine("Replacement cancelled: " + destination);
+}
+
+bool InstallRun::RegisterServers() {
+  TSectionReader reader(list_, Header::kRegSvr);
+  int registered = 0;
+  for (;;) {
+    if (Cancelled()) return false;
+    std::string entry;
+    if (!reader.Next(entry)) return true;
+    std::string path = WindowsFolderBS() + entry;
+    if (!FileFound(path)) continue;
+    LogLine("Register Server: " + entry);
+    ServerCallResult call = RegisterServer(path, true);  // the server's own answer is not looked at
+    if (call.outcome == ServerCall::Crashed) LogLine("Register Server failed: " + entry + CrashText(call.exceptionCode));
+    WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
+  }
+}
+
+bool InstallRun::Shortcuts() {
+  s_.RunFile.clear();
+  if (!list_.Has(Header::kShortcuts)) return true;
+  ForceFolders(s_.StartMenu);
+  LogLine("Creating Shortcuts");
+  TSectionReader reader(list_, Header::kShortcuts);
+  for (;;) {
+    if (Cancelled()) return false;
+    TShortcutPair pair;
+    if (!NextShortcutPair(reader, pair)) break;
+    if (SkipForNt4Mark(pair.name, version_)) continue;
+    std::string link = s_.StartMenu + "\\" + pair.name;
+    std::string target = StripBackslash(s_.InstallDir) + "\\" + pair.target;
+    CreateShortcut(link, ParseShortcut(target));
+    LogLine("Shortcut: " + link + ", " + target);
+    if (s_.RunFile.empty()) s_.RunFile = ExtractFileName(target);
+    uninstall_.push_back(link + ".lnk");
+  }
+  uninstall_.push_back("+" + s_.StartMenu);
+  return true;
+}
+
+void InstallRun::RunAfterChoice() {
+  dink_ = list_.Has(Header::kDink);
+  forceRun_ = list_.Has(Header::kForceRun);
+  runAfter_ = false;
+  if (auto runFile = ReadLineAfter(list_, Header::kRunFile)) {
+    s_.RunFile = *runFile;
+    runAfter_ = true;
+    LogLine("Running after install: " + s_.RunFile);
+  }
+}
+
+void InstallRun::RegistryItems() {
+  LogLine("Adding Registry items");
+  uninstall_.push_back(":reg");
+  WriteMachineString(programKey_, "smpath", s_.StartMenu);
+  TRegMacroContext context{WindowsFolder(), SystemFolder(), s_.InstallDir, s_.RunFile};
+  TSectionReader reader(list_, Header::kReg);
+  bool first = true;
+  for (;;) {
+    os::ProcessMessages();
+    TRegGroup group;
+    if (!NextRegGroup(reader, group)) break;
+    std::string data = ExpandRegData(group.data, context);
+    if (first && dink_) DeleteRegKey(group.root, group.key);
+    first = false;
+    std::string key = group.key;
+    std::string lookup, remainder;
+    if (SplitIndirectKey(key, lookup, remainder)) key = ResolvedIndirectKey(key, ReadRegString(group.root, lookup, ""));
+    if (SkipForNt4Mark(key, version_)) continue;
+    WriteRegValue(group.root, key, group.name, data);
+    LogLine("Reg Add: " + group.root + ", " + key + ", " + group.name + ", " + data);
+    uninstall_.insert(uninstall_.end(), {group.root, key, group.name, data});
+  }
+  uninstall_.push_back(":");
+}
+
+void InstallRun::SaveUninstallData() {
+  if (dataFile_.empty()) return;
+  std::string path = dataFile_;
+  if (LowerText(path).find(".ini") == std::string::npos) path = StripBackslash(s_.InstallDir) + "\\unin.ini";
+  if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+}
+
+void InstallRun::ExtraSetup() {
+  std::string library = s_.InstallDir + "\\_setup.dll";
+  if (FileFound(library)) {
+    LogLine("loading _setup.dll");
+    os::UniqueLibrary module(os::LoadLibraryA(library));
+    if (module.get() < 32) {
+      LogLine("loading _setup.dll failed");
+      return;
+    }
+    os::Proc entry = os::GetProcAddress(module.get(), "DoSetup");
+    if (!entry) {
+      LogLine("loading DoSetup failed");
+      return;
+    }
+    LogLine("loading DoSetup");
+    // DoSetup takes the application window in EAX and answers in EAX.
+    os::ExportCall call =
+        os::CallRegisterExport(entry, static_cast<std::uint32_t>(host_.ApplicationWindow()));
+    if (call.faulted) {
+      LogLine("DoSetup failed" + CrashText(call.exceptionCode));
+      return;
+    }
+    LogLine("DoSetup returned: " + std::to_string(call.result));
+    return;
+  }
+  LogLine("no _setup.dll");
+  std::string program = s_.InstallDir + "\\_setup.exe";
+  if (!FileFound(program)) {
+    LogLine("no _setup.exe");
+    return;
+  }
+  LogLine("Running extra setup items");
+  RunProgramAndWait(program, s_.SourceDir);
+  os::DeleteFileA(program);
+  os::SetForegroundWindow(host_.ApplicationWindow());
+}
+
+void InstallRun::OpenRunFile() { OpenDocument(s_.InstallDir + "\\" + s_.RunFile, ""); }
+
+void InstallRun::End() {
+  bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
+  s_.Outcome = RunOutcome::Installed;
+  s_.RestartNeeded = reboot;
+  if (FileFound(ProgramFolder() + "\\batch.dat")) {
+    if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
+    return host_.CloseWizard();
+  }
+  bool nt4Quiet = list_.Has(Header::kNoRebootNt) && version_ == kWinNT4;
+  if (!list_.Has(Header::kNoReboot) && reboot && !nt4Quiet &&
+      QuestionOkCancelBox("Installation must reboot your computer.")) {
+    RemoveTempInstallDir(s_.TempInstallDir);
+    s_.RebootFlag = true;
+    s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
+    LogLine("Rebooting");
+    LogLine("Install Complete");
+    return host_.CloseWizard();
+  }
+  if (nt4Quiet) {
+    LogLine("Install Complete");
+    return host_.CloseWizard();
+  }
+  bool autoRun = FileFound(ProgramFolder() + "\\autorun.dat");
+  if (runAfter_ && autoRun) return OpenRunFile();
+  if (runAfter_ && !forceRun_) {
+    if (QuestionBox(0, "Installation is complete, would you like to run " + s_.Title + " now?")) OpenRunFile();
+    return;
+  }
+  if (runAfter_) {
+    InfoBox("Installation is complete, " + s_.Title + " will start now.");
+    if (!CtrlKeyDown()) OpenRunFile();
+    return;
+  }
+  LogLine("Install Complete");
+  InfoBox("Installation is complete");
+}
+
+}  // namespace
+
+void RunInstallation(const TSetupList& list, InstallHost& host) { InstallRun(list, host).Run(); }

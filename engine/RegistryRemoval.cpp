@@ -1,0 +1,120 @@
+// The uninstaller's registry work, over the seam's registry calls.
+#include "engine/RegistryRemoval.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/InstallLog.h"
+#include "os/OsRegistry.h"
+#include "sys/PathText.h"
+#include "sys/SetupError.h"
+#include "sys/SetupRegistry.h"
+
+namespace {
+
+constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string ParentKey(const std::string& path) {
+  std::size_t pos = path.find_last_of('\\');
+  return pos == std::string::npos ? "" : path.substr(0, pos);
+}
+
+os::UniqueKey OpenKey(os::Hkey root, const std::string& path) {
+  os::Hkey raw = 0;
+  if (root == 0 || os::RegOpenKeyExA(root, path, os::kKeyAllAccess, raw) != 0) return os::UniqueKey();
+  return os::UniqueKey(raw);
+}
+
+// True when the stored value is what the install wrote for the data.
+bool HoldsData(os::Hkey key, const TRegItem& item, bool& exists) {
+  std::uint32_t type = 0, size = 0;
+  exists = os::RegQueryValueExA(key, item.name, &type, nullptr, &size) == 0;
+  if (!exists) return false;
+  std::vector<char> stored(size + 1, '\0');
+  if (os::RegQueryValueExA(key, item.name, &type, stored.data(), &size) != 0) return false;
+  if (!item.data.empty() && item.data[0] == '#') {
+    // As the install writes numbers: the first and the last character dropped.
+    int number = TextToIntDef(item.data.substr(1, item.data.size() >= 2 ? item.data.size() - 2 : 0), 0);
+    auto u = static_cast<std::uint32_t>(number);
+    unsigned char expected[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
+                                 static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
+    return type == os::kRegDword && size == 4 && std::memcmp(stored.data(), expected, 4) == 0;
+  }
+  if (type != os::kRegSz && type != os::kRegExpandSz) return false;
+  std::string text(stored.data(), size);
+  return text.substr(0, text.find('\0')) == item.data;
+}
+
+}  // namespace
+
+std::string RegKeyPath(const std::string& key) {
+  return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
+}
+
+bool IsSafeKeyPath(const std::string& key) {
+  std::string path = RegKeyPath(key);
+  return !path.empty() && path.back() != '\\' && path.find("\\\\") == std::string::npos;
+}
+
+ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item) {
+  os::UniqueKey key = OpenKey(RootKeyByName(item.root), RegKeyPath(item.key));
+  bool exists = false;
+  if (!key) return ValueRemoval::Missing;
+  if (!HoldsData(key.get(), item, exists)) return exists ? ValueRemoval::Changed : ValueRemoval::Missing;
+  return os::RegDeleteValueA(key.get(), item.name) == 0 ? ValueRemoval::Removed : ValueRemoval::Missing;
+}
+
+void RemoveMachineValues(const std::string& keyPath, const std::vector<std::string>& names) {
+  os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, RegKeyPath(keyPath));
+  if (!key) return;
+  for (const std::string& name : names)
+    if (os::RegDeleteValueA(key.get(), name) == 0)
+      LogLine("Reg Remove: HKEY_LOCAL_MACHINE, " + keyPath + ", " + name);
+}
+
+void PruneRegKey(const std::string& root, const std::string& key, bool parents) {
+  os::Hkey rootKey = RootKeyByName(root);
+  const std::string own = RegKeyPath(key);
+  for (std::string path = own; !path.empty(); path = ParentKey(path)) {
+    if (path != own && (!parents || path.find('\\') == std::string::npos)) return;
+    std::uint32_t subKeys = 1, values = 1;
+    {
+      os::UniqueKey open = OpenKey(rootKey, path);
+      if (!open) continue;  // gone already
+      if (os::RegQueryInfoKeyA(open.get(), subKeys, values) != 0) return;
+    }
+    if (subKeys != 0 || values != 0) return;
+    if (os::RegDeleteKeyA(rootKey, path) != 0) return;
+    LogLine("Reg Remove: " + root + ", " + path);
+  }
+}
+
+void RemoveUninstallEntryFor(const std::string& dataFile) {
+  const std::string wanted = "\"" + UpperText(dataFile) + "\"";
+  std::vector<std::string> entries;
+  {
+    os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey);
+    std::uint32_t subKeys = 0, values = 0;
+    if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return;
+    for (std::uint32_t i = 0; i < subKeys; ++i) {
+      std::string name;
+      if (os::RegEnumKeyExA(key.get(), i, name) == 0 && !name.empty()) entries.push_back(name);
+    }
+  }
+  for (const std::string& name : entries) {
+    std::string path = std::string(kUninstallKey) + "\\" + name, command;
+    try {
+      command = ReadRegString("HKEY_LOCAL_MACHINE", path, "UninstallString");
+    } catch (const RegistryError&) {
+      continue;  // a command of another type is not ours
+    }
+    if (UpperText(command).find(wanted) == std::string::npos) continue;
+    {
+      os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path);
+      if (!key) continue;
+      os::RegDeleteValueA(key.get(), "DisplayName");
+      os::RegDeleteValueA(key.get(), "UninstallString");
+    }
+    PruneRegKey("HKEY_LOCAL_MACHINE", path, false);
+  }
+}

@@ -1,0 +1,25 @@
+// The uninstaller's registry work: values the install wrote, emptied keys,
+// and the uninstall entry. Every step is logged.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "engine/UninstallData.h"
+
+// The key path without a leading backslash (which means the same).
+std::string RegKeyPath(const std::string& key);
+// A key path the removal may touch: below the root, without an empty part.
+bool IsSafeKeyPath(const std::string& key);
+
+enum class ValueRemoval { Removed, Missing, Changed };
+// Deletes the value only while it holds what the install wrote there ("#n#"
+// as a DWORD, other data as text): a value changed since is someone else's.
+ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item);
+// Deletes the named values under HKEY_LOCAL_MACHINE\keyPath.
+void RemoveMachineValues(const std::string& keyPath, const std::vector<std::string>& names);
+// Removes the key when it holds nothing any more, then (with `parents`) its
+// parents the same way; a key directly below the root goes only when it is
+// the given key itself.
+void PruneRegKey(const std::string& root, const std::string& key, bool parents);
+// Removes the uninstall entry (or entries) whose command names the data file.
+void RemoveUninstallEntryFor(const std::string& dataFile);

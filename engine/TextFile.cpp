@@ -1,0 +1,36 @@
+// Whole text files as lines.
+#include "engine/TextFile.h"
+
+#include <cstdint>
+
+#include "engine/InstallList.h"
+#include "os/OsFiles.h"
+
+bool ReadTextFile(const std::string& path, std::string& text) {
+  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
+  if (!file) return false;
+  text.clear();
+  char buffer[8192];
+  std::uint32_t read = 0;
+  do {
+    if (!os::ReadFile(file.get(), buffer, sizeof buffer, read)) return false;
+    text.append(buffer, read);
+  } while (read > 0);
+  return true;
+}
+
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
+  std::string text;
+  if (!ReadTextFile(path, text)) return false;
+  lines = SplitLines(text);
+  return true;
+}
+
+bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  os::UniqueFile file(os::CreateFileA(path, os::Access::Write, os::Disposition::CreateAlways));
+  std::uint32_t written = 0;
+  return file && os::WriteFile(file.get(), text.data(), static_cast<std::uint32_t>(text.size()), written) &&
+         written == text.size();
+}

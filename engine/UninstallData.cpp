@@ -1,0 +1,82 @@
+// Reading the uninstall data file back, refusing anything that is not
+// exactly what the install run writes.
+#include "engine/UninstallData.h"
+
+#include <cctype>
+
+#include "engine/InstallList.h"
+#include "engine/TextFile.h"
+
+namespace {
+
+UninstallDataResult Fail(UninstallDataStatus status, std::size_t index) {
+  return {status, static_cast<int>(index) + 1};
+}
+
+bool HasControlCharacters(const std::string& text) {
+  for (unsigned char c : text)
+    if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') return true;
+  return false;
+}
+
+// "X:\..." the only form the install run writes for its install folder.
+bool LooksLikeFolder(const std::string& line) {
+  return line.size() >= 3 && std::isalpha(static_cast<unsigned char>(line[0])) && line[1] == ':' &&
+         line[2] == '\\';
+}
+
+}  // namespace
+
+UninstallDataResult ParseUninstallData(const std::string& text, TUninstallData& data) {
+  data = TUninstallData{};
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) return {UninstallDataStatus::Empty, 0};
+  std::vector<std::string> lines = SplitLines(text);
+  if (HasControlCharacters(text)) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (HasControlCharacters(lines[i])) return Fail(UninstallDataStatus::Garbled, i);
+    return Fail(UninstallDataStatus::Garbled, lines.size());  // a NUL ends the lines early
+  }
+  if (lines.size() < 3 || lines[0].empty() || !LooksLikeFolder(lines[1]))
+    return Fail(UninstallDataStatus::OtherFormat, lines.size() < 3 || lines[0].empty() ? 0 : 1);
+  data.title = lines[0];
+  data.installDir = lines[1];
+
+  std::size_t i = 2;
+  for (; i < lines.size() && !lines[i].empty(); ++i) {
+    if (lines[i][0] != '+') {
+      if (!data.startMenu.empty()) return Fail(UninstallDataStatus::Garbled, i);  // "+" comes last
+      data.paths.push_back(lines[i]);
+    } else if (!data.startMenu.empty() || lines[i].size() == 1) {
+      return Fail(UninstallDataStatus::Garbled, i);
+    } else {
+      data.startMenu = lines[i].substr(1);
+    }
+  }
+  if (i == lines.size()) return Fail(UninstallDataStatus::Garbled, i);  // the empty line is always written
+  ++i;
+
+  if (i < lines.size() && lines[i] == ":reg") {
+    data.hasReg = true;
+    ++i;
+    // Groups are read four lines at a time, so ":" ends the block only where
+    // a group would begin; a value may well be ":" itself.
+    for (;;) {
+      if (i >= lines.size()) return Fail(UninstallDataStatus::Garbled, i);
+      if (lines[i] == ":") break;
+      if (i + 4 > lines.size()) return Fail(UninstallDataStatus::Garbled, i);  // a group cut short
+      data.regItems.push_back({lines[i], lines[i + 1], lines[i + 2], lines[i + 3]});
+      i += 4;
+    }
+    ++i;
+  }
+  for (; i < lines.size(); ++i)
+    if (!lines[i].empty()) return Fail(UninstallDataStatus::Garbled, i);
+  return {};
+}
+
+UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& data) {
+  data = TUninstallData{};
+  std::string text;
+  if (!ReadTextFile(path, text)) return {UninstallDataStatus::Missing, 0};
+  return ParseUninstallData(text, data);
+}

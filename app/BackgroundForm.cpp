@@ -13,11 +13,12 @@ TfBack::TfBack(os::Hwnd application) : application_(application) {
   CreateWindowOf(os::FormKind::Backdrop, "Setup", 640, 480);
   os::SetColors(Handle(), kSilver, kNavy, false);
   // The name label grows with a long title instead of cutting it off.
-  Label1 = Add(0, os::ControlKind::Label, 1, "Program Name", 12, 8, 195, 33);
-  os::SetControlFont(Label1, "Arial Black", Scale(24), false);
-  os::SetColors(Label1, kSilver, kNavy, true);
+  titleLabel = Add(0, os::ControlKind::Label, 1, "Program Name", 12, 8, 195, 33);
+  os::SetControlFont(titleLabel, "Arial Black", Scale(24), false);
+  os::SetColors(titleLabel, kSilver, kNavy, true);
   int width = ScreenWidth(), height = ScreenHeight();
-  os::SetWindowPos(Label1, os::Rect{Scale(12), Scale(8), width > Scale(24) ? width - Scale(24) : Scale(195), Scale(33)});
+  int nameWidth = width > Scale(24) ? width - Scale(24) : Scale(195);
+  os::SetWindowPos(titleLabel, os::Rect{Scale(12), Scale(8), nameWidth, Scale(33)});
   SetBounds(0, 0, width, height);
   if (AutomaticMode()) SetBounds(width + 1, height + 1, width, height);
 }

@@ -9,7 +9,7 @@ class TfBack : public Form {
   // the application go to the given window.
   explicit TfBack(os::Hwnd application);
 
-  os::Hwnd Label1 = 0;  // the program's name
+  os::Hwnd titleLabel = 0;  // the program's name
 
   // Closing the main form ends the program.
   void OnClosed() override;

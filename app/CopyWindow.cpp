@@ -5,17 +5,17 @@
 #include "os/OsSystem.h"
 
 namespace {
-enum { kLabel1 = 101, kFileName, kGuage, kBitBtn1 };
+enum { kActionLabel = 101, kFileName, kProgressBar, kCancelButton };
 }
 
 TfCopy::TfCopy() {
   CreateWindowOf(os::FormKind::Tool, "Copying", 416, 64);
-  Label1 = Add(0, os::ControlKind::RightLabel, kLabel1, "Copying file: ", 8, 8, 73, 13);
+  actionLabel = Add(0, os::ControlKind::RightLabel, kActionLabel, "Copying file: ", 8, 8, 73, 13);
   lFileName = Add(0, os::ControlKind::Label, kFileName, "", 88, 8, 317, 13);
-  Guage = Add(0, os::ControlKind::ProgressBar, kGuage, "", 8, 32, 305, 19);
-  BitBtn1 = Add(0, os::ControlKind::Button, kBitBtn1, "Cancel", 328, 28, 75, 25);
+  progressBar = Add(0, os::ControlKind::ProgressBar, kProgressBar, "", 8, 32, 305, 19);
+  cancelButton = Add(0, os::ControlKind::Button, kCancelButton, "Cancel", 328, 28, 75, 25);
   ApplyFont("MS Sans Serif", 11);
-  os::SetCancelButton(Handle(), kBitBtn1);
+  os::SetCancelButton(Handle(), kCancelButton);
   int width = Scale(424), height = Scale(85);
   int top = ScreenHeight() / 2 - height / 2;
   int left = ScreenWidth() / 2 - width / 2;
@@ -37,7 +37,7 @@ void TfCopy::Present() {
     changed = true;
   }
   if (pendingPercent_ != shownPercent_ || !painted_) {
-    os::SetProgressPos(Guage, pendingPercent_);
+    os::SetProgressPos(progressBar, pendingPercent_);
     shownPercent_ = pendingPercent_;
     changed = true;
   }
@@ -47,8 +47,8 @@ void TfCopy::Present() {
   lastPaint_ = os::GetTickCount();
 }
 
-void TfCopy::BitBtn1Click() { Shared().CancelPressed = true; }
+void TfCopy::CancelClick() { Shared().CancelPressed = true; }
 
 void TfCopy::OnCommand(int controlId) {
-  if (controlId == kBitBtn1) BitBtn1Click();
+  if (controlId == kCancelButton) CancelClick();
 }

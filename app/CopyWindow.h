@@ -10,11 +10,11 @@ class TfCopy : public Form {
  public:
   TfCopy();  // FormCreate: sized and centred, hidden
 
-  os::Hwnd Label1 = 0;     // "Copying file: "
-  os::Hwnd lFileName = 0;  // the file at hand
-  os::Hwnd Guage = 0;      // 0..100
-  os::Hwnd BitBtn1 = 0;    // Cancel
-  int Tag = 0;             // general-purpose count, 0 at creation
+  os::Hwnd actionLabel = 0;   // "Copying file: "
+  os::Hwnd lFileName = 0;     // the file at hand
+  os::Hwnd progressBar = 0;   // 0..100
+  os::Hwnd cancelButton = 0;  // Cancel
+  int Tag = 0;                // general-purpose count, 0 at creation
 
   // The file at hand and the bar. A repaint costs more than copying a small
   // file, so ShowFile and ShowPercent only note what to show; Update shows it
@@ -26,7 +26,7 @@ class TfCopy : public Form {
   void Present();
   static constexpr std::uint32_t kRepaintInterval = 100;  // milliseconds
 
-  void BitBtn1Click();
+  void CancelClick();
   void OnCommand(int controlId) override;
 
  private:

@@ -137,16 +137,15 @@ bool TfSetup::PackageStage() {
   // 10.
   {
     auto display = std::make_unique<TfCopy>();
-    os::SetWindowTextA(display->Label1, "Extracting file:");
+    os::SetWindowTextA(display->actionLabel, "Extracting file:");
     display->SetCaption("Extracting Setup Files");
     display->Show();
     extraction_ = display.get();
-    ZipMaster1.OnProgress = [this](zip::TZipMaster* sender, zip::ProgressType type, const std::string& name, std::int64_t size) {
-      ZipMaster1Progress(sender, type, name, size);
-    };
-    ZipMaster1.SetZipFileName(package);
-    ZipMaster1.ExtrBaseDir = temp;
-    ZipMaster1.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
+    archive.OnProgress = [this](zip::TZipMaster* sender, zip::ProgressType type, const std::string& name,
+                                std::int64_t size) { ExtractionProgress(sender, type, name, size); };
+    archive.SetZipFileName(package);
+    archive.ExtrBaseDir = temp;
+    archive.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
     extraction_ = nullptr;
     display->Present();
     display->Hide();
@@ -157,14 +156,14 @@ bool TfSetup::PackageStage() {
   return true;
 }
 
-void TfSetup::ZipMaster1Progress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
+void TfSetup::ExtractionProgress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
                                  std::int64_t FileSize) {
   if (!extraction_) return;
   if (ProgrType == zip::ProgressType::NewFile) {
     ++extraction_->Tag;
     extraction_->ShowFile(Filename);
   }
-  int entries = ZipMaster1.EntryCount();
+  int entries = archive.EntryCount();
   if (entries > 0) {  // otherwise nothing to measure against: the bar stays
     int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
     if (percent >= 0 && percent <= 100) extraction_->ShowPercent(percent);

@@ -19,10 +19,10 @@
 namespace {
 
 enum ControlId {
-  kImage1 = 101, kCopyRight, kBack, kNext, kCancel, kIntro, kWarning, kLabel3, kLicense, kCheckLicense,
-  kLabel5, kReadme, kInstallLabel, kDestination, kBrowse, kBevel1, kLabel4, kStartMenuEdit, kLabel6,
-  kStartMenuList, kLabel7, kProgramName, kLabel8, kProgFiles, kLabel9, kStartMenuLabel, kBevel2, kLabel10,
-  kPanel,
+  kLogoPicture = 101, kCopyRight, kBack, kNext, kCancel, kIntro, kWarning, kLicenseTitle, kLicense,
+  kCheckLicense, kReadmeTitle, kReadme, kInstallLabel, kDestination, kBrowse, kPathsDivider, kStartMenuPrompt,
+  kStartMenuEdit, kExistingFolders, kStartMenuList, kProgramHeading, kProgramName, kProgramFilesHeading,
+  kProgFiles, kStartMenuHeading, kStartMenuLabel, kFinishDivider, kFinishHint, kPanel,
 };
 
 const std::vector<std::string> kBuiltInCredits = {
@@ -31,10 +31,10 @@ const std::vector<std::string> kBuiltInCredits = {
 }  // namespace
 
 TfSetup::TfSetup(os::Hwnd application, TfBack& back)
-    : ZipMaster1(application), application_(application), back_(back) {
+    : archive(application), application_(application), back_(back) {
   // The archive component never shows a box or a dialog of its own here,
   // and gives the engine no window to own one.
-  ZipMaster1.Unattended = true;
+  archive.Unattended = true;
   LayOut();
   FormCreate();
 }
@@ -61,7 +61,7 @@ void TfSetup::LayOut() {
   using K = os::ControlKind;
   CreateWindowOf(os::FormKind::Dialog, "Setup", 416, 284);
   pImages = Add(0, K::BevelPanel, kPanel, "", 0, 0, 137, 243);
-  Image1 = Add(pImages, K::Picture, kImage1, "", 8, 8, 121, 113);
+  logoPicture = Add(pImages, K::Picture, kLogoPicture, "", 8, 8, 121, 113);
   mCopyRight = Add(pImages, K::Memo, kCopyRight, JoinLines(kBuiltInCredits), 10, 130, 117, 105);
 
   pButtons = Add(0, K::BevelPanel, kPanel, "", 0, 243, 416, 41);
@@ -75,37 +75,41 @@ void TfSetup::LayOut() {
   mWarning = Add(pIntro, K::Memo, kWarning, "", 8, 140, 265, 89);
 
   pLicense = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
-  Label3 = Add(pLicense, K::Label, kLabel3, "License Agreement", 8, 6, 265, 14);
+  licenseTitleLabel = Add(pLicense, K::Label, kLicenseTitle, "License Agreement", 8, 6, 265, 14);
   lbLicense = Add(pLicense, K::ScrollMemo, kLicense, "", 8, 22, 265, 197);
   cbLicense = Add(pLicense, K::CheckBox, kCheckLicense, "I have read and accept this license agreement.", 8, 222,
                   245, 17);
 
   pReadme = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
-  Label5 = Add(pReadme, K::Label, kLabel5, "Program Readme File", 8, 6, 265, 14);
+  readmeTitleLabel = Add(pReadme, K::Label, kReadmeTitle, "Program Readme File", 8, 6, 265, 14);
   lbReadme = Add(pReadme, K::ScrollMemo, kReadme, "", 8, 22, 265, 217);
 
   pPaths = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
   lInstall = Add(pPaths, K::WrapLabel, kInstallLabel, "Install", 12, 8, 253, 33);
   eDestination = Add(pPaths, K::Edit, kDestination, "", 12, 44, 231, 21);
   bBrowse = Add(pPaths, K::Button, kBrowse, "...", 244, 44, 21, 21);
-  Bevel1 = Add(pPaths, K::Bevel, kBevel1, "", 12, 74, 253, 2);
-  Label4 = Add(pPaths, K::Label, kLabel4, "Start Menu folder will be created as:", 12, 84, 253, 14);
+  pathsDivider = Add(pPaths, K::Bevel, kPathsDivider, "", 12, 74, 253, 2);
+  startMenuPromptLabel =
+      Add(pPaths, K::Label, kStartMenuPrompt, "Start Menu folder will be created as:", 12, 84, 253, 14);
   eStartMenu = Add(pPaths, K::Edit, kStartMenuEdit, "", 12, 100, 253, 21);
-  Label6 = Add(pPaths, K::Label, kLabel6, "Or select from an existing folder:", 12, 128, 253, 14);
+  existingFoldersLabel =
+      Add(pPaths, K::Label, kExistingFolders, "Or select from an existing folder:", 12, 128, 253, 14);
   lbStartMenu = Add(pPaths, K::ListBox, kStartMenuList, "", 12, 144, 253, 81);
 
   pFinish = Add(0, K::Panel, kPanel, "", 137, 0, 279, 243);
-  Label7 = Add(pFinish, K::Label, kLabel7, "Setup is about to install:", 12, 8, 253, 14);
+  programHeadingLabel = Add(pFinish, K::Label, kProgramHeading, "Setup is about to install:", 12, 8, 253, 14);
   lProgramName = Add(pFinish, K::Label, kProgramName, "", 24, 26, 241, 14);
-  Label8 = Add(pFinish, K::Label, kLabel8, "Program Files will be copied to:", 12, 50, 253, 14);
+  programFilesHeadingLabel =
+      Add(pFinish, K::Label, kProgramFilesHeading, "Program Files will be copied to:", 12, 50, 253, 14);
   lProgFiles = Add(pFinish, K::Label, kProgFiles, "", 24, 68, 241, 14);
-  Label9 = Add(pFinish, K::Label, kLabel9, "The Start Menu folder will be created as:", 12, 92, 253, 14);
+  startMenuHeadingLabel =
+      Add(pFinish, K::Label, kStartMenuHeading, "The Start Menu folder will be created as:", 12, 92, 253, 14);
   lStartMenu = Add(pFinish, K::Label, kStartMenuLabel, "", 24, 110, 241, 14);
-  Bevel2 = Add(pFinish, K::Bevel, kBevel2, "", 12, 134, 253, 2);
-  Label10 = Add(pFinish, K::WrapLabel, kLabel10,
-                "Press Finish to begin copying files.  To make any changes to the current setup "
-                "configuration, press Back.  To quit, press Cancel.",
-                12, 144, 246, 57);
+  finishDivider = Add(pFinish, K::Bevel, kFinishDivider, "", 12, 134, 253, 2);
+  finishHintLabel = Add(pFinish, K::WrapLabel, kFinishHint,
+                        "Press Finish to begin copying files.  To make any changes to the current setup "
+                        "configuration, press Back.  To quit, press Cancel.",
+                        12, 144, 246, 57);
 
   ApplyFont("MS Sans Serif", 11);
   for (os::Hwnd box : {mCopyRight, mIntro, mWarning, lbLicense, lbReadme, eDestination, eStartMenu, lbStartMenu})
@@ -168,7 +172,7 @@ void TfSetup::FormCreate() {
     TListHead head = ReadHead(lbSetup);
     int version = GetWinVersion();
     std::string title = ApplyTitleRule(head.titleLine, version);
-    os::SetWindowTextA(back_.Label1, title);
+    os::SetWindowTextA(back_.titleLabel, title);
     s.StartMenu = head.startMenu;
     s.InstallDir = DefaultInstallDir(head.installSuffix);
     s.Title = title;
@@ -194,7 +198,7 @@ void TfSetup::FormCreate() {
   }
   // 21, 22.
   if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, FileText(s.SetupDir + "\\copyWren.txt"));
-  if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(Image1, s.SetupDir + "\\logo.bmp");
+  if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(logoPicture, s.SetupDir + "\\logo.bmp");
 }
 
 bool TfSetup::AppMessage(os::Hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -25,7 +25,7 @@ class TfSetup : public Form, private InstallHost {
   // Package mode: joins and extracts the install package into a temporary
   // folder that becomes SetupDir. False when start-up was aborted.
   bool PackageStage();
-  void ZipMaster1Progress(zip::TZipMaster* Sender, zip::ProgressType ProgrType, const std::string& Filename,
+  void ExtractionProgress(zip::TZipMaster* Sender, zip::ProgressType ProgrType, const std::string& Filename,
                           std::int64_t FileSize);
   // The application-wide hook: handles SetupMessage, lets the rest pass.
   bool AppMessage(os::Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
@@ -45,18 +45,18 @@ class TfSetup : public Form, private InstallHost {
   // The installation list (never shown).
   TSetupList lbSetup;
   // The archive component; only the package stage uses it.
-  zip::TZipMaster ZipMaster1;
+  zip::TZipMaster archive;
 
   // Left strip, bottom strip, pages.
-  os::Hwnd pImages = 0, Image1 = 0, mCopyRight = 0;
+  os::Hwnd pImages = 0, logoPicture = 0, mCopyRight = 0;
   os::Hwnd pButtons = 0, bBack = 0, bNext = 0, bCancel = 0;
   os::Hwnd pIntro = 0, mIntro = 0, mWarning = 0;
-  os::Hwnd pLicense = 0, Label3 = 0, lbLicense = 0, cbLicense = 0;
-  os::Hwnd pReadme = 0, Label5 = 0, lbReadme = 0;
-  os::Hwnd pPaths = 0, lInstall = 0, eDestination = 0, bBrowse = 0, Bevel1 = 0, Label4 = 0, eStartMenu = 0,
-           Label6 = 0, lbStartMenu = 0;
-  os::Hwnd pFinish = 0, Label7 = 0, lProgramName = 0, Label8 = 0, lProgFiles = 0, Label9 = 0, lStartMenu = 0,
-           Bevel2 = 0, Label10 = 0;
+  os::Hwnd pLicense = 0, licenseTitleLabel = 0, lbLicense = 0, cbLicense = 0;
+  os::Hwnd pReadme = 0, readmeTitleLabel = 0, lbReadme = 0;
+  os::Hwnd pPaths = 0, lInstall = 0, eDestination = 0, bBrowse = 0, pathsDivider = 0,
+           startMenuPromptLabel = 0, eStartMenu = 0, existingFoldersLabel = 0, lbStartMenu = 0;
+  os::Hwnd pFinish = 0, programHeadingLabel = 0, lProgramName = 0, programFilesHeadingLabel = 0,
+           lProgFiles = 0, startMenuHeadingLabel = 0, lStartMenu = 0, finishDivider = 0, finishHintLabel = 0;
 
   // os::WindowEvents
   void OnCommand(int controlId) override;

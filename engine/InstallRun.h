@@ -12,7 +12,7 @@ class InstallHost {
   virtual ~InstallHost() = default;
   // The copy window: directly below the wizard (not in automatic mode), shown.
   virtual void ShowCopyWindow(bool belowWizard) = 0;
-  // lFileName and Guage; the step's text shows together with the progress
+  // lFileName and progressBar; the step's text shows together with the progress
   // that follows it, and the window may gather fast updates into one repaint.
   virtual void ShowStep(const std::string& fileName) = 0;
   virtual void ShowProgress(int percent) = 0;

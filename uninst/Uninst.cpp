@@ -14,8 +14,8 @@ class RemovalWindow : public UninstallHost {
  public:
   RemovalWindow() {
     window_.SetCaption("Removing");
-    os::SetWindowTextA(window_.Label1, "Removing: ");
-    os::ShowWindow(window_.BitBtn1, false);  // a removal half done is worse than one finished
+    os::SetWindowTextA(window_.actionLabel, "Removing: ");
+    os::ShowWindow(window_.cancelButton, false);  // a removal half done is worse than one finished
   }
   void ShowProgressWindow() override {
     window_.Show();
@@ -26,7 +26,7 @@ class RemovalWindow : public UninstallHost {
     window_.Repaint();
   }
   void ShowProgress(int percent) override {
-    os::SetProgressPos(window_.Guage, percent);
+    os::SetProgressPos(window_.progressBar, percent);
     window_.Repaint();
   }
   void CloseProgressWindow() override { window_.Hide(); }

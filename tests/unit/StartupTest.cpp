@@ -286,7 +286,9 @@ namespace {
 TEST(CopyWindow, FastUpdatesAreGatheredAndTheLastOneIsAlwaysShown) {
   os::fake::Reset();
   TfCopy copy;
-  auto shown = [&] { return Info(copy.lFileName)->text + " " + std::to_string(Info(copy.Guage)->progress); };
+  auto shown = [&] {
+    return Info(copy.lFileName)->text + " " + std::to_string(Info(copy.progressBar)->progress);
+  };
   auto repaints = [&] { return Info(copy.Handle())->repaints; };
   int before = repaints();
   copy.ShowFile("a.txt");

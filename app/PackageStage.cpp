@@ -69,7 +69,7 @@ bool JoinPackage(const std::string& folder, const std::vector<std::string>& part
 
 bool TfSetup::PackageStage() {
   SetupState& s = Shared();
-  // 1. From a floppy the user confirms first.
+  // From a floppy the user confirms first.
   if (!s.SetupDir.empty() && (s.SetupDir[0] == 'A' || s.SetupDir[0] == 'a')) {
     std::string credits = os::GetWindowTextA(mCopyRight);
     if (!OkCancelBox("This program will install " + credits.substr(0, credits.find_first_of("\r\n")))) {
@@ -78,8 +78,8 @@ bool TfSetup::PackageStage() {
       return false;
     }
   }
-  // 2.
-  // A number taken by a file is passed over too: the folder could not be made there.
+  // A temporary folder of its own: the first QVINST<n> under the Windows TEMP folder that is not
+  // taken. A number taken by a file is passed over too: the folder could not be made there.
   std::string base = WindowsFolder() + "\\TEMP\\QVINST";
   int number = 1;
   while (os::GetFileAttributesA(base + std::to_string(number)) != os::kInvalidFileAttributes) ++number;
@@ -87,8 +87,8 @@ bool TfSetup::PackageStage() {
   ForceFolders(s.TempInstallDir);
   if (!FolderExists(s.TempInstallDir)) return Abort("Could not create temporary installation folder"), false;
   const std::string temp = s.TempInstallDir;
-  // 3, 4. Loose extra files wait in EXTRA until the package is out. A name
-  //       that would reach outside the folders is passed over.
+  // Loose extra files wait in EXTRA until the package is out. A name that
+  // would reach outside the folders is passed over.
   lbSetup.Load(s.SetupDir + "\\setup.lst");
   std::vector<std::string> extras;
   if (lbSetup.Has(Header::kExtra)) {
@@ -102,7 +102,7 @@ bool TfSetup::PackageStage() {
       os::SetFileAttributesA(kept, os::kAttrArchive);
     }
   }
-  // 5, 6. Every part from its disk.
+  // Every part from its disk, the user asked for each disk in turn.
   if (!lbSetup.Has(Header::kPackage)) return Abort("No install package information."), false;
   std::vector<std::string> parts;
   for (const std::string& part : ReadSection(lbSetup, Header::kPackage))
@@ -119,7 +119,7 @@ bool TfSetup::PackageStage() {
       return Abort("Could not create temporary install files"), false;
     os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
   }
-  // 7.
+  // The first disk back in the drive before the join: the program runs from it.
   while (!parts.empty() && !FileFound(s.SetupDir + "\\" + parts[0])) {
     if (!InfoOkCancelBox("Please re-insert setup disk number 1")) {
       s.Outcome = RunOutcome::Cancelled;
@@ -127,14 +127,14 @@ bool TfSetup::PackageStage() {
       return false;
     }
   }
-  // 8, 9. The parts joined, the last disk's first.
+  // The parts joined, the last disk's first.
   std::string package;
   if (!parts.empty()) {
     package = PackagePath(temp, parts);
     JoinPackage(temp, parts, package);
   }
   if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
-  // 10.
+  // The package extracted into the temporary folder, in a copy window of its own.
   {
     auto display = std::make_unique<TfCopy>();
     os::SetWindowTextA(display->actionLabel, "Extracting file:");
@@ -150,7 +150,7 @@ bool TfSetup::PackageStage() {
     display->Present();
     display->Hide();
   }
-  // 11, 12.
+  // The extra files take their places, and the temporary folder becomes the setup folder.
   for (const std::string& extra : extras) os::CopyFileA(temp + "\\EXTRA\\" + extra, temp + "\\" + extra, false);
   s.SetupDir = temp;
   return true;

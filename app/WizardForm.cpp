@@ -129,14 +129,14 @@ void TfSetup::Abort(const std::string& warning) {
 
 void TfSetup::FormCreate() {
   SetupState& s = Shared();
-  // 1. The application window keeps no system menu; a failure just ends the loop.
+  // The application window keeps no system menu; a failure just ends the loop.
   while (os::DeleteSystemMenuItem(application_, 0)) {
   }
-  // 2.
+  // The program's private messages reach AppMessage whichever window they are posted to.
   os::SetAppMessageHook([this](os::Hwnd w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) {
     return AppMessage(w, m, wp, lp);
   });
-  // 3.
+  // Centred on the screen; in automatic mode just off it, so that nothing shows.
   os::Rect bounds = Bounds();
   if (AutomaticMode()) {
     SetBounds(ScreenWidth() + 1, ScreenHeight() + 1, bounds.width, bounds.height);
@@ -145,11 +145,11 @@ void TfSetup::FormCreate() {
     int left = static_cast<int>(ScreenWidth() / 2.0 - bounds.width / 2.0);
     SetBounds(left, top, bounds.width, bounds.height);
   }
-  // 4.
+  // The setup folder is the program's own, without a trailing backslash.
   s.SetupDir = StripBackslash(ProgramFolder() + "\\");
-  // 5.
+  // The publisher's credits replace the built-in ones.
   if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
-  // 6. A package list beside the program selects package mode.
+  // A package list beside the program selects package mode.
   if (FileFound(s.SetupDir + "\\setup.lst")) {
     try {
       if (!PackageStage()) return;
@@ -157,18 +157,20 @@ void TfSetup::FormCreate() {
       return Abort(e.TextFor("package list"));
     }
   }
-  // 7.
+  // Files are installed from the setup folder, in package mode the temporary folder it has become.
   s.SourceDir = s.SetupDir;
-  // 8.
+  // Without an installation list there is nothing to install.
   if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort("Could not find installation list");
   try {
-    // 9.
+    // The list is read once; every later step looks into it.
     lbSetup.Load(s.SetupDir + "\\setup.ini");
-    // 10, 11, 12.
+    // Headers that change the wizard: the licence accepted with Next instead of the check box, and a
+    // default install folder.
     if (lbSetup.Has(Header::kNextLicense)) s.AcceptByCheckBox = false;
     if (lbSetup.Has(Header::kDefPath)) s.DefPath = ReadDefPath(lbSetup);
     if (!s.AcceptByCheckBox) os::ShowWindow(cbLicense, false);
-    // 13-16.
+    // The list's head: the title (by the rule for this Windows) on the background and in the caption,
+    // the Start Menu folder and the install folder.
     TListHead head = ReadHead(lbSetup);
     int version = GetWinVersion();
     std::string title = ApplyTitleRule(head.titleLine, version);
@@ -177,26 +179,27 @@ void TfSetup::FormCreate() {
     s.InstallDir = DefaultInstallDir(head.installSuffix);
     s.Title = title;
     SetCaption(s.Title);
-    // 17.
+    // The introduction page's text.
     intro_.push_back("This utility will install " + s.Title + ".  It is recommended that you " +
                      "close all other windows programs.  You can switch to other Windows " +
                      "programs by pressing CTRL and TAB.");
     os::SetWindowTextA(mIntro, JoinLines(intro_));
-    // 18. On the NT family the main block made the same test already.
+    // Administrator rights on the NT family when the list asks for them, unless Ctrl is held; the main
+    // block made the same test already.
     if (lbSetup.Has(Header::kAdmin) && IsNtFamily(version) && !CtrlKeyDown() && !IsAdministrator())
       return Abort("You must be logged into the system as an Administrator to install this program.");
-    // 19.
+    // Outside the list's range of Windows versions start-up ends with the range's message.
     if (auto range = ReadOsRange(lbSetup); range && !range->Allows(version)) {
       Abort(range->message);
       Close();
       return;
     }
-    // 20.
+    // The list's message, before the wizard shows.
     if (auto message = ReadLineAfter(lbSetup, Header::kMessage)) InfoBox(*message);
   } catch (const ListError& e) {
     return Abort(e.what());
   }
-  // 21, 22.
+  // The publisher's warning text and logo, when the setup folder holds them.
   if (FileFound(s.SetupDir + "\\copyWren.txt")) os::SetWindowTextA(mWarning, FileText(s.SetupDir + "\\copyWren.txt"));
   if (FileFound(s.SetupDir + "\\logo.bmp")) os::LoadPicture(logoPicture, s.SetupDir + "\\logo.bmp");
 }

@@ -76,30 +76,33 @@ class InstallRun {
 };
 
 void InstallRun::Run() {
-  // 1, 2.
+  // The log starts; the uninstall data begins with the title and the install folder; the Start
+  // Menu folder becomes a path under the Programs folder.
   version_ = GetWinVersion();
   uninstall_ = {s_.Title, s_.InstallDir};
   StartLog(s_.Title, s_.InstallDir);
   s_.StartMenu = StripBackslash(StripBackslash(ProgramsFolder()) + "\\" + s_.StartMenu);
-  // 3, 4, 5.
+  // The NT preparation program, then the copy window, its bar measured in the lines of the three
+  // file sections plus three steps for the system backup.
   NtPreparation();
   stepTotal_ = 3;
   for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem})
     stepTotal_ += SectionLineCount(list_, header);
   host_.ShowCopyWindow(!AutomaticMode());
-  // 6.
+  // The system backup, or its three steps off the count.
   if (list_.Has(Header::kSysBackup)) SysBackup(); else stepTotal_ -= 3;
-  // 7.
+  // The uninstall entry, when the list has one.
   if (auto section = ReadUninstall(list_)) {
     dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
     RegisterUninstall(*section, dataFile_);
   }
-  // 8.
+  // The program's key is read now; its values are written after the shortcuts.
   if (list_.Has(Header::kReg)) {
     LogLine("Adding Registry items");
     programKey_ = ReadProgramKey(list_);
   }
-  // 9-13.
+  // Files the list removes, then the three file sections and the servers; a section that is
+  // cancelled or fails ends the run.
   if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
   pending_ = PendingReplacements::Read();
   if (list_.Has(Header::kInstall)) {
@@ -113,12 +116,12 @@ void InstallRun::Run() {
   }
   if (list_.Has(Header::kSystem) && !FileSection(Header::kSystem, SystemFolder(), "Caching Failed: ")) return;
   if (list_.Has(Header::kRegSvr) && !RegisterServers()) return;
-  // 14, 15, 16.
+  // The shortcuts once the copy window is gone, then whether a program runs afterwards.
   host_.CloseCopyWindow();
   if (!Shortcuts()) return;
   uninstall_.push_back("");
   RunAfterChoice();
-  // 17-20.
+  // Registry values, the uninstall data file, the publisher's extra setup, and the end.
   if (list_.Has(Header::kReg)) RegistryItems();
   SaveUninstallData();
   ExtraSetup();

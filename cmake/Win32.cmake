@@ -31,7 +31,6 @@ if(NOT QV_WIN32_TESTS AND NOT QV_THREAD_MODEL STREQUAL "Thread model: win32")
 endif()
 
 file(GLOB QV_OS_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/os/win32/*.cpp)
-list(FILTER QV_OS_WIN32_SOURCES EXCLUDE REGEX ".*/WinMain\\.cpp$")
 add_library(qv_os STATIC ${QV_OS_WIN32_SOURCES})
 target_include_directories(qv_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_os PUBLIC ole32 oleaut32 uuid shell32 comctl32 comdlg32 advapi32 user32 gdi32 kernel32)
@@ -73,7 +72,7 @@ function(qv_use_product target file dir)
 endfunction()
 
 if(NOT QV_WIN32_TESTS)
-  add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/os/win32/WinMain.cpp ${CMAKE_SOURCE_DIR}/os/win32/setup.rc)
+  add_executable(setup WIN32 ${CMAKE_SOURCE_DIR}/app/Main.cpp ${CMAKE_SOURCE_DIR}/os/win32/setup.rc)
   target_link_libraries(setup PRIVATE qv_logic)
   qv_ship(setup setup.exe)
 

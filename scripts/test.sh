@@ -56,6 +56,10 @@ count_summary imports "$logdir/imports.log" $?
 grep -a 'note:' "$logdir/imports.log" | sort -u
 if grep -aq '=> FAIL' "$logdir/imports.log"; then grep -avE ': ok$|note:' "$logdir/imports.log" | head -40; fi
 
+echo "== layers: nothing in os/ includes a layer above it, nothing above os/ a Windows header"
+bash scripts/check-layers.sh >"$logdir/layers.log" 2>&1
+count_summary layers "$logdir/layers.log" $?
+
 echo "== size of the installer and its unzip engine together"
 # What a publisher ships beside the program: setup.exe and UNZDLL.DLL, at
 # most 400,000 bytes together.

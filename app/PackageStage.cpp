@@ -115,6 +115,9 @@ bool TfSetup::PackageStage() {
         return false;
       }
     }
+    // Parts are gathered because the disks change under the installer; a
+    // package of one part needs no other disk, and is read where it lies.
+    if (parts.size() == 1) break;
     if (!os::CopyFileA(s.SetupDir + "\\" + parts[i], temp + "\\" + parts[i], false))
       return Abort("Could not create temporary install files"), false;
     os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
@@ -129,7 +132,9 @@ bool TfSetup::PackageStage() {
   }
   // The parts joined, the last disk's first.
   std::string package;
-  if (!parts.empty()) {
+  if (parts.size() == 1) {
+    package = s.SetupDir + "\\" + parts[0];
+  } else if (!parts.empty()) {
     package = PackagePath(temp, parts);
     JoinPackage(temp, parts, package);
   }

@@ -6,7 +6,8 @@ The engine is also measured alone: UNZDLL.DLL extracting the package through its
 (unzrun.exe) against a bare zlib extractor (bareunzip.exe), both into one folder.
 
 Payloads (made once and kept in the work folder): "tree", about 2,000 small files in 40 folders;
-"flat", the same files in one folder; "large", 8 files of 37.5 MB. Our installation list copies
+"flat", the same files in one folder; "large", 8 files of 37.5 MB; "one", a single file of 1 KB,
+which shows each contender's fixed cost (process start, windows, lists) on its own. Our installation list copies
 every file into the destination folder itself and the engine extracts without folder names, so
 our installs are always flat; the ratios that the goals speak of compare the same layout (flat and
 large), and the tree rows show what the peers pay for folders.
@@ -88,9 +89,13 @@ class Bench:
 
     def prepare(self, shape):
         """Lays out every contender's folder for one shape; returns {contender: (run, output, flat)}."""
-        kind = "large" if shape == "large" else "small"
+        kind = shape if shape in ("large", "one") else "small"
         payload = os.path.join(self.args.work, "src-" + kind)
-        if not os.path.isdir(payload):
+        if kind == "one" and not os.path.isdir(payload):
+            os.makedirs(payload)
+            with open(os.path.join(payload, "one.txt"), "wb") as f:
+                f.write(b"a file of one kilobyte\r\n" * 42)
+        elif not os.path.isdir(payload):
             make_payload(payload, kind, 1 if kind == "small" else 2)
         flat = shape != "tree"
         base = os.path.join(self.root, shape)
@@ -227,7 +232,7 @@ def main():
     parser.add_argument("--dist", action="append", default=[], metavar="LABEL=DIR",
                         help="a folder holding setup.exe and UNZDLL.DLL; give several to compare builds")
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--shapes", default="flat,tree,large")
+    parser.add_argument("--shapes", default="flat,tree,large,one")
     parser.add_argument("--no-nsis", action="store_true")
     args = parser.parse_args()
     args.dists = [tuple(d.split("=", 1)) for d in args.dist] or [("ours", "dist")]

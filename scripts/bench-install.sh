@@ -3,7 +3,7 @@
 # under Wine, loose files and package, against a bare CopyFileA loop and an
 # NSIS 3 zlib installer of the same payload, and the engine alone against a
 # bare zlib extractor. Usage:
-#   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large] [--dist LABEL=DIR]...
+#   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large,one] [--dist LABEL=DIR]...
 # Three rounds by default (a few minutes); --rounds 7 for steadier medians.
 # --dist compares builds in one alternated run, e.g.
 #   --dist before=/path/to/old/dist --dist after=dist

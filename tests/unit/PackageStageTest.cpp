@@ -3,6 +3,7 @@
 // the loose extra files, and the setup goes on from the temporary folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -130,6 +131,16 @@ TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFol
   EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST3"));  // gone at the end
   EXPECT_TRUE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
   EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(PackageStage, APackageOfOnePartIsExtractedWhereItLies) {
+  os::fake::AddFile("C:\\SETUP\\demo.pk1", whole);
+  PackageList(":PACKAGE\r\ndemo.pk1\r\n:\r\n");
+  std::vector<std::string> temp;
+  EXPECT_EQ(Run([&] { temp = os::fake::List("C:\\WINDOWS\\TEMP\\QVINST1"); }), "Packaged 1.0");
+  EXPECT_EQ(E().package, whole);
+  std::sort(temp.begin(), temp.end());
+  EXPECT_EQ(temp, (std::vector<std::string>{"readme.txt", "setup.ini"}));  // no copy of the package
 }
 
 TEST_F(PackageStage, MissingDisksAreAskedForAndCancelEndsTheProgram) {

@@ -122,7 +122,7 @@ bool TfSetup::PackageStage() {
       return Abort("Could not create temporary install files"), false;
     os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
   }
-  // The first disk back in the drive before the join: the program runs from it.
+  // The first disk back in the drive before the join: the program and its unzip engine are on it.
   while (!parts.empty() && !FileFound(s.SetupDir + "\\" + parts[0])) {
     if (!InfoOkCancelBox("Please re-insert setup disk number 1")) {
       s.Outcome = RunOutcome::Cancelled;
@@ -130,7 +130,7 @@ bool TfSetup::PackageStage() {
       return false;
     }
   }
-  // The parts joined, the last disk's first.
+  // The parts joined, the last disk's first; a package of one part is that part, where it lies.
   std::string package;
   if (parts.size() == 1) {
     package = s.SetupDir + "\\" + parts[0];

@@ -14,7 +14,7 @@ class TfCopy : public Form {
   os::Hwnd lFileName = 0;     // the file at hand
   os::Hwnd progressBar = 0;   // 0..100
   os::Hwnd cancelButton = 0;  // Cancel
-  int Tag = 0;                // general-purpose count, 0 at creation
+  int filesBegun = 0;         // files whose extraction has begun, 0 at creation
 
   // The file at hand and the bar. A repaint costs more than copying a small
   // file, so ShowFile and ShowPercent only note what to show; Update shows it

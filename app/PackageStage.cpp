@@ -161,21 +161,21 @@ bool TfSetup::PackageStage() {
   return true;
 }
 
-void TfSetup::ExtractionProgress(zip::TZipMaster*, zip::ProgressType ProgrType, const std::string& Filename,
-                                 std::int64_t FileSize) {
+void TfSetup::ExtractionProgress(zip::TZipMaster*, zip::ProgressType type, const std::string& name,
+                                 std::int64_t size) {
   if (!extraction_) return;
-  if (ProgrType == zip::ProgressType::NewFile) {
-    ++extraction_->Tag;
-    extraction_->ShowFile(Filename);
+  if (type == zip::ProgressType::NewFile) {
+    ++extraction_->filesBegun;
+    extraction_->ShowFile(name);
   }
   int entries = archive.EntryCount();
   if (entries > 0) {  // otherwise nothing to measure against: the bar stays
-    int percent = static_cast<int>(static_cast<double>(extraction_->Tag) / entries * 100);
+    int percent = static_cast<int>(static_cast<double>(extraction_->filesBegun) / entries * 100);
     if (percent >= 0 && percent <= 100) extraction_->ShowPercent(percent);
   }
   // A large file takes a while: its name shows before it, not after.
   constexpr std::int64_t kLargeFile = 1 << 20;
-  if (ProgrType == zip::ProgressType::NewFile && FileSize >= kLargeFile)
+  if (type == zip::ProgressType::NewFile && size >= kLargeFile)
     extraction_->Present();
   else
     extraction_->Update();

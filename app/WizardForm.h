@@ -25,8 +25,8 @@ class TfSetup : public Form, private InstallHost {
   // Package mode: joins and extracts the install package into a temporary
   // folder that becomes SetupDir. False when start-up was aborted.
   bool PackageStage();
-  void ExtractionProgress(zip::TZipMaster* Sender, zip::ProgressType ProgrType, const std::string& Filename,
-                          std::int64_t FileSize);
+  void ExtractionProgress(zip::TZipMaster* sender, zip::ProgressType type, const std::string& name,
+                          std::int64_t size);
   // The application-wide hook: handles SetupMessage, lets the rest pass.
   bool AppMessage(os::Hwnd window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   void SetCopyWindow(TfCopy* copy) { copy_ = copy; }

@@ -107,6 +107,9 @@ bool TfSetup::PackageStage() {
   std::vector<std::string> parts;
   for (const std::string& part : ReadSection(lbSetup, Header::kPackage))
     if (StaysInside(part)) parts.push_back(part);
+  // Parts are gathered because the disks change under the installer; a
+  // package of one part needs no other disk, and is read where it lies.
+  const bool gather = parts.size() > 1;
   for (size_t i = 0; i < parts.size(); ++i) {
     while (!FileFound(s.SetupDir + "\\" + parts[i])) {
       if (!InfoOkCancelBox("Please insert setup disk number " + std::to_string(i + 1))) {
@@ -115,9 +118,7 @@ bool TfSetup::PackageStage() {
         return false;
       }
     }
-    // Parts are gathered because the disks change under the installer; a
-    // package of one part needs no other disk, and is read where it lies.
-    if (parts.size() == 1) break;
+    if (!gather) continue;
     if (!os::CopyFileA(s.SetupDir + "\\" + parts[i], temp + "\\" + parts[i], false))
       return Abort("Could not create temporary install files"), false;
     os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
@@ -132,11 +133,11 @@ bool TfSetup::PackageStage() {
   }
   // The parts joined, the last disk's first; a package of one part is that part, where it lies.
   std::string package;
-  if (parts.size() == 1) {
-    package = s.SetupDir + "\\" + parts[0];
-  } else if (!parts.empty()) {
+  if (gather) {
     package = PackagePath(temp, parts);
     JoinPackage(temp, parts, package);
+  } else if (!parts.empty()) {
+    package = s.SetupDir + "\\" + parts[0];
   }
   if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
   // The package extracted into the temporary folder, in a copy window of its own.

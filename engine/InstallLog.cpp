@@ -22,8 +22,6 @@ LogState& TheLog() {
   return log;
 }
 
-std::string& ThePath() { return TheLog().path; }
-
 bool WriteAll(os::Handle file, const std::string& text) {
   std::uint32_t written = 0;
   return os::WriteFile(file, text.data(), static_cast<std::uint32_t>(text.size()), written) &&
@@ -41,8 +39,8 @@ std::string LogFileName(const std::string& windowsFolder, const std::string& tit
 }
 
 void StartLog(const std::string& title, const std::string& installDir, const std::string& prefix) {
-  ThePath() = LogFileName(WindowsFolder(), title, prefix);
-  os::UniqueFile file(os::CreateFileA(ThePath(), os::Access::Write, os::Disposition::CreateAlways));
+  TheLog().path = LogFileName(WindowsFolder(), title, prefix);
+  os::UniqueFile file(os::CreateFileA(TheLog().path, os::Access::Write, os::Disposition::CreateAlways));
   if (!file) return;  // no log; later lines fail the same way, silently
   WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
 }
@@ -68,5 +66,5 @@ LogHold::~LogHold() {
   if (--TheLog().holds == 0) TheLog().held.reset();
 }
 
-const std::string& LogPath() { return ThePath(); }
+const std::string& LogPath() { return TheLog().path; }
 void ForgetLogForTests() { TheLog() = LogState{}; }

@@ -23,12 +23,6 @@ void DropAnyMask(std::string& text) {
 
 bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
 
-// The text up to and including its last "\" or ":"; empty when it has neither.
-std::string FolderPart(const std::string& path) {
-  auto pos = path.find_last_of("\\:");
-  return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
-
 // What FileFound counts as a file: not a folder, with a last-write time that
 // converts to a local MS-DOS date.
 bool CountsAsFile(const os::FindData& found) {
@@ -113,7 +107,7 @@ void ForceFolders(const std::string& path) {
   if (folder.size() < 3 || FolderExists(folder)) return;
   // A path that ends with ":" is its own folder part; going up stops there
   // rather than asking for the same path again.
-  const std::string parent = FolderPart(folder);
+  const std::string parent = ExtractFilePath(folder);
   if (parent.size() < folder.size()) ForceFolders(parent);
   os::CreateDirectoryA(folder);  // a failure shows up in the caller's FolderExists test
 }

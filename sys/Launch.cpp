@@ -6,6 +6,7 @@
 
 #include "os/OsLibrary.h"
 #include "os/OsShell.h"
+#include "sys/PathText.h"
 
 namespace {
 
@@ -58,8 +59,6 @@ void RunProgramAndWait(const std::string& file, const std::string& parameters) {
 }
 
 std::intptr_t OpenDocument(const std::string& file, const std::string& parameters) {
-  size_t pos = file.find_last_of("\\:");
-  std::string folder = pos == std::string::npos ? "" : file.substr(0, pos + 1);
-  return os::ShellExecuteA(os::GetDesktopWindow(), std::string("OPEN"), file, parameters, folder,
+  return os::ShellExecuteA(os::GetDesktopWindow(), std::string("OPEN"), file, parameters, ExtractFilePath(file),
                            os::kSwShowNormal);
 }

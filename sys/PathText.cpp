@@ -39,6 +39,11 @@ std::string ExtractFileName(const std::string& path) {
   return part == std::string::npos ? path : path.substr(part + 1);
 }
 
+std::string ExtractFilePath(const std::string& path) {
+  auto part = path.find_last_of("\\:");
+  return part == std::string::npos ? std::string() : path.substr(0, part + 1);
+}
+
 std::string ExtractFileExt(const std::string& path) {
   auto dot = ExtensionStart(path);
   return dot == std::string::npos ? std::string() : path.substr(dot);

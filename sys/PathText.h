@@ -10,6 +10,9 @@ std::string StripBackslash(const std::string& text);
 std::string UpperText(const std::string& text);
 // The last part of a path: the text after its last backslash or colon.
 std::string ExtractFileName(const std::string& path);
+// The folder part of a path: the text up to and including its last backslash
+// or colon; empty when it has neither.
+std::string ExtractFilePath(const std::string& path);
 // The extension of the last part, with its dot; empty when it has none.
 std::string ExtractFileExt(const std::string& path);
 // The path with the extension of its last part replaced (or appended when

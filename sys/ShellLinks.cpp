@@ -13,12 +13,6 @@ namespace {
 constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 constexpr size_t kMaxPath = 260;  // characters of a Windows path, terminator included
 
-// The text up to and including the last "\" or ":"; empty when there is none.
-std::string FolderPart(const std::string& path) {
-  size_t pos = path.find_last_of("\\:");
-  return pos == std::string::npos ? "" : path.substr(0, pos + 1);
-}
-
 bool Exists(const std::string& path) { return FileFound(path) || FolderExists(path); }
 
 // Where each accessory lives. W and S stand for the Windows and System
@@ -78,7 +72,7 @@ tQVSShellLink ParseShortcut(const std::string& line) {
   // Fields the definition does not give come from the target itself: its
   // folder to start in and its own icon. (Taken from the whole line, "*"
   // fields and arguments included, they would name no existing folder or file.)
-  link.WorkDir = FolderPart(link.Target);
+  link.WorkDir = ExtractFilePath(link.Target);
   link.IconFile = link.Target;
   link.IconIndex = "0";
   for (std::string* field : {&link.WorkDir, &link.IconFile, &link.IconIndex, &link.Description}) {

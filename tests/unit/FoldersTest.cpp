@@ -31,6 +31,7 @@ TEST(DirText, FileNamesAndExtensions) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.path);
     EXPECT_EQ(ExtractFileName(r.path), r.name);
+    EXPECT_EQ(ExtractFilePath(r.path) + r.name, r.path);  // the folder part is the rest, separator kept
     EXPECT_EQ(ExtractFileExt(r.path), r.ext);
     EXPECT_EQ(ChangeFileExt(r.path, ".MCC"), r.changed);
   }

@@ -67,7 +67,7 @@ class InstallRun {
   SetupState& s_;
   int version_ = 0;
   std::vector<std::string> uninstall_;  // UninstallList
-  TFolderIndex known_{true};            // files of the destination folders, for the cached-file test
+  TFolderIndex known_{false};           // files of the destination folders: which are new, stale cached files
   TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
@@ -198,10 +198,11 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
-    // A destination that is read-only (or otherwise refuses to be replaced)
-    // is made normal and tried again; most are missing or ordinary and need
-    // no look before the copy.
-    bool copied = os::CopyFileA(source, destination, entry.keepExisting);
+    // Most destinations are new, and the folder's listing says which: a copy
+    // that may not replace anything creates those without first looking for a
+    // file to replace. A destination that is there after all, or read-only (or
+    // otherwise refuses to be replaced), is made normal and tried again.
+    bool copied = os::CopyFileA(source, destination, entry.keepExisting || !known_.FileFound(destination));
     if (!copied && !entry.keepExisting && FileFound(destination)) {
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);

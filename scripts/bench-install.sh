@@ -3,8 +3,10 @@
 # under Wine, loose files and package, against a bare CopyFileA loop and an
 # NSIS 3 zlib installer of the same payload, and the engine alone against a
 # bare zlib extractor. Usage:
-#   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large,one] [--dist LABEL=DIR]...
+#   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large,one] [--dist LABEL=DIR]... [--image]
 # Three rounds by default (a few minutes); --rounds 7 for steadier medians.
+# --image puts the Wine prefix and the payloads on an ext4 image of its own
+# (needs root and loop devices), away from the root file system's history.
 # --dist compares builds in one alternated run, e.g.
 #   --dist before=/path/to/old/dist --dist after=dist
 # BENCH_WORK=DIR keeps the generated payloads elsewhere.
@@ -19,17 +21,30 @@ cmake -S . -B build/win32-tests -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 cmake --build build/win32 --target setup unzdll >/dev/null
 cmake --build build/win32-tests --target copyloop bareunzip unzrun >/dev/null
 source scripts/lib/wine.sh
-qv_xvfb
-trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+args=()
+image=0
+for a in "$@"; do
+  if [ "$a" = --image ]; then image=1; else args+=("$a"); fi
+done
 prefix=$root/build/bench-install-prefix
+work=${BENCH_WORK:-$root/build/bench-work}
+release=true
+if [ "$image" = 1 ]; then
+  source scripts/lib/bench-image.sh
+  mnt=$root/build/bench-install-mnt
+  qv_bench_image "$root/build/bench-install-fs.img" "$mnt" 8G
+  prefix=$mnt/prefix
+  work=$mnt/work
+  release='qv_bench_image_release "$mnt"'
+fi
+qv_xvfb
+trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop; eval "$release"' EXIT
 qv_wine_clone "$prefix"
 # One wineserver for the whole run: its start is not measured.
 WINEPREFIX=$prefix wineserver -p
 # Wine starts its services with the first program; that start is not measured either.
 WINEPREFIX=$prefix wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-work=${BENCH_WORK:-$root/build/bench-work}
 mkdir -p "$work"
-args=("$@")
 has_dist=0
 for a in "${args[@]}"; do [ "$a" = --dist ] && has_dist=1; done
 [ "$has_dist" = 1 ] || args+=(--dist "ours=$root/dist")

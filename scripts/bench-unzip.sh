@@ -65,14 +65,14 @@ work=${BENCH_WORK:-$root/build/bench-work}
 scratch=$work
 mkdir -p "$work"
 if [ "$image" = 1 ]; then
-  img=$root/build/bench-fs.img
+  source scripts/lib/bench-image.sh
   mnt=$root/build/bench-mnt
-  mkdir -p "$mnt"
-  if ! mountpoint -q "$mnt"; then
-    [ -f "$img" ] || { truncate -s 3G "$img"; mkfs.ext4 -q -F "$img"; }
-    mount -o loop "$img" "$mnt"
+  qv_bench_image "$root/build/bench-fs.img" "$mnt" 3G
+  if [ -n "${wine_dll:-}" ]; then
+    trap 'wineserver -k 2>/dev/null || true; qv_bench_image_release "$mnt"' EXIT
+  else
+    trap 'qv_bench_image_release "$mnt"' EXIT
   fi
-  trap 'umount "$mnt" 2>/dev/null || true' EXIT
   # Payloads are made and kept outside the image; the archives are copied onto it and extracted there.
   scratch=$mnt
 fi

@@ -24,15 +24,15 @@ qv_wine_base() {
   echo "$base"
 }
 
-# qv_wine_clone DEST: a fresh prefix at DEST, hard-linked to the base.
-# Wine writes its registry files and the Windows folder's .ini files in
-# place, so the clone gets its own copies of those: nothing flows back into
-# the base or into other clones.
+# qv_wine_clone DEST: a fresh prefix at DEST, hard-linked to the base (a
+# copy on another file system). Wine writes its registry files and the
+# Windows folder's .ini files in place, so the clone gets its own copies of
+# those: nothing flows back into the base or into other clones.
 qv_wine_clone() {
   local base f
   base=$(qv_wine_base)
   rm -rf "$1"
-  cp -al "$base" "$1"
+  cp -al "$base" "$1" 2>/dev/null || { rm -rf "$1"; cp -a "$base" "$1"; }
   rm -f "$1/.ready"
   for f in "$1"/*.reg "$1"/drive_c/windows/*.ini; do
     if [ -f "$f" ]; then cp --remove-destination "$base/${f#"$1"/}" "$f"; fi

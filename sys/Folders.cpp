@@ -156,7 +156,9 @@ void RemoveTree(const std::string& path, const std::string& /*unused*/, int code
   if (code == kRemoveTreeConfirm && !tree.empty()) {
     for (const std::string& entry : tree) {
       if (entry.empty() || entry.front() == '[') continue;
-      // Clears read-only, hidden and system so that the delete may go ahead; failures are ignored.
+      // A file that refuses (read-only) loses read-only, hidden and system
+      // and is tried again; failures are ignored.
+      if (os::DeleteFileA(entry)) continue;
       os::SetFileAttributesA(entry, os::kAttrArchive);
       os::DeleteFileA(entry);
     }

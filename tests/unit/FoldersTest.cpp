@@ -152,6 +152,7 @@ TEST(DirTree, StartupFoldersAreEmptiedButKept) {
     EXPECT_FALSE(os::fake::Exists(startup + "\\item.lnk"));
     EXPECT_TRUE(FolderExists(startup));
     EXPECT_FALSE(os::fake::Exists("C:\\T\\a.txt"));
+    EXPECT_FALSE(os::fake::Exists("C:\\T\\Sub\\b.txt"));  // read-only and hidden: cleared, then deleted
     EXPECT_FALSE(os::fake::Exists("C:\\T\\Sub\\Deeper"));
     EXPECT_TRUE(FolderExists("C:\\T\\Sub"));
   }

@@ -10,6 +10,7 @@
 #include "engine/SetupState.h"
 #include "engine/TextFile.h"
 #include "engine/UninstallTraces.h"
+#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsUi.h"
@@ -72,6 +73,7 @@ class InstallRun {
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   PendingReplacements pending_;  // what waits for the next start of Windows
+  os::MessagePump pump_;         // Cancel and repaints are handled between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
 
@@ -129,7 +131,7 @@ void InstallRun::Run() {
 }
 
 bool InstallRun::Cancelled() {
-  os::ProcessMessages();
+  pump_.Pump();
   if (!s_.CancelPressed) return false;
   host_.PresentProgress();  // the question stands beside the step it interrupts
   if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
@@ -313,7 +315,7 @@ void InstallRun::RegistryItems() {
   TSectionReader reader(list_, Header::kReg);
   bool first = true;
   for (;;) {
-    os::ProcessMessages();
+    pump_.Pump();
     TRegGroup group;
     if (!NextRegGroup(reader, group)) break;
     std::string data = ExpandRegData(group.data, context);

@@ -356,7 +356,7 @@ std::int32_t TZipMaster::Dispatch(CallbackRecord& record) {
     default:
       break;
   }
-  os::ProcessMessages();
+  pump_.Pump();
   return CancelRequested ? -1 : 0;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os/Handle.h"
+#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsTypes.h"
@@ -392,6 +393,7 @@ class TZipMaster {
   os::Hwnd mainWindow_ = 0;
   TZipStream zipStream_;
   int waitCount_ = 0;
+  os::MessagePump pump_;  // pending messages are handled while the engine reports
   std::uintptr_t savedCursor_ = 0;
 };
 

@@ -1,10 +1,14 @@
 // The in-memory Windows' own behaviours that the contract tests cannot set up:
-// files held by other programs, 8.3 names, libraries.
+// files held by other programs, 8.3 names, libraries; and the message pump
+// of long loops over it.
 #include <gtest/gtest.h>
 
+#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
+#include "os/OsUi.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeUiControl.h"
 
 namespace {
 
@@ -53,6 +57,27 @@ TEST(FakeWindows, LibrariesResolveExportsAndCountLoads) {
   EXPECT_FALSE(os::fake::IsLoaded("C:\\WINDOWS\\SYSTEM32\\srv.dll"));
   EXPECT_EQ(os::fake::LoadCount("C:\\WINDOWS\\SYSTEM32\\srv.dll"), 1);
   EXPECT_EQ(os::LoadLibraryA("C:\\nowhere.dll"), 0u);
+}
+
+// The pump of a long loop looks at the queue at its first step and then
+// once per interval: a message posted meanwhile waits at most that long.
+TEST(FakeWindows, MessagePumpLooksAtTheQueueOncePerInterval) {
+  os::fake::Reset();
+  os::fake::AddForeignWindow("Other", "other");
+  os::Hwnd window = os::FindWindowA("Other", "other");
+  auto post = [&] { os::PostMessageA(window, 0x0400, 0, 0); };
+  os::MessagePump pump;
+  post();
+  pump.Pump();
+  EXPECT_TRUE(os::fake::PendingMessages().empty());
+  post();
+  pump.Pump();
+  os::fake::AdvanceTicks(os::MessagePump::kInterval - 1);
+  pump.Pump();
+  EXPECT_EQ(os::fake::PendingMessages().size(), 1u);
+  os::fake::AdvanceTicks(1);
+  pump.Pump();
+  EXPECT_TRUE(os::fake::PendingMessages().empty());
 }
 
 }  // namespace

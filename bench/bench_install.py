@@ -5,6 +5,12 @@ bare CopyFileA loop and an NSIS 3 zlib installer of the same payload.
 The engine is also measured alone: UNZDLL.DLL extracting the package through its exported entry
 (unzrun.exe) against a bare zlib extractor (bareunzip.exe), both into one folder.
 
+Three floors show what no installer of either kind can go below: the file operations of writing
+each file once where it belongs ("writes-once", what a one-pass installer does), the file
+operations of writing it into a temporary folder, copying it into place and deleting it
+("writes-twice", what installing from an unpacked package does), and a windowed program that only
+shows a window ("window", the start that every installer with a window pays under Wine).
+
 Payloads (made once and kept in the work folder): "tree", about 2,000 small files in 40 folders;
 "flat", the same files in one folder; "large", 8 files of 37.5 MB; "one", a single file of 1 KB,
 which shows each contender's fixed cost (process start, windows, lists) on its own. Our installation list copies
@@ -116,6 +122,18 @@ class Bench:
         loop = os.path.join(base, "copyloop.exe")
         shutil.copyfile(os.path.join(self.args.anchors, "copyloop.exe"), loop)
         contenders["copyloop"] = ((lambda l=loop, a=win(listing, self.drive_c): self.wine(l, a)), copy_out, flat)
+        # The file operations alone, in the same layout: each file written once where it belongs (as a
+        # one-pass installer does), and written into a temporary folder, copied and deleted there (as
+        # installing from an unpacked package does). They show what the two ways cost at the least.
+        contenders["writes-once"] = ((lambda l=loop, a=win(listing, self.drive_c): self.wine(l, "--once", a)),
+                                     copy_out, flat)
+        twice_temp = win(os.path.join(self.root, "out-twice-temp"), self.drive_c)
+        contenders["writes-twice"] = ((lambda l=loop, a=win(listing, self.drive_c): self.wine(l, "--twice", a, twice_temp)),
+                                      copy_out, flat)
+        # A windowed program that only shows a window: the start that any installer with a window pays.
+        floor = os.path.join(base, "windowfloor.exe")
+        shutil.copyfile(os.path.join(self.args.anchors, "windowfloor.exe"), floor)
+        contenders["window"] = ((lambda f=floor: self.wine(f)), None, flat)
 
         # The NSIS installer: zlib, silent, into the same layout.
         if shutil.which("makensis") and not self.args.no_nsis:
@@ -170,7 +188,8 @@ class Bench:
 
     def clean(self):
         for path in (os.path.join(self.root, "out-copy"), os.path.join(self.root, "out-nsis"),
-                     os.path.join(self.root, "out-unz"), os.path.join(self.drive_c, DEST)):
+                     os.path.join(self.root, "out-unz"), os.path.join(self.root, "out-twice-temp"),
+                     os.path.join(self.drive_c, DEST)):
             shutil.rmtree(path, ignore_errors=True)
         os.makedirs(os.path.join(self.root, "out-unz"))  # the extractors write into a folder that exists
         temp = os.path.join(self.drive_c, "windows", "temp")
@@ -191,6 +210,11 @@ class Bench:
                     self.clean()
                     run, output, flat = contenders[c]
                     elapsed, rc, err = run()
+                    if output is None:  # the window floor writes nothing
+                        if rc != 0:
+                            sys.exit("%s/%s: exit %d\n%s" % (shape, c, rc, err[-2000:]))
+                        times[c].append(elapsed)
+                        continue
                     got = checksums(output, flat) if os.path.isdir(output) else {}
                     want = expected_flat if flat else expected_layout
                     if got != want:
@@ -213,6 +237,17 @@ class Bench:
                     ours = "%s-%s" % (label, mode)
                     if ours in medians and anchor in medians:
                         print("  %-18s / %-9s %.2fx" % (ours, anchor, medians[ours] / medians[anchor]))
+            pairs = [("writes-twice", "writes-once"), ("nsis", "writes-once")]
+            pairs += [("%s-package" % label, "writes-twice") for label, _ in self.args.dists]
+            for a, b in pairs:
+                if a in medians and b in medians:
+                    print("  %-18s / %-9s %.2fx" % (a, b, medians[a] / medians[b]))
+            if "window" in medians:
+                for label, _ in self.args.dists:
+                    ours = "%s-loose" % label
+                    if ours in medians and "copyloop" in medians:
+                        print("  %-18s beyond the window: %.3f s (copyloop %.3f s)"
+                              % (ours, medians[ours] - medians["window"], medians["copyloop"]))
             if len(self.args.dists) > 1:
                 first = self.args.dists[0][0]
                 for label, _ in self.args.dists[1:]:

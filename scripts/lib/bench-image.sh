@@ -10,16 +10,24 @@ qv_bench_image() {
   mkdir -p "$2"
   if ! mountpoint -q "$2"; then
     [ -f "$1" ] || { truncate -s "$3" "$1"; mkfs.ext4 -q -F "$1"; }
-    mount -o loop "$1" "$2"
+    # Direct I/O to the image file: what the image's file system writes back
+    # does not sit a second time in the page cache of the file system below.
+    local device
+    device=$(losetup -f --show --direct-io=on "$1")
+    mount "$device" "$2" || { losetup -d "$device"; return 1; }
   fi
 }
 
-# qv_bench_image_release MOUNT: unmounts, waiting a little for processes
-# that still hold files there to end.
+# qv_bench_image_release MOUNT: unmounts and lets the loop device go,
+# waiting a little for processes that still hold files there to end.
 qv_bench_image_release() {
-  local _
+  local device _
+  device=$(findmnt -n -o SOURCE "$1" 2>/dev/null || true)
   for _ in 1 2 3 4 5 6 7 8 9 10; do
-    umount "$1" 2>/dev/null && return 0
+    if umount "$1" 2>/dev/null; then
+      case $device in /dev/loop*) losetup -d "$device" 2>/dev/null || true ;; esac
+      return 0
+    fi
     sleep 0.5
   done
   echo "could not unmount $1" >&2

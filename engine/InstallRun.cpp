@@ -10,13 +10,13 @@
 #include "engine/SetupState.h"
 #include "engine/TextFile.h"
 #include "engine/UninstallTraces.h"
-#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsUi.h"
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/Launch.h"
+#include "sys/MessagePump.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
@@ -73,7 +73,7 @@ class InstallRun {
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   PendingReplacements pending_;  // what waits for the next start of Windows
-  os::MessagePump pump_;         // Cancel and repaints are handled between the steps
+  MessagePump pump_;         // Cancel and repaints are handled between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
 

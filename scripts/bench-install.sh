@@ -28,17 +28,20 @@ for a in "$@"; do
 done
 prefix=$root/build/bench-install-prefix
 work=${BENCH_WORK:-$root/build/bench-work}
-release=true
+mnt=$root/build/bench-install-mnt
 if [ "$image" = 1 ]; then
   source scripts/lib/bench-image.sh
-  mnt=$root/build/bench-install-mnt
   qv_bench_image "$root/build/bench-install-fs.img" "$mnt" 8G
   prefix=$mnt/prefix
   work=$mnt/work
-  release='qv_bench_image_release "$mnt"'
 fi
+end() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  qv_xvfb_stop
+  if [ "$image" = 1 ]; then qv_bench_image_release "$mnt"; fi
+}
 qv_xvfb
-trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; qv_xvfb_stop; eval "$release"' EXIT
+trap end EXIT
 qv_wine_clone "$prefix"
 # One wineserver for the whole run: its start is not measured.
 WINEPREFIX=$prefix wineserver -p

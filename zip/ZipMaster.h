@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "os/Handle.h"
-#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsTypes.h"
+#include "sys/MessagePump.h"
 #include "sys/SetupError.h"
 #include "zip/UNZDLL.h"
 #include "zip/ZipMsg.h"
@@ -393,7 +393,7 @@ class TZipMaster {
   os::Hwnd mainWindow_ = 0;
   TZipStream zipStream_;
   int waitCount_ = 0;
-  os::MessagePump pump_;  // pending messages are handled while the engine reports
+  MessagePump pump_;  // pending messages are handled while the engine reports
   std::uintptr_t savedCursor_ = 0;
 };
 

@@ -3,12 +3,12 @@
 // of long loops over it.
 #include <gtest/gtest.h>
 
-#include "os/MessagePump.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsUi.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "sys/MessagePump.h"
 
 namespace {
 
@@ -66,13 +66,13 @@ TEST(FakeWindows, MessagePumpLooksAtTheQueueOncePerInterval) {
   os::fake::AddForeignWindow("Other", "other");
   os::Hwnd window = os::FindWindowA("Other", "other");
   auto post = [&] { os::PostMessageA(window, 0x0400, 0, 0); };
-  os::MessagePump pump;
+  MessagePump pump;
   post();
   pump.Pump();
   EXPECT_TRUE(os::fake::PendingMessages().empty());
   post();
   pump.Pump();
-  os::fake::AdvanceTicks(os::MessagePump::kInterval - 1);
+  os::fake::AdvanceTicks(MessagePump::kInterval - 1);
   pump.Pump();
   EXPECT_EQ(os::fake::PendingMessages().size(), 1u);
   os::fake::AdvanceTicks(1);

@@ -10,17 +10,15 @@
 #include "os/OsSystem.h"
 #include "os/OsUi.h"
 
-namespace os {
-
 class MessagePump {
  public:
   static constexpr std::uint32_t kInterval = 20;  // milliseconds
 
   void Pump() {
     // Unsigned difference: right also when the tick count wraps.
-    if (pumped_ && GetTickCount() - last_ < kInterval) return;
-    ProcessMessages();
-    last_ = GetTickCount();
+    if (pumped_ && os::GetTickCount() - last_ < kInterval) return;
+    os::ProcessMessages();
+    last_ = os::GetTickCount();
     pumped_ = true;
   }
 
@@ -28,5 +26,3 @@ class MessagePump {
   std::uint32_t last_ = 0;
   bool pumped_ = false;
 };
-
-}  // namespace os

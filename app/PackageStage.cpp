@@ -15,6 +15,7 @@
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -37,23 +38,19 @@ bool Append(os::Handle package, const std::string& part) {
 
 bool StaysInside(const std::string& name) {
   if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
-  std::string part;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || name[i] == '\\' || name[i] == '/') {
-      if (part == "..") return false;
-      part.clear();
-    } else {
-      part += name[i];
-    }
+  for (size_t start = 0;;) {
+    const size_t end = NextSeparator(name, "\\/", start);
+    if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
   }
-  return true;
 }
 
 std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts) {
   // A package named like one of the parts would overwrite it: it gets a name of its own then.
   std::string package = folder + "\\" + ChangeFileExt(parts[0], ".zip");
   for (const std::string& part : parts)
-    if (UpperText(package) == UpperText(folder + "\\" + part))
+    if (SameTextIgnoringCase(package, folder + "\\" + part))
       package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
   return package;
 }

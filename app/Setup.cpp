@@ -17,6 +17,7 @@
 #include "sys/Dialogs.h"
 #include "sys/SetupError.h"
 #include "sys/WindowsVersion.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ void Run() {
 }  // namespace
 
 int SetupMain() {
+  LoadSystemLeadBytes();
   Run();
   const SetupState& s = Shared();
   return ExitCodeOf(s.Outcome, s.RestartNeeded);

@@ -12,6 +12,7 @@
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -96,7 +97,7 @@ void TfSetup::bNextClick() {
     if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
     std::string destination = os::GetWindowTextA(eDestination);
     if (destination.size() <= 3) return OwnedInfoBox(Handle(), kRootMessage);
-    if (!s.DefPath.empty() && UpperText(destination).find(UpperText(s.DefPath)) == std::string::npos) {
+    if (!s.DefPath.empty() && FindTextIgnoringCase(destination, s.DefPath) == std::string::npos) {
       destination = AddBackslash(destination) + s.DefPath;
       os::SetWindowTextA(eDestination, destination);
     }
@@ -202,7 +203,7 @@ void TfSetup::eDestinationAfterDialog(std::string& name) {
       name = AddBackslash(name) + defPath;
     }
   }
-  if (!defPath.empty() && UpperText(name).find(UpperText(defPath)) == std::string::npos)
+  if (!defPath.empty() && FindTextIgnoringCase(name, defPath) == std::string::npos)
     name = AddBackslash(name) + defPath;
 }
 

@@ -14,6 +14,7 @@
 #include "os/OsRegistry.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -50,7 +51,7 @@ bool ScheduleWithWininit(const std::string& cached, const std::string& destinati
 std::string ShortForm(const std::string& path) {
   std::string shortPath;
   if (os::GetShortPathNameA(path, shortPath)) return UpperText(shortPath);
-  size_t slash = path.find_last_of('\\');
+  size_t slash = LastSeparator(path, "\\");
   if (slash == std::string::npos) return UpperText(path);
   return UpperText(ShortPath(path.substr(0, slash)) + path.substr(slash));
 }
@@ -186,7 +187,7 @@ std::string PendingReplacements::CachedFileFor(const std::string& destination) c
     if (move.destinationForm != wanted) continue;
     // WININIT.INI holds short names: beside the destination, as usual, the
     // cached file is named in the destination's own folder.
-    size_t slash = destination.find_last_of('\\'), cachedSlash = move.cached.find_last_of('\\');
+    size_t slash = LastSeparator(destination, "\\"), cachedSlash = LastSeparator(move.cached, "\\");
     if (ninetyFive_ && slash != std::string::npos && cachedSlash != std::string::npos &&
         ShortForm(destination.substr(0, slash)) == UpperText(move.cached.substr(0, cachedSlash))) {
       std::string name = move.cached.substr(cachedSlash + 1);

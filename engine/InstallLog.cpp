@@ -8,6 +8,7 @@
 #include "os/OsFiles.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -33,8 +34,12 @@ bool WriteAll(os::Handle file, const std::string& text) {
 std::string LogFileName(const std::string& windowsFolder, const std::string& title,
                         const std::string& prefix) {
   std::string name;
-  for (char c : title)
-    if (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*') name += c;
+  const LeadBytes& lead = ProcessLeadBytes();
+  for (std::size_t i = 0, n; i < title.size(); i += n) {
+    n = CharLength(title, i, lead);
+    const char c = title[i];
+    if (n == 2 || (c != ' ' && c != '>' && c != ':' && c != '\\' && c != '/' && c != '*')) name.append(title, i, n);
+  }
   return AddBackslash(windowsFolder) + "temp\\" + prefix + name + ".txt";
 }
 

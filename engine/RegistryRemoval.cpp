@@ -9,13 +9,14 @@
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 std::string ParentKey(const std::string& path) {
-  std::size_t pos = path.find_last_of('\\');
+  std::size_t pos = LastSeparator(path, "\\");
   return pos == std::string::npos ? "" : path.substr(0, pos);
 }
 
@@ -53,7 +54,11 @@ std::string RegKeyPath(const std::string& key) {
 
 bool IsSafeKeyPath(const std::string& key) {
   std::string path = RegKeyPath(key);
-  return !path.empty() && path.back() != '\\' && path.find("\\\\") == std::string::npos;
+  if (path.empty() || EndsWithBackslash(path)) return false;
+  // No empty part: no backslash right after another.
+  for (std::size_t pos = NextSeparator(path, "\\"); pos != std::string::npos; pos = NextSeparator(path, "\\", pos + 1))
+    if (pos + 1 < path.size() && path[pos + 1] == '\\') return false;
+  return true;
 }
 
 ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item) {
@@ -76,7 +81,7 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
   os::Hkey rootKey = RootKeyByName(root);
   const std::string own = RegKeyPath(key);
   for (std::string path = own; !path.empty(); path = ParentKey(path)) {
-    if (path != own && (!parents || path.find('\\') == std::string::npos)) return;
+    if (path != own && (!parents || NextSeparator(path, "\\") == std::string::npos)) return;
     std::uint32_t subKeys = 1, values = 1;
     {
       os::UniqueKey open = OpenKey(rootKey, path);
@@ -90,7 +95,7 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
 }
 
 void RemoveUninstallEntryFor(const std::string& dataFile) {
-  const std::string wanted = "\"" + UpperText(dataFile) + "\"";
+  const std::string wanted = "\"" + dataFile + "\"";
   std::vector<std::string> entries;
   {
     os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey);
@@ -108,7 +113,7 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     } catch (const RegistryError&) {
       continue;  // a command of another type is not ours
     }
-    if (UpperText(command).find(wanted) == std::string::npos) continue;
+    if (FindTextIgnoringCase(command, wanted) == std::string::npos) continue;
     {
       os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path);
       if (!key) continue;

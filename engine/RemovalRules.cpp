@@ -9,12 +9,13 @@
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
 std::string Folder(const std::string& path) {
   std::string f = path;
-  while (f.size() > 3 && f.back() == '\\') f.pop_back();
+  while (f.size() > 3 && EndsWithBackslash(f)) f.pop_back();
   return UpperText(f);
 }
 
@@ -40,11 +41,11 @@ bool IsSafeAbsolutePath(const std::string& path) {
   if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
       path[2] != '\\')
     return false;
-  if (path.find_first_of("/*?\"<>|", 0) != std::string::npos || path.find(':', 2) != std::string::npos)
+  if (NextSeparator(path, "/*?\"<>|") != std::string::npos || path.find(':', 2) != std::string::npos)
     return false;
   std::size_t start = 3;
   for (;;) {
-    std::size_t end = path.find('\\', start);
+    std::size_t end = NextSeparator(path, "\\", start);
     std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
     // Windows drops trailing dots and blanks from a name, so "..." and ". ." climb as well.
     if (part.empty() || part.find_first_not_of(". ") == std::string::npos) return false;
@@ -58,7 +59,7 @@ bool SameFolder(const std::string& a, const std::string& b) { return Folder(a) =
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
   std::string f = Folder(folder), p = Folder(path);
   if (f.empty()) return false;
-  if (f.back() != '\\') f += '\\';
+  if (!EndsWithBackslash(f)) f += '\\';
   return p.size() > f.size() && p.compare(0, f.size(), f) == 0;
 }
 

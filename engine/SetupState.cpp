@@ -3,6 +3,7 @@
 
 #include "os/OsSystem.h"
 #include "sys/Folders.h"
+#include "sys/TextBytes.h"
 
 SetupState& Shared() {
   static SetupState state;
@@ -11,7 +12,7 @@ SetupState& Shared() {
 
 std::string ProgramFolder() {
   std::string program = os::GetModuleFileNameA();
-  auto slash = program.find_last_of('\\');
+  auto slash = LastSeparator(program, "\\");
   return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 

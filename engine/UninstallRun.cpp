@@ -23,6 +23,7 @@
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -30,8 +31,16 @@ namespace {
 constexpr int kMaxServers = 9999;
 
 std::string ParentOf(const std::string& path) {
-  std::size_t pos = path.find_last_of('\\');
+  std::size_t pos = LastSeparator(path, "\\");
   return pos == std::string::npos ? "" : path.substr(0, pos);
+}
+
+// The number of backslashes between a path's parts.
+std::size_t Depth(const std::string& path) {
+  std::size_t n = 0;
+  for (std::size_t pos = NextSeparator(path, "\\"); pos != std::string::npos; pos = NextSeparator(path, "\\", pos + 1))
+    ++n;
+  return n;
 }
 
 std::string DataProblem(const std::string& path, const UninstallDataResult& result) {
@@ -267,7 +276,7 @@ void Removal::RemoveFolders() {
   // Deepest first, so that a folder is tried after the folders inside it.
   std::vector<std::string> folders(folderCandidates_.begin(), folderCandidates_.end());
   std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
-    return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+    return Depth(a) > Depth(b);
   });
   for (const std::string& folder : folders) RemoveFolder(folder, false);
   if (!data_.startMenu.empty()) {

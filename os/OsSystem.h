@@ -23,6 +23,15 @@ struct OsVersionInfo {
 };
 bool GetVersionExA(OsVersionInfo& info);
 
+// GetCPInfo on the ANSI code page: the ranges of its lead bytes (the first
+// byte of a double-byte character), each from `first` to `last`; none for a
+// single-byte code page.
+struct ByteRange {
+  std::uint8_t first = 0;
+  std::uint8_t last = 0;
+};
+bool GetAnsiLeadByteRanges(std::vector<ByteRange>& ranges);
+
 // Milliseconds since the system started; wraps after 49.7 days.
 std::uint32_t GetTickCount();
 

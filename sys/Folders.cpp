@@ -6,6 +6,7 @@
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "sys/PathText.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ bool FileFound(const std::string& path) {
 }
 
 TFolderIndex::Names* TFolderIndex::Listing(const std::string& path, bool load, std::string& name) {
-  auto slash = path.rfind('\\');
+  auto slash = LastSeparator(path, "\\");
   std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   name = UpperText(path.substr(folder.size()));
   std::string pattern = UpperText(folder) + "*" + (byExtension_ ? ExtractFileExt(name) : std::string());
@@ -115,7 +116,7 @@ void ForceFolders(const std::string& path) {
 void ListTree(const std::string& mask, std::vector<std::string>& list, const std::string& startPath) {
   std::string search = mask;
   if (!search.empty() && search.front() == '[') search.erase(0, 1);
-  if (!search.empty() && search.back() == ']') search.pop_back();
+  if (EndsWithChar(search, ']')) search.pop_back();
   std::string prefix = search;
   if (!prefix.empty() && prefix.front() == '\\') prefix.erase(0, 1);
 

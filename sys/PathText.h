@@ -1,4 +1,5 @@
-// Text helpers for paths and case-insensitive tests: trailing backslashes and ASCII upper case.
+// Text helpers for paths and case-insensitive tests: trailing backslashes and ASCII case, on whole
+// characters of the system code page (sys/TextBytes.h).
 #pragma once
 #include <string>
 
@@ -6,7 +7,7 @@
 std::string AddBackslash(const std::string& text);
 // Removes one trailing "\" (only one), if there is one.
 std::string StripBackslash(const std::string& text);
-// A copy with the ASCII letters a-z made upper case; every other byte unchanged.
+// A copy with the single-byte letters a-z made upper case; every other byte unchanged.
 std::string UpperText(const std::string& text);
 // The last part of a path: the text after its last backslash or colon.
 std::string ExtractFileName(const std::string& path);
@@ -18,5 +19,5 @@ std::string ExtractFileExt(const std::string& path);
 // The path with the extension of its last part replaced (or appended when
 // it has none); an empty extension removes it.
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
-// A copy with the ASCII letters A-Z made lower case; every other byte unchanged.
+// A copy with the single-byte letters A-Z made lower case; every other byte unchanged.
 std::string LowerText(const std::string& text);

@@ -6,6 +6,7 @@
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -88,9 +89,9 @@ tQVSShellLink ParseShortcut(const std::string& line) {
 std::string ResolveAccessory(const std::string& target) {
   std::string w = WindowsFolderBS(), s = SystemFolderBS();
   bool nt = GetWinVersion() >= 6;
-  std::string upper = UpperText(target), result;
+  std::string result;
   for (const auto& a : kAccessories)
-    if (upper.find(UpperText(std::string("\\") + a.key)) != std::string::npos)
+    if (FindTextIgnoringCase(target, std::string("\\") + a.key) != std::string::npos)
       result = nt ? Folder(a.baseNT, w, s) + a.fileNT : Folder(a.base95, w, s) + a.file95;
   return result;
 }
@@ -104,7 +105,7 @@ void CreateShortcut(const std::string& linkPath, const tQVSShellLink& definition
     if (!replacement.empty()) {
       if (d.IconFile == d.Target) d.IconFile = replacement;
       d.Target = replacement;
-      d.WorkDir = replacement.substr(0, replacement.find_last_of('\\') + 1);
+      d.WorkDir = ExtractFilePath(replacement);
     }
   }
   TShellLink link;

@@ -7,6 +7,7 @@
 #include "app/CopyWindow.h"
 #include "engine/UninstallRun.h"
 #include "sys/Dialogs.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ class RemovalWindow : public UninstallHost {
 }  // namespace
 
 int UninstallMain(const std::string& commandLine) {
+  LoadSystemLeadBytes();
   try {
     RemovalWindow window;
     return RunUninstall(commandLine, window);

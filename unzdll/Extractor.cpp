@@ -46,12 +46,12 @@ struct Settings {
   bool verbose = false, trace = false;
 };
 
-Settings ReadSettings(const ExtractRequest& request, FileLayer& files) {
+Settings ReadSettings(const ExtractRequest& request, FileLayer& files, const LeadBytes& lead) {
   Settings s;
   s.archivePath = Bounded(request.ZipFileName, 4096);
   s.baseFolder = Bounded(request.ExtractDir, kUnzExtractDirSize - 1);
   if (s.baseFolder.empty()) s.baseFolder = files.CurrentFolder();
-  while (s.baseFolder.size() > 1 && (s.baseFolder.back() == '\\' || s.baseFolder.back() == '/'))
+  while (s.baseFolder.size() > 1 && (EndsWithChar(s.baseFolder, '\\', lead) || s.baseFolder.back() == '/'))
     s.baseFolder.pop_back();
   if (request.FileSpecs != nullptr) {
     for (std::int32_t i = 0; i < request.ArgCount; ++i) {
@@ -83,7 +83,11 @@ NameEncoding EncodingOf(const ZipEntry& entry) {
 class Run {
  public:
   Run(const ExtractRequest& request, FileLayer& files, const RunOptions& options)
-      : report_(request), files_(files), options_(options), settings_(ReadSettings(request, files)) {}
+      : report_(request),
+        files_(files),
+        options_(options),
+        lead_(options.leadBytes ? *options.leadBytes : files.NameLeadBytes()),
+        settings_(ReadSettings(request, files, lead_)) {}
 
   std::int32_t Execute(const ExtractRequest& request);
   std::int32_t Succeeded() const { return succeeded_; }
@@ -105,6 +109,7 @@ class Run {
   Reporter report_;
   FileLayer& files_;
   RunOptions options_;
+  LeadBytes lead_;  // of names in the local code page
   Settings settings_;
   std::set<std::string> madeFolders_;
   int succeeded_ = 0;
@@ -120,9 +125,9 @@ Run::Outcome Run::SkipFile(const std::string& name, ZSkipReason reason, UnzError
 }
 
 bool Run::MakeFolders(const std::string& relative, bool includeLast) {
-  std::size_t end = includeLast ? relative.size() : relative.rfind('\\');
+  std::size_t end = includeLast ? relative.size() : LastSeparator(relative, "\\", lead_);
   if (end == std::string::npos || end == 0) return true;
-  for (std::size_t pos = relative.find('\\');; pos = relative.find('\\', pos + 1)) {
+  for (std::size_t pos = NextSeparator(relative, "\\", 0, lead_);; pos = NextSeparator(relative, "\\", pos + 1, lead_)) {
     const std::size_t cut = pos == std::string::npos || pos > end ? end : pos;
     const std::string folder = settings_.baseFolder + "\\" + relative.substr(0, cut);
     if (madeFolders_.count(folder) == 0) {
@@ -183,7 +188,7 @@ Run::Outcome Run::HandleFile(const ZipEntry& entry, EntryFeed& feed) {
     return skip(reason, entry.problem, UnzErrorText(entry.problem));
   }
 
-  const MendedName mended = MendEntryName(name, settings_.folders);
+  const MendedName mended = MendEntryName(name, settings_.folders, lead_);
   if (mended.path.empty()) return skip(kSkipGeneralExtractError, UnzError::kBadName, UnzErrorText(UnzError::kBadName));
   if (mended.changed &&
       !Message(name + ": unsafe name, written as " + mended.path, UnzError::kNameChanged)) {
@@ -287,7 +292,7 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
     return 0;
   }
   ZipDirectory directory;
-  const UnzError dirError = ReadZipDirectory(*archive, directory);
+  const UnzError dirError = ReadZipDirectory(*archive, directory, lead_);
   if (dirError != UnzError::kNone) {
     if (!Message(settings_.archivePath + ": " + UnzErrorText(dirError), dirError)) return 0;
     // A directory cut short still lets the entries before the damage out.
@@ -310,7 +315,8 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
   std::vector<const ZipEntry*> folders;
   std::uint64_t totalSize = 0;
   for (const ZipEntry& e : directory.entries) {
-    if (!SelectedBySpecs(settings_.specs, e.name)) continue;
+    static const LeadBytes kUtf8;
+    if (!SelectedBySpecs(settings_.specs, e.name, (e.flags & ::zip::rec::kFlagUtf8) ? kUtf8 : lead_)) continue;
     if (e.isFolder) {
       folders.push_back(&e);
     } else {
@@ -324,7 +330,7 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
 
   if (settings_.folders && !settings_.test) {
     for (const ZipEntry* e : folders) {
-      const MendedName mended = MendEntryName(files_.LocalName(e->name, EncodingOf(*e)), true);
+      const MendedName mended = MendEntryName(files_.LocalName(e->name, EncodingOf(*e)), true, lead_);
       if (mended.path.empty()) continue;
       if (!MakeFolders(mended.path, true) &&
           !Message(e->name + ": could not create the folder: " + files_.LastErrorText(), UnzError::kCreateFolder))

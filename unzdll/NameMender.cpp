@@ -11,7 +11,7 @@ namespace {
 bool IsReservedDeviceName(const std::string& part) {
   // The device names count with any extension ("CON.txt" is the console too).
   std::string base = part.substr(0, part.find('.'));
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  base = FoldCase(base, true, LeadBytes());  // the device names are single-byte
   while (!base.empty() && base.back() == ' ') base.pop_back();
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
   for (const char* n : kNames)
@@ -32,7 +32,7 @@ bool IsForbiddenCharacter(unsigned char c) {
 
 }  // namespace
 
-MendedName MendEntryName(const std::string& stored, bool keepFolders) {
+MendedName MendEntryName(const std::string& stored, bool keepFolders, const LeadBytes& lead) {
   MendedName result;
   std::string name = stored;
   // A drive ("C:") in front counts as a root, as does a leading separator.
@@ -60,7 +60,13 @@ MendedName MendEntryName(const std::string& stored, bool keepFolders) {
     }
     part.clear();
   };
-  for (char ch : name) {
+  for (std::size_t i = 0, length; i < name.size(); i += length) {
+    length = CharLength(name, i, lead);
+    if (length == 2) {
+      part.append(name, i, 2);
+      continue;
+    }
+    const char ch = name[i];
     if (ch == '/' || ch == '\\') {
       finishPart();
       continue;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "sys/TextBytes.h"
+
 namespace unz {
 
 struct MendedName {
@@ -11,7 +13,9 @@ struct MendedName {
 };
 
 // Drops drives, roots, "." and ".." parts, replaces characters no file name may hold, and
-// renames reserved device names; without folder names only the last part is kept.
-MendedName MendEntryName(const std::string& stored, bool keepFolders);
+// renames reserved device names; without folder names only the last part is kept. The second byte of
+// a double-byte character (a lead byte in `lead` and the byte after it) is part of the name even
+// where it reads as "\\" or "|".
+MendedName MendEntryName(const std::string& stored, bool keepFolders, const LeadBytes& lead = {});
 
 }  // namespace unz

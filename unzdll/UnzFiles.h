@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "sys/TextBytes.h"
+
 namespace unz {
 
 // The archive, read by position.
@@ -53,6 +55,9 @@ class FileLayer {
   // The stored name in the code page file names use here; a name that cannot be converted comes
   // back unchanged.
   virtual std::string LocalName(const std::string& stored, NameEncoding encoding) = 0;
+  // The lead bytes of the code page LocalName gives names in, so that the second byte of a
+  // double-byte character is never taken for a separator; none where names are plain bytes.
+  virtual LeadBytes NameLeadBytes() { return {}; }
   virtual std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) = 0;
   virtual PathState Probe(const std::string& path) = 0;
   // Creates one folder; true when it exists afterwards.

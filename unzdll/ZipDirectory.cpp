@@ -114,7 +114,7 @@ bool ApplyZip64Extra(const unsigned char* extra, std::size_t length, ZipEntry& e
 
 }  // namespace
 
-UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory) {
+UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory, const LeadBytes& lead) {
   directory = ZipDirectory{};
   std::uint64_t endPosition = 0;
   unsigned char end[kEndSize];
@@ -191,8 +191,9 @@ UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory) {
     std::uint64_t storedOffset = Le32(h + kCenLocalOffset);
     const bool sized = ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, storedOffset);
     e.localOffset = storedOffset + directory.prefixBytes;
-    const char last = e.name.empty() ? '\0' : e.name.back();
-    e.isFolder = last == '/' || last == '\\';
+    static const LeadBytes kUtf8;  // UTF-8 has no byte that could be a separator inside a character
+    const LeadBytes& nameLead = (e.flags & kFlagUtf8) ? kUtf8 : lead;
+    e.isFolder = EndsWithChar(e.name, '/', nameLead) || EndsWithChar(e.name, '\\', nameLead);
     if (Le16(h + kCenStartDisk) != 0) {
       e.problem = UnzError::kMultiPart;
     } else if (!sized) {

@@ -39,7 +39,9 @@ struct ZipDirectory {
 
 // Finds the end record and reads every central header. A directory that is cut short keeps the
 // entries read before the damage and returns kBadDirectory.
-UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory);
+// A name ending in a separator is a folder's; `lead` tells which bytes start double-byte characters
+// in names not flagged as UTF-8.
+UnzError ReadZipDirectory(ArchiveFile& archive, ZipDirectory& directory, const LeadBytes& lead = {});
 
 // Reads each entry's local header to find its data, and marks entries whose data does not fit the
 // archive or overlaps another entry's.

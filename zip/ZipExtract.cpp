@@ -11,6 +11,7 @@
 #include "os/OsUi.h"
 #include "zip/OldEngineRequest.h"
 #include "zip/ZipMaster.h"
+#include "sys/TextBytes.h"
 #include "zip/ZipPath.h"
 
 namespace zip {
@@ -122,7 +123,7 @@ void TZipMaster::ExtractInner(bool& loadedHere, bool& passwordCleared, std::uint
   bool joined = false;
   if (thisDisk_ != 0) {
     std::string folder = TempDir.empty() ? os::GetTempPathA() : TempDir;
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    if (!folder.empty() && !EndsWithBackslash(folder)) folder += '\\';
     std::string target = folder;
     if (JoinSpannedArchive(zipFileName_, target) != 0) {
       busy_ = false;

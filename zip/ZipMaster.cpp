@@ -10,6 +10,7 @@
 #include "os/OsDisk.h"
 #include "os/OsSystem.h"
 #include "os/OsUi.h"
+#include "sys/TextBytes.h"
 #include "zip/ZipPath.h"
 #include "zip/ZipRecords.h"
 
@@ -78,12 +79,12 @@ void TZipMaster::SetPassword(const std::string& value) { password_ = value.subst
 
 void TZipMaster::SetDLLDirectory(const std::string& value) {
   dllDirectory_ = value;
-  if (!dllDirectory_.empty() && dllDirectory_.back() == '\\') dllDirectory_.pop_back();
+  if (EndsWithBackslash(dllDirectory_)) dllDirectory_.pop_back();
 }
 
 void TZipMaster::SetRootDir(const std::string& value) {
   rootDir_ = value;
-  if (rootDir_.empty() || rootDir_.back() != '\\') rootDir_ += '\\';
+  if (!EndsWithBackslash(rootDir_)) rootDir_ += '\\';
 }
 
 // --- messages -------------------------------------------------------------------
@@ -381,7 +382,7 @@ void TZipMaster::ReadDirectoryInner() {
       e.FileComment = Convert(comment, e.MadeByVersion, e.HostSystem);
     }
     lowestLocalOffset_ = std::min<std::uint64_t>(lowestLocalOffset_, e.LocalHeaderOffset);
-    auto cut = e.FileName.find_last_of("\\:");
+    auto cut = LastSeparator(e.FileName, "\\:");
     bool hasFilePart = cut == std::string::npos ? !e.FileName.empty() : cut + 1 < e.FileName.size();
     if (UseDirOnlyEntries || hasFilePart) {
       contents_.push_back(std::move(e));

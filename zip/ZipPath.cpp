@@ -1,16 +1,19 @@
 // Path helpers of the archive component.
 #include "zip/ZipPath.h"
 
+#include <vector>
+
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
+#include "sys/TextBytes.h"
 
 namespace zip {
 
 std::string DriveRootOf(const std::string& path) {
   if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
-    auto server = path.find('\\', 2);
+    auto server = NextSeparator(path, "\\", 2);
     if (server == std::string::npos) return path + "\\";
-    auto share = path.find('\\', server + 1);
+    auto share = NextSeparator(path, "\\", server + 1);
     return (share == std::string::npos ? path : path.substr(0, share)) + "\\";
   }
   if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
@@ -32,7 +35,8 @@ bool FolderExists(const std::string& path) {
 
 std::string ApplicationTitle() {
   std::string program = os::GetModuleFileNameA();
-  program = program.substr(program.find_last_of("\\:") + 1);
+  auto slash = LastSeparator(program, "\\:");
+  program = slash == std::string::npos ? program : program.substr(slash + 1);
   auto dot = program.find_last_of('.');
   return dot == std::string::npos ? program : program.substr(0, dot);
 }
@@ -40,7 +44,7 @@ std::string ApplicationTitle() {
 namespace {
 // Where the name's base (without folder and extension) starts and ends.
 void BaseOf(const std::string& path, std::size_t& begin, std::size_t& end) {
-  auto slash = path.find_last_of("\\:");
+  auto slash = LastSeparator(path, "\\:");
   begin = slash == std::string::npos ? 0 : slash + 1;
   auto dot = path.find_last_of('.');
   end = (dot == std::string::npos || dot < begin) ? path.size() : dot;
@@ -50,8 +54,11 @@ void BaseOf(const std::string& path, std::size_t& begin, std::size_t& end) {
 std::string NumberedPartPath(const std::string& path, int part) {
   std::size_t begin, end;
   BaseOf(path, begin, end);
-  // Never reach into the folder: a base shorter than three characters loses all of them.
-  std::size_t cut = end - begin >= 3 ? end - 3 : begin;
+  // Never reach into the folder: a base shorter than three characters loses all of them. The cut
+  // falls between characters, never inside a double-byte one.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = begin; i < end; i += CharLength(path, i, ProcessLeadBytes())) starts.push_back(i);
+  std::size_t cut = starts.size() >= 3 ? starts[starts.size() - 3] : begin;
   std::string digits = std::to_string(part + 1);
   while (digits.size() < 3) digits = "0" + digits;
   return path.substr(0, cut) + digits + path.substr(end);

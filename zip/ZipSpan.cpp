@@ -8,6 +8,7 @@
 #include "os/OsSystem.h"
 #include "os/OsUi.h"
 #include "zip/ZipMaster.h"
+#include "sys/TextBytes.h"
 #include "zip/ZipPath.h"
 #include "zip/ZipRecords.h"
 
@@ -155,7 +156,7 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   std::vector<JoinSlot> table;
   try {
     // The output's name.
-    auto cut = target.find_last_of("\\:");
+    auto cut = LastSeparator(target, "\\:");
     std::string namePart = cut == std::string::npos ? target : target.substr(cut + 1);
     if (!namePart.empty()) {
       if (FileExists(target)) os::ShellDeleteFile(target, HowToDelete == DeleteOpts::htdAllowUndo);

@@ -71,7 +71,7 @@ bool GetShortPathNameA(const std::string& path, std::string& shortPath) {
   std::string out, sofar;
   size_t start = 0;
   while (start <= path.size()) {
-    size_t end = path.find('\\', start);
+    size_t end = NextBackslash(path, start);
     if (end == std::string::npos) end = path.size();
     std::string part = path.substr(start, end - start);
     sofar += part;

@@ -13,7 +13,7 @@ namespace {
 thread_local std::uint32_t lastError = 0;
 
 std::string LastPart(const std::string& key) {
-  auto pos = key.find_last_of('\\');
+  auto pos = LastBackslash(key);
   return pos == std::string::npos ? key : key.substr(pos + 1);
 }
 
@@ -183,7 +183,7 @@ std::string KeyOf(const std::string& path) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= p.size()) {
-    size_t end = p.find('\\', start);
+    size_t end = NextBackslash(p, start);
     if (end == std::string::npos) end = p.size();
     std::string part = p.substr(start, end - start);
     if (part == "..") {
@@ -211,14 +211,8 @@ std::string KeyOf(const std::string& path) {
   return key;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 std::string ParentKey(const std::string& key) {
-  auto pos = key.find_last_of('\\');
+  auto pos = LastBackslash(key);
   return pos == std::string::npos ? "" : key.substr(0, pos);
 }
 
@@ -408,7 +402,7 @@ Handle FindFirstFileA(const std::string& pattern, FindData& found) {
   std::string p = pattern;
   for (char& c : p)
     if (c == '/') c = '\\';
-  auto slash = p.find_last_of('\\');
+  auto slash = LastBackslash(p);
   std::string folderPart = slash == std::string::npos ? "" : p.substr(0, slash + 1);
   std::string mask = slash == std::string::npos ? p : p.substr(slash + 1);
   if (mask.empty()) return Fail(kErrorFileNotFound), kInvalidFind;

@@ -46,7 +46,7 @@ std::vector<std::string> Split(const std::string& path) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start < path.size()) {
-    size_t end = path.find('\\', start);
+    size_t end = NextBackslash(path, start);
     if (end == std::string::npos) end = path.size();
     parts.push_back(path.substr(start, end - start));
     start = end + 1;

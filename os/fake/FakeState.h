@@ -67,8 +67,14 @@ State& TheState();
 std::string KeyOf(const std::string& path);
 std::string ParentKey(const std::string& key);
 Handle NewHandle();
-// A copy with the ASCII letters a-z made upper case: the fake compares names so.
+// A copy with the ASCII letters a-z made upper case, the second bytes of
+// double-byte characters left alone: the fake compares names so.
 std::string Upper(std::string text);
+// The code page's rules for names (FakeCodePage.cpp): a lead byte, and the
+// backslashes that separate parts (never the second byte of a character).
+bool IsLeadByte(char c);
+std::size_t NextBackslash(const std::string& text, std::size_t from);
+std::size_t LastBackslash(const std::string& text);
 void Fail(std::uint32_t error);  // sets the last error
 
 }  // namespace os::fake

@@ -21,6 +21,7 @@ void ResetSession();
 __attribute__((weak)) void ResetRegistry();
 __attribute__((weak)) void ResetShell();
 __attribute__((weak)) void ResetProcesses();
+void ResetCodePage();
 
 void Reset() {
   State& s = TheState();
@@ -39,6 +40,7 @@ void Reset() {
   os::SetLastError(0);
   ResetUi();
   ResetSession();
+  ResetCodePage();
   for (auto hook : {ResetRegistry, ResetShell, ResetProcesses})
     if (hook) hook();
 }

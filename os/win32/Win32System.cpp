@@ -46,6 +46,16 @@ bool GetVersionExA(OsVersionInfo& info) {
   return true;
 }
 
+bool GetAnsiLeadByteRanges(std::vector<ByteRange>& ranges) {
+  CPINFO info{};
+  if (!::GetCPInfo(CP_ACP, &info)) return false;
+  ranges.clear();
+  // Pairs of bytes, ended by a pair of zeros.
+  for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] != 0 || info.LeadByte[i + 1] != 0); i += 2)
+    ranges.push_back({info.LeadByte[i], info.LeadByte[i + 1]});
+  return true;
+}
+
 bool OpenThreadToken(bool openAsSelf, Handle& token) {
   HANDLE h = nullptr;
   if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, openAsSelf ? TRUE : FALSE, &h)) return false;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "os/OsFiles.h"
+#include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
 #include "unzdll/Extractor.h"
 #include "unzdll/UnzExports.h"
@@ -82,6 +83,14 @@ class SeamOutput : public OutputFile {
 class SeamFiles : public FileLayer {
  public:
   std::string LocalName(const std::string& stored, NameEncoding) override { return stored; }
+  // The in-memory Windows' code page, read as the engine reads the real one.
+  LeadBytes NameLeadBytes() override {
+    LeadBytes table;
+    std::vector<os::ByteRange> ranges;
+    if (os::GetAnsiLeadByteRanges(ranges))
+      for (const os::ByteRange& r : ranges) table.AddRange(r.first, r.last);
+    return table;
+  }
   std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) override {
     std::string bytes;
     if (!ReadWhole(path, bytes)) return nullptr;
@@ -129,7 +138,9 @@ std::int32_t QV_UNZ_STDCALL SeamEngineExec(ExtractRequest* request) {
   if (request == nullptr) return 0;
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-    return unz::RunExtraction(*request, *files, unz::RunOptions{false});
+    unz::RunOptions options;
+    options.useWorker = false;
+    return unz::RunExtraction(*request, *files, options);
   } catch (...) {
     return 0;
   }

@@ -8,6 +8,7 @@
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "sys/TextBytes.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ int Usage(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LoadSystemLeadBytes();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string version, folder;
   std::vector<BoxAnswer> answers;

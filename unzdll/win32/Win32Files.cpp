@@ -140,6 +140,19 @@ class Win32FileLayer : public FileLayer {
     return ansi;
   }
 
+  LeadBytes NameLeadBytes() override {
+    // The ANSI code page does not change while the process runs: read once.
+    static const LeadBytes table = [] {
+      LeadBytes t;
+      CPINFO info{};
+      if (GetCPInfo(CP_ACP, &info))
+        for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] != 0 || info.LeadByte[i + 1] != 0); i += 2)
+          t.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
+      return t;
+    }();
+    return table;
+  }
+
   std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

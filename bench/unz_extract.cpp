@@ -51,9 +51,7 @@ std::int32_t Extract(ExtractRequest& request) {
   if (!g_oneThread) return UnzDllExec(&request);
   // Everything on this thread, for comparing with the worker.
   std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-  unz::RunOptions options;
-  options.useWorker = false;
-  return unz::RunExtraction(request, *files, options);
+  return unz::RunExtraction(request, *files, unz::RunOptions{.useWorker = false});
 }
 #endif
 

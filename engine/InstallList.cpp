@@ -7,6 +7,7 @@
 #include "os/OsFiles.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -357,7 +358,8 @@ std::string ExpandRegData(const std::string& data, const TRegMacroContext& conte
   const std::string programPath = installDir + "\\" + context.runFile;
   std::string text = data;
 
-  for (auto pos = text.find("``"); pos != std::string::npos; pos = text.find("``", pos + 1))
+  // "`" (0x60) may be the second byte of a double-byte character: only whole ones count.
+  for (auto pos = FindTextIgnoringCase(text, "``"); pos != std::string::npos; pos = FindTextIgnoringCase(text, "``", pos + 1))
     text.replace(pos, 2, "\"");
 
   ReplaceLeading(text, "<RUN>", installDir);

@@ -86,7 +86,7 @@ class Run {
       : report_(request),
         files_(files),
         options_(options),
-        lead_(options.leadBytes ? *options.leadBytes : files.NameLeadBytes()),
+        lead_(files.NameLeadBytes()),
         settings_(ReadSettings(request, files, lead_)) {}
 
   std::int32_t Execute(const ExtractRequest& request);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "unzdll/UnzFiles.h"
 #include "zip/UNZDLL.h"
@@ -13,8 +12,6 @@ namespace unz {
 struct RunOptions {
   // Decode on a worker thread while this thread writes; callbacks stay on this thread.
   bool useWorker = true;
-  // The code page's lead bytes for names; the file layer's when not given.
-  std::optional<LeadBytes> leadBytes;
 };
 
 // Carries out the request and returns the number of files extracted (or tested) successfully.

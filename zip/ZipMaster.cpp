@@ -20,11 +20,7 @@ using namespace rec;
 
 namespace {
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
+std::string Upper(const std::string& s) { return FoldCase(s, true, ProcessLeadBytes()); }
 
 }  // namespace
 

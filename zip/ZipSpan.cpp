@@ -31,11 +31,7 @@ std::string ThreeDigits(int n) {
   return d;
 }
 
-std::string UpperName(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
+std::string UpperName(const std::string& s) { return FoldCase(s, true, ProcessLeadBytes()); }
 
 }  // namespace
 

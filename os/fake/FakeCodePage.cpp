@@ -67,6 +67,23 @@ std::size_t LastBackslash(const std::string& text) {
   return last;
 }
 
+bool EndsWithBackslash(const std::string& text) {
+  return !text.empty() && LastBackslash(text) == text.size() - 1;
+}
+
+std::string ParentPath(const std::string& path) {
+  std::size_t cut = std::string::npos, lastSeparator = std::string::npos;
+  for (std::size_t i = 0, n; i < path.size(); i += n) {
+    n = CharLength(path, i);
+    if (n == 1 && (path[i] == '\\' || path[i] == '/')) {
+      lastSeparator = i;
+    } else if (lastSeparator != std::string::npos && lastSeparator + 1 == i) {
+      cut = lastSeparator;
+    }
+  }
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
 std::string Upper(std::string text) {
   for (std::size_t i = 0; i < text.size(); i += CharLength(text, i))
     if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');

@@ -111,7 +111,7 @@ std::string GetTempPathA() {
 
 std::string GetTempFileNameA(const std::string& folder, const std::string& prefix) {
   std::string base = folder;
-  if (!base.empty() && base.back() != '\\') base += '\\';
+  if (!base.empty() && !EndsWithBackslash(base)) base += '\\';
   for (int tries = 0; tries < 0x10000; ++tries) {
     unsigned n = (++Disk().tempCounter) & 0xFFFF;
     if (n == 0) continue;

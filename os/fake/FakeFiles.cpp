@@ -22,10 +22,16 @@ bool IsShortName(const std::string& name) {
   std::string base = name.substr(0, dot);
   std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
   if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos) return false;
-  for (char c : name)
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (IsLeadByte(c)) {
+      ++i;  // a double-byte character may stand in a short name, whatever its second byte
+      continue;
+    }
     if (c == ' ' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']' ||
         (c >= 'a' && c <= 'z'))
       return false;
+  }
   return true;
 }
 
@@ -109,7 +115,7 @@ Node& Create(const std::string& key, const std::string& displayName, bool folder
 
 std::string DisplayName(const std::string& path) {
   std::string p = path;
-  while (p.size() > 1 && p.back() == '\\') p.pop_back();
+  while (p.size() > 1 && EndsWithBackslash(p)) p.pop_back();
   return LastPart(p);
 }
 
@@ -177,7 +183,7 @@ std::string KeyOf(const std::string& path) {
     if (!p.empty() && p[0] == '\\')
       p = base.substr(0, 2) + p;
     else
-      p = (base.back() == '\\' ? base : base + "\\") + p;
+      p = (EndsWithBackslash(base) ? base : base + "\\") + p;
   }
   // split and rebuild, dropping "." and resolving ".."
   std::vector<std::string> parts;
@@ -231,13 +237,13 @@ void AddFolder(const std::string& path) {
     AddDrive(key[0]);
     return;
   }
-  AddFolder(path.substr(0, path.find_last_of("\\/", path.find_last_not_of("\\/"))));
+  AddFolder(ParentPath(path));
   if (!TheState().nodes.count(key)) Create(key, DisplayName(path), true);
 }
 
 void AddFile(const std::string& path, const std::string& content, std::uint32_t attributes) {
   std::string key = KeyOf(path);
-  AddFolder(path.substr(0, path.find_last_of("\\/")));
+  AddFolder(ParentPath(path));
   Node* node = Find(path);
   if (!node) node = &Create(key, DisplayName(path), false);
   node->data = content;

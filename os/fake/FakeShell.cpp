@@ -89,7 +89,7 @@ bool IsFile(const std::string& path) {
 std::string FindFile(const std::string& file) {
   if (file.empty()) return "";
   if (IsFile(file)) return file;
-  if (file.find('\\') == std::string::npos && file.find(':') == std::string::npos) {
+  if (NextBackslash(file, 0) == std::string::npos && file.find(':') == std::string::npos) {
     for (auto& folder : {TheState().systemDirectory, TheState().windowsDirectory})
       if (IsFile(folder + "\\" + file)) return folder + "\\" + file;
   }

@@ -75,6 +75,10 @@ std::string Upper(std::string text);
 bool IsLeadByte(char c);
 std::size_t NextBackslash(const std::string& text, std::size_t from);
 std::size_t LastBackslash(const std::string& text);
+bool EndsWithBackslash(const std::string& text);
+// The path before its last part ("\" and "/" both separate), trailing separators ignored; "" when
+// it has one part.
+std::string ParentPath(const std::string& path);
 void Fail(std::uint32_t error);  // sets the last error
 
 }  // namespace os::fake

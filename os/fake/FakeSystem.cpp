@@ -169,9 +169,9 @@ bool CloseToken(Handle token) { return TheState().tokens.erase(token) == 1; }
 Hmodule LoadLibraryA(const std::string& path) {
   // A bare name is looked for in the program's folder, then the System folder.
   std::vector<std::string> candidates{path};
-  if (path.find('\\') == std::string::npos && path.find(':') == std::string::npos) {
+  if (NextBackslash(path, 0) == std::string::npos && path.find(':') == std::string::npos) {
     std::string program = TheState().moduleFileName;
-    candidates = {program.substr(0, program.find_last_of('\\') + 1) + path,
+    candidates = {program.substr(0, LastBackslash(program) + 1) + path,
                   TheState().systemDirectory + "\\" + path, TheState().windowsDirectory + "\\" + path};
   }
   for (auto& candidate : candidates) {

@@ -138,9 +138,7 @@ std::int32_t QV_UNZ_STDCALL SeamEngineExec(ExtractRequest* request) {
   if (request == nullptr) return 0;
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-    unz::RunOptions options;
-    options.useWorker = false;
-    return unz::RunExtraction(*request, *files, options);
+    return unz::RunExtraction(*request, *files, unz::RunOptions{false});
   } catch (...) {
     return 0;
   }

@@ -20,6 +20,8 @@ UNINST_EXE = ROOT / "dist" / "uninst.exe"
 FIXTURES = ROOT / "build" / "fixtures"
 DRIVER_EXE = FIXTURES / "uidriver.exe"
 WORK = ROOT / "build" / "e2e"
+# Locales compiled for the cases that run Wine in another ANSI code page.
+LOCALES = ROOT / "build" / "locale"
 
 # Where a case's setup folder lives inside its prefix, as Windows sees it.
 SETUP_FOLDER = "C:\\setup"
@@ -86,10 +88,24 @@ class Screen:
             self.proc = None
 
 
-class Wine:
-    """One prefix cloned from the cached base and one wineserver for a case."""
+def compiled_locale(name):
+    """The folder for LOCPATH that holds the locale (for example ja_JP.UTF-8),
+    compiled there from Debian's locale sources the first time. Wine takes its
+    ANSI code page from the locale, and makes file names outside ASCII only
+    when the locale exists."""
+    if not (LOCALES / name).is_dir():
+        LOCALES.mkdir(parents=True, exist_ok=True)
+        language, charmap = name.split(".", 1)
+        subprocess.run(["localedef", "-i", language, "-f", charmap, str(LOCALES / name)],
+                       check=True, capture_output=True, timeout=300)
+    return LOCALES
 
-    def __init__(self, prefix: Path):
+
+class Wine:
+    """One prefix cloned from the cached base and one wineserver for a case,
+    in the locale given (its code page) or the caller's."""
+
+    def __init__(self, prefix: Path, locale=None):
         self.prefix = prefix
         out = subprocess.run(
             ["bash", "-c",
@@ -99,6 +115,11 @@ class Wine:
             check=True, capture_output=True, text=True, timeout=600).stdout.splitlines()
         self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG=out[0],
                         WINEARCH=out[1], WINEDLLOVERRIDES=out[2])
+        if locale:
+            for name in ("LC_ALL", "LC_CTYPE", "LANGUAGE"):
+                self.env.pop(name, None)
+            # System texts stay English: only the code page changes.
+            self.env.update(LANG=locale, LOCPATH=str(compiled_locale(locale)), LC_MESSAGES="C")
         self.procs = []
         # A persistent server keeps the registry (and the Windows version
         # set below) alive between the programs of the case.
@@ -215,11 +236,11 @@ class Case:
     """What a case function works with: its prefix, its setup folder, the
     driver, and the running setup program."""
 
-    def __init__(self, name, version, workdir: Path):
+    def __init__(self, name, version, workdir: Path, locale=None):
         self.name = name
         self.workdir = workdir
         self.transcript = []
-        self.wine = Wine(workdir / "prefix")
+        self.wine = Wine(workdir / "prefix", locale)
         try:
             # Wine's own services start with the first program; let that be
             # one whose output goes to a file rather than the driver's pipe.
@@ -379,10 +400,12 @@ class Case:
 CASES = []
 
 
-def case(name, version="winxp", timeout=90):
+def case(name, version="winxp", timeout=90, locale=None):
     """Registers a case function run in a fresh prefix set to the Windows
-    version (None leaves the prefix's own)."""
+    version (None leaves the prefix's own), under the Unix locale given
+    (which sets Wine's ANSI code page) or the caller's."""
     def register(fn):
+        fn.locale = locale
         CASES.append((name, version, timeout, fn))
         return fn
     return register

@@ -25,6 +25,7 @@ import cases_pages  # noqa: E402,F401
 import cases_ending  # noqa: E402,F401
 import cases_uninstall  # noqa: E402,F401
 import cases_simulate  # noqa: E402,F401
+import cases_codepage  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
@@ -40,7 +41,7 @@ def run_case(name, version, timeout, fn, keep):
     error = None
     timed_out = threading.Event()
     try:
-        c = harness.Case(name, version, workdir)
+        c = harness.Case(name, version, workdir, getattr(fn, "locale", None))
 
         def stop():
             timed_out.set()

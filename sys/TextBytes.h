@@ -46,6 +46,18 @@ inline bool IsCharStart(const std::string& text, std::size_t pos, const LeadByte
   return i == pos;
 }
 
+// The longest start of the text, no more than `limit` bytes, that ends between characters: what
+// fits into a fixed-size record without half a character at its end.
+inline std::size_t WholeCharsWithin(const std::string& text, std::size_t limit, const LeadBytes& lead) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t next = i + CharLength(text, i, lead);
+    if (next > limit) break;
+    i = next;
+  }
+  return i;
+}
+
 // The first character at or after `from` (a character start) that is one of `separators`.
 inline std::size_t NextSeparator(const std::string& text, const char* separators, std::size_t from,
                                  const LeadBytes& lead) {

@@ -87,7 +87,9 @@ class Run {
         files_(files),
         options_(options),
         lead_(files.NameLeadBytes()),
-        settings_(ReadSettings(request, files, lead_)) {}
+        settings_(ReadSettings(request, files, lead_)) {
+    report_.SetLeadBytes(lead_);
+  }
 
   std::int32_t Execute(const ExtractRequest& request);
   std::int32_t Succeeded() const { return succeeded_; }

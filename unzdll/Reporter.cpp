@@ -1,7 +1,6 @@
 // Building and sending callback records.
 #include "unzdll/Reporter.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace unz {
@@ -16,7 +15,7 @@ bool Reporter::Send(ZCallbackCode code, const std::string& text, std::int32_t va
   record.ActionCode = code;
   record.ErrorCode = value;
   record.Size = size;
-  const std::size_t n = std::min(text.size(), kCallbackTextSize - 1);
+  const std::size_t n = WholeCharsWithin(text, kCallbackTextSize - 1, lead_);
   std::memcpy(record.Text, text.data(), n);
   if (callback_ == nullptr) return true;
   if (callback_(&record) != 0) stopped_ = true;

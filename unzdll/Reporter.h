@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sys/TextBytes.h"
 #include "zip/UNZDLL.h"
 #include "zip/ZipCallbacks.h"
 
@@ -19,6 +20,8 @@ class Reporter {
   bool Send(ZCallbackCode code, const std::string& text, std::int32_t value, std::uint32_t size,
             CallbackRecord* answer = nullptr);
 
+  // Texts cut to fit a record end between characters of this code page.
+  void SetLeadBytes(const LeadBytes& lead) { lead_ = lead; }
   bool Stopped() const { return stopped_; }
   bool HasCallback() const { return callback_ != nullptr; }
 
@@ -26,6 +29,7 @@ class Reporter {
   ZFunctionPtrType callback_;
   void* caller_;
   bool stopped_ = false;
+  LeadBytes lead_;
 };
 
 }  // namespace unz

@@ -214,7 +214,7 @@ std::int32_t TZipMaster::CallEngine(const std::string& archive, int version) {
     std::string base = ExtrBaseDir.size() < kUnzExtractDirSize && FolderExists(ExtrBaseDir)
                            ? ExtrBaseDir
                            : os::GetCurrentDirectoryA();
-    std::memcpy(folder.data(), base.data(), std::min(base.size(), kUnzExtractDirSize - 1));
+    std::memcpy(folder.data(), base.data(), WholeCharsWithin(base, kUnzExtractDirSize - 1, ProcessLeadBytes()));
     FillShared(*request, parent, this, Trace, Verbose, ExtrOptions, password.c_str(), archive.c_str(), count);
     request->FileSpecs = array.empty() ? nullptr : array.data();
     request->PasswordReqCount =
@@ -257,7 +257,7 @@ std::string TextOf(const CallbackRecord& record) {
 }
 
 void PutText(CallbackRecord& record, const std::string& text, std::size_t limit) {
-  std::size_t n = std::min(text.size(), limit);
+  std::size_t n = WholeCharsWithin(text, limit, ProcessLeadBytes());
   std::memcpy(record.Text, text.data(), n);
   record.Text[n] = '\0';
 }

@@ -153,6 +153,10 @@ TEST_F(TextBytes, SearchesFindOnlyWholeCharacters) {
   EXPECT_EQ(NextSeparator("a" SJ_REPOOTO "|b", "|"), 9u);
   EXPECT_EQ(NextSeparator("a" SJ_REPOOTO, "|"), std::string::npos);
   EXPECT_EQ(LastSeparator(SJ_NOU "\\" SJ_JUU, "\\"), 2u);
+  // Cut to fit a record: never after a lead byte.
+  EXPECT_EQ(WholeCharsWithin("ab" SJ_NOU, 3, ProcessLeadBytes()), 2u);
+  EXPECT_EQ(WholeCharsWithin("ab" SJ_NOU, 4, ProcessLeadBytes()), 4u);
+  EXPECT_EQ(WholeCharsWithin("ab" SJ_NOU, 3, LeadBytes()), 3u);
   EXPECT_TRUE(EndsWithChar("[" SJ_SEISEKI "]", ']'));
   EXPECT_FALSE(EndsWithChar("[\x81\x5D", ']'));  // ］'s second byte
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "os/OsFiles.h"
-#include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
 #include "sys/PathText.h"
 #include "sys/TextBytes.h"
@@ -22,28 +21,6 @@ class TextBytes : public ::testing::Test {
   void SetUp() override { os::fake::Reset(); }
   void TearDown() override { ScopedCodePage::Switch(1252); }
 };
-
-TEST_F(TextBytes, TheSeamReportsEachCodePagesLeadBytes) {
-  struct Row {
-    std::uint32_t codePage;
-    std::vector<std::pair<int, int>> ranges;
-  };
-  const Row rows[] = {
-      {932, {{0x81, 0x9F}, {0xE0, 0xFC}}}, {936, {{0x81, 0xFE}}}, {949, {{0x81, 0xFE}}},
-      {950, {{0x81, 0xFE}}},               {1252, {}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.codePage);
-    ASSERT_TRUE(os::fake::SetAnsiCodePage(row.codePage));
-    std::vector<os::ByteRange> ranges{{1, 2}};  // replaced, not added to
-    ASSERT_TRUE(os::GetAnsiLeadByteRanges(ranges));
-    std::vector<std::pair<int, int>> got;
-    for (const os::ByteRange& r : ranges) got.emplace_back(r.first, r.last);
-    EXPECT_EQ(got, row.ranges);
-  }
-  EXPECT_FALSE(os::fake::SetAnsiCodePage(437));
-  EXPECT_EQ(os::fake::AnsiCodePage(), 1252u);
-}
 
 TEST_F(TextBytes, FolderAndNameSplitOnlyAtWholeBackslashes) {
   struct Row {

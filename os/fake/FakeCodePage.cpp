@@ -1,6 +1,8 @@
 // The in-memory Windows' ANSI code page: the lead bytes it reports and the name rules of its own
 // file system and registry, which never take the second byte of a character for a separator or a
 // letter.
+#include <cstring>
+
 #include "os/OsSystem.h"
 #include "os/fake/FakeCodePageControl.h"
 #include "os/fake/FakeState.h"
@@ -82,6 +84,22 @@ std::string ParentPath(const std::string& path) {
     }
   }
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string WithoutChars(const std::string& text, const char* dropped) {
+  std::string kept;
+  for (std::size_t i = 0, n; i < text.size(); i += n) {
+    n = CharLength(text, i);
+    if (n == 1 && text[i] != '\0' && std::strchr(dropped, text[i]) != nullptr) continue;
+    kept.append(text, i, n);
+  }
+  return kept;
+}
+
+std::string WholeCharsPrefix(const std::string& text, std::size_t limit) {
+  std::size_t end = 0;
+  while (end < text.size() && end + CharLength(text, end) <= limit) end += CharLength(text, end);
+  return text.substr(0, end);
 }
 
 std::string Upper(std::string text) {

@@ -37,22 +37,17 @@ bool IsShortName(const std::string& name) {
 
 std::string MakeShortName(const std::string& parentKey, const std::string& name) {
   if (IsShortName(name)) return "";
-  std::string clean;
-  for (char c : Upper(name))
-    if (c != ' ' && c != '.' && c != '+' && c != ',' && c != ';' && c != '=' && c != '[' && c != ']') clean += c;
+  const char* const kDropped = " .+,;=[]";
+  std::string clean = WithoutChars(Upper(name), kDropped);
   auto dot = name.find_last_of('.');
   std::string ext;
   if (dot != std::string::npos) {
-    for (char c : Upper(name.substr(dot + 1)))
-      if (c != ' ' && ext.size() < 3) ext += c;
-    std::string baseClean;
-    for (char c : Upper(name.substr(0, dot)))
-      if (c != ' ' && c != '.' && c != '+' && c != ',' && c != ';' && c != '=' && c != '[' && c != ']') baseClean += c;
-    clean = baseClean;
+    ext = WholeCharsPrefix(WithoutChars(Upper(name.substr(dot + 1)), " "), 3);
+    clean = WithoutChars(Upper(name.substr(0, dot)), kDropped);
   }
   for (int n = 1; n < 1000000; ++n) {
     std::string tail = "~" + std::to_string(n);
-    std::string candidate = clean.substr(0, 8 - std::min<size_t>(tail.size(), 7)) + tail;
+    std::string candidate = WholeCharsPrefix(clean, 8 - std::min<size_t>(tail.size(), 7)) + tail;
     if (!ext.empty()) candidate += "." + ext;
     bool taken = false;
     for (auto& [key, node] : TheState().nodes)

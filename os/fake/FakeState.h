@@ -79,6 +79,10 @@ bool EndsWithBackslash(const std::string& text);
 // The path before its last part ("\" and "/" both separate), trailing separators ignored; "" when
 // it has one part.
 std::string ParentPath(const std::string& path);
+// The text without the single-byte characters listed; its first characters that fit in `limit`
+// bytes (8.3 names are made so).
+std::string WithoutChars(const std::string& text, const char* dropped);
+std::string WholeCharsPrefix(const std::string& text, std::size_t limit);
 void Fail(std::uint32_t error);  // sets the last error
 
 }  // namespace os::fake

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "os/OsDisk.h"
+#include "tests/unit/CodePageTestUtil.h"
 #include "tests/unit/ZipTestUtil.h"
 #include "zip/ZipPath.h"
 
@@ -248,6 +249,10 @@ TEST(ZipPartNames, NumberedPartsReplaceTheLastThreeCharacters) {
   EXPECT_EQ(zip::NumberedPartPath("C:\\D.X\\ab", 1), "C:\\D.X\\002");  // never into the folder
   EXPECT_EQ(zip::PartNumberOfPath("C:\\D\\name002.zip"), 2);
   EXPECT_EQ(zip::PartNumberOfPath("C:\\D\\name.zip"), -1);
+  // On Japanese Windows the characters replaced are whole ones, and a 表 ends no folder.
+  codepagetest::ScopedCodePage japanese(932);
+  EXPECT_EQ(zip::NumberedPartPath("C:\\" SJ_SEISEKIHYOU "\\" SJ_SOFUTO ".zip", 1), "C:\\" SJ_SEISEKIHYOU "\\002.zip");
+  EXPECT_EQ(zip::NumberedPartPath("C:\\D\\" SJ_SEISEKIHYOU "ab.zip", 2), "C:\\D\\" SJ_SEISEKI "003.zip");
 }
 
 }  // namespace

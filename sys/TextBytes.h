@@ -80,14 +80,17 @@ inline std::size_t LastSeparator(const std::string& text, const char* separators
 inline bool EndsWithChar(const std::string& text, char c, const LeadBytes& lead) {
   return !text.empty() && text.back() == c && IsCharStart(text, text.size() - 1, lead);
 }
-inline bool EndsWithBackslash(const std::string& text, const LeadBytes& lead) { return EndsWithChar(text, '\\', lead); }
+inline bool EndsWithBackslash(const std::string& text, const LeadBytes& lead) {
+  return EndsWithChar(text, '\\', lead);
+}
 
 // The text with the single-byte letters a-z (with `upper`) or A-Z made the other case; the bytes of
 // double-byte characters stay as they are.
 inline std::string FoldCase(std::string text, bool upper, const LeadBytes& lead) {
   const char from = upper ? 'a' : 'A';
   for (std::size_t i = 0; i < text.size(); i += CharLength(text, i, lead))
-    if (text[i] >= from && text[i] <= from + 25) text[i] = static_cast<char>(text[i] + (upper ? 'A' - 'a' : 'a' - 'A'));
+    if (text[i] >= from && text[i] <= from + 25)
+      text[i] = static_cast<char>(text[i] + (upper ? 'A' - 'a' : 'a' - 'A'));
   return text;
 }
 
@@ -98,8 +101,8 @@ inline bool SameTextIgnoringCase(const std::string& a, const std::string& b, con
 
 // The first place at or after `from` where `part` starts a run of whole characters of `text`,
 // letters compared without case; npos when there is none.
-inline std::size_t FindTextIgnoringCase(const std::string& text, const std::string& part, const LeadBytes& lead,
-                                        std::size_t from = 0) {
+inline std::size_t FindTextIgnoringCase(const std::string& text, const std::string& part,
+                                        const LeadBytes& lead, std::size_t from = 0) {
   const std::string upperText = FoldCase(text, true, lead), upperPart = FoldCase(part, true, lead);
   std::size_t i = 0;
   while (i < from && i < text.size()) i += CharLength(text, i, lead);
@@ -121,11 +124,14 @@ inline std::size_t NextSeparator(const std::string& text, const char* separators
 inline std::size_t LastSeparator(const std::string& text, const char* separators) {
   return LastSeparator(text, separators, ProcessLeadBytes());
 }
-inline bool EndsWithChar(const std::string& text, char c) { return EndsWithChar(text, c, ProcessLeadBytes()); }
+inline bool EndsWithChar(const std::string& text, char c) {
+  return EndsWithChar(text, c, ProcessLeadBytes());
+}
 inline bool EndsWithBackslash(const std::string& text) { return EndsWithBackslash(text, ProcessLeadBytes()); }
 inline bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
   return SameTextIgnoringCase(a, b, ProcessLeadBytes());
 }
-inline std::size_t FindTextIgnoringCase(const std::string& text, const std::string& part, std::size_t from = 0) {
+inline std::size_t FindTextIgnoringCase(const std::string& text, const std::string& part,
+                                        std::size_t from = 0) {
   return FindTextIgnoringCase(text, part, ProcessLeadBytes(), from);
 }

@@ -15,15 +15,17 @@
 
 namespace {
 
-#define SJ_SEISEKIHYOU "\x90\xAC\x90\xD1\x95\x5C"           /* 成績表 */
-#define SJ_SOFUTO "\x83\x5C\x83\x74\x83\x67"                /* ソフト */
-#define SJ_REPOOTO "\x83\x8C\x83\x7C\x81\x5B\x83\x67"       /* レポート */
+#define SJ_SEISEKIHYOU "\x90\xAC\x90\xD1\x95\x5C"     /* 成績表 */
+#define SJ_SOFUTO "\x83\x5C\x83\x74\x83\x67"          /* ソフト */
+#define SJ_REPOOTO "\x83\x8C\x83\x7C\x81\x5B\x83\x67" /* レポート */
 
 TEST(CodePageDryRun, AShiftJisPackageInstallsUnderItsWholeNames) {
   ASSERT_TRUE(PrepareWindows("WIN_XP"));
   ASSERT_TRUE(os::fake::SetAnsiCodePage(932));
-  const std::string list = "\\" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU " 1.0\r\n"
-                           ":INSTALL\r\n" SJ_SOFUTO ".txt\r\n" SJ_REPOOTO ".txt\r\n" SJ_SEISEKIHYOU "\r\n:\r\n"
+  const std::string list = "\\" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU
+                           " 1.0\r\n"
+                           ":INSTALL\r\n" SJ_SOFUTO ".txt\r\n" SJ_REPOOTO ".txt\r\n" SJ_SEISEKIHYOU
+                           "\r\n:\r\n"
                            ":SHORTCUTS\r\n" SJ_REPOOTO "\r\n" SJ_REPOOTO ".txt\r\n:\r\n";
   const std::string package = unztest::BuildZip({{"setup.ini", list},
                                                  {SJ_SOFUTO ".txt", "soft"},
@@ -38,12 +40,13 @@ TEST(CodePageDryRun, AShiftJisPackageInstallsUnderItsWholeNames) {
 
   EXPECT_EQ(run.exitCode, 0);
   const std::string folder = "C:\\Program Files\\" SJ_SEISEKIHYOU "\\";
-  const std::string group = "C:\\Documents and Settings\\Administrator\\Start Menu\\Programs\\" SJ_SEISEKIHYOU "\\";
+  const std::string group =
+      "C:\\Documents and Settings\\Administrator\\Start Menu\\Programs\\" SJ_SEISEKIHYOU "\\";
   std::vector<std::string> installed;
   for (const auto& f : run.files)
     if (f.path.rfind(folder, 0) == 0 || f.path.rfind(group, 0) == 0) installed.push_back(f.path);
-  std::vector<std::string> expected{folder + SJ_SEISEKIHYOU, folder + SJ_REPOOTO ".txt", folder + SJ_SOFUTO ".txt",
-                                    group + SJ_REPOOTO ".lnk"};
+  std::vector<std::string> expected{folder + SJ_SEISEKIHYOU, folder + SJ_REPOOTO ".txt",
+                                    folder + SJ_SOFUTO ".txt", group + SJ_REPOOTO ".lnk"};
   std::sort(installed.begin(), installed.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(installed, expected);

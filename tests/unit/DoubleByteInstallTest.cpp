@@ -90,7 +90,8 @@ class DoubleByteInstall : public ::testing::Test {
                            "ProgramFilesDir", "C:\\Program Files");
     // Windows holds other programs' entries: the uninstaller removes its own entry, never the list.
     os::fake::SetRegString(os::kHkeyLocalMachine,
-                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", "DisplayName", "Other");
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", "DisplayName",
+                           "Other");
     os::fake::AddFolder("C:\\Program Files");
     for (const char* name : {SJ_SOFUTO ".txt", SJ_REPOOTO ".txt", SJ_TESUTO ".exe", "uninst.exe"})
       os::fake::AddFile(std::string("C:\\SETUP\\") + name, name);
@@ -106,11 +107,15 @@ class DoubleByteInstall : public ::testing::Test {
     hklmBefore = Keys(os::kHkeyLocalMachine);
     hkcuBefore = Keys(os::kHkeyCurrentUser);
     TSetupList list;
-    list.SetText("\\" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU " 1.0\r\n"
-                 ":INSTALL\r\n" SJ_SOFUTO ".txt\r\n" SJ_REPOOTO ".txt\r\n" SJ_TESUTO ".exe\r\n:\r\n"
+    list.SetText("\\" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU
+                 " 1.0\r\n"
+                 ":INSTALL\r\n" SJ_SOFUTO ".txt\r\n" SJ_REPOOTO ".txt\r\n" SJ_TESUTO
+                 ".exe\r\n:\r\n"
                  ":WIN\r\nuninst.exe\r\n:\r\n"
-                 ":SHORTCUTS\r\n" SJ_TESUTO "\r\n" SJ_TESUTO ".exe\r\n:\r\n"
-                 ":reg\r\nHKEY_CURRENT_USER\r\nSoftware\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU "\r\nPath\r\n<RUN>\r\n:\r\n"
+                 ":SHORTCUTS\r\n" SJ_TESUTO "\r\n" SJ_TESUTO
+                 ".exe\r\n:\r\n"
+                 ":reg\r\nHKEY_CURRENT_USER\r\nSoftware\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU
+                 "\r\nPath\r\n<RUN>\r\n:\r\n"
                  ":UNINSTALL\r\n" SJ_SEISEKIHYOU "\r\n" SJ_SEISEKIHYOU " 1.0\r\nuninst.exe\r\nr\r\n");
     NoWizard wizard;
     RunInstallation(list, wizard);
@@ -125,7 +130,8 @@ TEST_F(DoubleByteInstall, EverythingLandsUnderItsWholeName) {
   Install();
   EXPECT_EQ(Shared().InstallDir, kInstallDir);
   EXPECT_EQ(os::fake::List("C:\\Program Files"), Lines{SJ_SEISEKIHYOU});  // no stray 成績 or 十
-  EXPECT_EQ(os::fake::List(kInstallDir), (Lines{SJ_SOFUTO ".txt", SJ_REPOOTO ".txt", SJ_TESUTO ".exe", "unin.ini"}));
+  EXPECT_EQ(os::fake::List(kInstallDir),
+            (Lines{SJ_SOFUTO ".txt", SJ_REPOOTO ".txt", SJ_TESUTO ".exe", "unin.ini"}));
   EXPECT_EQ(os::fake::Content(kInstallDir + "\\" SJ_REPOOTO ".txt"), SJ_REPOOTO ".txt");
   EXPECT_EQ(os::fake::List(kPrograms), Lines{SJ_SEISEKIHYOU});
   const std::string link = std::string(kPrograms) + "\\" SJ_SEISEKIHYOU "\\" SJ_TESUTO ".lnk";
@@ -137,10 +143,12 @@ TEST_F(DoubleByteInstall, EverythingLandsUnderItsWholeName) {
   const auto command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString");
   ASSERT_TRUE(command);
   EXPECT_EQ(*command, "C:\\WINDOWS\\uninst.exe \"" + kDataFile + "\"");
-  const auto path = os::fake::RegStringAt(os::kHkeyCurrentUser, "Software\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU, "Path");
+  const auto path =
+      os::fake::RegStringAt(os::kHkeyCurrentUser, "Software\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU, "Path");
   ASSERT_TRUE(path);
   EXPECT_EQ(*path, kInstallDir);
-  EXPECT_EQ(Keys(os::kHkeyCurrentUser, "Software\\" SJ_SEISEKIHYOU), Lines{"Software\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU});
+  EXPECT_EQ(Keys(os::kHkeyCurrentUser, "Software\\" SJ_SEISEKIHYOU),
+            Lines{"Software\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU});
 }
 
 TEST_F(DoubleByteInstall, RemovalThroughTheEntrysCommandLeavesNothing) {
@@ -152,8 +160,9 @@ TEST_F(DoubleByteInstall, RemovalThroughTheEntrysCommandLeavesNothing) {
   NoProgress progress;
   EXPECT_EQ(RunUninstall(arguments, progress), kUninstallDone);
   std::map<std::string, std::string> now = Files();
-  for (const std::string kept : {"C:\\WINDOWS\\uninst.exe", "C:\\WINDOWS\\Temp\\qvsetup_" SJ_SEISEKIHYOU "1.0.txt",
-                                 "C:\\WINDOWS\\Temp\\qvuninst_" SJ_SEISEKIHYOU "1.0.txt"})
+  for (const std::string kept :
+       {"C:\\WINDOWS\\uninst.exe", "C:\\WINDOWS\\Temp\\qvsetup_" SJ_SEISEKIHYOU "1.0.txt",
+        "C:\\WINDOWS\\Temp\\qvuninst_" SJ_SEISEKIHYOU "1.0.txt"})
     EXPECT_EQ(now.erase(kept), 1u) << kept;
   EXPECT_EQ(now, filesBefore);
   EXPECT_EQ(Keys(os::kHkeyLocalMachine), hklmBefore);
@@ -209,7 +218,8 @@ TEST(DoubleByteWininit, NinetyFiveFamilyLinesKeepDoubleByteNames) {
   os::fake::AddFile(folder + "\\DEMO.MCC", "new");
   EXPECT_TRUE(ScheduleReplace(folder + "\\DEMO.BAK", folder + "\\DEMO.MCC", folder + "\\DEMO.DLL"));
   EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\WININIT.INI"),
-            "[RENAME]\r\nNUL=C:\\" SJ_TESUTO "\\DEMO.DLL\r\nC:\\" SJ_TESUTO "\\DEMO.DLL=C:\\" SJ_TESUTO "\\DEMO.MCC\r\n");
+            "[RENAME]\r\nNUL=C:\\" SJ_TESUTO "\\DEMO.DLL\r\nC:\\" SJ_TESUTO "\\DEMO.DLL=C:\\" SJ_TESUTO
+            "\\DEMO.MCC\r\n");
   EXPECT_TRUE(IsRenamePending(folder + "\\demo.dll"));
   EXPECT_FALSE(IsRenamePending("C:\\" SJ_USUE "\\DEMO.DLL"));
   ResetWinVersionCacheForTests();

@@ -34,7 +34,7 @@ TEST_F(TextBytes, FolderAndNameSplitOnlyAtWholeBackslashes) {
       {932, "C:\\" SJ_JUU "\\" SJ_SOFUTO ".txt", "C:\\" SJ_JUU "\\", SJ_SOFUTO ".txt"},
       {932, "C:\\a\\" SJ_JUU SJ_NOU, "C:\\a\\", SJ_JUU SJ_NOU},
       {932, "D:" SJ_NOU, "D:", SJ_NOU},
-      {936, "C:\\\x81\x5C\\\x83\x7C.txt", "C:\\\x81\x5C\\", "\x83\x7C.txt"},        // 乗\億.txt
+      {936, "C:\\\x81\x5C\\\x83\x7C.txt", "C:\\\x81\x5C\\", "\x83\x7C.txt"},          // 乗\億.txt
       {950, "C:\\\xA5\x5C\xAF\xE0\\\xB3\x5C", "C:\\\xA5\x5C\xAF\xE0\\", "\xB3\x5C"},  // 功能\許
       {949, "C:\\\xC7\xD1\\\x83\x61", "C:\\\xC7\xD1\\", "\x83\x61"},                  // 한\긝
       // The same bytes on a single-byte system: 0x95 is a character, 0x5C after it a separator.
@@ -88,9 +88,15 @@ TEST_F(TextBytes, CaseFoldingLeavesDoubleByteCharactersAlone) {
       {932, SJ_TESUTO ".mcc", SJ_TESUTO ".MCC", SJ_TESUTO ".mcc"},
       {932, "a" SJ_REPOOTO "Z", "A" SJ_REPOOTO "Z", "a" SJ_REPOOTO "z"},
       {936, "\x81\x61x\x81\x41X", "\x81\x61X\x81\x41X", "\x81\x61x\x81\x41x"},  // 乤x丄X
-      {949, "\x83\x61" "a\x81\x7A", "\x83\x61" "A\x81\x7A", "\x83\x61" "a\x81\x7A"},  // 긝a걕
-      {950, "\xA1\x61q", "\xA1\x61Q", "\xA1\x61q"},                           // ｛q
-      {1252, "\x83\x65\xE9", "\x83\x45\xE9", "\x83\x65\xE9"},                 // single bytes: e is a letter
+      {949,
+       "\x83\x61"
+       "a\x81\x7A",
+       "\x83\x61"
+       "A\x81\x7A",
+       "\x83\x61"
+       "a\x81\x7A"},                                           // 긝a걕
+      {950, "\xA1\x61q", "\xA1\x61Q", "\xA1\x61q"},            // ｛q
+      {1252, "\x83\x65\xE9", "\x83\x45\xE9", "\x83\x65\xE9"},  // single bytes: e is a letter
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.codePage) + " " + row.text);

@@ -1,8 +1,7 @@
 // Reading and writing the single-file download's trailer.
 #include "sfx/SfxTrailer.h"
 
-#include <zlib.h>
-
+#include <array>
 #include <cstring>
 
 #include "zip/ZipRecords.h"
@@ -22,16 +21,29 @@ const char* TrailerStatusName(TrailerStatus status) {
   return "unknown";
 }
 
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
-  const auto* bytes = static_cast<const Bytef*>(data);
-  // zlib takes lengths as uInt: feed a long buffer in slices.
-  while (length > 0) {
-    const uInt slice = length > 0x40000000u ? 0x40000000u : static_cast<uInt>(length);
-    crc = static_cast<std::uint32_t>(::crc32(crc, bytes, slice));
-    bytes += slice;
-    length -= slice;
+namespace {
+
+// The stub carries no zlib (the engine does the unzipping): a table of the
+// reflected polynomial, made by the compiler, is all the CRC it takes.
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+  std::array<std::uint32_t, 256> t{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[i] = c;
   }
-  return crc;
+  return t;
+}
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
+
+}  // namespace
+
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
+  const auto& table = kCrcTable;
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  crc = ~crc;
+  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
 }
 
 TrailerStatus ReadTrailer(std::uint64_t fileSize, const std::string& tail, Payload& payload) {

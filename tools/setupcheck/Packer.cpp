@@ -342,8 +342,8 @@ int Packer::Run() {
     if (layout.disks.empty()) return Fail("cannot pack for disks of " + request_.diskSize + ": " + layout.error);
     if (int failed = WriteDisks(layout, archive)) return failed;
     if (int failed = ProveDisks(layout)) return failed;
-    std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disks of %s bytes\n", request_.folder.c_str(),
-                request_.outDir.c_str(), names_.size(), Thousands(archive.size()).c_str(), layout.disks.size(),
+    std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disk%s of %s bytes\n", request_.folder.c_str(),
+                request_.outDir.c_str(), names_.size(), Thousands(archive.size()).c_str(), layout.disks.size(), layout.disks.size() == 1 ? "" : "s",
                 Thousands(disk_.capacity).c_str());
     std::printf("proved: the parts joined as setup.exe joins them, %zu entries tested and extracted by the unzip "
                 "engine, every file identical to the folder's\n\n",

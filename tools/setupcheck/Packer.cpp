@@ -262,7 +262,7 @@ int Packer::ProveDisks(const DiskLayout& layout) {
       problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
-    return Fail("the disks in " + request_.outDir + " do not install what " + request_.folder + " holds");
+    return Fail("the disks in " + request_.outDir + " do not install what " + request_.folder + " holds; do not ship them");
   }
   return 0;
 }

@@ -36,7 +36,6 @@
 namespace {
 
 constexpr char kSource[] = "C:\\SETUP";    // the folder, as the checker reads it
-constexpr char kPacked[] = "C:\\PACKED";   // the written disks, read back
 constexpr char kGathered[] = "C:\\DISKS";  // every disk's files, as if all were in the drive at once
 constexpr char kSfxProof[] = "C:\\SFXPROOF";
 constexpr char kUsage[] =
@@ -244,13 +243,10 @@ int Packer::WriteDisks(const DiskLayout& layout, const std::string& archive) {
 }
 
 int Packer::ProveDisks(const DiskLayout& layout) {
-  // Every disk's files side by side, as the package check wants them.
-  if (!MirrorHostFolder(request_.outDir, kPacked)) return Fail("cannot read back " + request_.outDir);
-  ForceFolders(kGathered);
+  // Every disk's files read back side by side, as the package check wants them.
   for (const DiskPlan& plan : layout.disks)
-    for (const std::string& name : plan.files)
-      os::CopyFileA(std::string(kPacked) + "\\DISK" + std::to_string(plan.number) + "\\" + name,
-                    std::string(kGathered) + "\\" + name, false);
+    if (!MirrorHostFolder(request_.outDir + "/DISK" + std::to_string(plan.number), kGathered))
+      return Fail("cannot read back " + request_.outDir);
   TSetupList packageList;
   packageList.Load(std::string(kGathered) + "\\setup.lst");
   std::vector<Finding> findings;
@@ -258,7 +254,7 @@ int Packer::ProveDisks(const DiskLayout& layout) {
   std::vector<std::string> problems;
   for (const Finding& f : findings) problems.push_back(FormatFinding(f));
   if (!extracted.empty())
-    for (const std::string& p : Compare(names_, extracted, std::string(kPacked) + "\\DISK1"))
+    for (const std::string& p : Compare(names_, extracted, kGathered))
       problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
@@ -335,15 +331,17 @@ int Packer::Run() {
         files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
     }
     std::stable_partition(files.begin(), files.end(), [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
-    const std::string archive = WriteZip(files);
-    const DiskLayout layout = LayOutDisks(disk_, loose, archive.size(), [&](int parts) {
+    std::string archive = WriteZip(files);
+    const std::uint64_t archiveSize = archive.size();
+    const DiskLayout layout = LayOutDisks(disk_, loose, archiveSize, [&](int parts) {
       return static_cast<std::uint64_t>(PackageListText(extras_, parts).size());
     });
     if (layout.disks.empty()) return Fail("cannot pack for disks of " + request_.diskSize + ": " + layout.error);
     if (int failed = WriteDisks(layout, archive)) return failed;
+    std::string().swap(archive);  // the proof reads the disks back: a CD's worth need not be held twice
     if (int failed = ProveDisks(layout)) return failed;
     std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disk%s of %s bytes\n", request_.folder.c_str(),
-                request_.outDir.c_str(), names_.size(), Thousands(archive.size()).c_str(), layout.disks.size(), layout.disks.size() == 1 ? "" : "s",
+                request_.outDir.c_str(), names_.size(), Thousands(archiveSize).c_str(), layout.disks.size(), layout.disks.size() == 1 ? "" : "s",
                 Thousands(disk_.capacity).c_str());
     std::printf("proved: the parts joined as setup.exe joins them, %zu entries tested and extracted by the unzip "
                 "engine, every file identical to the folder's\n\n",

@@ -34,7 +34,8 @@ bool CopyOut(os::Handle from, std::uint32_t length, const std::string& to) {
   while (length > 0) {
     const std::uint32_t n = length < kBlock ? length : kBlock;
     std::uint32_t written = 0;
-    if (!ReadExactly(from, block.data(), n) || !os::WriteFile(out.get(), block.data(), n, written) || written != n)
+    if (!ReadExactly(from, block.data(), n) || !os::WriteFile(out.get(), block.data(), n, written) ||
+        written != n)
       return false;
     length -= n;
   }
@@ -105,7 +106,8 @@ SelfCheck CheckOwnFile(const std::string& path) {
   std::uint64_t size = 0;
   if (!file || !os::GetFileSize(file.get(), size) || size < kTrailerSize) return check;
   std::string tail(kTrailerSize, '\0');
-  if (!os::SetFilePointer(file.get(), size - kTrailerSize) || !ReadExactly(file.get(), tail.data(), kTrailerSize))
+  if (!os::SetFilePointer(file.get(), size - kTrailerSize) ||
+      !ReadExactly(file.get(), tail.data(), kTrailerSize))
     return check;
   check.status = ReadTrailer(size, tail, check.payload);
   if (check.status != TrailerStatus::Ok) return check;
@@ -126,7 +128,8 @@ SelfCheck CheckOwnFile(const std::string& path) {
 int RunSelfExtractor(const std::string& selfPath) {
   const SelfCheck check = CheckOwnFile(selfPath);
   if (!check.Sound()) {
-    WarningBox("This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
+    WarningBox(
+        "This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
     return exitcode::kRefused;
   }
   const std::string temp = os::GetTempPathA();
@@ -153,7 +156,8 @@ int RunSelfExtractor(const std::string& selfPath) {
     archive.ExtrBaseDir = setupFolder;
     archive.SetZipFileName(archivePath);
     std::unique_ptr<ExtractionDisplay> display;
-    if (check.payload.archiveSize > kProgressThreshold) display = std::make_unique<ExtractionDisplay>(archive);
+    if (check.payload.archiveSize > kProgressThreshold)
+      display = std::make_unique<ExtractionDisplay>(archive);
     archive.ExtractFiles();
     unpacked = archive.EntryCount() > 0 && archive.SuccessCount() == archive.EntryCount() &&
                FileFound(setupFolder + "\\setup.exe");
@@ -163,7 +167,8 @@ int RunSelfExtractor(const std::string& selfPath) {
   int result = exitcode::kFailed;
   std::uint32_t exitCode = 0;
   if (!unpacked)
-    WarningBox("Could not unpack Setup's files into " + folder + ". There may not be enough free disk space.");
+    WarningBox("Could not unpack Setup's files into " + folder +
+               ". There may not be enough free disk space.");
   else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
     WarningBox("Could not start " + setupFolder + "\\setup.exe");
   else

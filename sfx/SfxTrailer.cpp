@@ -13,10 +13,14 @@ using zip::rec::Put32;
 
 const char* TrailerStatusName(TrailerStatus status) {
   switch (status) {
-    case TrailerStatus::Ok: return "ok";
-    case TrailerStatus::NoTrailer: return "no trailer";
-    case TrailerStatus::BadFields: return "trailer damaged";
-    case TrailerStatus::OutOfBounds: return "trailer does not fit the file";
+    case TrailerStatus::Ok:
+      return "ok";
+    case TrailerStatus::NoTrailer:
+      return "no trailer";
+    case TrailerStatus::BadFields:
+      return "trailer damaged";
+    case TrailerStatus::OutOfBounds:
+      return "trailer does not fit the file";
   }
   return "unknown";
 }

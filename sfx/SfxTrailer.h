@@ -13,9 +13,9 @@ constexpr unsigned kTrEngineOffset = 0;
 constexpr unsigned kTrEngineSize = 4;
 constexpr unsigned kTrArchiveOffset = 8;
 constexpr unsigned kTrArchiveSize = 12;
-constexpr unsigned kTrPayloadCrc = 16;   // over the engine and the archive
-constexpr unsigned kTrFieldsCrc = 20;    // over the 20 bytes before it
-constexpr unsigned kTrSignature = 24;    // 8 bytes
+constexpr unsigned kTrPayloadCrc = 16;  // over the engine and the archive
+constexpr unsigned kTrFieldsCrc = 20;   // over the 20 bytes before it
+constexpr unsigned kTrSignature = 24;   // 8 bytes
 constexpr char kSignature[8] = {'Q', 'V', 'S', 'F', 'X', '\r', '\n', '\x1A'};
 
 struct Payload {
@@ -26,9 +26,9 @@ struct Payload {
 
 enum class TrailerStatus {
   Ok,
-  NoTrailer,     // no signature at the end: not a download, or one cut short
-  BadFields,     // the trailer's own CRC does not match
-  OutOfBounds,   // the parts it names do not tile the file up to the trailer
+  NoTrailer,    // no signature at the end: not a download, or one cut short
+  BadFields,    // the trailer's own CRC does not match
+  OutOfBounds,  // the parts it names do not tile the file up to the trailer
 };
 const char* TrailerStatusName(TrailerStatus status);
 

@@ -34,7 +34,8 @@ std::string Noise(std::size_t size, unsigned seed) {
 
 std::string Text(std::size_t lines) {
   std::string s;
-  for (std::size_t i = 0; i < lines; ++i) s += "line " + std::to_string(i * 7919 % 100003) + " of the text\r\n";
+  for (std::size_t i = 0; i < lines; ++i)
+    s += "line " + std::to_string(i * 7919 % 100003) + " of the text\r\n";
   return s;
 }
 
@@ -58,8 +59,9 @@ void WriteFile(const fs::path& path, const std::string& content) {
 // A scratch folder on this machine, removed at the end.
 class HostScratch {
  public:
-  HostScratch() : path_(fs::temp_directory_path() / ("packtest-" + std::to_string(getpid()) + "-" +
-                                                    std::to_string(counter_++))) {
+  HostScratch()
+      : path_(fs::temp_directory_path() /
+              ("packtest-" + std::to_string(getpid()) + "-" + std::to_string(counter_++))) {
     fs::remove_all(path_);
     fs::create_directories(path_);
   }
@@ -141,7 +143,8 @@ TEST(ZipWriter, DebiansUnzipTestsAndExtractsIt) {
     SCOPED_TRACE(f.name);
     const fs::path out = scratch.path() / "out" / f.name;
     EXPECT_EQ(ReadFile(out), f.data);
-    EXPECT_EQ(fs::last_write_time(out), fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(stamp)));
+    EXPECT_EQ(fs::last_write_time(out),
+              fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(stamp)));
   }
 }
 
@@ -154,12 +157,12 @@ TEST(ZipWriter, DosTimesOfMoments) {
     std::time_t moment;
     std::uint32_t dos;
   } rows[] = {
-      {0, Dos(1980, 1, 1, 0, 0, 0)},                     // before DOS counted: its first day
-      {315532800, Dos(1980, 1, 1, 0, 0, 0)},             // 1980-01-01 00:00:00
-      {315532801, Dos(1980, 1, 1, 0, 0, 2)},             // an odd second goes up, never down
-      {1116337530, Dos(2005, 5, 17, 13, 45, 30)},        // 2005-05-17 13:45:30
-      {1116337559, Dos(2005, 5, 17, 13, 46, 0)},         // :59 rounds into the next minute
-      {4354819199, Dos(2107, 12, 31, 23, 59, 58)},       // 2107-12-31 23:59:59: the last DOS moment
+      {0, Dos(1980, 1, 1, 0, 0, 0)},                        // before DOS counted: its first day
+      {315532800, Dos(1980, 1, 1, 0, 0, 0)},                // 1980-01-01 00:00:00
+      {315532801, Dos(1980, 1, 1, 0, 0, 2)},                // an odd second goes up, never down
+      {1116337530, Dos(2005, 5, 17, 13, 45, 30)},           // 2005-05-17 13:45:30
+      {1116337559, Dos(2005, 5, 17, 13, 46, 0)},            // :59 rounds into the next minute
+      {4354819199, Dos(2107, 12, 31, 23, 59, 58)},          // 2107-12-31 23:59:59: the last DOS moment
       {4354819200 + 86400, Dos(2107, 12, 31, 23, 59, 58)},  // after it: held there
   };
   for (const Row& row : rows) EXPECT_EQ(DosDateTimeOf(row.moment), row.dos) << row.moment;
@@ -178,7 +181,7 @@ TEST(DiskLayout, DiskSizes) {
     std::uint64_t capacity;
     std::uint32_t unit;
   } rows[] = {
-      {"360K", 362496, 1024}, {"720K", 730112, 1024},  {"1.2M", 1213952, 512}, {"1.44M", 1457664, 512},
+      {"360K", 362496, 1024},  {"720K", 730112, 1024},   {"1.2M", 1213952, 512},    {"1.44M", 1457664, 512},
       {"1.44m", 1457664, 512}, {"2.88M", 2931712, 1024}, {"650M", 681574400, 2048}, {"100000", 100000, 1},
   };
   for (const Row& row : rows) {
@@ -256,7 +259,8 @@ TEST(DiskLayout, TheListThatGrowsWithTheParts) {
   const auto list = [](int parts) { return std::uint64_t(10 * parts); };
   for (std::uint64_t archive = 1; archive <= 310; ++archive) {
     SCOPED_TRACE(archive);
-    ExpectSound(LayOutDisks(disk, {{"setup.exe", 50}}, archive, list), disk, {{"setup.exe", 50}}, archive, list);
+    ExpectSound(LayOutDisks(disk, {{"setup.exe", 50}}, archive, list), disk, {{"setup.exe", 50}}, archive,
+                list);
   }
   // Five parts would leave disk 1 nothing: 50 bytes of program and 50 of list.
   EXPECT_TRUE(LayOutDisks(disk, {{"setup.exe", 50}}, 311, list).disks.empty());
@@ -323,8 +327,8 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
   ASSERT_EQ(Run({"--disk-size", "6000", "--single-file", single}), 0) << errors_;
   EXPECT_NE(output_.find("proved:"), std::string::npos) << output_;
   ASSERT_EQ(Files(out_), (std::vector<std::string>{"DISK1", "DISK2", "DISK3"}));
-  EXPECT_EQ(Files(out_ / "DISK1"), (std::vector<std::string>{"PACKAGE.001", "UNZDLL.DLL", "autoin.dat", "readme.txt",
-                                                              "setup.exe", "setup.lst"}));
+  EXPECT_EQ(Files(out_ / "DISK1"), (std::vector<std::string>{"PACKAGE.001", "UNZDLL.DLL", "autoin.dat",
+                                                             "readme.txt", "setup.exe", "setup.lst"}));
   EXPECT_EQ(Files(out_ / "DISK3"), std::vector<std::string>{"PACKAGE.003"});
   EXPECT_EQ(ReadFile(out_ / "DISK1" / "setup.lst"),
             ":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\nPACKAGE.002\r\nPACKAGE.003\r\n:\r\n");
@@ -334,12 +338,14 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
   EXPECT_EQ(fs::file_size(out_ / "DISK2" / "PACKAGE.002"), 6000u);
   // Joined last part first, the parts are one archive of the other files, which unzip accepts.
   WriteFile(scratch_.path() / "joined.zip", ReadFile(out_ / "DISK3" / "PACKAGE.003") +
-                                               ReadFile(out_ / "DISK2" / "PACKAGE.002") +
-                                               ReadFile(out_ / "DISK1" / "PACKAGE.001"));
+                                                ReadFile(out_ / "DISK2" / "PACKAGE.002") +
+                                                ReadFile(out_ / "DISK1" / "PACKAGE.001"));
   const std::string listing = scratch_.path() / "listing.txt";
-  ASSERT_EQ(std::system(("unzip -Z1 " + (scratch_.path() / "joined.zip").string() + " > " + listing).c_str()), 0);
+  ASSERT_EQ(std::system(("unzip -Z1 " + (scratch_.path() / "joined.zip").string() + " > " + listing).c_str()),
+            0);
   EXPECT_EQ(ReadFile(listing), "setup.ini\ndata.bin\ntiny.txt\n");
-  EXPECT_EQ(std::system(("unzip -tq " + (scratch_.path() / "joined.zip").string() + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(std::system(("unzip -tq " + (scratch_.path() / "joined.zip").string() + " >/dev/null").c_str()),
+            0);
 
   // The single file: the stub, then what its trailer says, the engine first.
   const std::string download = ReadFile(single);
@@ -360,17 +366,35 @@ TEST_F(Pack, RefusesWhatCannotBePacked) {
     std::vector<std::string> args;
     const char* message;
   } rows[] = {
-      {"a list with an error", [](Pack& p) { p.Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\nmissing.txt\r\n:\r\n"); },
-       {}, "missing.txt"},
-      {"no engine", [](Pack& p) { fs::remove(p.folder_ / "UNZDLL.DLL"); }, {}, "UNZDLL.DLL is not in the folder"},
-      {"a loose file larger than a disk", [](Pack& p) { p.Put("setup.exe", Noise(7000, 4)); }, {"--disk-size", "6000"},
+      {"a list with an error",
+       [](Pack& p) { p.Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\nmissing.txt\r\n:\r\n"); },
+       {},
+       "missing.txt"},
+      {"no engine",
+       [](Pack& p) { fs::remove(p.folder_ / "UNZDLL.DLL"); },
+       {},
+       "UNZDLL.DLL is not in the folder"},
+      {"a loose file larger than a disk",
+       [](Pack& p) { p.Put("setup.exe", Noise(7000, 4)); },
+       {"--disk-size", "6000"},
        "setup.exe (7000 bytes) is larger than a disk (6000 bytes)"},
-      {"loose files that fill disk 1", [](Pack&) {}, {"--disk-size", "5050"}, "leave no room for the package"},
+      {"loose files that fill disk 1",
+       [](Pack&) {},
+       {"--disk-size", "5050"},
+       "leave no room for the package"},
       {"a sub-folder", [](Pack& p) { p.Put("sub/x.txt", "x"); }, {}, "sub-folder sub"},
-      {"a folder packed already", [](Pack& p) { p.Put("setup.lst", ":PACKAGE\r\nA.001\r\n:\r\n"); }, {}, "packed already"},
-      {"an extra file that is not there", [](Pack& p) { p.Put("setup.lst", ":EXTRA\r\nnothere.txt\r\n:\r\n"); }, {},
+      {"a folder packed already",
+       [](Pack& p) { p.Put("setup.lst", ":PACKAGE\r\nA.001\r\n:\r\n"); },
+       {},
+       "packed already"},
+      {"an extra file that is not there",
+       [](Pack& p) { p.Put("setup.lst", ":EXTRA\r\nnothere.txt\r\n:\r\n"); },
+       {},
        "nothere.txt is not in the folder"},
-      {"an output folder in use", [](Pack& p) { WriteFile(p.out_ / "mine.txt", "keep"); }, {}, "is not empty"},
+      {"an output folder in use",
+       [](Pack& p) { WriteFile(p.out_ / "mine.txt", "keep"); },
+       {},
+       "is not empty"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

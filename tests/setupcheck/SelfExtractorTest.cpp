@@ -29,7 +29,8 @@ std::int32_t QV_UNZ_STDCALL EngineVersion() { return 160; }
 
 std::int32_t QV_UNZ_STDCALL EngineExec(ExtractRequest* request) {
   for (os::Hwnd w : os::fake::TopLevelWindows())
-    if (const auto* info = os::fake::Info(w); info && info->visible) shownDuringExtraction.push_back(info->text);
+    if (const auto* info = os::fake::Info(w); info && info->visible)
+      shownDuringExtraction.push_back(info->text);
   std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
   return unz::RunExtraction(*request, *files, unz::RunOptions{false});
 }
@@ -51,28 +52,32 @@ class Stub : public ::testing::Test {
     os::fake::AddLibrary(std::string(kFolder) + "\\UNZDLL.DLL",
                          {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&EngineVersion)},
                           {"UnzDllExec", reinterpret_cast<os::Proc>(&EngineExec)}});
-    os::fake::AddProgram(kSetup, [this](const os::fake::Launch&) { AtSetup(); }, 3010);
+    os::fake::AddProgram(
+        kSetup, [this](const os::fake::Launch&) { AtSetup(); }, 3010);
     os::DeleteFileA(kSetup);
     os::RemoveDirectoryA(std::string(kFolder) + "\\SETUP");
     os::DeleteFileA(std::string(kFolder) + "\\UNZDLL.DLL");
     os::RemoveDirectoryA(kFolder);
-    files_ = {{"setup.exe", "MZ the setup program"}, {"setup.ini", "\\Demo\r\nDemo\r\nDemo 1.0\r\n"},
+    files_ = {{"setup.exe", "MZ the setup program"},
+              {"setup.ini", "\\Demo\r\nDemo\r\nDemo 1.0\r\n"},
               {"readme.txt", "read me\r\n"}};
   }
 
   void Download(const std::string& cut = "") {
     const std::string stub = "MZ stub", engine = "MZ engine", archive = WriteZip(files_);
     const std::string payload = engine + archive;
-    std::string file = stub + payload +
-                       sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                                        static_cast<std::uint32_t>(archive.size()),
-                                        sfx::Crc32(0, payload.data(), payload.size()));
+    std::string file =
+        stub + payload +
+        sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
+                         static_cast<std::uint32_t>(archive.size()),
+                         sfx::Crc32(0, payload.data(), payload.size()));
     os::fake::AddFile(kDownload, cut.empty() ? file : file.substr(0, file.size() - cut.size()));
   }
 
   // What setup.exe finds when it starts, and whether anything of the stub's is still on the screen.
   void AtSetup() {
-    for (const ZipSource& f : files_) seenBySetup_.push_back(os::fake::Content(std::string(kFolder) + "\\SETUP\\" + f.name));
+    for (const ZipSource& f : files_)
+      seenBySetup_.push_back(os::fake::Content(std::string(kFolder) + "\\SETUP\\" + f.name));
     for (os::Hwnd w : os::fake::TopLevelWindows())
       if (os::fake::Info(w)) windowsAtSetup_.push_back(os::fake::Info(w)->text);
   }
@@ -125,7 +130,8 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
     std::function<void(Stub&)> make;
   } rows[] = {
       {"cut short", [](Stub& s) { s.Download("cut"); }},
-      {"a byte changed", [](Stub& s) {
+      {"a byte changed",
+       [](Stub& s) {
          s.Download();
          std::string file = os::fake::Content(kDownload);
          file[20] ^= 1;
@@ -138,8 +144,9 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
     row.make(*this);
     EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1);
     ASSERT_EQ(os::fake::Boxes().size(), 1u);
-    EXPECT_EQ(os::fake::Boxes()[0].text,
-              "This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
+    EXPECT_EQ(
+        os::fake::Boxes()[0].text,
+        "This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
     EXPECT_TRUE(os::fake::Launches().empty());
     EXPECT_TRUE(os::fake::List("C:\\TEMP").empty());
   }

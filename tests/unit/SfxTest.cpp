@@ -27,7 +27,8 @@ std::string Download(const std::string& stub, const std::string& engine, const s
   const std::string payload = engine + archive;
   return stub + payload +
          sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                          static_cast<std::uint32_t>(archive.size()), sfx::Crc32(0, payload.data(), payload.size()));
+                          static_cast<std::uint32_t>(archive.size()),
+                          sfx::Crc32(0, payload.data(), payload.size()));
 }
 
 // Rewrites one trailer field and the trailer's own CRC, so only the field's value is wrong.
@@ -87,8 +88,10 @@ TEST(SfxTrailer, RefusesEveryDamage) {
       {"a gap after the engine", WithField(file, sfx::kTrArchiveOffset, 5301), TrailerStatus::OutOfBounds},
       {"no stub", WithField(file, sfx::kTrEngineOffset, 0), TrailerStatus::OutOfBounds},
       // Offset and size that add up to the archive's offset only in 32 bits.
-      {"sizes that wrap around", WithField(WithField(file, sfx::kTrEngineOffset, 5000 + 0x80000000u),
-                                           sfx::kTrEngineSize, 300 + 0x80000000u), TrailerStatus::OutOfBounds},
+      {"sizes that wrap around",
+       WithField(WithField(file, sfx::kTrEngineOffset, 5000 + 0x80000000u), sfx::kTrEngineSize,
+                 300 + 0x80000000u),
+       TrailerStatus::OutOfBounds},
   };
   for (const Row& row : rows) {
     sfx::Payload p;

@@ -12,12 +12,12 @@ struct NamedDisk {
   DiskSize size;
 };
 constexpr NamedDisk kDisks[] = {
-    {"360K", {354 * 1024, 1024}},        // 720 sectors, 12 for the file system, clusters of 2
-    {"720K", {713 * 1024, 1024}},        // 1440 sectors, 14, clusters of 2
-    {"1.2M", {2371 * 512, 512}},         // 2400 sectors, 29
-    {"1.44M", {2847 * 512, 512}},        // 2880 sectors, 33
-    {"2.88M", {2863 * 1024, 1024}},      // 5760 sectors, 34, clusters of 2
-    {"650M", {650ull << 20, 2048}},      // a CD: 2048-byte blocks
+    {"360K", {354 * 1024, 1024}},    // 720 sectors, 12 for the file system, clusters of 2
+    {"720K", {713 * 1024, 1024}},    // 1440 sectors, 14, clusters of 2
+    {"1.2M", {2371 * 512, 512}},     // 2400 sectors, 29
+    {"1.44M", {2847 * 512, 512}},    // 2880 sectors, 33
+    {"2.88M", {2863 * 1024, 1024}},  // 5760 sectors, 34, clusters of 2
+    {"650M", {650ull << 20, 2048}},  // a CD: 2048-byte blocks
 };
 
 constexpr int kMostDisks = 999;  // three digits in the part names

@@ -33,7 +33,7 @@ struct DiskPlan {
   std::string part;                // the package part on it
   std::uint64_t partOffset = 0;    // where the part's bytes start in the archive
   std::uint64_t partSize = 0;
-  std::uint64_t used = 0;          // bytes the files take, whole units
+  std::uint64_t used = 0;  // bytes the files take, whole units
   std::uint64_t free = 0;
 };
 

@@ -49,8 +49,8 @@ constexpr char kUsage[] =
 
 // The files that must stay beside setup.exe: the program, its unzip engine
 // and the marker files, which it looks for in its own folder.
-constexpr const char* kAlwaysLoose[] = {"setup.exe", "UNZDLL.DLL", "autoin.dat", "autorun.dat", "batch.dat",
-                                        "_presnt.ex_"};
+constexpr const char* kAlwaysLoose[] = {"setup.exe",   "UNZDLL.DLL", "autoin.dat",
+                                        "autorun.dat", "batch.dat",  "_presnt.ex_"};
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
@@ -131,7 +131,8 @@ std::vector<std::string> Compare(const std::vector<std::string>& names, const st
       problems.push_back(name + " came out different");
   }
   for (const std::string& name : os::fake::List(extracted)) {
-    const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    const bool known =
+        std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
     if (!known) problems.push_back(name + " came out but is not in the folder");
   }
   return problems;
@@ -140,7 +141,8 @@ std::vector<std::string> Compare(const std::vector<std::string>& names, const st
 std::string FindStub(const PackRequest& request, const std::string& programPath) {
   if (!request.stub.empty()) return request.stub;
   const std::size_t cut = programPath.find_last_of("/\\");
-  const std::string beside = (cut == std::string::npos ? std::string(".") : programPath.substr(0, cut)) + "/setupsfx.exe";
+  const std::string beside =
+      (cut == std::string::npos ? std::string(".") : programPath.substr(0, cut)) + "/setupsfx.exe";
   struct stat info {};
   if (stat(beside.c_str(), &info) == 0) return beside;
 #ifdef QV_SFX_STUB
@@ -170,7 +172,9 @@ class Packer {
   int WriteDisks(const DiskLayout& layout, const std::string& archive);
   int ProveDisks(const DiskLayout& layout);
   int WriteSingleFile();
-  std::string Bytes(const std::string& name) const { return os::fake::Content(std::string(kSource) + "\\" + name); }
+  std::string Bytes(const std::string& name) const {
+    return os::fake::Content(std::string(kSource) + "\\" + name);
+  }
 
   PackRequest request_;
   std::string programPath_;
@@ -212,7 +216,8 @@ int Packer::Check() {
   for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
   if (HasErrors(findings)) return 1;
   for (const std::string& extra : extras_)
-    if (!StaysInside(extra) || extra.find_first_of("\\/") != std::string::npos || !FileFound(std::string(kSource) + "\\" + extra))
+    if (!StaysInside(extra) || extra.find_first_of("\\/") != std::string::npos ||
+        !FileFound(std::string(kSource) + "\\" + extra))
       return Fail("setup.lst: the extra file " + extra + " is not in the folder");
   for (const char* needed : {"setup.exe", "UNZDLL.DLL"})
     if (!FileFound(std::string(kSource) + "\\" + needed))
@@ -254,11 +259,11 @@ int Packer::ProveDisks(const DiskLayout& layout) {
   std::vector<std::string> problems;
   for (const Finding& f : findings) problems.push_back(FormatFinding(f));
   if (!extracted.empty())
-    for (const std::string& p : Compare(names_, extracted, kGathered))
-      problems.push_back(p);
+    for (const std::string& p : Compare(names_, extracted, kGathered)) problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
-    return Fail("the disks in " + request_.outDir + " do not install what " + request_.folder + " holds; do not ship them");
+    return Fail("the disks in " + request_.outDir + " do not install what " + request_.folder +
+                " holds; do not ship them");
   }
   return 0;
 }
@@ -270,30 +275,35 @@ int Packer::WriteSingleFile() {
     return Fail("cannot read the stub program " + stubPath + " (setupsfx.exe)");
   std::vector<ZipSource> files;
   for (const HostEntry& e : entries_)
-    if (!SameName(e.name, "setup.lst")) files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
+    if (!SameName(e.name, "setup.lst"))
+      files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
   const std::string engine = Bytes("UNZDLL.DLL");
   const std::string archive = WriteZip(files);
   const std::uint64_t total = std::uint64_t{stub.size()} + engine.size() + archive.size() + sfx::kTrailerSize;
   if (total >= 0x80000000ull) return Fail("the single file would be larger than 2 GB");
   std::uint32_t crc = sfx::Crc32(0, engine.data(), engine.size());
   crc = sfx::Crc32(crc, archive.data(), archive.size());
-  const std::string out = stub + engine + archive +
-                          sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                                           static_cast<std::uint32_t>(archive.size()), crc);
+  const std::string out =
+      stub + engine + archive +
+      sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
+                       static_cast<std::uint32_t>(archive.size()), crc);
   if (!WriteHostFile(request_.singleFile, out)) return Fail("cannot write " + request_.singleFile);
 
   // Read back as the stub reads itself, and extracted by our engine.
   std::string written;
   sfx::Payload payload;
   if (!ReadHostFile(request_.singleFile, written) ||
-      sfx::ReadTrailer(written.size(), written.substr(written.size() - sfx::kTrailerSize), payload) != sfx::TrailerStatus::Ok ||
-      sfx::Crc32(0, written.data() + payload.engineOffset, payload.engineSize + payload.archiveSize) != payload.crc)
+      sfx::ReadTrailer(written.size(), written.substr(written.size() - sfx::kTrailerSize), payload) !=
+          sfx::TrailerStatus::Ok ||
+      sfx::Crc32(0, written.data() + payload.engineOffset, payload.engineSize + payload.archiveSize) !=
+          payload.crc)
     return Fail("proof failed: " + request_.singleFile + " does not read back whole");
   const std::string work = std::string(kSfxProof) + "\\SETUP";
   ForceFolders(work);
   ForceFolders(std::string(kSfxProof) + "\\ENGINE");
   InstallSeamEngine(std::string(kSfxProof) + "\\ENGINE\\UNZDLL.DLL");
-  os::fake::AddFile(std::string(kSfxProof) + "\\setup.zip", written.substr(payload.archiveOffset, payload.archiveSize));
+  os::fake::AddFile(std::string(kSfxProof) + "\\setup.zip",
+                    written.substr(payload.archiveOffset, payload.archiveSize));
   zip::TZipMaster zip;
   zip.Unattended = true;
   zip.SetDLLDirectory(std::string(kSfxProof) + "\\ENGINE");
@@ -310,9 +320,11 @@ int Packer::WriteSingleFile() {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
     return Fail(request_.singleFile + " does not hold what " + request_.folder + " holds");
   }
-  std::printf("single file %s: %s bytes (stub %s, engine %s, archive %s); extracted by the engine, %zu files identical\n",
-              request_.singleFile.c_str(), Thousands(out.size()).c_str(), Thousands(stub.size()).c_str(),
-              Thousands(engine.size()).c_str(), Thousands(archive.size()).c_str(), names_.size());
+  std::printf(
+      "single file %s: %s bytes (stub %s, engine %s, archive %s); extracted by the engine, %zu files "
+      "identical\n",
+      request_.singleFile.c_str(), Thousands(out.size()).c_str(), Thousands(stub.size()).c_str(),
+      Thousands(engine.size()).c_str(), Thousands(archive.size()).c_str(), names_.size());
   return 0;
 }
 
@@ -330,22 +342,26 @@ int Packer::Run() {
       else
         files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
     }
-    std::stable_partition(files.begin(), files.end(), [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
+    std::stable_partition(files.begin(), files.end(),
+                          [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
     std::string archive = WriteZip(files);
     const std::uint64_t archiveSize = archive.size();
     const DiskLayout layout = LayOutDisks(disk_, loose, archiveSize, [&](int parts) {
       return static_cast<std::uint64_t>(PackageListText(extras_, parts).size());
     });
-    if (layout.disks.empty()) return Fail("cannot pack for disks of " + request_.diskSize + ": " + layout.error);
+    if (layout.disks.empty())
+      return Fail("cannot pack for disks of " + request_.diskSize + ": " + layout.error);
     if (int failed = WriteDisks(layout, archive)) return failed;
     std::string().swap(archive);  // the proof reads the disks back: a CD's worth need not be held twice
     if (int failed = ProveDisks(layout)) return failed;
-    std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disk%s of %s bytes\n", request_.folder.c_str(),
-                request_.outDir.c_str(), names_.size(), Thousands(archiveSize).c_str(), layout.disks.size(), layout.disks.size() == 1 ? "" : "s",
+    std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disk%s of %s bytes\n",
+                request_.folder.c_str(), request_.outDir.c_str(), names_.size(),
+                Thousands(archiveSize).c_str(), layout.disks.size(), layout.disks.size() == 1 ? "" : "s",
                 Thousands(disk_.capacity).c_str());
-    std::printf("proved: the parts joined as setup.exe joins them, %zu entries tested and extracted by the unzip "
-                "engine, every file identical to the folder's\n\n",
-                files.size());
+    std::printf(
+        "proved: the parts joined as setup.exe joins them, %zu entries tested and extracted by the unzip "
+        "engine, every file identical to the folder's\n\n",
+        files.size());
     std::printf("disk  files          bytes           free\n");
     for (const DiskPlan& plan : layout.disks)
       std::printf("%4d  %5zu  %13s  %13s\n", plan.number, plan.files.size(), Thousands(plan.used).c_str(),

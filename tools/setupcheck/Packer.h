@@ -6,8 +6,8 @@
 #include <vector>
 
 struct PackRequest {
-  std::string folder;      // the loose setup folder
-  std::string outDir;      // gets DISK1, DISK2, ...; new or empty
+  std::string folder;  // the loose setup folder
+  std::string outDir;  // gets DISK1, DISK2, ...; new or empty
   std::string diskSize = "1.44M";
   std::string singleFile;  // OUT.exe, or empty
   std::string stub;        // setupsfx.exe; found beside the program when empty

@@ -47,7 +47,8 @@ void Append32(std::string& out, std::uint32_t v) {
 }
 
 std::uint32_t Checked32(std::uint64_t value, const std::string& what) {
-  if (value >= 0xFFFFFFFFull) throw std::runtime_error(what + " is too large for a zip archive (4 GB at most)");
+  if (value >= 0xFFFFFFFFull)
+    throw std::runtime_error(what + " is too large for a zip archive (4 GB at most)");
   return static_cast<std::uint32_t>(value);
 }
 
@@ -62,9 +63,11 @@ std::uint32_t DosDateTimeOf(std::time_t moment) {
   const bool known = localtime_r(&moment, &local) != nullptr;
 #endif
   if (!known || local.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01
-  if (local.tm_year > 207) return 0xFF9FBF7Du;                     // 2107-12-31 23:59:58
-  const std::uint32_t date = static_cast<std::uint32_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
-  const std::uint32_t time = static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+  if (local.tm_year > 207) return 0xFF9FBF7Du;                    // 2107-12-31 23:59:58
+  const std::uint32_t date =
+      static_cast<std::uint32_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+  const std::uint32_t time =
+      static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
   return date << 16 | time;
 }
 
@@ -74,7 +77,8 @@ std::string WriteZip(const std::vector<ZipSource>& files) {
   for (const ZipSource& file : files) {
     std::string name = file.name;
     std::replace(name.begin(), name.end(), '\\', '/');
-    if (name.empty() || name.size() > 0xFFFF) throw std::runtime_error("a file name cannot be stored: " + name);
+    if (name.empty() || name.size() > 0xFFFF)
+      throw std::runtime_error("a file name cannot be stored: " + name);
     const std::uint32_t size = Checked32(file.data.size(), name);
     const std::uint32_t crc = static_cast<std::uint32_t>(
         crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(file.data.data()), size));

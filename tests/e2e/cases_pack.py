@@ -198,3 +198,25 @@ def single_truncated(c):
     expect_eq(sfx_folders(c), [], "folders the cut single file left")
     expect(not c.c_path("C:\\Program Files\\Quillpad").exists(), "something was installed")
 
+
+
+@case("pack: setupcheck.exe under Wine writes the same disks and single file as the Linux build", version=None,
+      timeout=150)
+def windows_build_packs_the_same(c):
+    exe = DIST / "setupcheck.exe"
+    expect(exe.exists(), f"{exe} is missing; build first")
+    folder = demo_folder(c)
+    native = pack(c, folder, "--disk-size", "720K", "--single-file", str(c.workdir / "native.exe"))
+    # The Windows build, with its stub beside it, writes into the prefix.
+    out = c.workdir / "windows-output.txt"
+    with open(out, "wb") as f:
+        rc = subprocess.run(["wine", str(exe), "--pack", "C:\\disks", "--disk-size", "720K", "--single-file",
+                             "C:\\windows.exe", "Z:" + str(folder).replace("/", "\\")], env=c.wine.env, stdout=f,
+                            stderr=subprocess.STDOUT, timeout=120, cwd=c.wine.drive_c).returncode
+    expect_eq(rc, 0, f"exit code of setupcheck.exe --pack ({out.read_bytes()[-300:]!r})")
+    expect_eq((c.wine.drive_c / "windows.exe").read_bytes(), (c.workdir / "native.exe").read_bytes(), "single file")
+    for disk in native:
+        theirs = c.wine.drive_c / "disks" / disk.name
+        expect_eq(sorted(p.name for p in theirs.iterdir()), sorted(p.name for p in disk.iterdir()), disk.name)
+        for p in disk.iterdir():
+            expect((theirs / p.name).read_bytes() == p.read_bytes(), f"{disk.name}/{p.name} differs")

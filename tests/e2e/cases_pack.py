@@ -1,6 +1,7 @@
 """setupcheck --pack against the real thing: the demo packed for 1.44 MB disks
 and installed through the disk prompts, a damaged part, and the single file
-for a download (setupsfx.exe with the demo appended), whole and cut short.
+for a download (setupsfx.exe with the demo appended), whole and cut short;
+and the Windows build of the packer, which must write the same bytes.
 What an installation leaves is compared with `setupcheck --simulate` of the
 loose demo folder, which cases_simulate.py holds to the loose install."""
 

@@ -13,6 +13,7 @@
 #include "os/OsShell.h"
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
+#include "sys/TextBytes.h"
 #include "zip/ZipMaster.h"
 
 namespace sfx {
@@ -71,7 +72,7 @@ class ExtractionDisplay {
 };
 
 std::string Joined(const std::string& folder, const std::string& name) {
-  return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+  return EndsWithBackslash(folder) ? folder + name : folder + "\\" + name;
 }
 
 // Runs the program, waits for its end and answers its exit code.
@@ -126,6 +127,7 @@ SelfCheck CheckOwnFile(const std::string& path) {
 }
 
 int RunSelfExtractor(const std::string& selfPath) {
+  LoadSystemLeadBytes();
   const SelfCheck check = CheckOwnFile(selfPath);
   if (!check.Sound()) {
     WarningBox(

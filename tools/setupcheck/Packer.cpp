@@ -19,6 +19,7 @@
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/TextBytes.h"
 #include "sys/SetupError.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
@@ -140,7 +141,7 @@ std::vector<std::string> Compare(const std::vector<std::string>& names, const st
 
 std::string FindStub(const PackRequest& request, const std::string& programPath) {
   if (!request.stub.empty()) return request.stub;
-  const std::size_t cut = programPath.find_last_of("/\\");
+  const std::size_t cut = LastSeparator(programPath, "/\\");
   const std::string beside =
       (cut == std::string::npos ? std::string(".") : programPath.substr(0, cut)) + "/setupsfx.exe";
   struct stat info {};

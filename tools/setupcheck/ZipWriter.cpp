@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "sys/TextBytes.h"
 #include "zip/ZipRecords.h"
 
 namespace {
@@ -75,8 +76,10 @@ std::string WriteZip(const std::vector<ZipSource>& files) {
   if (files.size() >= 0xFFFF) throw std::runtime_error("too many files for a zip archive (65534 at most)");
   std::string archive, central;
   for (const ZipSource& file : files) {
+    // Zip names separate their parts with "/"; the second byte of a double-byte character stays.
     std::string name = file.name;
-    std::replace(name.begin(), name.end(), '\\', '/');
+    for (std::size_t i = 0; i < name.size(); i += CharLength(name, i, ProcessLeadBytes()))
+      if (name[i] == '\\') name[i] = '/';
     if (name.empty() || name.size() > 0xFFFF)
       throw std::runtime_error("a file name cannot be stored: " + name);
     const std::uint32_t size = Checked32(file.data.size(), name);

@@ -135,9 +135,9 @@ TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
 
   SetUp();
   Put("setup.ini",
-      Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nsub\\b.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
+      Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nb.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
   Put("a.exe", "MZ");
-  Put("SUB\\B.DL_", "MZ");
+  Put("B.DL_", "MZ");
   EXPECT_TRUE(Run().empty()) << "names match in any letter case; an accessory needs no install";
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os/fake/FakeControl.h"
+#include "tests/unit/UnzTestZip.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/SetupCheck.h"
 
@@ -120,6 +121,16 @@ TEST_F(Accuracy, ANulByteEndsTheList) {
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_NE(findings[1].message.find("\"a.t\""), std::string::npos);
   EXPECT_NE(findings[0].message.find("\":SHORTCUTS\" at line 9"), std::string::npos) << findings[0].message;
+}
+
+TEST_F(Accuracy, AStrayByteAfterAOnePartPackage) {
+  const std::string zip = unztest::BuildZip({{"setup.ini", Crlf("\\P\nP\nP\n:INSTALL\np.txt\n:\n")},
+                                             {"p.txt", std::string(3000, 'p')}});
+  Put("setup.lst", Crlf(":PACKAGE\np.p01\n:\n"));
+  Put("UNZDLL.DLL", "MZ");
+  Put("p.p01", zip + "x");
+  const std::vector<Finding> findings = Run();
+  EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.lst:1 warning"}));
 }
 
 }  // namespace

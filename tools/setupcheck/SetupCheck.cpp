@@ -540,8 +540,13 @@ void CheckNul(const std::string& path, const std::string& file, std::vector<Find
 }  // namespace
 
 std::string FormatFinding(const Finding& finding) {
-  return finding.file + ":" + std::to_string(finding.line) + ": " +
+  return finding.file + (finding.line > 0 ? ":" + std::to_string(finding.line) : std::string()) + ": " +
          (finding.severity == Severity::Error ? "error: " : "warning: ") + finding.message;
+}
+
+std::string UnnamedFileMessage(int codePage) {
+  return "the file name has no form in the Windows code page " + std::to_string(codePage) +
+         " the lists are written in; no list can name the file, and setupcheck leaves it out";
 }
 
 bool HasErrors(const std::vector<Finding>& findings) {

@@ -121,7 +121,7 @@ def reg_value(c, key, name):
 def compare(c, version, folder=DEMO, install_dir=INSTALL_DIR, menu="Quillpad", dated=(), wine_answer="No,OK"):
     """Installs the folder under Wine and compares with the dry run; an
     install_dir or menu of None is taken from the dry run."""
-    files = {p.name: p.read_bytes() for p in folder.iterdir() if p.is_file()}
+    files = {str(p.relative_to(folder)): p.read_bytes() for p in folder.rglob("*") if p.is_file()}
     simulated = simulate(version, folder)
     if install_dir is None:
         install_dir = next(line[len("Destination: "):] for line in simulated["log"]["lines"]
@@ -289,6 +289,7 @@ def install_guide_example(c, name):
     folder = c.workdir / "example"
     folder.mkdir(parents=True, exist_ok=True)
     for file, content in example["files"].items():
+        (folder / file).parent.mkdir(parents=True, exist_ok=True)
         (folder / file).write_bytes(content)
     for script in example["scripts"]:
         subprocess.run(["sh", "-c", script], cwd=folder, check=True, timeout=60)

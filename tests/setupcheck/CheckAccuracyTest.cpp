@@ -88,6 +88,19 @@ TEST_F(Accuracy, FilesDatedBefore1980CountAsAbsent) {
     EXPECT_EQ(Where(findings), c.expected);
     for (const Finding& f : findings) EXPECT_NE(f.message.find("before 1980"), std::string::npos);
   }
+
+  // A package part so dated is asked for again and again; a loose extra file is copied all the same.
+  SetUp();
+  Put("setup.lst", Crlf(":EXTRA\nreadme.txt\n:\n:PACKAGE\np.p01\n:\n"));
+  Put("UNZDLL.DLL", "MZ");
+  Put("readme.txt", "r");
+  Put("p.p01", unztest::BuildZip({{"setup.ini", Crlf("\\P\nP\nP\n")}}));
+  Date1975("p.p01");
+  Date1975("readme.txt");
+  const std::vector<Finding> findings = Run();
+  EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.lst:5 error"}));
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_NE(findings[0].message.find("again and again"), std::string::npos);
 }
 
 TEST_F(Accuracy, SubFoldersAndUninstallDataWhereNothingMakesAFolder) {
@@ -102,12 +115,25 @@ TEST_F(Accuracy, SubFoldersAndUninstallDataWhereNothingMakesAFolder) {
   EXPECT_NE(findings[0].message.find("Caching failed"), std::string::npos);
   EXPECT_NE(findings[1].message.find("1603"), std::string::npos);
 
-  // The data file in the Windows folder itself, or "r": the folder is there.
-  for (const char* line : {"unin.ini", "r"}) {
+  // The checker's finding is what the dry run meets: the run stops with 1603 exactly when it is reported.
+  struct Case {
+    const char* sections;
+    const char* dataFile;
+    bool reported;
+  } cases[] = {
+      {":WIN\nun.exe\n:\n", "unin.ini", false},
+      {":WIN\nun.exe\n:\n:INSTALL\na.txt\n:\n", "r", false},
+      {":WIN\nun.exe\n:\n", "r", true},  // no :INSTALL, no install folder
+      {":WIN\nun.exe\n:\n", "Acme\\unin.ini", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.sections) + c.dataFile);
     SetUp();
-    Put("setup.ini", Crlf(std::string("\\A\nA\nA\n:WIN\nun.exe\n:\n:UNINSTALL\nA\nA\nun.exe\n") + line + "\n"));
+    Put("setup.ini", Crlf(std::string("\\A\nA\nA\n") + c.sections + ":UNINSTALL\nA\nA\nun.exe\n" + c.dataFile + "\n"));
     Put("un.exe", "MZ");
-    EXPECT_TRUE(Run().empty()) << line;
+    Put("a.txt", "a");
+    EXPECT_EQ(Run().size(), c.reported ? 1u : 0u);
+    EXPECT_EQ(RunDry("WIN_XP", {}).exitCode == 1603, c.reported);
   }
 }
 

@@ -64,14 +64,6 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 // The longest value name Windows accepts, in characters.
 constexpr std::size_t kMaxValueName = 16383;
 
-// A file that is there but that the installer's file test counts as absent:
-// its last-write time has no MS-DOS date (before 1980).
-bool DatedBefore1980(const std::string& path) {
-  os::FindData found;
-  os::UniqueFind search(os::FindFirstFileA(path, found));
-  return search && !(found.attributes & os::kAttrDirectory) && !FileFound(path);
-}
-
 constexpr char kBefore1980[] =
     " is dated before 1980, which has no MS-DOS date: the installer's file test counts it as absent";
 
@@ -478,13 +470,17 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
   const std::string& dataFile = list.Line(h + 4);
   // A data file in a folder of its own below the Windows folder: nothing creates that folder,
   // and the run stops when the data cannot be written.
-  const std::string path = UninstallDataFile(dataFile, "C:\\Program Files\\Program", WindowsFolder());
-  if (dataFile != "r" && LowerText(dataFile).find(".ini") != std::string::npos &&
-      !FolderExists(ExtractFilePath(path)))
-    report.Error(h + 4, "the uninstall data file " + Quoted(dataFile) + " lies in the folder " +
-                            Quoted(StripBackslash(ExtractFilePath(path))) +
-                            ", which neither Windows nor the installer creates; the installer stops "
-                            "with exit code 1603 when it writes the data");
+  // The install folder is made only for :INSTALL.
+  const std::string installDir = "C:\\Program Files\\Program";
+  const std::string path =
+      UninstallDataWrittenTo(UninstallDataFile(dataFile, installDir, WindowsFolder()), installDir);
+  const std::string folder = StripBackslash(ExtractFilePath(path));
+  if (UpperText(folder) == UpperText(installDir) ? !list.Has(Header::kInstall) : !FolderExists(folder))
+    report.Error(h + 4, "the uninstall data goes to " + Quoted(ExtractFileName(path)) + " in " +
+                            (UpperText(folder) == UpperText(installDir)
+                                 ? std::string("the install folder, which only :INSTALL creates")
+                                 : "the folder " + Quoted(folder) + ", which neither Windows nor the installer creates") +
+                            "; the installer stops with exit code 1603 when it writes the data");
   if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
     report.Warning(h + 4,
                    "the uninstall data file " + Quoted(dataFile) +
@@ -542,6 +538,12 @@ void CheckNul(const std::string& path, const std::string& file, std::vector<Find
 std::string FormatFinding(const Finding& finding) {
   return finding.file + (finding.line > 0 ? ":" + std::to_string(finding.line) : std::string()) + ": " +
          (finding.severity == Severity::Error ? "error: " : "warning: ") + finding.message;
+}
+
+bool DatedBefore1980(const std::string& path) {
+  os::FindData found;
+  os::UniqueFind search(os::FindFirstFileA(path, found));
+  return search && !(found.attributes & os::kAttrDirectory) && !FileFound(path);
 }
 
 std::string UnnamedFileMessage(int codePage) {

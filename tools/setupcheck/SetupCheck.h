@@ -17,6 +17,9 @@ struct Finding {
 
 // "setup.ini:12: error: message"; "file: warning: message" for line 0.
 std::string FormatFinding(const Finding& finding);
+// A file that is there but that the installer's file test counts as absent:
+// its last-write time has no MS-DOS date (before 1980).
+bool DatedBefore1980(const std::string& path);
 // What is said of a file of the setup folder whose name has no form in the code page.
 std::string UnnamedFileMessage(int codePage);
 bool HasErrors(const std::vector<Finding>& findings);

@@ -197,8 +197,12 @@ class StructureScan {
       case Kind::Positional:
         return PositionalEnd(info, header, read);
       case Kind::UntilBlank: {
+        // The section the installer reads is as long as its reader makes it.
         int j = header + 1;
-        while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
+        if (read)
+          j += static_cast<int>(ReadNotRunning(list_).size());
+        else
+          while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
         return j < list_.Count() && list_.Line(j) == kTerminator ? j + 1 : j;
       }
       case Kind::List:
@@ -219,8 +223,11 @@ class StructureScan {
   int PositionalEnd(const SectionInfo& info, int header, bool read) {
     const std::string name = info.header;
     if (name == Header::kSysBackup) {
-      // The terminator written straight after the header simply means "no extension".
-      const bool given = header + 1 < list_.Count() && list_.Line(header + 1).find(':') == std::string::npos;
+      // The terminator written straight after the header simply means "no extension"; the
+      // installer takes the line as the extension when it can.
+      const bool given = header + 1 < list_.Count() &&
+                         (read ? SysBackupExtension(list_) == list_.Line(header + 1)
+                               : list_.Line(header + 1).find(':') == std::string::npos);
       return header + (given ? 2 : 1);
     }
     const int end = std::min(header + 1 + info.size, list_.Count());

@@ -64,9 +64,6 @@ TEST(DryRunFidelity, ShortcutsToAccessoriesFindThemWhereEachWindowsKeepsThem) {
     const char* version;
     std::vector<std::string> targets;  // in the order of the list's shortcuts
   } cases[] = {
-      {"WIN_95A",
-       {"C:\\WINDOWS\\COMMAND.COM", "C:\\WINDOWS\\COMMAND.COM", "C:\\Program Files\\Accessories\\WORDPAD.EXE",
-        "C:\\Program Files\\Accessories\\MSPAINT.EXE", "C:\\WINDOWS\\MPLAYER.EXE", "C:\\WINDOWS\\CALC.EXE"}},
       {"WIN_98",
        {"C:\\WINDOWS\\COMMAND.COM", "C:\\WINDOWS\\COMMAND.COM", "C:\\Program Files\\Accessories\\WORDPAD.EXE",
         "C:\\Program Files\\Accessories\\MSPAINT.EXE", "C:\\WINDOWS\\MPLAYER.EXE", "C:\\WINDOWS\\CALC.EXE"}},

@@ -22,9 +22,26 @@ struct IconvCloser {
 };
 using UniqueIconv = std::unique_ptr<void, IconvCloser>;
 
-UniqueIconv OpenConverter(int codePage) {
-  iconv_t cd = iconv_open(("CP" + std::to_string(codePage)).c_str(), "UTF-8");
+UniqueIconv OpenConverter(const std::string& to, const std::string& from) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
   return UniqueIconv(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
+}
+
+std::string CodePageName(int codePage) { return "CP" + std::to_string(codePage); }
+
+// text converted whole; false when a character has no form in the target.
+bool Convert(const std::string& to, const std::string& from, const std::string& text, std::string& converted) {
+  UniqueIconv cd = OpenConverter(to, from);
+  if (!cd) return false;
+  std::string in = text;
+  std::string out(in.size() * 4 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  std::size_t inLeft = in.size(), outLeft = out.size();
+  if (iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+    return false;
+  converted.assign(out.data(), out.size() - outLeft);
+  return true;
 }
 #endif
 
@@ -35,17 +52,7 @@ bool AnsiName(const std::string& hostName, int codePage, std::string& ansi) {
   ansi = hostName;
   return true;
 #else
-  UniqueIconv cd = OpenConverter(codePage);
-  if (!cd) return false;
-  std::string in = hostName;
-  std::string out(in.size() * 4 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  std::size_t inLeft = in.size(), outLeft = out.size();
-  if (iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-    return false;
-  ansi.assign(out.data(), out.size() - outLeft);
-  return true;
+  return Convert(CodePageName(codePage), "UTF-8", hostName, ansi);
 #endif
 }
 
@@ -93,7 +100,17 @@ bool IsUsableCodePage(int codePage) {
 #ifdef _WIN32
   return codePage > 0;
 #else
-  return codePage > 0 && OpenConverter(codePage) != nullptr;
+  return codePage > 0 && OpenConverter(CodePageName(codePage), "UTF-8") != nullptr;
+#endif
+}
+
+std::string HostText(const std::string& ansi, int codePage) {
+#ifdef _WIN32
+  (void)codePage;
+  return ansi;
+#else
+  std::string text;
+  return Convert("UTF-8", CodePageName(codePage), ansi, text) ? text : ansi;
 #endif
 }
 

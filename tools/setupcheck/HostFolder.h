@@ -23,5 +23,10 @@ bool MirrorHostFolder(const std::string& hostFolder, const std::string& target, 
 // The same with code page 1252.
 bool MirrorHostFolder(const std::string& hostFolder, const std::string& target);
 
+// Text of the in-memory Windows (ANSI bytes of the code page) as the host
+// shows text: UTF-8 on Linux, unchanged on Windows; unchanged too where a
+// byte has no character in the code page.
+std::string HostText(const std::string& ansi, int codePage);
+
 // The whole content of a file on the machine the tool runs on; false when it cannot be read.
 bool ReadHostFile(const std::string& path, std::string& content);

@@ -85,11 +85,14 @@ int main(int argc, char** argv) {
   if (!version.empty()) {
     for (const Finding& f : findings) std::fprintf(stderr, "setupcheck: %s\n", FormatFinding(f).c_str());
     const DryRun run = RunDry(version, answers);
-    const std::string out = json ? DryRunJson(run) : DryRunText(run);
+    const std::string out = json ? DryRunJson(run) : HostText(DryRunText(run), names.codePage);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }
-  for (Finding& f : CheckSetupFolder("C:\\SETUP")) findings.push_back(std::move(f));
+  for (Finding& f : CheckSetupFolder("C:\\SETUP")) {
+    if (!json) f.message = HostText(f.message, names.codePage);  // JSON carries the code page's bytes
+    findings.push_back(std::move(f));
+  }
   if (json)
     std::fputs(FindingsJson(findings).c_str(), stdout);
   else

@@ -233,10 +233,13 @@ void Fingerprint(const std::string& folder, std::string& out) {
     const std::uint32_t attributes = os::fake::Attributes(path);
     out += path + '|' + std::to_string(attributes) + '|' +
            std::to_string(os::fake::LastWriteTime(path).ticks) + '|';
-    if (attributes & os::kAttrDirectory)
+    if (attributes & os::kAttrDirectory) {
       Fingerprint(path, out);
-    else
-      out += std::to_string(os::fake::Content(path).size()) + '\n';
+    } else {
+      os::FindData found;
+      os::UniqueFind find(os::FindFirstFileA(path, found));
+      out += std::to_string(find ? found.size : 0) + '\n';
+    }
   }
 }
 

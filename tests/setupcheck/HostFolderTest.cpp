@@ -63,11 +63,14 @@ TEST_F(HostFolder, NamesAreTakenIntoTheListsCodePage) {
   EXPECT_TRUE(IsUsableCodePage(1252));
   EXPECT_TRUE(IsUsableCodePage(950));
   EXPECT_FALSE(IsUsableCodePage(4));
+}
 
+TEST_F(HostFolder, ANonAsciiNameIsTheFileTheListNames) {
   // Under 1252 the list's name is the file: no finding, and the dry run copies it and links it.
+  Write("setup.ini", "\\A\r\nA\r\nA\r\n:INSTALL\r\ncaf\xE9.txt\r\n:\r\n:SHORTCUTS\r\nCafe\r\ncaf\xE9.txt\r\n:\r\n");
+  Write("café.txt", "c");
   PrepareWindows("WIN_98");
-  HostNames names;
-  ASSERT_TRUE(MirrorHostFolder(folder_.string(), "C:\\SETUP", names));
+  ASSERT_TRUE(MirrorHostFolder(folder_.string(), "C:\\SETUP"));
   EXPECT_TRUE(CheckSetupFolder("C:\\SETUP").empty());
   const DryRun run = RunDry("WIN_98", {});
   ASSERT_EQ(run.shortcuts.size(), 1u);

@@ -11,6 +11,7 @@
 #include "tests/unit/UnzTestZip.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/PeExports.h"
+#include "tools/setupcheck/SetupCheck.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ TEST(DryRunFidelity, ThePublishersLibraryIsCalledAsWindowsWouldLoadIt) {
     const char* what;
     std::string library;
     const char* lastLine;
-    bool note;
+    bool note;  // and no warning of the checker
   } cases[] = {
       {"exports DoSetup", PeImage({"Other", "DoSetup"}), "DoSetup returned: 0", true},
       {"without DoSetup", PeImage({"Other"}), "loading DoSetup failed", false},
@@ -140,6 +141,11 @@ TEST(DryRunFidelity, ThePublishersLibraryIsCalledAsWindowsWouldLoadIt) {
     PrepareWindows("WIN_XP");
     Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\n_setup.dll\n:\n"));
     Put("_setup.dll", c.library);
+    const std::vector<Finding> findings = CheckSetupFolder("C:\\SETUP");
+    ASSERT_EQ(findings.size(), c.note ? 0u : 1u);
+    if (!c.note) {
+      EXPECT_NE(findings[0].message.find(std::string(c.lastLine).substr(0, 12)), std::string::npos);
+    }
     const DryRun run = RunDry("WIN_XP", {});
     EXPECT_NE(run.log.find(std::string(c.lastLine) + "\r\n"), std::string::npos) << run.log;
     EXPECT_EQ(!run.notes.empty(), c.note);

@@ -14,6 +14,7 @@
 #include "sys/ShellLinks.h"
 #include "tools/JsonText.h"
 #include "tools/setupcheck/PackageCheck.h"
+#include "tools/setupcheck/PeExports.h"
 
 namespace {
 
@@ -496,6 +497,29 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
                        Quoted(dataFile));
 }
 
+// The publisher's library that the run calls at its end: Windows loads only a
+// 32-bit image, and the run calls its DoSetup.
+void CheckExtraSetup(const TSetupList& list, const std::string& sourceDir, Reporter& report) {
+  TFileEntry entry;
+  int line = -1;
+  try {
+    TSectionReader reader(list, Header::kInstall);
+    while (line < 0 && reader.NextFileEntry(entry) && !IsHeaderLine(list.Line(reader.NextIndex() - 1)))
+      if (UpperText(InstalledFileName(entry.name)) == "_SETUP.DLL") line = reader.NextIndex() - 1;
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  std::string image;
+  if (line < 0 || !ReadWholeFile(sourceDir + "\\" + entry.name, image)) return;  // a missing file is reported
+  const auto exports = PeExportNames(image);
+  if (!exports)
+    report.Warning(line, Quoted(entry.name) +
+                             " is not a 32-bit Windows library; the installer cannot load it and logs "
+                             "\"loading _setup.dll failed\"");
+  else if (std::find(exports->begin(), exports->end(), "DoSetup") == exports->end())
+    report.Warning(line, Quoted(entry.name) + " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
+}
+
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
 void CheckUsedFiles(const TSetupList& list, Reporter& report) {
   const auto windows = InstalledNames(list, Header::kWin);
@@ -603,6 +627,7 @@ std::vector<Finding> CheckInstallList(const TSetupList& list, const std::string&
   CheckShortcuts(list, sourceDir, report);
   CheckUninstaller(list, report);
   CheckUsedFiles(list, report);
+  CheckExtraSetup(list, sourceDir, report);
   std::stable_sort(findings.begin(), findings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   return findings;

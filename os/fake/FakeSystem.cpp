@@ -85,7 +85,8 @@ void AddLibrary(const std::string& path, std::map<std::string, Proc> exports) {
   TheState().libraries[lib.key] = lib;
 }
 
-void SetLibraryLoader(std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> loader) {
+void SetLibraryLoader(
+    std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> loader) {
   TheState().libraryLoader = std::move(loader);
 }
 

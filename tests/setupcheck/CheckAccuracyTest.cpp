@@ -16,7 +16,8 @@ namespace {
 std::vector<std::string> Where(const std::vector<Finding>& findings) {
   std::vector<std::string> out;
   for (const Finding& f : findings)
-    out.push_back(f.file + ":" + std::to_string(f.line) + (f.severity == Severity::Error ? " error" : " warning"));
+    out.push_back(f.file + ":" + std::to_string(f.line) +
+                  (f.severity == Severity::Error ? " error" : " warning"));
   return out;
 }
 
@@ -129,7 +130,8 @@ TEST_F(Accuracy, SubFoldersAndUninstallDataWhereNothingMakesAFolder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.sections) + c.dataFile);
     SetUp();
-    Put("setup.ini", Crlf(std::string("\\A\nA\nA\n") + c.sections + ":UNINSTALL\nA\nA\nun.exe\n" + c.dataFile + "\n"));
+    Put("setup.ini",
+        Crlf(std::string("\\A\nA\nA\n") + c.sections + ":UNINSTALL\nA\nA\nun.exe\n" + c.dataFile + "\n"));
     Put("un.exe", "MZ");
     Put("a.txt", "a");
     EXPECT_EQ(Run().size(), c.reported ? 1u : 0u);
@@ -150,8 +152,8 @@ TEST_F(Accuracy, ANulByteEndsTheList) {
 }
 
 TEST_F(Accuracy, AStrayByteAfterAOnePartPackage) {
-  const std::string zip = unztest::BuildZip({{"setup.ini", Crlf("\\P\nP\nP\n:INSTALL\np.txt\n:\n")},
-                                             {"p.txt", std::string(3000, 'p')}});
+  const std::string zip = unztest::BuildZip(
+      {{"setup.ini", Crlf("\\P\nP\nP\n:INSTALL\np.txt\n:\n")}, {"p.txt", std::string(3000, 'p')}});
   Put("setup.lst", Crlf(":PACKAGE\np.p01\n:\n"));
   Put("UNZDLL.DLL", "MZ");
   Put("p.p01", zip + "x");

@@ -15,7 +15,9 @@
 
 namespace {
 
-void Put(const std::string& name, const std::string& content) { os::fake::AddFile("C:\\SETUP\\" + name, content); }
+void Put(const std::string& name, const std::string& content) {
+  os::fake::AddFile("C:\\SETUP\\" + name, content);
+}
 
 std::string Crlf(const std::string& text) {
   std::string out;
@@ -38,10 +40,10 @@ std::string PeImage(const std::vector<std::string>& names) {
   image[0] = 'M', image[1] = 'Z';
   Put32(image, 0x3C, 0x40);
   image.replace(0x40, 4, std::string("PE\0\0", 4));
-  Put16(image, 0x44, 0x14C);  // i386
-  Put16(image, 0x46, 1);      // one section
-  Put16(image, 0x54, 0xE0);   // size of the optional header
-  Put16(image, 0x58, 0x10B);  // PE32
+  Put16(image, 0x44, 0x14C);        // i386
+  Put16(image, 0x46, 1);            // one section
+  Put16(image, 0x54, 0xE0);         // size of the optional header
+  Put16(image, 0x58, 0x10B);        // PE32
   Put32(image, 0x58 + 96, 0x1000);  // the export table's address
   Put32(image, 0x58 + 100, 0x200);
   const std::size_t section = 0x58 + 0xE0;
@@ -117,7 +119,8 @@ TEST(DryRunFidelity, TheUninstallDataIsWhereTheRunWritesIt) {
   for (const char* line : {"R", "demo.dat", "r"}) {
     SCOPED_TRACE(line);
     PrepareWindows("WIN_XP");
-    Put("setup.ini", Crlf(std::string("\\A\nA\nA\n:INSTALL\na.txt\n:\n:UNINSTALL\nA\nA\nun.exe\n") + line + "\n"));
+    Put("setup.ini",
+        Crlf(std::string("\\A\nA\nA\n:INSTALL\na.txt\n:\n:UNINSTALL\nA\nA\nun.exe\n") + line + "\n"));
     Put("a.txt", "a");
     const DryRun run = RunDry("WIN_XP", {});
     EXPECT_EQ(run.uninstallDataFile, "C:\\Program Files\\A\\unin.ini");

@@ -19,8 +19,9 @@ namespace fs = std::filesystem;
 class HostFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("setupcheck-host-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    folder_ =
+        fs::temp_directory_path() /
+        ("setupcheck-host-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -30,15 +31,18 @@ class HostFolder : public ::testing::Test {
   }
   void Date(const std::string& utf8Name, int year) {
     // The host's clock: seconds since 1970, negative before it.
-    const auto since1970 = std::chrono::seconds(static_cast<long long>(year - 1970) * 31557600LL + 86400 * 180);
-    fs::last_write_time(folder_ / fs::u8path(utf8Name),
-                        fs::file_time_type::clock::from_sys(std::chrono::system_clock::time_point(since1970)));
+    const auto since1970 =
+        std::chrono::seconds(static_cast<long long>(year - 1970) * 31557600LL + 86400 * 180);
+    fs::last_write_time(
+        folder_ / fs::u8path(utf8Name),
+        fs::file_time_type::clock::from_sys(std::chrono::system_clock::time_point(since1970)));
   }
   fs::path folder_;
 };
 
 TEST_F(HostFolder, NamesAreTakenIntoTheListsCodePage) {
-  Write("setup.ini", "\\A\r\nA\r\nA\r\n:INSTALL\r\ncaf\xE9.txt\r\n:\r\n:SHORTCUTS\r\nCafe\r\ncaf\xE9.txt\r\n:\r\n");
+  Write("setup.ini",
+        "\\A\r\nA\r\nA\r\n:INSTALL\r\ncaf\xE9.txt\r\n:\r\n:SHORTCUTS\r\nCafe\r\ncaf\xE9.txt\r\n:\r\n");
   Write("café.txt", "c");
   Write("日本.txt", "j");
   struct Case {
@@ -67,7 +71,8 @@ TEST_F(HostFolder, NamesAreTakenIntoTheListsCodePage) {
 
 TEST_F(HostFolder, ANonAsciiNameIsTheFileTheListNames) {
   // Under 1252 the list's name is the file: no finding, and the dry run copies it and links it.
-  Write("setup.ini", "\\A\r\nA\r\nA\r\n:INSTALL\r\ncaf\xE9.txt\r\n:\r\n:SHORTCUTS\r\nCafe\r\ncaf\xE9.txt\r\n:\r\n");
+  Write("setup.ini",
+        "\\A\r\nA\r\nA\r\n:INSTALL\r\ncaf\xE9.txt\r\n:\r\n:SHORTCUTS\r\nCafe\r\ncaf\xE9.txt\r\n:\r\n");
   Write("café.txt", "c");
   PrepareWindows("WIN_98");
   ASSERT_TRUE(MirrorHostFolder(folder_.string(), "C:\\SETUP"));

@@ -335,9 +335,11 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
       }
     std::string disk;
     Fingerprint("C:", disk);
-    if (last.times > 0 && last.text == text && last.type == type && last.answer == answer && last.disk == disk) {
+    if (last.times > 0 && last.text == text && last.type == type && last.answer == answer &&
+        last.disk == disk) {
       if (++last.times >= kLoopRepeats) {
-        const std::string given = answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
+        const std::string given =
+            answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
         run.loop = "The box \"" + text + "\" came back " + std::to_string(last.times) + " times, answered " +
                    given + " each time, with nothing changed: Setup would ask forever. ";
         switch (type & 0x0F) {
@@ -345,7 +347,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
             run.loop += "The dry run answered Cancel to end it.";
             return os::kIdCancel;
           case os::kMbYesNo:
-            run.loop += "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
+            run.loop +=
+                "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
             return answer == os::kIdNo ? os::kIdYes : os::kIdNo;
           default:
             run.loop += "The dry run stopped the run there.";
@@ -365,8 +368,9 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
     std::map<std::string, os::Proc> exports;
     if (std::find(names->begin(), names->end(), "DoSetup") != names->end()) {
       exports["DoSetup"] = reinterpret_cast<os::Proc>(&DryDoSetup);
-      run.notes.push_back("Setup would call DoSetup of _setup.dll. The dry run cannot run Windows code: the log "
-                          "shows the lines of a call that succeeds, with 0 for what DoSetup returns.");
+      run.notes.push_back(
+          "Setup would call DoSetup of _setup.dll. The dry run cannot run Windows code: the log "
+          "shows the lines of a call that succeeds, with 0 for what DoSetup returns.");
     }
     return exports;
   });
@@ -414,8 +418,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   for (const DryRun::File& f : run.files) {
     // A link keeps the name it was given when that holds ".lnk" anywhere (Notes.lnk.txt).
     if (auto link = os::fake::LinkAt(f.path))
-        run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
-                                 link->iconLocation, link->description, link->iconIndex, link->showCmd});
+      run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
+                               link->iconLocation, link->description, link->iconIndex, link->showCmd});
     if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
       for (const std::string& line : SplitLines(os::fake::Content(f.path)))
         if (!line.empty() && line[0] != '[') run.pending.push_back(line);
@@ -433,7 +437,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   run.logFile = LogPath();
   if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);
   for (const os::fake::ShownBox& box : os::fake::Boxes())
-    run.boxes.push_back({box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
+    run.boxes.push_back(
+        {box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
   for (const os::fake::Launch& launch : os::fake::Launches()) {
     std::string started = launch.startedPath.empty() ? launch.file : launch.startedPath;
     if (launch.parameters && !launch.parameters->empty()) started += " " + *launch.parameters;

@@ -69,7 +69,8 @@ std::string DryRunText(const DryRun& run) {
   out += run.logFile.empty() ? std::string(" none\n") : " " + run.logFile + "\n" + Lines(run.log);
   out += "\nBoxes:\n";
   for (const auto& b : run.boxes)
-    out += "  \"" + b.text + "\" [" + b.buttons + (b.icon.empty() ? "" : ", " + b.icon) + "] -> " + b.answer + "\n";
+    out += "  \"" + b.text + "\" [" + b.buttons + (b.icon.empty() ? "" : ", " + b.icon) + "] -> " + b.answer +
+           "\n";
   if (run.boxes.empty()) out += "  none\n";
   if (!run.started.empty()) {
     out += "\nStarted:\n";

@@ -30,7 +30,8 @@ UniqueIconv OpenConverter(const std::string& to, const std::string& from) {
 std::string CodePageName(int codePage) { return "CP" + std::to_string(codePage); }
 
 // text converted whole; false when a character has no form in the target.
-bool Convert(const std::string& to, const std::string& from, const std::string& text, std::string& converted) {
+bool Convert(const std::string& to, const std::string& from, const std::string& text,
+             std::string& converted) {
   UniqueIconv cd = OpenConverter(to, from);
   if (!cd) return false;
   std::string in = text;
@@ -38,7 +39,8 @@ bool Convert(const std::string& to, const std::string& from, const std::string& 
   char* inPtr = in.data();
   char* outPtr = out.data();
   std::size_t inLeft = in.size(), outLeft = out.size();
-  if (iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+  if (iconv(static_cast<iconv_t>(cd.get()), &inPtr, &inLeft, &outPtr, &outLeft) ==
+      static_cast<std::size_t>(-1))
     return false;
   converted.assign(out.data(), out.size() - outLeft);
   return true;

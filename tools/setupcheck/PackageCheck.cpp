@@ -42,7 +42,8 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   for (const auto& [line, extra] : Entries(packageList, Header::kExtra)) {
     if (!StaysInside(extra))
       error(line, Quoted(extra) + " reaches outside the setup folder; the installer passes it over");
-    else if (!FileFound(folder + "\\" + extra) && !DatedBefore1980(folder + "\\" + extra))  // copied either way
+    else if (!FileFound(folder + "\\" + extra) &&
+             !DatedBefore1980(folder + "\\" + extra))  // copied either way
       error(line, Quoted(extra) + " is not in the setup folder; the installer passes it over");
     else
       extras.push_back(extra);
@@ -61,11 +62,13 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     }
     parts.push_back(part);
     if (!FileFound(folder + "\\" + part)) {
-      error(line, "the package part " + Quoted(part) +
-                      (DatedBefore1980(folder + "\\" + part)
-                           ? " is dated before 1980, which has no MS-DOS date: the installer's file test counts it "
-                             "as absent, and it asks for setup disk number " + std::to_string(disk) + " again and again"
-                           : " is missing; the installer asks for setup disk number " + std::to_string(disk)));
+      error(line,
+            "the package part " + Quoted(part) +
+                (DatedBefore1980(folder + "\\" + part)
+                     ? " is dated before 1980, which has no MS-DOS date: the installer's file test counts it "
+                       "as absent, and it asks for setup disk number " +
+                           std::to_string(disk) + " again and again"
+                     : " is missing; the installer asks for setup disk number " + std::to_string(disk)));
       complete = false;
     }
   }

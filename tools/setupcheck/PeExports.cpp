@@ -6,12 +6,12 @@
 
 namespace {
 
-constexpr std::size_t kNewHeaderOffset = 0x3C;   // e_lfanew in the MS-DOS header
-constexpr std::size_t kCoffSections = 2;         // NumberOfSections, from the COFF header
-constexpr std::size_t kCoffOptionalSize = 16;    // SizeOfOptionalHeader
+constexpr std::size_t kNewHeaderOffset = 0x3C;  // e_lfanew in the MS-DOS header
+constexpr std::size_t kCoffSections = 2;        // NumberOfSections, from the COFF header
+constexpr std::size_t kCoffOptionalSize = 16;   // SizeOfOptionalHeader
 constexpr std::size_t kCoffSize = 20;
 constexpr std::uint16_t kPe32Magic = 0x10B;
-constexpr std::size_t kOptionalExportDir = 96;   // data directory 0 of a PE32 optional header
+constexpr std::size_t kOptionalExportDir = 96;  // data directory 0 of a PE32 optional header
 constexpr std::size_t kSectionSize = 40;
 constexpr std::size_t kSectionVirtualSize = 8, kSectionVirtualAddress = 12, kSectionRawSize = 16,
                       kSectionRawPointer = 20;
@@ -39,7 +39,8 @@ std::optional<std::vector<std::string>> PeExportNames(const std::string& bytes) 
   const Image image(bytes);
   if (!image.Has(0, kNewHeaderOffset + 4) || bytes.compare(0, 2, "MZ") != 0) return std::nullopt;
   const std::size_t pe = image.U32(kNewHeaderOffset);
-  if (!image.Has(pe, 4 + kCoffSize) || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return std::nullopt;
+  if (!image.Has(pe, 4 + kCoffSize) || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    return std::nullopt;
   const std::size_t coff = pe + 4;
   const std::size_t optional = coff + kCoffSize;
   const std::size_t optionalSize = image.U16(coff + kCoffOptionalSize);

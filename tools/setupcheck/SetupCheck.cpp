@@ -226,9 +226,9 @@ class StructureScan {
     if (name == Header::kSysBackup) {
       // The terminator written straight after the header simply means "no extension"; the
       // installer takes the line as the extension when it can.
-      const bool given = header + 1 < list_.Count() &&
-                         (read ? SysBackupExtension(list_) == list_.Line(header + 1)
-                               : list_.Line(header + 1).find(':') == std::string::npos);
+      const bool given =
+          header + 1 < list_.Count() && (read ? SysBackupExtension(list_) == list_.Line(header + 1)
+                                              : list_.Line(header + 1).find(':') == std::string::npos);
       return header + (given ? 2 : 1);
     }
     const int end = std::min(header + 1 + info.size, list_.Count());
@@ -377,7 +377,8 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
         if (IsHeaderLine(*line)) return;  // reported with the structure
       if (group.name.size() > kMaxValueName)
         report.Error(first + 2, "the value name is " + std::to_string(group.name.size()) +
-                                    " characters long; Windows takes at most " + std::to_string(kMaxValueName) +
+                                    " characters long; Windows takes at most " +
+                                    std::to_string(kMaxValueName) +
                                     " and the installer stops with an error here");
       if (RootKeyByName(group.root) == 0) {
         std::string message =
@@ -388,7 +389,8 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
       }
       // A group under an unknown root is passed over whole: its number is never converted.
       const std::string data = ExpandRegData(group.data, context);
-      if (RootKeyByName(group.root) != 0 && !data.empty() && data[0] == '#' && !Converts(RegNumberDigits(data)))
+      if (RootKeyByName(group.root) != 0 && !data.empty() && data[0] == '#' &&
+          !Converts(RegNumberDigits(data)))
         report.Error(first + 3,
                      "the number " + Quoted(group.data) +
                          " does not convert (write #digits#); the installer stops with an error here");
@@ -453,9 +455,7 @@ void CheckShortcuts(const TSetupList& list, const std::string& sourceDir, Report
                                                    " and makes no shortcut to it");
         continue;
       }
-      if (
-          !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
-        continue;
+      if (!ResolveAccessory("C:\\Program Files\\Program\\" + target).empty()) continue;
       report.Error(reader.NextIndex() - 1,
                    "the shortcut's target " + Quoted(target) +
                        " is not installed by :INSTALL; the installer makes no shortcut then");
@@ -476,9 +476,8 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
   // The data is written only to a file whose name holds ".ini"; any other name
   // is still what the uninstall entry hands the uninstaller.
   const std::string& dataFile = list.Line(h + 4);
-  // A data file in a folder of its own below the Windows folder: nothing creates that folder,
-  // and the run stops when the data cannot be written.
-  // The install folder is made only for :INSTALL.
+  // The run stops when the data cannot be written: nothing creates a folder
+  // below the Windows folder, and the install folder is made only for :INSTALL.
   const std::string installDir = "C:\\Program Files\\Program";
   const std::string path =
       UninstallDataWrittenTo(UninstallDataFile(dataFile, installDir, WindowsFolder()), installDir);
@@ -487,7 +486,8 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
     report.Error(h + 4, "the uninstall data goes to " + Quoted(ExtractFileName(path)) + " in " +
                             (UpperText(folder) == UpperText(installDir)
                                  ? std::string("the install folder, which only :INSTALL creates")
-                                 : "the folder " + Quoted(folder) + ", which neither Windows nor the installer creates") +
+                                 : "the folder " + Quoted(folder) +
+                                       ", which neither Windows nor the installer creates") +
                             "; the installer stops with exit code 1603 when it writes the data");
   if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
     report.Warning(h + 4,
@@ -517,7 +517,9 @@ void CheckExtraSetup(const TSetupList& list, const std::string& sourceDir, Repor
                              " is not a 32-bit Windows library; the installer cannot load it and logs "
                              "\"loading _setup.dll failed\"");
   else if (std::find(exports->begin(), exports->end(), "DoSetup") == exports->end())
-    report.Warning(line, Quoted(entry.name) + " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
+    report.Warning(
+        line, Quoted(entry.name) +
+                  " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
 }
 
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
@@ -554,8 +556,9 @@ void CheckNul(const std::string& path, const std::string& file, std::vector<Find
   for (char& c : rest)
     if (c == '\0') c = ' ';
   const std::vector<std::string> hidden = SplitLines(rest);
-  std::string message = "a NUL byte in this line ends the list: the installer reads neither the rest of the line nor " +
-                        std::to_string(hidden.size() > 0 ? hidden.size() - 1 : 0) + " line(s) after it";
+  std::string message =
+      "a NUL byte in this line ends the list: the installer reads neither the rest of the line nor " +
+      std::to_string(hidden.size() > 0 ? hidden.size() - 1 : 0) + " line(s) after it";
   for (std::size_t i = 1; i < hidden.size(); ++i)
     if (Trimmed(hidden[i]).rfind(':', 0) == 0 && hidden[i].size() > 1) {
       message += ", among them the header " + Quoted(hidden[i]) + " at line " + std::to_string(line + 1 + i);
@@ -650,9 +653,9 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   std::vector<Finding> listFindings;
   const std::string listPath = sourceDir + "\\setup.ini";
   if (DatedBefore1980(listPath)) {
-    listFindings.push_back(Finding{"setup.ini", 1, Severity::Error,
-                                   std::string("setup.ini") + kBefore1980 +
-                                       " and stops with \"Could not find installation list\""});
+    listFindings.push_back(Finding{
+        "setup.ini", 1, Severity::Error,
+        std::string("setup.ini") + kBefore1980 + " and stops with \"Could not find installation list\""});
   } else if (!FileFound(listPath)) {
     findings.push_back(Finding{"setup.ini", 1, Severity::Error, "there is no setup.ini in the setup folder"});
     return findings;

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
       const std::string& value = args[++i];
       char* end = nullptr;
       const long number = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || number <= 0 || number > 65535 || !IsUsableCodePage(static_cast<int>(number)))
+      if (value.empty() || *end != '\0' || number <= 0 || number > 65535 ||
+          !IsUsableCodePage(static_cast<int>(number)))
         return Usage("unknown code page \"" + value + "\"");
       names.codePage = static_cast<int>(number);
     } else if (a == "--simulate" || a == "--answer") {

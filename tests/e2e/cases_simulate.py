@@ -214,17 +214,17 @@ def compare_mixed(c, version):
               "shortcuts of the dry run")
 
 
-@case("dry run: a non-ASCII name, accessories and a file dated 1975 on win98", version="win98", timeout=150)
+@case("dry run: a non-ASCII name, accessories and a file dated 1975 on win98 as setupcheck --simulate says", version="win98", timeout=150)
 def simulate_mixed_win98(c):
     compare_mixed(c, "WIN_98")
 
 
-@case("dry run: a non-ASCII name, accessories and a file dated 1975 on winxp", version="winxp", timeout=150)
+@case("dry run: a non-ASCII name, accessories and a file dated 1975 on winxp as setupcheck --simulate says", version="winxp", timeout=150)
 def simulate_mixed_winxp(c):
     compare_mixed(c, "WIN_XP")
 
 
-@case("dry run: a package with a part missing ends, where setup.exe asks again and again", version="winxp",
+@case("dry run: setupcheck --simulate ends on a package with a part missing, where setup.exe asks again and again", version="winxp",
       timeout=150)
 def simulate_missing_part(c):
     # The first part is never read: the second is asked for first.
@@ -306,7 +306,7 @@ def install_guide_example(c, name):
 
 
 for _example in ("smallest", "start-up", "files", "registry", "shortcuts", "package", "complete"):
-    case(f"guide: the example '{_example}' installs under Wine as the dry run says", version="winxp",
+    case(f"guide: the example '{_example}' installs under Wine as setupcheck --simulate says", version="winxp",
          timeout=120)(lambda c, name=_example: install_guide_example(c, name))
 
 

@@ -28,7 +28,7 @@ import cases_simulate  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
-BUDGET = 360
+BUDGET = 420
 
 
 def run_case(name, version, timeout, fn, keep):

@@ -248,7 +248,9 @@ void Fingerprint(const std::string& folder, std::string& out) {
 // run gives the other answer (or, to a box with one button, stops the run).
 constexpr int kLoopRepeats = 3;
 
-struct LoopStop {};  // thrown through the program to end a run that cannot end otherwise
+// Thrown through the program to end a run that cannot end otherwise; the
+// program's own guard may catch it and end as after a failure.
+struct LoopStop {};
 
 // The publisher's _setup.dll is Windows code, which the dry run cannot run:
 // DoSetup is answered as by a call that succeeds.
@@ -351,7 +353,7 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
                 "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
             return answer == os::kIdNo ? os::kIdYes : os::kIdNo;
           default:
-            run.loop += "The dry run stopped the run there.";
+            run.loop += "The dry run stopped the run there; what follows is not what Setup would do.";
             throw LoopStop{};
         }
       }

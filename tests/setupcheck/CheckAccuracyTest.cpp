@@ -151,6 +151,21 @@ TEST_F(Accuracy, ANulByteEndsTheList) {
   EXPECT_NE(findings[0].message.find("\":SHORTCUTS\" at line 9"), std::string::npos) << findings[0].message;
 }
 
+TEST_F(Accuracy, AnAccessoryAFreshWindowsLacksWhereTheInstallerLooks) {
+  const std::string list = Crlf("\\A\nA\nA\n:SHORTCUTS\nFiles\nexplorer.exe\nNotes\nnotepad.exe\n:\n");
+  Put("setup.ini", list);
+  const std::vector<Finding> findings = Run();
+  EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.ini:6 warning"}));
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_NE(findings[0].message.find("on WIN_NT, WIN_2K, WIN_XP a fresh"), std::string::npos);
+  // The dry run of each family agrees.
+  for (const auto& [version, links] : {std::pair{"WIN_98", 2u}, std::pair{"WIN_XP", 1u}}) {
+    PrepareWindows(version);
+    Put("setup.ini", list);
+    EXPECT_EQ(RunDry(version, {}).shortcuts.size(), links) << version;
+  }
+}
+
 TEST_F(Accuracy, AStrayByteAfterAOnePartPackage) {
   const std::string zip = unztest::BuildZip(
       {{"setup.ini", Crlf("\\P\nP\nP\n:INSTALL\np.txt\n:\n")}, {"p.txt", std::string(3000, 'p')}});

@@ -64,6 +64,14 @@ constexpr Accessory kAccessories[] = {
 
 }  // namespace
 
+std::string FreshWindowsFolder(int versionCode) {
+  return versionCode == kWinNT4 || versionCode == kWin2K ? "C:\\WINNT" : "C:\\WINDOWS";
+}
+
+std::string FreshSystemFolder(int versionCode) {
+  return FreshWindowsFolder(versionCode) + (IsNtFamily(versionCode) ? "\\system32" : "\\SYSTEM");
+}
+
 std::vector<std::string> AccessoryPaths(int versionCode, const std::string& windowsFolder,
                                         const std::string& systemFolder) {
   std::vector<std::string> paths;

@@ -77,8 +77,8 @@ Layout LayoutOf(int code) {
       l.version = {5, 1, 2600, 2, "Service Pack 2"};
       break;
   }
-  l.windows = (code == kWinNT4 || code == kWin2K) ? "C:\\WINNT" : "C:\\WINDOWS";
-  l.system = l.windows + (nt ? "\\system32" : "\\SYSTEM");
+  l.windows = FreshWindowsFolder(code);
+  l.system = FreshSystemFolder(code);
   if (!nt)
     l.profile = l.windows;
   else if (code == kWinNT4)

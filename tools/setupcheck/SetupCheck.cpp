@@ -12,7 +12,9 @@
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
+#include "sys/WindowsVersion.h"
 #include "tools/JsonText.h"
+#include "tools/setupcheck/Accessories.h"
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/PeExports.h"
 
@@ -440,6 +442,34 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
   }
 }
 
+// An accessory is looked for where the installer's table puts it on each
+// family; a fresh installation of a Windows the list runs on may have none there.
+void CheckAccessory(const TSetupList& list, const std::string& target, int line, Reporter& report) {
+  int lowest = kWin95A, highest = kWinXP;
+  try {
+    if (auto range = ReadOsRange(list)) lowest = range->lowest, highest = range->highest;
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  std::string without, place, last;
+  for (int code = lowest; code <= highest; ++code) {
+    const std::string windows = FreshWindowsFolder(code), system = FreshSystemFolder(code);
+    const std::string resolved = ResolveAccessory("C:\\Program Files\\Program\\" + target, IsNtFamily(code),
+                                                  windows + "\\", system + "\\");
+    bool there = false;
+    for (const std::string& path : AccessoryPaths(code, windows, system))
+      there |= UpperText(path) == UpperText(resolved);
+    if (there) continue;
+    last = OsKeywords()[static_cast<std::size_t>(code)];
+    without += (without.empty() ? "" : ", ") + last;
+    place = resolved;
+  }
+  if (!without.empty())
+    report.Warning(line, "on " + without + " a fresh installation has no " + Quoted(target) +
+                             " where the installer looks for it (" + place + " on " + last +
+                             "); no shortcut is made there");
+}
+
 void CheckShortcuts(const TSetupList& list, const std::string& sourceDir, Reporter& report) {
   const std::map<std::string, std::string> installed = InstalledNames(list, Header::kInstall);
   try {
@@ -455,7 +485,10 @@ void CheckShortcuts(const TSetupList& list, const std::string& sourceDir, Report
                                                    " and makes no shortcut to it");
         continue;
       }
-      if (!ResolveAccessory("C:\\Program Files\\Program\\" + target).empty()) continue;
+      if (!ResolveAccessory("C:\\Program Files\\Program\\" + target).empty()) {
+        CheckAccessory(list, target, reader.NextIndex() - 1, report);
+        continue;
+      }
       report.Error(reader.NextIndex() - 1,
                    "the shortcut's target " + Quoted(target) +
                        " is not installed by :INSTALL; the installer makes no shortcut then");

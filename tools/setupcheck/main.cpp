@@ -8,6 +8,7 @@
 #include "engine/InstallList.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
+#include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SetupCheck.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: setupcheck [--codepage N] [--json] FOLDER\n"
     "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--codepage N] [--json] FOLDER\n"
+    "       setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] FOLDER\n"
     "\n"
     "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
     "package) and prints every problem as FILE:LINE: error|warning: MESSAGE; the\n"
@@ -25,7 +27,9 @@ constexpr char kUsage[] =
     "contains TEXT gets BUTTON (OK, Cancel, Yes, No); any other its first button.\n"
     "--codepage N: the Windows ANSI code page the lists are written in (1252 when\n"
     "not given; 1250-1258, 874, 932, 936, 949, 950); file names of the folder are\n"
-    "taken into it, and one that has no form in it is reported.\n";
+    "taken into it, and one that has no form in it is reported.\n"
+    "The third makes the disks (and a single file for a download) of the folder;\n"
+    "setupcheck --pack --help tells more.\n";
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
@@ -37,6 +41,7 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (IsPackCommand(args)) return PackMain(args, argv[0]);
   std::string version, folder;
   std::vector<BoxAnswer> answers;
   bool json = false;

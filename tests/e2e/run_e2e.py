@@ -29,7 +29,7 @@ import cases_pack  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
-BUDGET = 420
+BUDGET = 360
 
 
 def run_case(name, version, timeout, fn, keep):

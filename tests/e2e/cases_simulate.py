@@ -137,12 +137,14 @@ def compare(c, version, folder=DEMO, install_dir=INSTALL_DIR, menu="Quillpad", d
     seen = c.start_watched(answer=wine_answer, timeout=60000)
     expect(seen["ended"], "setup.exe did not end by itself")
     c.expect_ended(10)
-    expect_installed_as_simulated(c, simulated, [b["box"]["text"] for b in seen["boxes"]], c.program.returncode)
+    expect_installed_as_simulated(c, simulated, [b["box"]["text"] for b in seen["boxes"]], c.program.returncode,
+                                  install_dir, menu)
+    return simulated
 
 
-def expect_installed_as_simulated(c, simulated, boxes, returncode):
-    """What an installation of the demo left in the case's prefix, against
-    the dry run's account of it."""
+def expect_installed_as_simulated(c, simulated, boxes, returncode, install_dir=INSTALL_DIR, menu="Quillpad"):
+    """What an installation (of the demo, unless told otherwise) left in the
+    case's prefix, against the dry run's account of it."""
     expect_eq(boxes, [b["text"] for b in simulated["boxes"]], "boxes shown")
     # Wine hands Linux only the low byte of the exit code (3010 and 1602 do not fit).
     expect_eq(returncode, simulated["exit"] & 0xFF, "exit code (its low byte)")
@@ -186,7 +188,6 @@ def expect_installed_as_simulated(c, simulated, boxes, returncode):
         if v["name"] == "UninstallString":
             data = re.sub(r"^C:\\WINDOWS", r"C:\\windows", data)
         expect_eq((got[0], got[1].lower()), (v["type"], data.lower()), f"{v['key']}\\{v['name']}")
-    return simulated
 
 
 @case("dry run: the demo on win98 leaves what setupcheck --simulate WIN_98 says", version="win98", timeout=150)

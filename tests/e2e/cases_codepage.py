@@ -5,8 +5,11 @@ the names Wine wrote on the Unix side (UTF-8), so a file that landed under a
 cut or garbled name fails the case."""
 
 import io
+import json
+import subprocess
 import zipfile
 
+from cases_simulate import SETUPCHECK
 from cases_uninstall import expect_as_before, reg_string, snapshot
 from harness import ROOT, case, expect, expect_eq
 
@@ -104,6 +107,13 @@ def japanese_round_trip(c):
     expect(c.c_path("C:\\windows\\temp\\qvsetup_成績表1.0.txt").exists(), "the install log is not under its name")
     expect_eq(reg_string(c, "HKEY_CURRENT_USER\\Software\\成績表\\十能", "Path"), "C:\\Program Files\\成績表",
               "registry value under the Japanese key")
+    # The checker's dry run in the same code page names the same files.
+    out = subprocess.run([str(SETUPCHECK), "--simulate", "WIN_XP", "--codepage", "932", "--json", str(c.setup_dir)],
+                         capture_output=True, check=True, timeout=120)
+    simulated = [f["path"].encode("latin-1").decode("cp932", "replace") for f in json.loads(out.stdout.decode("latin-1"))["files"]]
+    expect_eq(sorted(p for p in simulated if p.startswith("C:\\Program Files\\")),
+              sorted("C:\\Program Files\\成績表\\" + n for n in ("ソフト.txt", "レポート.txt", "十能.dll", "表示.exe", "unin.ini")),
+              "files of setupcheck --codepage 932 --simulate WIN_XP")
 
     command = reg_string(c, UNINSTALL + "成績表", "UninstallString")
     expect(command and ' "' in command, f"no usable uninstall command: {command!r}")

@@ -217,7 +217,7 @@ int Packer::Check() {
   for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
   if (HasErrors(findings)) return 1;
   for (const std::string& extra : extras_)
-    if (!StaysInside(extra) || extra.find_first_of("\\/") != std::string::npos ||
+    if (!StaysInside(extra) || NextSeparator(extra, "\\/") != std::string::npos ||
         !FileFound(std::string(kSource) + "\\" + extra))
       return Fail("setup.lst: the extra file " + extra + " is not in the folder");
   for (const char* needed : {"setup.exe", "UNZDLL.DLL"})

@@ -12,6 +12,7 @@
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 #include "tools/JsonText.h"
 #include "tools/setupcheck/Accessories.h"
@@ -415,7 +416,7 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
                                    " is a file entry that copies nothing; only \":\" ends the section");
           continue;
         }
-        if (entry.name.find_first_of("\\/") != std::string::npos)
+        if (NextSeparator(entry.name, "\\/") != std::string::npos)
           report.Warning(line, Quoted(entry.name) +
                                    " names a sub-folder: the installer creates no folder below " +
                                    (header == Header::kInstall ? std::string("the install folder")

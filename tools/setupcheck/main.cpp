@@ -10,6 +10,7 @@
 #include "tools/setupcheck/HostFolder.h"
 #include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "os/fake/FakeCodePageControl.h"
 #include "sys/TextBytes.h"
 
 namespace {
@@ -83,6 +84,11 @@ int main(int argc, char** argv) {
   if (!answers.empty() && version.empty()) return Usage("--answer goes with --simulate");
 
   PrepareWindows(version.empty() ? "WIN_XP" : version);
+  // The in-memory Windows plays the lists' code page where it knows it (the double-byte ones among
+  // them), so names are split, compared and made as on that Windows; the others read byte by byte
+  // as 1252 does.
+  os::fake::SetAnsiCodePage(static_cast<std::uint32_t>(names.codePage));
+  LoadSystemLeadBytes();
   if (!MirrorHostFolder(folder, "C:\\SETUP", names)) {
     std::fprintf(stderr, "setupcheck: cannot read the folder %s\n", folder.c_str());
     return 2;

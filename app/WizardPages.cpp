@@ -100,6 +100,11 @@ void TfSetup::bNextClick() {
       destination = AddBackslash(destination) + s.DefPath;
       os::SetWindowTextA(eDestination, destination);
     }
+    // A folder that cannot be made (a name Windows refuses, a path through a file) would leave
+    // every file uncopied; the test leaves nothing behind.
+    if (!FolderCanBeCreated(destination))
+      return OwnedInfoBox(Handle(), "The folder " + destination +
+                                        " cannot be created.  Please select a valid folder to continue.");
     s.StartMenu = os::GetWindowTextA(eStartMenu);
     s.InstallDir = destination;
     os::ShowWindow(pPaths, false);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
@@ -23,6 +24,9 @@ void AddFolder(const std::string& path);  // with its parents
 void AddFile(const std::string& path, const std::string& content,
              std::uint32_t attributes = kAttrArchive);  // parents created
 bool Exists(const std::string& path);
+// Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
+// without an access list of its own.
+std::vector<Trustee> FolderTrustees(const std::string& path);
 std::string Content(const std::string& path);  // "" when missing
 std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes when missing
 void SetLastWriteTime(const std::string& path, const FileTime& time);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
@@ -22,6 +23,7 @@ struct Node {
   bool inUse = false;
   int openWriters = 0;
   int openReaders = 0;
+  std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
 };
 
 struct OpenFile {

@@ -32,6 +32,9 @@ std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes wh
 void SetLastWriteTime(const std::string& path, const FileTime& time);
 FileTime LastWriteTime(const std::string& path);
 void SetInUse(const std::string& path, bool inUse);  // another program holds it open
+// Copies over an existing file as on a network share or under Wine run as
+// root: a read-only, hidden or system file is replaced and keeps those.
+void SetCopiesKeepAttributes(bool keep);
 void AddDrive(char letter);
 void SetClock(const FileTime& now);         // the time stamped on written files
 void SetTimeZoneBiasMinutes(int minutesEast);  // local = UTC + bias

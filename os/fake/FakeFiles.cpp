@@ -291,6 +291,7 @@ FileTime LastWriteTime(const std::string& path) {
 void SetInUse(const std::string& path, bool inUse) {
   if (auto* n = Find(path)) n->inUse = inUse;
 }
+void SetCopiesKeepAttributes(bool keep) { TheState().copiesKeepAttributes = keep; }
 void SetClock(const FileTime& now) { TheState().clock = now; }
 void SetTimeZoneBiasMinutes(int minutesEast) { TheState().biasMinutes = minutesEast; }
 
@@ -396,8 +397,14 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
   auto* dst = Find(to);
   if (dst) {
     if (failIfExists) return Fail(kErrorFileExists), false;
-    if (dst->folder || (dst->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
+    if (dst->folder || ((dst->attributes & kAttrReadonly) && !TheState().copiesKeepAttributes))
+      return Fail(kErrorAccessDenied), false;
     if (dst->inUse || dst->openWriters || dst->openReaders) return Fail(kErrorSharingViolation), false;
+    if (TheState().copiesKeepAttributes) {
+      dst->data = src->data;
+      dst->lastWriteTime = src->lastWriteTime;
+      return true;
+    }
   } else {
     if (!ParentIsFolder(toKey)) return Fail(kErrorPathNotFound), false;
     dst = &Create(toKey, DisplayName(to), false);

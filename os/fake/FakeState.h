@@ -48,6 +48,7 @@ struct State {
   std::uint32_t ticks = 0;  // GetTickCount
   int biasMinutes = 0;
   std::string currentDirectory = "C:\\";
+  bool copiesKeepAttributes = false;
 
   OsVersionInfo version;
   int failVersionQueries = 0;

@@ -1,7 +1,8 @@
 """Safety: data files that name protected folders by their aliases, a
 destination typed with a trailing backslash, what a removal must take back
 (a file type, a vendor's folders), a temporary folder someone else made
-beforehand, and failures that must not end as a success."""
+beforehand, Cancel answered before the next entry, and failures that must
+not end as a success."""
 
 import io
 import time
@@ -9,7 +10,7 @@ import zipfile
 
 from cases_package import ENGINE, package_parts
 from cases_uninstall import reg_export, reg_string
-from harness import case, expect, expect_eq
+from harness import FIXTURES, case, expect, expect_eq
 
 UNINST = "C:\\setup\\uninst.exe"
 PROGRAMS = "users/*/**/Start Menu/Programs"
@@ -197,19 +198,25 @@ def package_folder(c, files):
                "setup.lst": ":PACKAGE\ndemo.p01\n:\n"})
 
 
-@case("safety: a QVINST1 made beforehand by someone else is left alone", version="winxp", timeout=90)
+@case("safety: a QVINST1 made beforehand by someone else is left alone, the next free name is created",
+      version="winxp", timeout=90)
 def temp_folder_taken(c):
     package_folder(c, {"setup.ini": PACKAGED_INI, "packed.txt": "from the package\n"})
     planted = c.c_path("C:\\windows\\temp\\QVINST1\\_setup.dll")
     planted.parent.mkdir(parents=True, exist_ok=True)
     planted.write_bytes(b"planted")
+    # A name that is free when looked at and taken when created (as when
+    # someone creates it in between): a link to nowhere.
+    racing = c.c_path("C:\\windows\\temp\\QVINST2")
+    racing.symlink_to(c.workdir / "nowhere")
     seen = c.start_watched(answer="OK", timeout=60000)
     expect(seen["ended"], "setup.exe did not end")
     expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Installation is complete"], "boxes shown")
     expect(c.c_path("C:\\Program Files\\Qvs Packed\\packed.txt").exists(), "the package was not installed")
     expect_eq(sorted(p.name for p in planted.parent.iterdir()), ["_setup.dll"], "QVINST1 after the setup")
     expect_eq(planted.read_bytes(), b"planted", "the planted file")
-    expect(not c.c_path("C:\\windows\\temp\\QVINST2").exists(), "the setup's own folder stayed")
+    expect(racing.is_symlink() and not (c.workdir / "nowhere").exists(), "the link was followed")
+    expect(not c.c_path("C:\\windows\\temp\\QVINST3").exists(), "the setup's own folder stayed")
 
 
 @case("safety: a package file that fails its check sum installs nothing", version="winxp", timeout=90)
@@ -251,3 +258,36 @@ def destination_refused(c):
     expect(not c.c_path("C:\\Qvs New").exists(), "the test left a folder behind")
     c.click(title, "Cancel")
     c.expect_ended(15)
+
+
+@case("safety: a Cancel clicked while a quick server registers is answered before the next one",
+      version="winxp", timeout=90)
+def cancel_before_next_entry(c):
+    c.lay_out({"autoin.dat": "", "qvsrvcancel.dll": (FIXTURES / "sys" / "qvsrvcancel.dll").read_bytes(),
+               "qvsrvboth.dll": (FIXTURES / "sys" / "qvsrvboth.dll").read_bytes(), "setup.ini": """
+        \\Qvs Cancel
+        Qvs Cancel
+        Qvs Cancel 1.0
+        :WIN
+        qvsrvcancel.dll
+        qvsrvboth.dll
+        :
+        :REGSVR
+        qvsrvcancel.dll
+        qvsrvboth.dll
+        :
+        :SHORTCUTS
+        Qvs Cancel
+        qvs.txt
+        :
+        """})
+    seen = c.start_watched(answer="Yes,OK", timeout=60000)
+    expect(seen["ended"], "setup.exe did not end")
+    clicked = c.c_path("C:\\windows\\qvsrvcancel.dll.log").read_text(errors="replace").split("\n")
+    expect(any("clicked Cancel" in line for line in clicked), f"the server did not click Cancel: {clicked}")
+    expect_eq([b["box"]["text"] for b in seen["boxes"]], ["Cancel Setup?", "Setup did not complete."], "boxes")
+    expect_eq(c.program.wait(10), 1602 & 0xFF, "exit code (Wine hands on its low byte)")
+    other = c.c_path("C:\\windows\\qvsrvboth.dll.log")
+    expect(not other.exists() or "register" not in other.read_text(errors="replace"),
+           "the next server was registered before Cancel was answered")
+    expect(not programs_folder(c, "Qvs Cancel").exists(), "shortcuts were begun")

@@ -103,6 +103,10 @@ void InstallRun::Run() {
   // The uninstall entry, when the list has one.
   if (auto section = ReadUninstall(list_)) {
     dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
+    // A name without ".ini" is saved as unin.ini in the install folder: the command names the
+    // file that will be there, or the program could never be removed with it.
+    if (LowerText(dataFile_).find(".ini") == std::string::npos)
+      dataFile_ = StripBackslash(s_.InstallDir) + "\\unin.ini";
     RegisterUninstall(*section, dataFile_);
   }
   // The program's key is read now; its values are written after the shortcuts.
@@ -347,9 +351,8 @@ void InstallRun::RegistryItems() {
 
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
-  std::string path = dataFile_;
-  if (LowerText(path).find(".ini") == std::string::npos) path = StripBackslash(s_.InstallDir) + "\\unin.ini";
-  if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+  if (!WriteTextLines(dataFile_, uninstall_))
+    throw SetupError("Could not write the uninstall data file " + dataFile_);
 }
 
 void InstallRun::ExtraSetup() {

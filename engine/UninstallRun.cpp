@@ -141,7 +141,7 @@ void Removal::Step(const std::string& text) {
     host_.ShowProgress(static_cast<int>(static_cast<double>(std::min(done_, total_)) / total_ * 100));
 }
 
-// Compares resolved paths.
+// The path, resolved, is one the data file names.
 bool Removal::Recorded(const std::string& path) const {
   return std::any_of(resolvedPaths_.begin(), resolvedPaths_.end(),
                      [&](const std::string& p) { return !p.empty() && SameFolder(p, path); });
@@ -199,11 +199,10 @@ void Removal::RemovePaths() {
     std::string path = resolvedPaths_[i];
     // A shortcut whose name ended in ".lnk" already was saved under that
     // name, and recorded with ".lnk" once more.
-    const std::string doubled = ".LNK.LNK";
-    if (UpperText(path).size() > doubled.size() &&
-        UpperText(path).compare(path.size() - doubled.size(), doubled.size(), doubled) == 0 &&
+    const std::string single = ChangeFileExt(path, "");
+    if (UpperText(ExtractFileExt(path)) == ".LNK" && UpperText(ExtractFileExt(single)) == ".LNK" &&
         os::GetFileAttributesA(path) == os::kInvalidFileAttributes)
-      path = ChangeFileExt(path, "");
+      path = single;
     if (!RemoveFile(path)) notRemoved_.push_back(path);
     // A copy the install cached beside a file in use (.MCC, or .MC1, ...
     // when another replacement had that name) waits for a restart that

@@ -243,7 +243,7 @@ TEST_F(InstallRunTest, ServersShortcutsAndRegistryItemsAreWrittenAndRecorded) {
   EXPECT_TRUE(os::fake::LinkAt(menu + "\\NT Only Off.lnk"));  // not NT 4: made without the mark
   // The command names the list's file; the data goes to unin.ini in the folder.
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
-            "C:\\WINDOWS\\uninst.exe \"C:\\WINDOWS\\demo.dat\"");
+            "C:\\WINDOWS\\uninst.exe \"C:\\Program Files\\Demo\\unin.ini\"");  // where the data is saved
   EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
             (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", menu + "\\Demo.lnk",
                                       menu + "\\NT Only Off.lnk", "+" + menu, "", ":reg", "HKEY_LOCAL_MACHINE",

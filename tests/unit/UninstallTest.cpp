@@ -504,6 +504,17 @@ TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
     EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
     ExpectMachineAsBefore();
   }
+  // A data file name without ".ini" is saved as unin.ini in the install folder.
+  TearDown();
+  SetUp();
+  TSetupList list;
+  list.SetText("\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
+               ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.dat\r\n:\r\n");
+  NoWizard wizard;
+  RunInstallation(list, wizard);
+  std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
+  EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo"));
 }
 
 // What the install created goes: a class key right under HKEY_CLASSES_ROOT,

@@ -14,10 +14,7 @@
 
 namespace ziptest {
 
-inline std::string DataDir() {
-  std::string here = __FILE__;
-  return here.substr(0, here.find_last_of('/')) + "/ZipData/";
-}
+inline std::string DataDir() { return std::string(QV_UNIT_DIR) + "/ZipData/"; }
 
 // The bytes of a file under ZipData/ (or a path relative to tests/unit/).
 inline std::string ReadData(const std::string& name) {

@@ -12,7 +12,7 @@
 namespace {
 
 TEST(ListFuzzRegression, SeedsCorpusAndCrashers) {
-  std::filesystem::path root = std::string(QV_UNIT_DIR) + "/../fuzz/list";
+  std::filesystem::path root = QV_SOURCE_DIR "/tests/fuzz/list";
   int replayed = 0;
   for (const char* folder : {"seeds", "corpus", "crashers"}) {
     if (!std::filesystem::exists(root / folder)) continue;

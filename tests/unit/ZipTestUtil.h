@@ -14,7 +14,7 @@
 
 namespace ziptest {
 
-inline std::string DataDir() { return std::string(QV_UNIT_DIR) + "/ZipData/"; }
+inline std::string DataDir() { return QV_SOURCE_DIR "/tests/unit/ZipData/"; }
 
 // The bytes of a file under ZipData/ (or a path relative to tests/unit/).
 inline std::string ReadData(const std::string& name) {

@@ -102,11 +102,10 @@ void InstallRun::Run() {
   }
   // The uninstall entry, when the list has one.
   if (auto section = ReadUninstall(list_)) {
-    dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
-    // A name without ".ini" is saved as unin.ini in the install folder: the command names the
-    // file that will be there, or the program could never be removed with it.
-    if (LowerText(dataFile_).find(".ini") == std::string::npos)
-      dataFile_ = StripBackslash(s_.InstallDir) + "\\unin.ini";
+    // The command names the file the data will be saved in, or the program could never be
+    // removed with it (a name without ".ini" is saved as unin.ini in the install folder).
+    dataFile_ = UninstallDataWrittenTo(UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder()),
+                                       s_.InstallDir);
     RegisterUninstall(*section, dataFile_);
   }
   // The program's key is read now; its values are written after the shortcuts.
@@ -351,8 +350,8 @@ void InstallRun::RegistryItems() {
 
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
-  if (!WriteTextLines(dataFile_, uninstall_))
-    throw SetupError("Could not write the uninstall data file " + dataFile_);
+  const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
+  if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
 }
 
 void InstallRun::ExtraSetup() {

@@ -195,7 +195,7 @@ TEST(DoubleByteRemovalRules, NamesAreJudgedByWholeCharacters) {
       // Upper case made テスト and ウスエ one folder: a data file could reach the other program's.
       {"C:\\Program Files\\" SJ_TESUTO "\\a.txt", "C:\\Program Files\\" SJ_USUE, PathVerdict::Outside},
       {"C:\\Program Files\\" SJ_SEISEKI "\\a|b.txt", "C:\\Program Files\\" SJ_SEISEKI, PathVerdict::Unsafe},
-      {"C:\\Program Files\\" SJ_SEISEKI "\\..\\x.txt", "C:\\Program Files\\" SJ_SEISEKI, PathVerdict::Unsafe},
+      {"C:\\Program Files\\" SJ_SEISEKI "\\..\\x.txt", "C:\\Program Files\\" SJ_SEISEKI, PathVerdict::Outside},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);

@@ -125,7 +125,7 @@ namespace {
 // Creates the folder's missing parents and the folder, recording each one
 // made; false at the first that cannot be made.
 bool CreateChain(std::string folder, std::vector<std::string>& created) {
-  while (folder.size() > 3 && folder.back() == '\\') folder = StripBackslash(folder);
+  while (folder.size() > 3 && EndsWithBackslash(folder)) folder = StripBackslash(folder);
   if (folder.size() <= 3) return FolderExists(AddBackslash(folder));
   if (FolderExists(folder)) return true;
   const std::string parent = ExtractFilePath(folder);

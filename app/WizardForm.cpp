@@ -13,6 +13,7 @@
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/Restart.h"
 #include "sys/SetupError.h"
 #include "sys/WindowsVersion.h"
 
@@ -50,11 +51,13 @@ void TfSetup::FormDestroy() {
   RemoveTempInstallDir(s.TempInstallDir);
   if (!s.RebootFlag) return;
   // The restart is the very last action: through the product's restart
-  // program when it was installed, else directly. Neither answer is examined.
+  // program when it was installed (not waited for), else directly. A restart
+  // that Windows refuses was told to the user, and the exit code says that
+  // a restart is still needed.
   if (FileFound(s.RestartProgram))
     os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
-  else
-    os::ExitWindowsEx(os::kEwxReboot);
+  else if (!RestartWindows())
+    s.RestartNeeded = true;
 }
 
 void TfSetup::LayOut() {

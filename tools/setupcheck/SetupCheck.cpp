@@ -11,6 +11,7 @@
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
 #include "tools/JsonText.h"
+#include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
 
 namespace {
@@ -529,5 +530,6 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   TSetupList list;
   list.Load(sourceDir + "\\setup.ini");
   for (Finding& f : CheckInstallList(list, sourceDir)) findings.push_back(std::move(f));
+  CheckOldWindows(list, folder, findings);
   return findings;
 }

@@ -30,6 +30,8 @@ ABOVE_486 = re.compile(
     r"[lsm]fence|clflush\w*|fisttp\w*|popcnt\w*|lzcnt\w*|tzcnt\w*|movbe\w*|crc32\w*)$")
 # The long NOP (0F 1F) is the only NOP that takes an operand.
 LONG_NOP = re.compile(r"^nop[wl]?\s+\S")
+PREFIXES = ("lock", "rep", "repz", "repe", "repnz", "repne", "data16", "data32", "addr16", "addr32",
+            "cs", "ds", "ss", "es", "fs", "gs")
 # Any operand in an MMX or SSE/AVX register.
 VECTOR_REG = re.compile(r"%[xyz]?mm\d")
 
@@ -161,12 +163,9 @@ def check_floor(binary, map_path):
             continue
         checked += 1
         instruction = re.sub(r"\s+", " ", m.group(3).split("#")[0].strip())
-        mnemonic = instruction.split(" ")[0]
-        if mnemonic in ("lock", "rep", "repz", "repnz", "data16", "addr16", "cs", "ds", "ss", "es", "fs", "gs") \
-                and " " in instruction:
-            instruction_body = instruction.split(" ", 1)[1]
-        else:
-            instruction_body = instruction
+        instruction_body = instruction
+        while instruction_body.split(" ")[0] in PREFIXES and " " in instruction_body:
+            instruction_body = instruction_body.split(" ", 1)[1]
         if ABOVE_486.match(instruction_body.split(" ")[0]) or LONG_NOP.match(instruction_body) \
                 or VECTOR_REG.search(instruction_body):
             hits.append((address, instruction, *place))

@@ -20,7 +20,7 @@ target_link_libraries(qv_logic PUBLIC qv_os)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-foreach(part unzdll tests/unit tests/contract tools/setupcheck)
+foreach(part unzdll sfx tests/unit tests/contract tools/setupcheck)
   if(EXISTS ${CMAKE_SOURCE_DIR}/${part}/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${part} ${CMAKE_BINARY_DIR}/${part})
   endif()

@@ -92,6 +92,7 @@ if(NOT QV_WIN32_TESTS)
 
   add_subdirectory(${CMAKE_SOURCE_DIR}/unzdll ${CMAKE_BINARY_DIR}/unzdll)
   add_subdirectory(${CMAKE_SOURCE_DIR}/uninst ${CMAKE_BINARY_DIR}/uninst)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/sfx ${CMAKE_BINARY_DIR}/sfx)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tools/setupcheck ${CMAKE_BINARY_DIR}/tools/setupcheck)
 else()
   include(cmake/Win32Tests.cmake)

@@ -59,6 +59,9 @@ constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 std::uint32_t WaitForInputIdle(Handle process, std::uint32_t milliseconds);
 std::uint32_t WaitForSingleObject(Handle process, std::uint32_t milliseconds);
 bool CloseProcessHandle(Handle process);  // CloseHandle on a process handle
+constexpr std::uint32_t kStillActive = 259;
+// The process's exit code; kStillActive while it runs.
+bool GetExitCodeProcess(Handle process, std::uint32_t& code);
 using UniqueProcess = Unique<Handle, Handle{0}, CloseProcessHandle>;
 
 // --- the shell's link object (IShellLinkA with IPersistFile) --------------------

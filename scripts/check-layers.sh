@@ -6,14 +6,14 @@
 # "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
-above='app|engine|sys|zip|uninst|tools'
+above='app|engine|sys|zip|uninst|sfx|tools'
 windows='windows|win[a-z0-9]*|ole[a-z0-9]*|obj[a-z]*|shellapi|shlobj|shlwapi|commctrl|commdlg'
 failed=0
 if grep -rnE "^\s*#\s*include\s*\"($above)/" os/; then
   echo "os/ includes a header from a layer above it"
   failed=1
 fi
-if grep -rniE "^\s*#\s*include\s*<($windows)\.h>" app engine sys zip uninst tools; then
+if grep -rniE "^\s*#\s*include\s*<($windows)\.h>" app engine sys zip uninst sfx tools; then
   echo "a layer above os/ includes a Windows header"
   failed=1
 fi

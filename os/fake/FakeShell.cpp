@@ -14,6 +14,7 @@ namespace {
 
 struct Program {
   std::function<void(const Launch&)> onExit;
+  std::uint32_t exitCode = 0;
 };
 
 struct Process {
@@ -183,9 +184,9 @@ void SetEnvironmentVariable(const std::string& name, const std::string& value) {
   Procs().environment[Upper(name)] = value;
 }
 
-void AddProgram(const std::string& path, std::function<void(const Launch&)> onExit) {
+void AddProgram(const std::string& path, std::function<void(const Launch&)> onExit, std::uint32_t exitCode) {
   if (!IsFile(path)) AddFile(path, "MZ program");
-  Procs().programs[KeyOf(path)] = Program{std::move(onExit)};
+  Procs().programs[KeyOf(path)] = Program{std::move(onExit), exitCode};
 }
 
 std::vector<Launch> Launches() { return Procs().launches; }
@@ -284,6 +285,14 @@ std::uint32_t WaitForSingleObject(Handle process, std::uint32_t milliseconds) {
   if (milliseconds != kInfinite && !it->second.exited) return kWaitTimeout;
   Exit(it->second);
   return kWaitObject0;
+}
+
+bool GetExitCodeProcess(Handle process, std::uint32_t& code) {
+  auto it = Procs().handles.find(process);
+  if (it == Procs().handles.end()) return Fail(kErrorInvalidHandle), false;
+  const Program* program = ProgramAt(it->second.path);
+  code = !it->second.exited ? kStillActive : program ? program->exitCode : 0;
+  return true;
 }
 
 bool CloseProcessHandle(Handle process) {

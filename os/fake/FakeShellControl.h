@@ -36,7 +36,9 @@ struct Launch {
 // A program file at the path (created too). `onExit` runs when the program
 // ends: when a caller waits for its process, or at once for a program
 // started without a process handle.
-void AddProgram(const std::string& path, std::function<void(const Launch&)> onExit = {});
+// The program's process ends with exitCode.
+void AddProgram(const std::string& path, std::function<void(const Launch&)> onExit = {},
+                std::uint32_t exitCode = 0);
 std::vector<Launch> Launches();
 // What happened to processes, in order: "start P", "idle P", "exit P",
 // "close P" (P the program's path as found), "detached P" for a start that

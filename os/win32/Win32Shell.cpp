@@ -122,6 +122,13 @@ std::uint32_t WaitForSingleObject(Handle process, std::uint32_t milliseconds) {
 
 bool CloseProcessHandle(Handle process) { return ::CloseHandle(reinterpret_cast<HANDLE>(process)) != 0; }
 
+bool GetExitCodeProcess(Handle process, std::uint32_t& code) {
+  DWORD value = 0;
+  if (!::GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &value)) return false;
+  code = value;
+  return true;
+}
+
 HResult CoCreateShellLink(std::unique_ptr<ShellLinkA>& link) {
   ComPtr<IShellLinkA> p;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

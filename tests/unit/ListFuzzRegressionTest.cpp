@@ -12,8 +12,7 @@
 namespace {
 
 TEST(ListFuzzRegression, SeedsCorpusAndCrashers) {
-  std::string here = __FILE__;
-  std::filesystem::path root = here.substr(0, here.find_last_of('/')) + "/../fuzz/list";
+  std::filesystem::path root = QV_SOURCE_DIR "/tests/fuzz/list";
   int replayed = 0;
   for (const char* folder : {"seeds", "corpus", "crashers"}) {
     if (!std::filesystem::exists(root / folder)) continue;

@@ -145,7 +145,7 @@ TEST_F(UnzMalformed, DirectoryCutShortStillGivesTheEntriesBeforeTheDamage) {
 }
 
 TEST_F(UnzMalformed, KeptFuzzInputsRunCleanly) {
-  const fs::path dir = fs::path(__FILE__).parent_path().parent_path() / "fuzz" / "unzdll";
+  const fs::path dir = fs::path(QV_SOURCE_DIR) / "tests" / "fuzz" / "unzdll";
   std::size_t replayed = 0;
   for (const char* sub : {"corpus", "crashers"}) {
     if (!fs::exists(dir / sub)) continue;

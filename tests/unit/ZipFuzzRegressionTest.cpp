@@ -11,8 +11,7 @@
 namespace {
 
 std::vector<std::filesystem::path> Inputs(const std::string& folder, const std::string& prefix = "") {
-  std::string here = __FILE__;
-  std::filesystem::path dir = here.substr(0, here.find_last_of('/')) + "/../fuzz/zip/" + folder;
+  std::filesystem::path dir = QV_SOURCE_DIR "/tests/fuzz/zip/" + folder;
   std::vector<std::filesystem::path> found;
   if (!std::filesystem::exists(dir)) return found;
   for (const auto& entry : std::filesystem::directory_iterator(dir))

@@ -14,10 +14,7 @@
 
 namespace ziptest {
 
-inline std::string DataDir() {
-  std::string here = __FILE__;
-  return here.substr(0, here.find_last_of('/')) + "/ZipData/";
-}
+inline std::string DataDir() { return QV_SOURCE_DIR "/tests/unit/ZipData/"; }
 
 // The bytes of a file under ZipData/ (or a path relative to tests/unit/).
 inline std::string ReadData(const std::string& name) {

@@ -7,6 +7,7 @@
 #include "engine/InstallList.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
+#include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SetupCheck.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: setupcheck [--json] FOLDER\n"
     "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--json] FOLDER\n"
+    "       setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] FOLDER\n"
     "\n"
     "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
     "package) and prints every problem as FILE:LINE: error|warning: MESSAGE; the\n"
@@ -21,7 +23,9 @@ constexpr char kUsage[] =
     "The second installs from the folder in automatic mode on an in-memory Windows\n"
     "of that version (WIN_95A, WIN_95B, WIN_95C, WIN_98, WIN_98SE, WIN_ME, WIN_NT,\n"
     "WIN_2K, WIN_XP) and prints what the installation leaves. A box whose text\n"
-    "contains TEXT gets BUTTON (OK, Cancel, Yes, No); any other its first button.\n";
+    "contains TEXT gets BUTTON (OK, Cancel, Yes, No); any other its first button.\n"
+    "The third makes the disks (and a single file for a download) of the folder;\n"
+    "setupcheck --pack --help tells more.\n";
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
@@ -33,6 +37,7 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (IsPackCommand(args)) return PackMain(args, argv[0]);
   std::string version, folder;
   std::vector<BoxAnswer> answers;
   bool json = false;

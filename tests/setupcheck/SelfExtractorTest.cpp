@@ -1,0 +1,165 @@
+// The single-file stub's whole run on the in-memory Windows, with our unzip
+// engine in-process: what it extracts where, what it starts and how, the
+// exit code it ends with, what it leaves, and what it shows.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "os/OsFiles.h"
+#include "os/fake/FakeControl.h"
+#include "os/fake/FakeShellControl.h"
+#include "os/fake/FakeUiControl.h"
+#include "sfx/SelfExtractor.h"
+#include "tools/setupcheck/DryRun.h"
+#include "tools/setupcheck/ZipWriter.h"
+#include "unzdll/Extractor.h"
+#include "unzdll/UnzFiles.h"
+#include "zip/UNZDLL.h"
+
+namespace {
+
+constexpr char kDownload[] = "C:\\DL\\setup-demo.exe";
+constexpr char kFolder[] = "C:\\TEMP\\QVSFX1";
+constexpr char kSetup[] = "C:\\TEMP\\QVSFX1\\SETUP\\setup.exe";
+
+// Captions of the visible windows while the engine ran.
+std::vector<std::string> shownDuringExtraction;
+
+std::int32_t QV_UNZ_STDCALL EngineVersion() { return 160; }
+
+std::int32_t QV_UNZ_STDCALL EngineExec(ExtractRequest* request) {
+  for (os::Hwnd w : os::fake::TopLevelWindows())
+    if (const auto* info = os::fake::Info(w); info && info->visible)
+      shownDuringExtraction.push_back(info->text);
+  std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
+  return unz::RunExtraction(*request, *files, unz::RunOptions{false});
+}
+
+std::string Noise(std::size_t size) {
+  std::mt19937 gen(5);
+  std::string s(size, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xFF);
+  return s;
+}
+
+class Stub : public ::testing::Test {
+ public:
+  void SetUp() override {
+    PrepareWindows("WIN_XP");
+    shownDuringExtraction.clear();
+    // The engine and setup.exe are known to the in-memory Windows by their
+    // paths; the files themselves are the stub's to write.
+    os::fake::AddLibrary(std::string(kFolder) + "\\UNZDLL.DLL",
+                         {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&EngineVersion)},
+                          {"UnzDllExec", reinterpret_cast<os::Proc>(&EngineExec)}});
+    os::fake::AddProgram(
+        kSetup, [this](const os::fake::Launch&) { AtSetup(); }, 3010);
+    os::DeleteFileA(kSetup);
+    os::RemoveDirectoryA(std::string(kFolder) + "\\SETUP");
+    os::DeleteFileA(std::string(kFolder) + "\\UNZDLL.DLL");
+    os::RemoveDirectoryA(kFolder);
+    files_ = {{"setup.exe", "MZ the setup program"},
+              {"setup.ini", "\\Demo\r\nDemo\r\nDemo 1.0\r\n"},
+              {"readme.txt", "read me\r\n"}};
+  }
+
+  void Download(const std::string& cut = "") {
+    const std::string stub = "MZ stub", engine = "MZ engine", archive = WriteZip(files_);
+    const std::string payload = engine + archive;
+    std::string file =
+        stub + payload +
+        sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
+                         static_cast<std::uint32_t>(archive.size()),
+                         sfx::Crc32(0, payload.data(), payload.size()));
+    os::fake::AddFile(kDownload, cut.empty() ? file : file.substr(0, file.size() - cut.size()));
+  }
+
+  // What setup.exe finds when it starts, and whether anything of the stub's is still on the screen.
+  void AtSetup() {
+    for (const ZipSource& f : files_)
+      seenBySetup_.push_back(os::fake::Content(std::string(kFolder) + "\\SETUP\\" + f.name));
+    for (os::Hwnd w : os::fake::TopLevelWindows())
+      if (os::fake::Info(w)) windowsAtSetup_.push_back(os::fake::Info(w)->text);
+  }
+
+  std::vector<ZipSource> files_;
+  std::vector<std::string> seenBySetup_, windowsAtSetup_;
+};
+
+TEST_F(Stub, RunsSetupInAFolderOfItsOwnAndEndsWithItsExitCode) {
+  Download();
+  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 3010);
+  const std::vector<os::fake::Launch> launches = os::fake::Launches();
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].file, kSetup);
+  EXPECT_EQ(launches[0].directory, std::optional<std::string>("C:\\TEMP\\QVSFX1\\SETUP"));
+  EXPECT_FALSE(launches[0].parameters) << "setup.exe gets no argument";
+  EXPECT_EQ(os::fake::ProcessEvents(),
+            (std::vector<std::string>{"start " + std::string(kSetup), "exit " + std::string(kSetup),
+                                      "close " + std::string(kSetup)}));
+  std::vector<std::string> expected;
+  for (const ZipSource& f : files_) expected.push_back(f.data);
+  EXPECT_EQ(seenBySetup_, expected);
+  EXPECT_TRUE(windowsAtSetup_.empty());
+  EXPECT_TRUE(shownDuringExtraction.empty()) << "a small download shows no progress";
+  EXPECT_FALSE(os::fake::Exists(kFolder)) << "the folder is removed at the end";
+  EXPECT_TRUE(os::fake::Boxes().empty());
+}
+
+TEST_F(Stub, ShowsProgressForALargeDownload) {
+  files_.push_back({"big.cab", Noise(sfx::kProgressThreshold + 1)});
+  Download();
+  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 3010);
+  EXPECT_EQ(shownDuringExtraction, std::vector<std::string>{"Setup"});
+  EXPECT_TRUE(windowsAtSetup_.empty()) << "the progress window is gone before setup starts";
+  EXPECT_EQ(seenBySetup_.back(), files_.back().data);
+}
+
+TEST_F(Stub, NeverTakesAFolderThatIsThereAlready) {
+  os::fake::AddFile(std::string(kFolder) + "\\SETUP\\setup.ini", "planted");
+  Download();
+  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);  // its own folder is QVSFX2, where no engine is known
+  EXPECT_EQ(os::fake::Content(std::string(kFolder) + "\\SETUP\\setup.ini"), "planted");
+  EXPECT_TRUE(os::fake::Launches().empty());
+  EXPECT_FALSE(os::fake::Exists("C:\\TEMP\\QVSFX2"));
+}
+
+TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
+  struct Row {
+    const char* what;
+    std::function<void(Stub&)> make;
+  } rows[] = {
+      {"cut short", [](Stub& s) { s.Download("cut"); }},
+      {"a byte changed",
+       [](Stub& s) {
+         s.Download();
+         std::string file = os::fake::Content(kDownload);
+         file[20] ^= 1;
+         os::fake::AddFile(kDownload, file);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    row.make(*this);
+    EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1);
+    ASSERT_EQ(os::fake::Boxes().size(), 1u);
+    EXPECT_EQ(
+        os::fake::Boxes()[0].text,
+        "This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
+    EXPECT_TRUE(os::fake::Launches().empty());
+    EXPECT_TRUE(os::fake::List("C:\\TEMP").empty());
+  }
+}
+
+TEST_F(Stub, AnArchiveWithoutSetupIsNotRun) {
+  files_.erase(files_.begin());
+  Download();
+  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
+  ASSERT_EQ(os::fake::Boxes().size(), 1u);
+  EXPECT_NE(os::fake::Boxes()[0].text.find("Could not unpack Setup's files"), std::string::npos);
+  EXPECT_TRUE(os::fake::Launches().empty());
+  EXPECT_FALSE(os::fake::Exists(kFolder));
+}
+
+}  // namespace

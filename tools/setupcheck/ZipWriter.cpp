@@ -1,0 +1,136 @@
+// Our zip writer: local headers, data and the central directory in one pass,
+// deflate from zlib.
+#include "tools/setupcheck/ZipWriter.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "zip/ZipRecords.h"
+
+namespace {
+
+using namespace zip::rec;
+
+// Made by "version 2.0 on an NTFS host": names are taken as they are, not as OEM text.
+constexpr std::uint16_t kMadeBy = (11 << 8) | 20;
+constexpr std::uint16_t kNeeded = 20;
+
+// Raw deflate at the best level; empty when it does not shrink the data.
+std::string Deflate(const std::string& data) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("zlib could not start deflating");
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  if (result != Z_STREAM_END) throw std::runtime_error("zlib could not deflate a file");
+  return out.size() < data.size() ? out : std::string();
+}
+
+void Append16(std::string& out, std::uint16_t v) {
+  std::uint8_t b[2];
+  Put16(b, v);
+  out.append(reinterpret_cast<char*>(b), 2);
+}
+
+void Append32(std::string& out, std::uint32_t v) {
+  std::uint8_t b[4];
+  Put32(b, v);
+  out.append(reinterpret_cast<char*>(b), 4);
+}
+
+std::uint32_t Checked32(std::uint64_t value, const std::string& what) {
+  if (value >= 0xFFFFFFFFull)
+    throw std::runtime_error(what + " is too large for a zip archive (4 GB at most)");
+  return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+std::uint32_t DosDateTimeOf(std::time_t moment) {
+  moment += moment & 1;  // DOS keeps even seconds: round up
+  std::tm local{};
+#ifdef _WIN32
+  const bool known = localtime_s(&local, &moment) == 0;
+#else
+  const bool known = localtime_r(&moment, &local) != nullptr;
+#endif
+  if (!known || local.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01
+  if (local.tm_year > 207) return 0xFF9FBF7Du;                    // 2107-12-31 23:59:58
+  const std::uint32_t date =
+      static_cast<std::uint32_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+  const std::uint32_t time =
+      static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+  return date << 16 | time;
+}
+
+std::string WriteZip(const std::vector<ZipSource>& files) {
+  if (files.size() >= 0xFFFF) throw std::runtime_error("too many files for a zip archive (65534 at most)");
+  std::string archive, central;
+  for (const ZipSource& file : files) {
+    std::string name = file.name;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.empty() || name.size() > 0xFFFF)
+      throw std::runtime_error("a file name cannot be stored: " + name);
+    const std::uint32_t size = Checked32(file.data.size(), name);
+    const std::uint32_t crc = static_cast<std::uint32_t>(
+        crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(file.data.data()), size));
+    std::string deflated = Deflate(file.data);
+    const bool stored = deflated.empty() && !file.data.empty();
+    const std::uint16_t method = stored || file.data.empty() ? kMethodStored : kMethodDeflated;
+    const std::string& body = method == kMethodStored ? file.data : deflated;
+    const std::uint32_t offset = Checked32(archive.size(), "the archive");
+
+    // The local header, the name and the data.
+    Append32(archive, kLocalSignature);
+    Append16(archive, kNeeded);
+    Append16(archive, 0);  // flags: no descriptor, names not UTF-8
+    Append16(archive, method);
+    Append32(archive, file.dosDateTime);
+    Append32(archive, crc);
+    Append32(archive, static_cast<std::uint32_t>(body.size()));
+    Append32(archive, size);
+    Append16(archive, static_cast<std::uint16_t>(name.size()));
+    Append16(archive, 0);  // no extra field
+    archive += name;
+    archive += body;
+
+    // Its central header, kept until every entry's data is written.
+    Append32(central, kCentralSignature);
+    Append16(central, kMadeBy);
+    Append16(central, kNeeded);
+    Append16(central, 0);
+    Append16(central, method);
+    Append32(central, file.dosDateTime);
+    Append32(central, crc);
+    Append32(central, static_cast<std::uint32_t>(body.size()));
+    Append32(central, size);
+    Append16(central, static_cast<std::uint16_t>(name.size()));
+    Append16(central, 0);  // extra field
+    Append16(central, 0);  // comment
+    Append16(central, 0);  // start disk
+    Append16(central, 0);  // internal attributes
+    Append32(central, file.dosAttributes);
+    Append32(central, offset);
+    central += name;
+  }
+  const std::uint32_t centralOffset = Checked32(archive.size(), "the archive");
+  archive += central;
+  Checked32(archive.size() + kEndSize, "the archive");
+  Append32(archive, kEndSignature);
+  Append16(archive, 0);  // this disk
+  Append16(archive, 0);  // the disk where the central directory starts
+  Append16(archive, static_cast<std::uint16_t>(files.size()));
+  Append16(archive, static_cast<std::uint16_t>(files.size()));
+  Append32(archive, static_cast<std::uint32_t>(central.size()));
+  Append32(archive, centralOffset);
+  Append16(archive, 0);  // no comment
+  return archive;
+}

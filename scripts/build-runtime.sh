@@ -179,10 +179,18 @@ $AR rcs "$out/lib/libz.a" "$work/zlib"/*.o
 # against the installed headers and the source tree's internal ones.
 say "libstdc++"
 gcc_src=$gcc_tree
+# std::random_device, built as configured, asks the processor with cpuid
+# whether it has rdrand: a configuration without those sources, found ahead
+# of the installed one, leaves it the C runtime's random numbers.
+noxrand=$work/noxrand
+mkdir -p "$noxrand/bits"
+config=$($CXX -print-file-name=include/c++)/i686-w64-mingw32/bits/c++config.h
+[ -f "$config" ] || { say "no $config"; exit 1; }
+grep -vE '^#define _GLIBCXX_X86_RD(RAND|SEED) ' "$config" >"$noxrand/bits/c++config.h"
 for m in bad_alloc bad_array_new bad_cast bad_typeid class_type_info del_op del_ops eh_alloc eh_call \
   eh_catch eh_exception eh_globals eh_personality eh_ptr eh_term_handler eh_terminate eh_throw \
   eh_unex_handler guard guard_error hash_bytes new_handler new_op new_opnt si_class_type_info tinfo \
-  c++98/tree c++11/functional c++11/hashtable_c++0x; do
+  c++98/tree c++11/functional c++11/hashtable_c++0x c++11/cow-string-inst c++11/random; do
   case $m in
     c++98/*) s=$gcc_src/libstdc++-v3/src/$m.cc; std=-std=gnu++98 ;;
     c++11/*) s=$gcc_src/libstdc++-v3/src/$m.cc; std=-std=gnu++11 ;;
@@ -190,7 +198,7 @@ for m in bad_alloc bad_array_new bad_cast bad_typeid class_type_info del_op del_
   esac
   n=$(basename "$m")
   compile "$work/$n.o" "$s" $std -O2 -fno-implicit-templates -ffunction-sections -fdata-sections \
-    -I"$gcc_src/libstdc++-v3/libsupc++" -I"$gcc_src/libgcc"
+    -I"$noxrand" -I"$gcc_src/libstdc++-v3/libsupc++" -I"$gcc_src/libgcc"
   replace libstdc++.a "$n.o" "$work/$n.o"
 done
 
@@ -234,7 +242,8 @@ for m in crt/pesect crt/pseudo-reloc crt/natstart crt/gccmain crt/tlsthrd; do
   compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D_SYSCRT=1 -DCRTDLL=1
   replace libmingw32.a "$n" "$work/$n"
 done
-for m in gdtoa/gdtoa gdtoa/dmisc gdtoa/gmisc gdtoa/misc stdio/mingw_pformat stdio/mingw_vfprintf; do
+for m in gdtoa/gdtoa gdtoa/dmisc gdtoa/gmisc gdtoa/misc stdio/mingw_pformat stdio/mingw_vfprintf \
+  stdio/mingw_vsnprintf; do
   n=lib32_libmingwex_a-$(basename "$m").o
   compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -I"$crt/gdtoa"
   replace libmingwex.a "$n" "$work/$n"
@@ -242,6 +251,11 @@ done
 for m in misc/wcrtomb misc/mbrtowc; do
   n=lib32_libmsvcrt_common_a-$(basename "$m").o
   compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D__LIBMSVCRT__
+  replace libmsvcrt.a "$n" "$work/$n"
+done
+for m in secapi/_localtime32_s; do
+  n=lib32_libmsvcrt_extra_a-$(basename "$m").o
+  compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D__LIBMSVCRT__ -D__LIBMSVCRT_OS__
   replace libmsvcrt.a "$n" "$work/$n"
 done
 for a in "$out"/lib/*.a; do i686-w64-mingw32-ranlib "$a"; done

@@ -24,7 +24,7 @@ OBJDUMP = "i686-w64-mingw32-objdump"
 # (Pentium; cpuid also on late 486s, never used without a guard), and the
 # system instructions of later processors.
 ABOVE_486 = re.compile(
-    r"^(cmov\w+|fcmov\w+|f(u)?comip?|cmpxchg8b|cmpxchg16b|rdtscp?|cpuid|rdpmc|"
+    r"^(cmov\w+|fcmov\w+|f(u)?comip?|cmpxchg8b|cmpxchg16b|rdtscp?|cpuid|rdpmc|rdrand|rdseed|xgetbv|"
     r"sysenter|sysexit|syscall|sysret|emms|femms|pf\w+|pi2f\w|pswapd|"
     r"fxsave\w*|fxrstor\w*|ldmxcsr|stmxcsr|prefetch\w*|movnt\w+|maskmov\w+|"
     r"[lsm]fence|clflush\w*|fisttp\w*|popcnt\w*|lzcnt\w*|tzcnt\w*|movbe\w*|crc32\w*)$")

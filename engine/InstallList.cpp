@@ -286,6 +286,11 @@ std::string UninstallDataFile(const std::string& dataFileLine, const std::string
   return AddBackslash(windowsFolder) + dataFileLine;
 }
 
+std::string UninstallDataWrittenTo(const std::string& dataFile, const std::string& installDir) {
+  if (LowerText(dataFile).find(".ini") != std::string::npos) return dataFile;
+  return StripBackslash(installDir) + "\\unin.ini";
+}
+
 bool NextRegGroup(TSectionReader& reader, TRegGroup& group) {
   std::vector<std::string> lines;
   if (!reader.NextGroup(4, lines)) return false;

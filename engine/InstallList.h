@@ -196,6 +196,9 @@ std::optional<TUninstallSection> ReadUninstall(const TSetupList& list);
 // given) + "\unin.ini", anything else the line in the Windows folder.
 std::string UninstallDataFile(const std::string& dataFileLine, const std::string& installDir,
                               const std::string& windowsFolder);
+// Where the install run writes the data for the data file dataFile names: that
+// file when its name holds ".ini" (any letter case), else unin.ini in installDir.
+std::string UninstallDataWrittenTo(const std::string& dataFile, const std::string& installDir);
 
 // One :reg group as written in the list.
 struct TRegGroup {

@@ -334,8 +334,7 @@ void InstallRun::RegistryItems() {
 
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
-  std::string path = dataFile_;
-  if (LowerText(path).find(".ini") == std::string::npos) path = StripBackslash(s_.InstallDir) + "\\unin.ini";
+  const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
   if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
 }
 

@@ -86,8 +86,10 @@ tQVSShellLink ParseShortcut(const std::string& line) {
 }
 
 std::string ResolveAccessory(const std::string& target) {
-  std::string w = WindowsFolderBS(), s = SystemFolderBS();
-  bool nt = GetWinVersion() >= 6;
+  return ResolveAccessory(target, GetWinVersion() >= 6, WindowsFolderBS(), SystemFolderBS());
+}
+
+std::string ResolveAccessory(const std::string& target, bool nt, const std::string& w, const std::string& s) {
   std::string upper = UpperText(target), result;
   for (const auto& a : kAccessories)
     if (upper.find(UpperText(std::string("\\") + a.key)) != std::string::npos)

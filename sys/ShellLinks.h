@@ -37,6 +37,9 @@ tQVSShellLink ParseShortcut(const std::string& line);
 // The accessory program a target names ("...\NOTEPAD.EXE") at its place on
 // this Windows family; empty when the target names none of them.
 std::string ResolveAccessory(const std::string& target);
+// The same for the given family and folders (each with its trailing backslash).
+std::string ResolveAccessory(const std::string& target, bool ntFamily, const std::string& windowsFolderBS,
+                             const std::string& systemFolderBS);
 
 // Writes the link file (".lnk" appended unless the name holds it in any
 // case) when the target exists, after trying an accessory for a missing

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,10 @@ Sid AdministratorsSid();
 // A library file at the path whose exports are the given functions; the file
 // itself is created too.
 void AddLibrary(const std::string& path, std::map<std::string, Proc> exports);
+// Asked when LoadLibraryA finds a file at a full path that was not added as
+// a library: the file's exports, or nullopt when it does not load. Reset forgets it.
+void SetLibraryLoader(
+    std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> loader);
 int LoadCount(const std::string& path);  // LoadLibraryA calls that succeeded
 bool IsLoaded(const std::string& path);
 // Called inside an export, it ends the export as a crash would (an access

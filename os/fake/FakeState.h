@@ -1,7 +1,9 @@
 // Internal state of the in-memory Windows, shared by its source files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,8 @@ struct State {
 
   std::map<std::string, Library> libraries;  // key: upper-case path
   std::map<Handle, std::string> loadedModules;
+  // Gives the exports of a file that is not a library added beforehand.
+  std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> libraryLoader;
 };
 
 State& TheState();

@@ -85,6 +85,11 @@ void AddLibrary(const std::string& path, std::map<std::string, Proc> exports) {
   TheState().libraries[lib.key] = lib;
 }
 
+void SetLibraryLoader(
+    std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> loader) {
+  TheState().libraryLoader = std::move(loader);
+}
+
 int LoadCount(const std::string& path) {
   auto it = TheState().libraries.find(KeyOf(path));
   return it == TheState().libraries.end() ? 0 : it->second.loads;
@@ -182,6 +187,11 @@ Hmodule LoadLibraryA(const std::string& path) {
       return h;
     }
   }
+  if (candidates.front() == path && Exists(path) && TheState().libraryLoader)
+    if (auto exports = TheState().libraryLoader(path)) {
+      fake::AddLibrary(path, std::move(*exports));
+      return LoadLibraryA(path);
+    }
   Fail(Exists(path) ? 193 /* ERROR_BAD_EXE_FORMAT */ : 126 /* ERROR_MOD_NOT_FOUND */);
   return 0;
 }

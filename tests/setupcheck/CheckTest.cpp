@@ -135,9 +135,9 @@ TEST_F(Check, HarmlessOddsAreWarningsAndSoundListsPassSilently) {
 
   SetUp();
   Put("setup.ini",
-      Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nsub\\b.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
+      Crlf("\\A\nA\nA\n:INSTALL\nA.EXE\nb.dl_\n:\n:SHORTCUTS\nA\na.exe*-x\nNotes\nnotepad.exe\n:\n"));
   Put("a.exe", "MZ");
-  Put("SUB\\B.DL_", "MZ");
+  Put("B.DL_", "MZ");
   EXPECT_TRUE(Run().empty()) << "names match in any letter case; an accessory needs no install";
 }
 
@@ -146,8 +146,9 @@ TEST_F(Check, FilesTheRunUsesOnlyWhenTheyAreThere) {
   // uninstall data file the uninstall entry and the run disagree about.
   Put("setup.ini",
       Crlf("Acme\nA\nA\n:REGSVR\nacme.ocx\n:\n:RUNFILE\nacme.exe\n:UNINSTALL\nA\nA\nun.exe\nunin.dat\n"
-           ":WIN\nun.exe\n:\n"));
+           ":WIN\nun.exe\n:\n:INSTALL\nother.txt\n:\n"));
   Put("un.exe", "MZ");
+  Put("other.txt", "o");
   const std::vector<Finding> findings = Run();
   EXPECT_EQ(Where(findings), (std::vector<std::string>{"setup.ini:1 warning", "setup.ini:5 warning",
                                                        "setup.ini:8 warning", "setup.ini:13 warning"}));

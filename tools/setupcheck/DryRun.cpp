@@ -2,6 +2,7 @@
 // real start-up and install run in automatic mode on it, and what changed.
 #include "tools/setupcheck/DryRun.h"
 
+#include <algorithm>
 #include <map>
 
 #include "app/Setup.h"
@@ -18,6 +19,8 @@
 #include "os/fake/FakeUiControl.h"
 #include "sys/PathText.h"
 #include "sys/WindowsVersion.h"
+#include "tools/setupcheck/Accessories.h"
+#include "tools/setupcheck/PeExports.h"
 #include "tools/setupcheck/SeamEngine.h"
 
 namespace {
@@ -74,8 +77,8 @@ Layout LayoutOf(int code) {
       l.version = {5, 1, 2600, 2, "Service Pack 2"};
       break;
   }
-  l.windows = (code == kWinNT4 || code == kWin2K) ? "C:\\WINNT" : "C:\\WINDOWS";
-  l.system = l.windows + (nt ? "\\system32" : "\\SYSTEM");
+  l.windows = FreshWindowsFolder(code);
+  l.system = FreshSystemFolder(code);
   if (!nt)
     l.profile = l.windows;
   else if (code == kWinNT4)
@@ -175,6 +178,21 @@ std::string Buttons(std::uint32_t type) {
   }
 }
 
+std::string IconName(std::uint32_t type) {
+  switch (type & 0xF0) {
+    case 0x10:
+      return "error";
+    case os::kMbIconQuestion:
+      return "question";
+    case os::kMbIconExclamation:
+      return "exclamation";
+    case os::kMbIconInformation:
+      return "information";
+    default:
+      return "";
+  }
+}
+
 std::string ButtonName(int id) {
   switch (id) {
     case os::kIdOk:
@@ -207,6 +225,37 @@ void AddPendingMoves(const std::string& data, std::vector<std::string>& pending)
   }
 }
 
+// Every file and folder of the machine with its size, attributes and date:
+// equal fingerprints mean nothing on the disk changed in between.
+void Fingerprint(const std::string& folder, std::string& out) {
+  for (const std::string& name : os::fake::List(folder)) {
+    const std::string path = folder + "\\" + name;
+    const std::uint32_t attributes = os::fake::Attributes(path);
+    out += path + '|' + std::to_string(attributes) + '|' +
+           std::to_string(os::fake::LastWriteTime(path).ticks) + '|';
+    if (attributes & os::kAttrDirectory) {
+      Fingerprint(path, out);
+    } else {
+      os::FindData found;
+      os::UniqueFind find(os::FindFirstFileA(path, found));
+      out += std::to_string(find ? found.size : 0) + '\n';
+    }
+  }
+}
+
+// A question asked again and again with the same answer while nothing
+// changes would be asked forever: after this many times in a row the dry
+// run gives the other answer (or, to a box with one button, stops the run).
+constexpr int kLoopRepeats = 3;
+
+// Thrown through the program to end a run that cannot end otherwise; the
+// program's own guard may catch it and end as after a failure.
+struct LoopStop {};
+
+// The publisher's _setup.dll is Windows code, which the dry run cannot run:
+// DoSetup is answered as by a call that succeeds.
+std::int32_t DryDoSetup(std::uint32_t) { return 0; }
+
 }  // namespace
 
 bool PrepareWindows(const std::string& keyword) {
@@ -222,13 +271,11 @@ bool PrepareWindows(const std::string& keyword) {
   // The fresh machine has the XP folders; another layout does not keep them.
   if (UpperText(l.system) != "C:\\WINDOWS\\SYSTEM32") os::RemoveDirectoryA("C:\\WINDOWS\\SYSTEM32");
   if (UpperText(l.windows) != "C:\\WINDOWS") os::RemoveDirectoryA("C:\\WINDOWS");
-  for (const char* name :
-       {"win.ini", "system.ini", "explorer.exe", "regedit.exe", "notepad.exe", "write.exe"})
-    AddFile(l.windows + "\\" + name, "MZ");
+  for (const char* name : {"win.ini", "system.ini", "regedit.exe"}) AddFile(l.windows + "\\" + name, "MZ");
   for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
                            "ole32.dll", "comctl32.dll", "msvcrt.dll"})
     AddFile(l.system + "\\" + name, "MZ");
-  if (nt) AddFile(l.system + "\\notepad.exe", "MZ");
+  for (const std::string& path : AccessoryPaths(code, l.windows, l.system)) AddFile(path, "MZ");
   os::fake::AddFolder(l.windows + "\\TEMP");
   AddFile("C:\\AUTOEXEC.BAT", "");
   AddFile("C:\\CONFIG.SYS", "");
@@ -274,13 +321,60 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
     InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
   const Snapshot before = TakeSnapshot();
 
+  struct Asked {
+    std::string text;
+    std::uint32_t type = 0;
+    std::optional<int> answer;
+    std::string disk;
+    int times = 0;
+  } last;
   os::fake::SetBoxAnswerer([&](const std::string& text, std::uint32_t type) -> std::optional<int> {
+    std::optional<int> answer;
     for (const BoxAnswer& a : answers)
-      if (text.find(a.text) != std::string::npos) {
+      if (!answer && text.find(a.text) != std::string::npos) {
         for (int id : {os::kIdOk, os::kIdCancel, os::kIdYes, os::kIdNo})
-          if (ButtonName(id) == a.button) return id;
+          if (ButtonName(id) == a.button) answer = id;
       }
-    return std::nullopt;
+    std::string disk;
+    Fingerprint("C:", disk);
+    if (last.times > 0 && last.text == text && last.type == type && last.answer == answer &&
+        last.disk == disk) {
+      if (++last.times >= kLoopRepeats) {
+        const std::string given =
+            answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
+        run.loop = "The box \"" + text + "\" came back " + std::to_string(last.times) + " times, answered " +
+                   given + " each time, with nothing changed: Setup would ask forever. ";
+        switch (type & 0x0F) {
+          case os::kMbOkCancel:
+            run.loop += "The dry run answered Cancel to end it.";
+            return os::kIdCancel;
+          case os::kMbYesNo:
+            run.loop +=
+                "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
+            return answer == os::kIdNo ? os::kIdYes : os::kIdNo;
+          default:
+            run.loop += "The dry run stopped the run there; what follows is not what Setup would do.";
+            throw LoopStop{};
+        }
+      }
+    } else {
+      last = Asked{text, type, answer, disk, 1};
+    }
+    return answer;
+  });
+  // The publisher's _setup.dll loads when Windows would load it: a 32-bit image.
+  os::fake::SetLibraryLoader([&](const std::string& path) -> std::optional<std::map<std::string, os::Proc>> {
+    if (UpperText(ExtractFileName(path)) != "_SETUP.DLL") return std::nullopt;
+    const auto names = PeExportNames(os::fake::Content(path));
+    if (!names) return std::nullopt;
+    std::map<std::string, os::Proc> exports;
+    if (std::find(names->begin(), names->end(), "DoSetup") != names->end()) {
+      exports["DoSetup"] = reinterpret_cast<os::Proc>(&DryDoSetup);
+      run.notes.push_back(
+          "Setup would call DoSetup of _setup.dll. The dry run cannot run Windows code: the log "
+          "shows the lines of a call that succeeds, with 0 for what DoSetup returns.");
+    }
+    return exports;
   });
   os::fake::SetUser([&] {
     // Automatic mode drives the wizard by itself; a wizard still waiting when
@@ -296,9 +390,14 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   });
   Shared() = SetupState{};
   ForgetLogForTests();
-  run.exitCode = SetupMain();
+  try {
+    run.exitCode = SetupMain();
+  } catch (const LoopStop&) {
+    run.exitCode = -1;
+  }
   os::fake::SetUser(nullptr);
   os::fake::SetBoxAnswerer(nullptr);
+  os::fake::SetLibraryLoader(nullptr);
 
   const Snapshot after = TakeSnapshot();
   for (const auto& [path, content] : after.files) {
@@ -319,29 +418,34 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
     if (!after.values.count(where)) run.removedValues.push_back(where.key + "\\" + where.name);
 
   for (const DryRun::File& f : run.files) {
-    if (UpperText(ExtractFileExt(f.path)) == ".LNK")
-      if (auto link = os::fake::LinkAt(f.path))
-        run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
-                                 link->iconLocation, link->description, link->iconIndex, link->showCmd});
+    // A link keeps the name it was given when that holds ".lnk" anywhere (Notes.lnk.txt).
+    if (auto link = os::fake::LinkAt(f.path))
+      run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
+                               link->iconLocation, link->description, link->iconIndex, link->showCmd});
     if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
       for (const std::string& line : SplitLines(os::fake::Content(f.path)))
         if (!line.empty() && line[0] != '[') run.pending.push_back(line);
   }
-  // The uninstall data file is the one the uninstall entry's command names.
+  // The uninstall entry's command names the data file; the data goes where the install run writes it.
   for (const auto& v : run.values)
     if (v.name == "UninstallString") {
       const auto open = v.data.find('"');
       const auto close = v.data.rfind('"');
       if (open != std::string::npos && close > open)
-        run.uninstallDataFile = v.data.substr(open + 1, close - open - 1);
+        run.uninstallDataFile =
+            UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
     }
   if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
   run.logFile = LogPath();
   if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);
   for (const os::fake::ShownBox& box : os::fake::Boxes())
-    run.boxes.push_back({box.text, box.caption, Buttons(box.type), ButtonName(box.answer)});
-  for (const os::fake::Launch& launch : os::fake::Launches())
-    run.started.push_back(launch.startedPath.empty() ? launch.file : launch.startedPath);
+    run.boxes.push_back(
+        {box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
+  for (const os::fake::Launch& launch : os::fake::Launches()) {
+    std::string started = launch.startedPath.empty() ? launch.file : launch.startedPath;
+    if (launch.parameters && !launch.parameters->empty()) started += " " + *launch.parameters;
+    run.started.push_back(started);
+  }
   for (const os::fake::Executed& e : os::fake::ExecutedCommands()) run.started.push_back(e.commandLine);
   run.restart = !os::fake::RestartRequests().empty();
   return run;

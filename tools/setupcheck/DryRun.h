@@ -41,6 +41,7 @@ struct DryRun {
   };
   struct Box {
     std::string text, caption, buttons, answer;
+    std::string icon;  // "error", "question", "exclamation", "information"; empty when none
   };
   std::string version;  // the keyword
   std::vector<File> files;
@@ -52,7 +53,9 @@ struct DryRun {
   std::vector<std::string> pending;  // replacements waiting for the next start of Windows
   std::string logFile, log;
   std::vector<Box> boxes;
-  std::vector<std::string> started;  // programs and documents opened
+  std::vector<std::string> started;  // programs and documents opened, each with its parameters
+  std::vector<std::string> notes;    // what the dry run could only tell, not do
+  std::string loop;                  // a box that came back unchanged until the dry run ended it
   bool wizardWaited = false;         // automatic mode stopped on a page; the dry run closed the wizard
   bool restart = false;              // the program ended by restarting Windows
   int exitCode = 0;

@@ -68,12 +68,19 @@ std::string DryRunText(const DryRun& run) {
   out += "\nInstall log:";
   out += run.logFile.empty() ? std::string(" none\n") : " " + run.logFile + "\n" + Lines(run.log);
   out += "\nBoxes:\n";
-  for (const auto& b : run.boxes) out += "  \"" + b.text + "\" [" + b.buttons + "] -> " + b.answer + "\n";
+  for (const auto& b : run.boxes)
+    out += "  \"" + b.text + "\" [" + b.buttons + (b.icon.empty() ? "" : ", " + b.icon) + "] -> " + b.answer +
+           "\n";
   if (run.boxes.empty()) out += "  none\n";
   if (!run.started.empty()) {
     out += "\nStarted:\n";
     for (const auto& s : run.started) out += "  " + s + "\n";
   }
+  if (!run.notes.empty()) {
+    out += "\nNotes:\n";
+    for (const auto& n : run.notes) out += "  " + n + "\n";
+  }
+  if (!run.loop.empty()) out += "\n" + run.loop + "\n";
   if (run.wizardWaited)
     out += "\nThe wizard stopped on a page and waited for the user; the dry run closed it.\n";
   if (run.restart) out += "\nThe setup restarts Windows at its end.\n";
@@ -116,9 +123,12 @@ std::string DryRunJson(const DryRun& run) {
            return Object({{"text", Json(b.text)},
                           {"caption", Json(b.caption)},
                           {"buttons", Json(b.buttons)},
-                          {"answer", Json(b.answer)}});
+                          {"answer", Json(b.answer)},
+                          {"icon", Json(b.icon)}});
          });
   out += ",\n  \"started\": " + strings(run.started);
+  out += ",\n  \"notes\": " + strings(run.notes);
+  out += ",\n  \"loop\": " + (run.loop.empty() ? std::string("null") : Json(run.loop));
   out += ",\n  \"wizard_waited\": " + std::string(run.wizardWaited ? "true" : "false");
   out += ",\n  \"restart\": " + std::string(run.restart ? "true" : "false");
   out += ",\n  \"exit\": " + std::to_string(run.exitCode) + "\n}\n";

@@ -42,7 +42,8 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   for (const auto& [line, extra] : Entries(packageList, Header::kExtra)) {
     if (!StaysInside(extra))
       error(line, Quoted(extra) + " reaches outside the setup folder; the installer passes it over");
-    else if (!FileFound(folder + "\\" + extra))
+    else if (!FileFound(folder + "\\" + extra) &&
+             !DatedBefore1980(folder + "\\" + extra))  // copied either way
       error(line, Quoted(extra) + " is not in the setup folder; the installer passes it over");
     else
       extras.push_back(extra);
@@ -61,8 +62,13 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     }
     parts.push_back(part);
     if (!FileFound(folder + "\\" + part)) {
-      error(line, "the package part " + Quoted(part) +
-                      " is missing; the installer asks for setup disk number " + std::to_string(disk));
+      error(line,
+            "the package part " + Quoted(part) +
+                (DatedBefore1980(folder + "\\" + part)
+                     ? " is dated before 1980, which has no MS-DOS date: the installer's file test counts it "
+                       "as absent, and it asks for setup disk number " +
+                           std::to_string(disk) + " again and again"
+                     : " is missing; the installer asks for setup disk number " + std::to_string(disk)));
       complete = false;
     }
   }
@@ -89,12 +95,9 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   zip.Unattended = true;
   zip.SetDLLDirectory(engineFolder);
   zip.SetZipFileName(package);
-  if (zip.ErrorCode() != 0 || zip.EntryCount() == 0) {
-    error(packageHeader,
-          "the parts do not join into a zip archive; the first part listed must hold the end of "
-          "the archive, the last its start");
-    return "";
-  }
+  // The installer extracts whatever the component reads of the directory, so
+  // a directory that does not read cleanly is a fault only when nothing comes out.
+  const bool readsCleanly = zip.ErrorCode() == 0 && zip.EntryCount() > 0;
   std::vector<std::string> failed;
   zip.OnCRC32Error = [&](zip::TZipMaster*, const std::string& name, std::uint32_t, std::uint32_t,
                          bool& extract) {
@@ -105,9 +108,20 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
   ForceFolders(extracted);
   zip.ExtrBaseDir = extracted;
   zip.ExtractFiles();
+  if (!readsCleanly) {
+    if (!FileFound(extracted + "\\setup.ini") || zip.SuccessCount() == 0) {
+      error(packageHeader,
+            "the parts do not join into a zip archive; the first part listed must hold the end of "
+            "the archive, the last its start");
+      return "";
+    }
+    findings.push_back(Finding{"setup.lst", packageHeader + 1, Severity::Warning,
+                               "the package's archive directory does not read cleanly (bytes after the end "
+                               "of the archive?); the installer extracts it nevertheless"});
+  }
   for (const std::string& name : failed)
     error(packageHeader, "the package entry " + Quoted(name) + " fails its CRC test");
-  if (failed.empty() && zip.SuccessCount() < zip.EntryCount())
+  if (failed.empty() && readsCleanly && zip.SuccessCount() < zip.EntryCount())
     error(packageHeader, "the package could not be extracted whole (" + std::to_string(zip.SuccessCount()) +
                              " of " + std::to_string(zip.EntryCount()) + " entries)");
   if (!FileFound(folder + "\\UNZDLL.DLL"))

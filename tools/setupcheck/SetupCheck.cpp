@@ -3,16 +3,21 @@
 #include "tools/setupcheck/SetupCheck.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
+#include "os/OsFiles.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
+#include "sys/WindowsVersion.h"
 #include "tools/JsonText.h"
+#include "tools/setupcheck/Accessories.h"
 #include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
+#include "tools/setupcheck/PeExports.h"
 
 namespace {
 
@@ -59,6 +64,24 @@ const std::vector<SectionInfo>& PackageListSections() {
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The longest value name Windows accepts, in characters.
+constexpr std::size_t kMaxValueName = 16383;
+
+constexpr char kBefore1980[] =
+    " is dated before 1980, which has no MS-DOS date: the installer's file test counts it as absent";
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
+  if (!file) return false;
+  char block[65536];
+  for (;;) {
+    std::uint32_t read = 0;
+    if (!os::ReadFile(file.get(), block, sizeof block, read)) return false;
+    if (read == 0) return true;
+    bytes.append(block, read);
+  }
+}
 
 // The section a line is the header of, found as the installer finds headers
 // (the whole line, letter case ignored); nullptr for any other line.
@@ -178,8 +201,12 @@ class StructureScan {
       case Kind::Positional:
         return PositionalEnd(info, header, read);
       case Kind::UntilBlank: {
+        // The section the installer reads is as long as its reader makes it.
         int j = header + 1;
-        while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
+        if (read)
+          j += static_cast<int>(ReadNotRunning(list_).size());
+        else
+          while (j < list_.Count() && !list_.Line(j).empty() && list_.Line(j) != kTerminator) ++j;
         return j < list_.Count() && list_.Line(j) == kTerminator ? j + 1 : j;
       }
       case Kind::List:
@@ -200,8 +227,11 @@ class StructureScan {
   int PositionalEnd(const SectionInfo& info, int header, bool read) {
     const std::string name = info.header;
     if (name == Header::kSysBackup) {
-      // The terminator written straight after the header simply means "no extension".
-      const bool given = header + 1 < list_.Count() && list_.Line(header + 1).find(':') == std::string::npos;
+      // The terminator written straight after the header simply means "no extension"; the
+      // installer takes the line as the extension when it can.
+      const bool given =
+          header + 1 < list_.Count() && (read ? SysBackupExtension(list_) == list_.Line(header + 1)
+                                              : list_.Line(header + 1).find(':') == std::string::npos);
       return header + (given ? 2 : 1);
     }
     const int end = std::min(header + 1 + info.size, list_.Count());
@@ -259,7 +289,9 @@ class StructureScan {
         const int first = reader.NextIndex() - info.size;
         for (int k = 0; k < info.size; ++k) {
           if (Lookup(group[static_cast<std::size_t>(k)])) return RunsInto(info, header, first + k), first + k;
-          if (k > 0 && group[static_cast<std::size_t>(k)] == kTerminator) {
+          // In :reg a ":" inside a group is a legal key, name or value: the
+          // reader looks for the terminator only where a group begins.
+          if (k > 0 && info.size == 2 && group[static_cast<std::size_t>(k)] == kTerminator) {
             report_.Error(first + k, "this \":\" falls inside a " + what + " of " + info.header +
                                          " and does not end the section; the installer reads on past it");
             return first + k + 1;
@@ -284,14 +316,14 @@ class StructureScan {
 // the rest is reported with the structure, not entry by entry.
 bool IsHeaderLine(const std::string& line) { return SectionOf(line, InstallListSections()) != nullptr; }
 
-// The names that a file section installs, upper-cased.
-std::set<std::string> InstalledNames(const TSetupList& list, const char* header) {
-  std::set<std::string> names;
+// The names that a file section installs, upper-cased, each with the entry that installs it.
+std::map<std::string, std::string> InstalledNames(const TSetupList& list, const char* header) {
+  std::map<std::string, std::string> names;
   try {
     TSectionReader reader(list, header);
     TFileEntry entry;
     while (reader.NextFileEntry(entry) && !IsHeaderLine(list.Line(reader.NextIndex() - 1)))
-      names.insert(UpperText(InstalledFileName(entry.name)));
+      names.emplace(UpperText(InstalledFileName(entry.name)), entry.name);
   } catch (const ListError&) {
     // reported with the structure
   }
@@ -345,7 +377,12 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
     while (NextRegGroup(reader, group)) {
       const int first = reader.NextIndex() - 4;
       for (const std::string* line : {&group.root, &group.key, &group.name, &group.data})
-        if (*line == kTerminator || IsHeaderLine(*line)) return;  // reported with the structure
+        if (IsHeaderLine(*line)) return;  // reported with the structure
+      if (group.name.size() > kMaxValueName)
+        report.Error(first + 2, "the value name is " + std::to_string(group.name.size()) +
+                                    " characters long; Windows takes at most " +
+                                    std::to_string(kMaxValueName) +
+                                    " and the installer stops with an error here");
       if (RootKeyByName(group.root) == 0) {
         std::string message =
             "unknown registry root " + Quoted(group.root) + "; the installer writes nothing for it";
@@ -353,8 +390,10 @@ void CheckRegistry(const TSetupList& list, Reporter& report) {
           message += "; did you mean " + Quoted(near) + "?";
         report.Error(first, message);
       }
+      // A group under an unknown root is passed over whole: its number is never converted.
       const std::string data = ExpandRegData(group.data, context);
-      if (!data.empty() && data[0] == '#' && !Converts(RegNumberDigits(data)))
+      if (RootKeyByName(group.root) != 0 && !data.empty() && data[0] == '#' &&
+          !Converts(RegNumberDigits(data)))
         report.Error(first + 3,
                      "the number " + Quoted(group.data) +
                          " does not convert (write #digits#); the installer stops with an error here");
@@ -377,7 +416,20 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
                                    " is a file entry that copies nothing; only \":\" ends the section");
           continue;
         }
-        if (FileFound(sourceDir + "\\" + entry.name)) continue;
+        if (entry.name.find_first_of("\\/") != std::string::npos)
+          report.Warning(line, Quoted(entry.name) +
+                                   " names a sub-folder: the installer creates no folder below " +
+                                   (header == Header::kInstall ? std::string("the install folder")
+                                                               : std::string("the Windows folders")) +
+                                   ", so on a machine without it the entry ends in \"Caching failed\"");
+        const std::string source = sourceDir + "\\" + entry.name;
+        if (FileFound(source)) continue;
+        if (DatedBefore1980(source)) {
+          report.Warning(line, Quoted(entry.name) + kBefore1980 +
+                                   "; it is copied, but no shortcut is made to it and it is not "
+                                   "registered or run");
+          continue;
+        }
         const std::string installed = InstalledFileName(entry.name);
         report.Error(
             line,
@@ -391,8 +443,36 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
   }
 }
 
-void CheckShortcuts(const TSetupList& list, Reporter& report) {
-  const std::set<std::string> installed = InstalledNames(list, Header::kInstall);
+// An accessory is looked for where the installer's table puts it on each
+// family; a fresh installation of a Windows the list runs on may have none there.
+void CheckAccessory(const TSetupList& list, const std::string& target, int line, Reporter& report) {
+  int lowest = kWin95A, highest = kWinXP;
+  try {
+    if (auto range = ReadOsRange(list)) lowest = range->lowest, highest = range->highest;
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  std::string without, place, last;
+  for (int code = lowest; code <= highest; ++code) {
+    const std::string windows = FreshWindowsFolder(code), system = FreshSystemFolder(code);
+    const std::string resolved = ResolveAccessory("C:\\Program Files\\Program\\" + target, IsNtFamily(code),
+                                                  windows + "\\", system + "\\");
+    bool there = false;
+    for (const std::string& path : AccessoryPaths(code, windows, system))
+      there |= UpperText(path) == UpperText(resolved);
+    if (there) continue;
+    last = OsKeywords()[static_cast<std::size_t>(code)];
+    without += (without.empty() ? "" : ", ") + last;
+    place = resolved;
+  }
+  if (!without.empty())
+    report.Warning(line, "on " + without + " a fresh installation has no " + Quoted(target) +
+                             " where the installer looks for it (" + place + " on " + last +
+                             "); no shortcut is made there");
+}
+
+void CheckShortcuts(const TSetupList& list, const std::string& sourceDir, Reporter& report) {
+  const std::map<std::string, std::string> installed = InstalledNames(list, Header::kInstall);
   try {
     TSectionReader reader(list, Header::kShortcuts);
     TShortcutPair pair;
@@ -400,9 +480,16 @@ void CheckShortcuts(const TSetupList& list, Reporter& report) {
       if (pair.target == kTerminator || IsHeaderLine(pair.name) || IsHeaderLine(pair.target))
         return;  // reported with the structure
       const std::string target = ParseShortcut(pair.target).Target;
-      if (installed.count(UpperText(target)) ||
-          !ResolveAccessory("C:\\Program Files\\Program\\" + target).empty())
+      if (auto it = installed.find(UpperText(target)); it != installed.end()) {
+        if (DatedBefore1980(sourceDir + "\\" + it->second))
+          report.Error(reader.NextIndex() - 1, "the shortcut's target " + Quoted(target) + kBefore1980 +
+                                                   " and makes no shortcut to it");
         continue;
+      }
+      if (!ResolveAccessory("C:\\Program Files\\Program\\" + target).empty()) {
+        CheckAccessory(list, target, reader.NextIndex() - 1, report);
+        continue;
+      }
       report.Error(reader.NextIndex() - 1,
                    "the shortcut's target " + Quoted(target) +
                        " is not installed by :INSTALL; the installer makes no shortcut then");
@@ -423,6 +510,19 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
   // The data is written only to a file whose name holds ".ini"; any other name
   // is still what the uninstall entry hands the uninstaller.
   const std::string& dataFile = list.Line(h + 4);
+  // The run stops when the data cannot be written: nothing creates a folder
+  // below the Windows folder, and the install folder is made only for :INSTALL.
+  const std::string installDir = "C:\\Program Files\\Program";
+  const std::string path =
+      UninstallDataWrittenTo(UninstallDataFile(dataFile, installDir, WindowsFolder()), installDir);
+  const std::string folder = StripBackslash(ExtractFilePath(path));
+  if (UpperText(folder) == UpperText(installDir) ? !list.Has(Header::kInstall) : !FolderExists(folder))
+    report.Error(h + 4, "the uninstall data goes to " + Quoted(ExtractFileName(path)) + " in " +
+                            (UpperText(folder) == UpperText(installDir)
+                                 ? std::string("the install folder, which only :INSTALL creates")
+                                 : "the folder " + Quoted(folder) +
+                                       ", which neither Windows nor the installer creates") +
+                            "; the installer stops with exit code 1603 when it writes the data");
   if (dataFile != "r" && LowerText(dataFile).find(".ini") == std::string::npos)
     report.Warning(h + 4,
                    "the uninstall data file " + Quoted(dataFile) +
@@ -431,9 +531,34 @@ void CheckUninstaller(const TSetupList& list, Reporter& report) {
                        Quoted(dataFile));
 }
 
+// The publisher's library that the run calls at its end: Windows loads only a
+// 32-bit image, and the run calls its DoSetup.
+void CheckExtraSetup(const TSetupList& list, const std::string& sourceDir, Reporter& report) {
+  TFileEntry entry;
+  int line = -1;
+  try {
+    TSectionReader reader(list, Header::kInstall);
+    while (line < 0 && reader.NextFileEntry(entry) && !IsHeaderLine(list.Line(reader.NextIndex() - 1)))
+      if (UpperText(InstalledFileName(entry.name)) == "_SETUP.DLL") line = reader.NextIndex() - 1;
+  } catch (const ListError&) {
+    // reported with the structure
+  }
+  std::string image;
+  if (line < 0 || !ReadWholeFile(sourceDir + "\\" + entry.name, image)) return;  // a missing file is reported
+  const auto exports = PeExportNames(image);
+  if (!exports)
+    report.Warning(line, Quoted(entry.name) +
+                             " is not a 32-bit Windows library; the installer cannot load it and logs "
+                             "\"loading _setup.dll failed\"");
+  else if (std::find(exports->begin(), exports->end(), "DoSetup") == exports->end())
+    report.Warning(
+        line, Quoted(entry.name) +
+                  " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
+}
+
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
 void CheckUsedFiles(const TSetupList& list, Reporter& report) {
-  const std::set<std::string> windows = InstalledNames(list, Header::kWin);
+  const auto windows = InstalledNames(list, Header::kWin);
   try {
     TSectionReader reader(list, Header::kRegSvr);
     std::string entry;
@@ -453,11 +578,45 @@ void CheckUsedFiles(const TSetupList& list, Reporter& report) {
                               " offered at the end is not installed by :INSTALL");
 }
 
+// A NUL byte ends the list for the installer's reader: the rest of its line
+// and every line after it are never read.
+void CheckNul(const std::string& path, const std::string& file, std::vector<Finding>& findings) {
+  std::string text;
+  if (!ReadWholeFile(path, text)) return;
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string::npos) return;
+  const int line = static_cast<int>(SplitLines(text.substr(0, nul) + "x").size()) - 1;
+  std::string rest = text.substr(nul);
+  for (char& c : rest)
+    if (c == '\0') c = ' ';
+  const std::vector<std::string> hidden = SplitLines(rest);
+  std::string message =
+      "a NUL byte in this line ends the list: the installer reads neither the rest of the line nor " +
+      std::to_string(hidden.size() > 0 ? hidden.size() - 1 : 0) + " line(s) after it";
+  for (std::size_t i = 1; i < hidden.size(); ++i)
+    if (Trimmed(hidden[i]).rfind(':', 0) == 0 && hidden[i].size() > 1) {
+      message += ", among them the header " + Quoted(hidden[i]) + " at line " + std::to_string(line + 1 + i);
+      break;
+    }
+  findings.push_back(Finding{file, line + 1, Severity::Error, message});
+}
+
 }  // namespace
 
 std::string FormatFinding(const Finding& finding) {
-  return finding.file + ":" + std::to_string(finding.line) + ": " +
+  return finding.file + (finding.line > 0 ? ":" + std::to_string(finding.line) : std::string()) + ": " +
          (finding.severity == Severity::Error ? "error: " : "warning: ") + finding.message;
+}
+
+bool DatedBefore1980(const std::string& path) {
+  os::FindData found;
+  os::UniqueFind search(os::FindFirstFileA(path, found));
+  return search && !(found.attributes & os::kAttrDirectory) && !FileFound(path);
+}
+
+std::string UnnamedFileMessage(int codePage) {
+  return "the file name has no form in the Windows code page " + std::to_string(codePage) +
+         " the lists are written in; no list can name the file, and setupcheck leaves it out";
 }
 
 bool HasErrors(const std::vector<Finding>& findings) {
@@ -502,9 +661,10 @@ std::vector<Finding> CheckInstallList(const TSetupList& list, const std::string&
   CheckOs(list, report);
   CheckRegistry(list, report);
   CheckFileSections(list, sourceDir, report);
-  CheckShortcuts(list, report);
+  CheckShortcuts(list, sourceDir, report);
   CheckUninstaller(list, report);
   CheckUsedFiles(list, report);
+  CheckExtraSetup(list, sourceDir, report);
   std::stable_sort(findings.begin(), findings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   return findings;
@@ -516,6 +676,7 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   if (FileFound(folder + "\\setup.lst")) {
     TSetupList packageList;
     packageList.Load(folder + "\\setup.lst");
+    CheckNul(folder + "\\setup.lst", "setup.lst", findings);
     Reporter report("setup.lst", findings);
     StructureScan(packageList, PackageListSections(), report).Run(0);
     sourceDir = CheckPackage(packageList, folder, findings);
@@ -523,13 +684,23 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     if (sourceDir.empty()) return findings;
   }
-  if (!FileFound(sourceDir + "\\setup.ini")) {
+  std::vector<Finding> listFindings;
+  const std::string listPath = sourceDir + "\\setup.ini";
+  if (DatedBefore1980(listPath)) {
+    listFindings.push_back(Finding{
+        "setup.ini", 1, Severity::Error,
+        std::string("setup.ini") + kBefore1980 + " and stops with \"Could not find installation list\""});
+  } else if (!FileFound(listPath)) {
     findings.push_back(Finding{"setup.ini", 1, Severity::Error, "there is no setup.ini in the setup folder"});
     return findings;
   }
   TSetupList list;
-  list.Load(sourceDir + "\\setup.ini");
-  for (Finding& f : CheckInstallList(list, sourceDir)) findings.push_back(std::move(f));
+  list.Load(listPath);
+  CheckNul(listPath, "setup.ini", listFindings);
+  for (Finding& f : CheckInstallList(list, sourceDir)) listFindings.push_back(std::move(f));
+  std::stable_sort(listFindings.begin(), listFindings.end(),
+                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  for (Finding& f : listFindings) findings.push_back(std::move(f));
   CheckOldWindows(list, folder, findings);
   return findings;
 }

@@ -9,14 +9,19 @@
 enum class Severity { Warning, Error };
 
 struct Finding {
-  std::string file;  // "setup.ini" or "setup.lst"
-  int line = 0;      // 1 = first line
+  std::string file;  // "setup.ini" or "setup.lst", or a file of the folder
+  int line = 0;      // 1 = first line; 0 for a finding about a whole file
   Severity severity = Severity::Error;
   std::string message;
 };
 
-// "setup.ini:12: error: message"
+// "setup.ini:12: error: message"; "file: warning: message" for line 0.
 std::string FormatFinding(const Finding& finding);
+// A file that is there but that the installer's file test counts as absent:
+// its last-write time has no MS-DOS date (before 1980).
+bool DatedBefore1980(const std::string& path);
+// What is said of a file of the setup folder whose name has no form in the code page.
+std::string UnnamedFileMessage(int codePage);
 bool HasErrors(const std::vector<Finding>& findings);
 // The findings as one JSON object: {"findings": [...], "errors": n, "warnings": n}.
 std::string FindingsJson(const std::vector<Finding>& findings);

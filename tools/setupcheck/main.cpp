@@ -1,6 +1,7 @@
 // setupcheck: checks a setup folder's lists, or shows what an installation
 // from it would do on a given Windows.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: setupcheck [--json] FOLDER\n"
-    "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--json] FOLDER\n"
+    "usage: setupcheck [--codepage N] [--json] FOLDER\n"
+    "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--codepage N] [--json] FOLDER\n"
     "       setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] FOLDER\n"
     "\n"
     "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
@@ -24,6 +25,9 @@ constexpr char kUsage[] =
     "of that version (WIN_95A, WIN_95B, WIN_95C, WIN_98, WIN_98SE, WIN_ME, WIN_NT,\n"
     "WIN_2K, WIN_XP) and prints what the installation leaves. A box whose text\n"
     "contains TEXT gets BUTTON (OK, Cancel, Yes, No); any other its first button.\n"
+    "--codepage N: the Windows ANSI code page the lists are written in (1252 when\n"
+    "not given; 1250-1258, 874, 932, 936, 949, 950); file names of the folder are\n"
+    "taken into it, and one that has no form in it is reported.\n"
     "The third makes the disks (and a single file for a download) of the folder;\n"
     "setupcheck --pack --help tells more.\n";
 
@@ -41,11 +45,21 @@ int main(int argc, char** argv) {
   std::string version, folder;
   std::vector<BoxAnswer> answers;
   bool json = false;
+  HostNames names;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") return Usage(""), 0;
     if (a == "--json") {
       json = true;
+    } else if (a == "--codepage") {
+      if (i + 1 >= args.size()) return Usage(a + " needs a value");
+      const std::string& value = args[++i];
+      char* end = nullptr;
+      const long number = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || number <= 0 || number > 65535 ||
+          !IsUsableCodePage(static_cast<int>(number)))
+        return Usage("unknown code page \"" + value + "\"");
+      names.codePage = static_cast<int>(number);
     } else if (a == "--simulate" || a == "--answer") {
       if (i + 1 >= args.size()) return Usage(a + " needs a value");
       const std::string& value = args[++i];
@@ -67,17 +81,24 @@ int main(int argc, char** argv) {
   if (!answers.empty() && version.empty()) return Usage("--answer goes with --simulate");
 
   PrepareWindows(version.empty() ? "WIN_XP" : version);
-  if (!MirrorHostFolder(folder, "C:\\SETUP")) {
+  if (!MirrorHostFolder(folder, "C:\\SETUP", names)) {
     std::fprintf(stderr, "setupcheck: cannot read the folder %s\n", folder.c_str());
     return 2;
   }
+  std::vector<Finding> findings;
+  for (const std::string& name : names.unnamed)
+    findings.push_back(Finding{name, 0, Severity::Warning, UnnamedFileMessage(names.codePage)});
   if (!version.empty()) {
+    for (const Finding& f : findings) std::fprintf(stderr, "setupcheck: %s\n", FormatFinding(f).c_str());
     const DryRun run = RunDry(version, answers);
-    const std::string out = json ? DryRunJson(run) : DryRunText(run);
+    const std::string out = json ? DryRunJson(run) : HostText(DryRunText(run), names.codePage);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
   }
-  const std::vector<Finding> findings = CheckSetupFolder("C:\\SETUP");
+  for (Finding& f : CheckSetupFolder("C:\\SETUP")) {
+    if (!json) f.message = HostText(f.message, names.codePage);  // JSON carries the code page's bytes
+    findings.push_back(std::move(f));
+  }
   if (json)
     std::fputs(FindingsJson(findings).c_str(), stdout);
   else

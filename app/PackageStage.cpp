@@ -18,6 +18,8 @@
 
 namespace {
 
+constexpr int kMaxTempFolders = 9999;  // names tried before the stage gives up
+
 // Appends the file to the open package block by block; false when a block
 // could not be read or written whole. Blocks of 64 KB: a package of hundreds
 // of megabytes in blocks of 2048 bytes costs a hundred thousand calls each way.
@@ -78,14 +80,20 @@ bool TfSetup::PackageStage() {
       return false;
     }
   }
-  // A temporary folder of its own: the first QVINST<n> under the Windows TEMP folder that is not
-  // taken. A number taken by a file is passed over too: the folder could not be made there.
-  std::string base = WindowsFolder() + "\\TEMP\\QVINST";
-  int number = 1;
-  while (os::GetFileAttributesA(base + std::to_string(number)) != os::kInvalidFileAttributes) ++number;
-  s.TempInstallDir = base + std::to_string(number);
-  ForceFolders(s.TempInstallDir);
-  if (!FolderExists(s.TempInstallDir)) return Abort("Could not create temporary installation folder"), false;
+  // A temporary folder of its own: the first QVINST<n> under the Windows TEMP folder that this
+  // program creates itself. A name someone else took, even a moment ago, is passed over: the
+  // programs run from this folder later run with the installing user's rights.
+  const std::string base = WindowsFolder() + "\\TEMP\\QVINST";
+  ForceFolders(WindowsFolder() + "\\TEMP");
+  for (int number = 1;; ++number) {
+    if (CreateOwnFolder(base + std::to_string(number))) {
+      s.TempInstallDir = base + std::to_string(number);
+      break;
+    }
+    std::uint32_t error = os::GetLastError();
+    if ((error != os::kErrorAlreadyExists && error != os::kErrorFileExists) || number >= kMaxTempFolders)
+      return Abort("Could not create temporary installation folder"), false;
+  }
   const std::string temp = s.TempInstallDir;
   // Loose extra files wait in EXTRA until the package is out. A name that
   // would reach outside the folders is passed over.
@@ -151,11 +159,15 @@ bool TfSetup::PackageStage() {
                                 std::int64_t size) { ExtractionProgress(sender, type, name, size); };
     archive.SetZipFileName(package);
     archive.ExtrBaseDir = temp;
-    archive.ExtractFiles();  // a failed extraction shows up as a missing setup.ini
+    archive.ExtractFiles();
     extraction_ = nullptr;
     display->Present();
     display->Hide();
   }
+  // A file the engine could not extract whole (a damaged part, a failed check sum) would leave
+  // the install run to copy the rest and call that complete.
+  if (archive.SuccessCount() < archive.EntryCount())
+    return Abort("Error decompressing install package."), false;
   // The extra files take their places, and the temporary folder becomes the setup folder.
   for (const std::string& extra : extras) os::CopyFileA(temp + "\\EXTRA\\" + extra, temp + "\\" + extra, false);
   s.SetupDir = temp;

@@ -93,13 +93,20 @@ void TfSetup::bNextClick() {
     os::SetWindowTextA(eStartMenu, s.StartMenu);
     FillStartMenuList();
   } else if (os::IsWindowVisible(pPaths)) {
-    if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
     std::string destination = os::GetWindowTextA(eDestination);
     if (destination.size() <= 3) return OwnedInfoBox(Handle(), kRootMessage);
     if (!s.DefPath.empty() && UpperText(destination).find(UpperText(s.DefPath)) == std::string::npos) {
       destination = AddBackslash(destination) + s.DefPath;
       os::SetWindowTextA(eDestination, destination);
     }
+    // A folder that cannot be made (a name Windows refuses, a path through a file) would leave
+    // every file uncopied; the test leaves nothing behind.
+    if (!FolderCanBeCreated(destination))
+      return OwnedInfoBox(Handle(), "The folder " + destination +
+                                        " cannot be created.  Please select a valid folder to continue.");
+    // Automatic mode goes on only from a destination that was taken: a refused one would be
+    // refused again and again.
+    if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
     s.StartMenu = os::GetWindowTextA(eStartMenu);
     s.InstallDir = destination;
     os::ShowWindow(pPaths, false);

@@ -73,7 +73,7 @@ class InstallRun {
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_;
   PendingReplacements pending_;  // what waits for the next start of Windows
-  MessagePump pump_;         // Cancel and repaints are handled between the steps
+  MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
 
@@ -93,9 +93,19 @@ void InstallRun::Run() {
   host_.ShowCopyWindow(!AutomaticMode());
   // The system backup, or its three steps off the count.
   if (list_.Has(Header::kSysBackup)) SysBackup(); else stepTotal_ -= 3;
+  // The install folder, before anything names it: a run that cannot create it would install
+  // nothing and call that complete.
+  if (list_.Has(Header::kInstall)) {
+    ForceFolders(s_.InstallDir);
+    if (!FolderExists(s_.InstallDir))
+      throw SetupError("Could not create the installation folder " + StripBackslash(s_.InstallDir) + ".");
+  }
   // The uninstall entry, when the list has one.
   if (auto section = ReadUninstall(list_)) {
-    dataFile_ = UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder());
+    // The command names the file the data will be saved in, or the program could never be
+    // removed with it (a name without ".ini" is saved as unin.ini in the install folder).
+    dataFile_ = UninstallDataWrittenTo(UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder()),
+                                       s_.InstallDir);
     RegisterUninstall(*section, dataFile_);
   }
   // The program's key is read now; its values are written after the shortcuts.
@@ -108,7 +118,6 @@ void InstallRun::Run() {
   if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
   pending_ = PendingReplacements::Read();
   if (list_.Has(Header::kInstall)) {
-    ForceFolders(s_.InstallDir);
     LogLine("Installing Program Files");
     if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), "Caching failed: ")) return;
   }
@@ -202,9 +211,16 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
     // Most destinations are new, and the folder's listing says which: a copy
     // that may not replace anything creates those without first looking for a
-    // file to replace. A destination that is there after all, or read-only (or
-    // otherwise refuses to be replaced), is made normal and tried again.
-    bool copied = os::CopyFileA(source, destination, entry.keepExisting || !known_.FileFound(destination));
+    // file to replace. A file to be replaced that the listing shows read-only,
+    // hidden or system is made normal first: not every copy refuses such a
+    // file, and one that does not would leave it so. A destination that is
+    // there after all (or otherwise refuses) is made normal and tried again.
+    const bool isNew = !known_.FileFound(destination);
+    const std::uint32_t listed = known_.Attributes(destination);
+    if (!isNew && !entry.keepExisting && listed != os::kInvalidFileAttributes &&
+        (listed & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem)))
+      os::SetFileAttributesA(destination, os::kAttrNormal);
+    bool copied = os::CopyFileA(source, destination, entry.keepExisting || isNew);
     if (!copied && !entry.keepExisting && FileFound(destination)) {
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);

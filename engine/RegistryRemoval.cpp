@@ -7,12 +7,81 @@
 #include "engine/InstallLog.h"
 #include "os/OsRegistry.h"
 #include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 
 namespace {
 
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Keys that every Windows has, as paths below HKEY_LOCAL_MACHINE or
+// HKEY_CURRENT_USER (HKEY_CLASSES_ROOT shows Software\Classes, and a key of
+// HKEY_USERS is read below the user's own key): an emptied one stays.
+constexpr const char* kWellKnownKeys[] = {
+    "SOFTWARE",
+    "SOFTWARE\\CLASSES",
+    "SOFTWARE\\CLASSES\\*",
+    "SOFTWARE\\CLASSES\\*\\SHELLEX",
+    "SOFTWARE\\CLASSES\\ALLFILESYSTEMOBJECTS",
+    "SOFTWARE\\CLASSES\\APPID",
+    "SOFTWARE\\CLASSES\\CLSID",
+    "SOFTWARE\\CLASSES\\COMPONENT CATEGORIES",
+    "SOFTWARE\\CLASSES\\DIRECTORY",
+    "SOFTWARE\\CLASSES\\DIRECTORY\\SHELL",
+    "SOFTWARE\\CLASSES\\DRIVE",
+    "SOFTWARE\\CLASSES\\FOLDER",
+    "SOFTWARE\\CLASSES\\INTERFACE",
+    "SOFTWARE\\CLASSES\\MIME",
+    "SOFTWARE\\CLASSES\\MIME\\DATABASE",
+    "SOFTWARE\\CLASSES\\MIME\\DATABASE\\CONTENT TYPE",
+    "SOFTWARE\\CLASSES\\TYPELIB",
+    "SOFTWARE\\CLASSES\\UNKNOWN",
+    "SOFTWARE\\CLIENTS",
+    "SOFTWARE\\MICROSOFT",
+    "SOFTWARE\\MICROSOFT\\ACTIVE SETUP",
+    "SOFTWARE\\MICROSOFT\\ACTIVE SETUP\\INSTALLED COMPONENTS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\SHELL FOLDERS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\USER SHELL FOLDERS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\POLICIES",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICESONCE",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHARED DLLS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHELL EXTENSIONS\\APPROVED",
+    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
+    "SOFTWARE\\MICROSOFT\\WINDOWS NT",
+    "SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION",
+    "SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTS",
+    "SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\WINLOGON",
+    "SOFTWARE\\POLICIES",
+    "SYSTEM",
+    "SYSTEM\\CURRENTCONTROLSET",
+    "SYSTEM\\CURRENTCONTROLSET\\CONTROL",
+    "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER",
+    "SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER\\ENVIRONMENT",
+    "SYSTEM\\CURRENTCONTROLSET\\SERVICES",
+    "HARDWARE",
+    "SAM",
+    "SECURITY",
+    "APPEVENTS",
+    "CONSOLE",
+    "CONTROL PANEL",
+    "CONTROL PANEL\\DESKTOP",
+    "ENVIRONMENT",
+    "IDENTITIES",
+    "KEYBOARD LAYOUT",
+    "NETWORK",
+    "PRINTERS",
+    "REMOTEACCESS",
+};
 
 std::string ParentKey(const std::string& path) {
   std::size_t pos = path.find_last_of('\\');
@@ -51,6 +120,21 @@ std::string RegKeyPath(const std::string& key) {
   return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
 }
 
+bool IsWellKnownKey(const std::string& root, const std::string& key) {
+  std::string path = UpperText(RegKeyPath(key));
+  const std::string rootName = UpperText(root);
+  if (rootName == "HKEY_CLASSES_ROOT") path = path.empty() ? "" : "SOFTWARE\\CLASSES\\" + path;
+  if (rootName == "HKEY_USERS") {
+    std::size_t user = path.find('\\');  // ".DEFAULT" or a user's SID
+    if (user == std::string::npos) return true;
+    path = path.substr(user + 1);
+  }
+  if (path.empty()) return true;
+  for (const char* known : kWellKnownKeys)
+    if (path == known) return true;
+  return false;
+}
+
 bool IsSafeKeyPath(const std::string& key) {
   std::string path = RegKeyPath(key);
   return !path.empty() && path.back() != '\\' && path.find("\\\\") == std::string::npos;
@@ -76,7 +160,7 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
   os::Hkey rootKey = RootKeyByName(root);
   const std::string own = RegKeyPath(key);
   for (std::string path = own; !path.empty(); path = ParentKey(path)) {
-    if (path != own && (!parents || path.find('\\') == std::string::npos)) return;
+    if ((path != own && !parents) || IsWellKnownKey(root, path)) return;
     std::uint32_t subKeys = 1, values = 1;
     {
       os::UniqueKey open = OpenKey(rootKey, path);
@@ -90,7 +174,6 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
 }
 
 void RemoveUninstallEntryFor(const std::string& dataFile) {
-  const std::string wanted = "\"" + UpperText(dataFile) + "\"";
   std::vector<std::string> entries;
   {
     os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey);
@@ -108,7 +191,11 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     } catch (const RegistryError&) {
       continue;  // a command of another type is not ours
     }
-    if (UpperText(command).find(wanted) == std::string::npos) continue;
+    // The command names the data file in quotes, spelt as the install wrote it.
+    std::size_t open = command.find('"'), close = command.find('"', open + 1);
+    if (open == std::string::npos || close == std::string::npos ||
+        !SamePlace(command.substr(open + 1, close - open - 1), dataFile))
+      continue;
     {
       os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path);
       if (!key) continue;

@@ -8,6 +8,10 @@
 
 // The key path without a leading backslash (which means the same).
 std::string RegKeyPath(const std::string& key);
+// True for a key that every Windows has (a root, Software, Software\Classes,
+// Software\Microsoft\Windows\CurrentVersion, ...): the removal never
+// deletes it, empty or not.
+bool IsWellKnownKey(const std::string& root, const std::string& key);
 // A key path the removal may touch: below the root, without an empty part.
 bool IsSafeKeyPath(const std::string& key);
 
@@ -18,8 +22,7 @@ ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item);
 // Deletes the named values under HKEY_LOCAL_MACHINE\keyPath.
 void RemoveMachineValues(const std::string& keyPath, const std::vector<std::string>& names);
 // Removes the key when it holds nothing any more, then (with `parents`) its
-// parents the same way; a key directly below the root goes only when it is
-// the given key itself.
+// parents the same way, stopping at a well-known key.
 void PruneRegKey(const std::string& root, const std::string& key, bool parents);
 // Removes the uninstall entry (or entries) whose command names the data file.
 void RemoveUninstallEntryFor(const std::string& dataFile);

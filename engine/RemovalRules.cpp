@@ -1,12 +1,13 @@
-// The removal rules: plain text decisions over paths, so that a damaged or
-// hostile uninstall data file can name nothing outside them.
+// The removal rules: decisions over resolved paths, so that a damaged or
+// hostile uninstall data file can name nothing outside them, whatever
+// spelling of a folder it uses.
 #include "engine/RemovalRules.h"
 
-#include <cctype>
 #include <utility>
 
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 
@@ -16,6 +17,13 @@ std::string Folder(const std::string& path) {
   std::string f = path;
   while (f.size() > 3 && f.back() == '\\') f.pop_back();
   return UpperText(f);
+}
+
+// A resolved folder, or the text itself when it does not resolve (the
+// rules then compare with what was given).
+std::string ResolvedFolder(const std::string& folder) {
+  std::string resolved = ResolvePath(folder);
+  return resolved.empty() ? StripBackslash(folder) : StripBackslash(resolved);
 }
 
 }  // namespace
@@ -33,25 +41,12 @@ TRemovalFolders MachineFolders() {
   }
   if (folders.programFiles.empty() && folders.windows.size() >= 2)
     folders.programFiles = folders.windows.substr(0, 2) + "\\Program Files";
+  for (std::string* folder : {&folders.windows, &folders.system, &folders.programFiles, &folders.programs})
+    if (!folder->empty()) *folder = ResolvedFolder(*folder);
   return folders;
 }
 
-bool IsSafeAbsolutePath(const std::string& path) {
-  if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
-      path[2] != '\\')
-    return false;
-  if (path.find_first_of("/*?\"<>|", 0) != std::string::npos || path.find(':', 2) != std::string::npos)
-    return false;
-  std::size_t start = 3;
-  for (;;) {
-    std::size_t end = path.find('\\', start);
-    std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    // Windows drops trailing dots and blanks from a name, so "..." and ". ." climb as well.
-    if (part.empty() || part.find_first_not_of(". ") == std::string::npos) return false;
-    if (end == std::string::npos) return true;
-    start = end + 1;
-  }
-}
+std::string RuledPath(const std::string& path) { return ResolvePath(path); }
 
 bool SameFolder(const std::string& a, const std::string& b) { return Folder(a) == Folder(b); }
 
@@ -63,9 +58,9 @@ bool IsInsideFolder(const std::string& path, const std::string& folder) {
 }
 
 std::string InstallFolderProblem(const std::string& installDir, const TRemovalFolders& folders) {
-  std::string dir = StripBackslash(installDir);
-  if (dir.size() == 2 && dir[1] == ':') return "is the root of a drive";
-  if (!IsSafeAbsolutePath(dir)) return "is not a full path of a folder";
+  std::string dir = RuledPath(installDir);
+  if (dir.empty()) return "is not a full path of a folder";
+  if (dir.size() <= 3) return "is the root of a drive";
   const std::pair<const std::string*, const char*> system[] = {
       {&folders.windows, "Windows"}, {&folders.system, "System"}, {&folders.programFiles, "Program Files"}};
   for (const auto& [folder, name] : system) {
@@ -77,9 +72,10 @@ std::string InstallFolderProblem(const std::string& installDir, const TRemovalFo
   return "";
 }
 
-PathVerdict JudgePath(const std::string& path, const std::string& installDir,
+PathVerdict JudgePath(const std::string& recorded, const std::string& installDir,
                       const TRemovalFolders& folders) {
-  if (!IsSafeAbsolutePath(path)) return PathVerdict::Unsafe;
+  std::string path = RuledPath(recorded);
+  if (path.empty()) return PathVerdict::Unsafe;
   if (IsInsideFolder(path, installDir)) return PathVerdict::Remove;
   // Before the shared rule: the 95 family keeps the Start Menu inside the Windows folder.
   if (LowerText(ExtractFileExt(path)) == ".lnk" && IsInsideFolder(path, folders.programs))
@@ -90,5 +86,15 @@ PathVerdict JudgePath(const std::string& path, const std::string& installDir,
 }
 
 bool MayRemoveStartMenuFolder(const std::string& folder, const TRemovalFolders& folders) {
-  return IsSafeAbsolutePath(folder) && IsInsideFolder(folder, folders.programs);
+  std::string path = RuledPath(folder);
+  return !path.empty() && IsInsideFolder(path, folders.programs);
+}
+
+std::vector<std::string> EmptiedParents(const std::string& folder, const std::string& container) {
+  std::vector<std::string> parents;
+  if (container.empty()) return parents;
+  for (std::string parent = StripBackslash(ExtractFilePath(folder)); IsInsideFolder(parent, container);
+       parent = StripBackslash(ExtractFilePath(parent)))
+    parents.push_back(parent);
+  return parents;
 }

@@ -1,10 +1,13 @@
 // What the uninstaller may remove: only what lies inside the recorded
-// install folder, shortcuts inside the Programs folder, and never a path
-// that is relative, climbs with "..", or names a whole system folder.
+// install folder and shortcuts inside the Programs folder, both judged on
+// the paths as Windows resolves them (short names, trailing periods, ".."),
+// and never a relative path or a whole system folder.
 #pragma once
 #include <string>
+#include <vector>
 
-// The folders the rules are measured against, without trailing backslashes.
+// The folders the rules are measured against, resolved, without trailing
+// backslashes.
 struct TRemovalFolders {
   std::string windows;
   std::string system;
@@ -16,13 +19,12 @@ struct TRemovalFolders {
 // registry, else on the Windows folder's drive) and the user's Programs folder.
 TRemovalFolders MachineFolders();
 
-// "X:\" followed by at least one name; no "..", no empty or "." part, no
-// "/" (Windows would read it as a backslash), no wildcard and no ":" past
-// the drive.
-bool IsSafeAbsolutePath(const std::string& path);
+// The path resolved as Windows would (ResolvePath), or empty when the rules
+// refuse it: not a full path on a drive, wildcards, a stream name.
+std::string RuledPath(const std::string& path);
 
-// True when path lies below folder (at any depth); both compared without
-// letter case and without trailing backslashes.
+// True when path lies below folder (at any depth); both compared as given,
+// without letter case and without trailing backslashes.
 bool IsInsideFolder(const std::string& path, const std::string& folder);
 bool SameFolder(const std::string& a, const std::string& b);
 
@@ -38,8 +40,15 @@ enum class PathVerdict {
   Outside,  // anywhere else
   Unsafe,   // relative, "..", wildcards and the like
 };
+// Judges the path once resolved; installDir and the folders are resolved
+// ones (RuledPath, MachineFolders).
 PathVerdict JudgePath(const std::string& path, const std::string& installDir, const TRemovalFolders& folders);
 
 // The Start Menu folder may go (when empty) only when it lies inside the
 // Programs folder.
 bool MayRemoveStartMenuFolder(const std::string& folder, const TRemovalFolders& folders);
+
+// The folders above the install folder (or above the Start Menu folder)
+// that an emptied tree takes with it: those inside the Program Files (or
+// Programs) folder, deepest first; none for a folder outside it.
+std::vector<std::string> EmptiedParents(const std::string& folder, const std::string& container);

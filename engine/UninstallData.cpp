@@ -19,10 +19,11 @@ bool HasControlCharacters(const std::string& text) {
   return false;
 }
 
-// "X:\..." the only form the install run writes for its install folder.
+// "X:\..." the only form the install run writes for its install folder (as
+// the user typed it: "X:/..." is the same folder).
 bool LooksLikeFolder(const std::string& line) {
   return line.size() >= 3 && std::isalpha(static_cast<unsigned char>(line[0])) && line[1] == ':' &&
-         line[2] == '\\';
+         (line[2] == '\\' || line[2] == '/');
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "sys/Folders.h"
 #include "sys/Launch.h"
 #include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/WindowsVersion.h"
@@ -72,12 +73,17 @@ class Removal {
   bool RemoveFile(const std::string& path);
   void RemoveRegistry();
   void RemoveFolders();
-  void RemoveFolder(const std::string& folder, bool report);
+  bool RemoveFolder(const std::string& folder, bool report);
+  void RemoveEmptiedParents(const std::string& folder, const std::string& container);
   int End();
 
   const TUninstallArgs& args_;
   UninstallHost& host_;
   TUninstallData data_;
+  std::string dataFile_;   // the data file, resolved
+  std::string installDir_;  // the install folder, resolved
+  std::string startMenu_;   // the Start Menu folder, resolved; empty when none
+  std::vector<std::string> resolvedPaths_;  // data_.paths resolved (empty where refused)
   TRemovalFolders folders_;
   std::vector<std::string> servers_;        // the "regsvr" values, in number order
   std::set<std::string> folderCandidates_;  // folders that held what was removed
@@ -90,17 +96,23 @@ int Removal::Run() {
     Notice("You must be a Windows Administrator to remove this program.");
     return kUninstallNotAdmin;
   }
-  if (!args_.valid || !IsSafeAbsolutePath(args_.dataFile))
+  // The data file as the install wrote its name: the install folder as the
+  // user typed it (a trailing backslash, blanks) followed by the file name.
+  dataFile_ = args_.valid ? ResolvePath(args_.dataFile) : "";
+  if (dataFile_.empty() || dataFile_.size() <= 3)
     return Refuse("Start the uninstaller with the full path of an uninstall data file.");
-  UninstallDataResult read = ReadUninstallData(args_.dataFile, data_);
+  UninstallDataResult read = ReadUninstallData(dataFile_, data_);
   if (read.status != UninstallDataStatus::Ok) return Refuse(DataProblem(args_.dataFile, read));
   folders_ = MachineFolders();
   std::string problem = InstallFolderProblem(data_.installDir, folders_);
   if (!problem.empty())
     return Refuse("The uninstall data file " + args_.dataFile + " names the install folder " +
                   data_.installDir + ", which " + problem + ".");
+  installDir_ = RuledPath(data_.installDir);
+  if (!data_.startMenu.empty()) startMenu_ = RuledPath(data_.startMenu);
+  for (const std::string& path : data_.paths) resolvedPaths_.push_back(RuledPath(path));
 
-  bool automatic = args_.silent || FileFound(ParentOf(args_.dataFile) + "\\autoun.dat");
+  bool automatic = args_.silent || FileFound(ParentOf(dataFile_) + "\\autoun.dat");
   if (!automatic && !QuestionBox(0, "Are you sure you want to completely remove " + data_.title +
                                         " and all of its components?"))
     return kUninstallDeclined;
@@ -112,10 +124,10 @@ int Removal::Run() {
   UnregisterServers();
   RemovePaths();
   RemoveRegistry();
-  RemoveUninstallEntryFor(args_.dataFile);
-  Step(args_.dataFile);
-  if (!RemoveFile(args_.dataFile)) notRemoved_.push_back(args_.dataFile);
-  Step(data_.installDir);
+  RemoveUninstallEntryFor(dataFile_);
+  Step(dataFile_);
+  if (!RemoveFile(dataFile_)) notRemoved_.push_back(dataFile_);
+  Step(installDir_);
   RemoveFolders();
   host_.CloseProgressWindow();
   return End();
@@ -129,9 +141,10 @@ void Removal::Step(const std::string& text) {
     host_.ShowProgress(static_cast<int>(static_cast<double>(std::min(done_, total_)) / total_ * 100));
 }
 
+// The path, resolved, is one the data file names.
 bool Removal::Recorded(const std::string& path) const {
-  return std::any_of(data_.paths.begin(), data_.paths.end(),
-                     [&](const std::string& p) { return UpperText(p) == UpperText(path); });
+  return std::any_of(resolvedPaths_.begin(), resolvedPaths_.end(),
+                     [&](const std::string& p) { return !p.empty() && SameFolder(p, path); });
 }
 
 void Removal::ReadServers() {
@@ -155,12 +168,13 @@ void Removal::UnregisterServers() {
     Step(path);
     // Only a server the install copied is unregistered: a value that names
     // anything else is not trusted to call into.
-    if (!IsSafeAbsolutePath(path) || !Recorded(path) || !FileFound(path)) {
+    std::string resolved = RuledPath(path);
+    if (resolved.empty() || !Recorded(resolved) || !FileFound(resolved)) {
       LogLine("Not unregistered: " + path);
       continue;
     }
     LogLine("Unregister Server: " + path);
-    ServerCallResult result = UnregisterServer(path);
+    ServerCallResult result = UnregisterServer(resolved);
     if (result.outcome == ServerCall::NotLoaded) LogLine("Unregister failed, not loaded: " + path);
     if (result.outcome == ServerCall::NoEntryPoints) LogLine("Unregister failed, no entry points: " + path);
     if (result.outcome == ServerCall::Crashed) LogLine("Unregister failed, the server crashed: " + path);
@@ -172,15 +186,23 @@ void Removal::UnregisterServers() {
 void Removal::RemovePaths() {
   // Read once: the removal schedules only deletions, which name no cached file.
   const PendingReplacements pending = PendingReplacements::Read();
-  for (const std::string& path : data_.paths) {
-    Step(path);
-    PathVerdict verdict = JudgePath(path, data_.installDir, folders_);
+  for (std::size_t i = 0; i < data_.paths.size(); ++i) {
+    const std::string& recorded = data_.paths[i];
+    Step(recorded);
+    PathVerdict verdict = JudgePath(recorded, installDir_, folders_);
     if (verdict != PathVerdict::Remove) {
-      LogLine("Kept: " + path);
+      LogLine("Kept: " + recorded);
       // Shared files stay on purpose; anything else was named wrongly.
-      if (verdict != PathVerdict::Shared) notRemoved_.push_back(path);
+      if (verdict != PathVerdict::Shared) notRemoved_.push_back(recorded);
       continue;
     }
+    std::string path = resolvedPaths_[i];
+    // A shortcut whose name ended in ".lnk" already was saved under that
+    // name, and recorded with ".lnk" once more.
+    const std::string single = ChangeFileExt(path, "");
+    if (UpperText(ExtractFileExt(path)) == ".LNK" && UpperText(ExtractFileExt(single)) == ".LNK" &&
+        os::GetFileAttributesA(path) == os::kInvalidFileAttributes)
+      path = single;
     if (!RemoveFile(path)) notRemoved_.push_back(path);
     // A copy the install cached beside a file in use (.MCC, or .MC1, ...
     // when another replacement had that name) waits for a restart that
@@ -192,9 +214,9 @@ void Removal::RemovePaths() {
     // Folders that held a removed item may be empty now; the install folder
     // and the Start Menu folder themselves are handled at the end.
     for (std::string folder = ParentOf(path);
-         IsInsideFolder(folder, data_.installDir) ||
-         (!data_.startMenu.empty() && IsInsideFolder(folder, data_.startMenu) &&
-          MayRemoveStartMenuFolder(data_.startMenu, folders_));
+         IsInsideFolder(folder, installDir_) ||
+         (!startMenu_.empty() && IsInsideFolder(folder, startMenu_) &&
+          MayRemoveStartMenuFolder(startMenu_, folders_));
          folder = ParentOf(folder))
       folderCandidates_.insert(folder);
   }
@@ -270,25 +292,35 @@ void Removal::RemoveFolders() {
     return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
   });
   for (const std::string& folder : folders) RemoveFolder(folder, false);
-  if (!data_.startMenu.empty()) {
-    if (MayRemoveStartMenuFolder(data_.startMenu, folders_)) {
-      RemoveFolder(data_.startMenu, true);
+  // An empty Start Menu name records the Programs folder itself: that stays, unreported.
+  if (!data_.startMenu.empty() && !(!startMenu_.empty() && SameFolder(startMenu_, folders_.programs))) {
+    if (MayRemoveStartMenuFolder(startMenu_, folders_)) {
+      if (RemoveFolder(startMenu_, true)) RemoveEmptiedParents(startMenu_, folders_.programs);
     } else {
       LogLine("Kept: " + data_.startMenu);
       notRemoved_.push_back(data_.startMenu);
     }
   }
-  RemoveFolder(StripBackslash(data_.installDir), true);
+  if (RemoveFolder(installDir_, true)) RemoveEmptiedParents(installDir_, folders_.programFiles);
+}
+
+// A vendor's folder that held only this program goes with it, up to but not
+// including Program Files (or Programs); a folder still in use stops the walk.
+void Removal::RemoveEmptiedParents(const std::string& folder, const std::string& container) {
+  for (const std::string& parent : EmptiedParents(folder, container)) {
+    if (!os::RemoveDirectoryA(parent)) return;
+    LogLine("Remove: " + parent);
+  }
 }
 
 // Removes the folder only when it is empty, never what it holds. One that
 // holds nothing but files waiting for the restart goes with them on the NT
 // family; otherwise a folder that stays is reported when `report` is set.
-void Removal::RemoveFolder(const std::string& folder, bool report) {
-  if (!FolderExists(folder)) return;
+bool Removal::RemoveFolder(const std::string& folder, bool report) {
+  if (!FolderExists(folder)) return true;
   if (os::RemoveDirectoryA(folder)) {
     LogLine("Remove: " + folder);
-    return;
+    return true;
   }
   std::vector<std::string> left = FolderEntries(folder);
   bool onlyScheduled = !left.empty() && std::all_of(left.begin(), left.end(), [&](const std::string& p) {
@@ -299,11 +331,12 @@ void Removal::RemoveFolder(const std::string& folder, bool report) {
   if (onlyScheduled && IsNtFamily(GetWinVersion()) && ScheduleDelete(folder)) {
     LogLine("Scheduled: " + folder);
     scheduled_.push_back(folder);
-    return;
+    return false;
   }
-  if (!report) return;
+  if (!report) return false;
   LogLine("Kept: " + folder);
   notRemoved_.push_back(folder);
+  return false;
 }
 
 int Removal::End() {
@@ -324,7 +357,8 @@ int Removal::End() {
   }
   LogLine(notRemoved_.empty() ? "Removal completes at the next start of Windows" : "Removal incomplete");
   Notice(text);
-  return notRemoved_.empty() ? kUninstallRestart : kUninstallIncomplete;
+  // A caller must hear of a restart that is needed, also when some items stay.
+  return scheduled_.empty() ? kUninstallIncomplete : kUninstallRestart;
 }
 
 }  // namespace

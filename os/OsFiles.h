@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "os/Handle.h"
 #include "os/OsTypes.h"
@@ -20,6 +21,18 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 bool MoveFileA(const std::string& from, const std::string& to);
 bool SetCurrentDirectoryA(const std::string& path);
 std::string GetCurrentDirectoryA();
+
+// The path with every part that is an 8.3 name written as its long name.
+// False when a part does not exist, and (last error kErrorCallNotImplemented)
+// on the systems without the call: the first Windows 95 and NT 4.0.
+bool GetLongPathNameA(const std::string& path, std::string& longPath);
+
+// Who may use a folder created for them alone.
+enum class Trustee { Administrators, LocalSystem, CurrentUser };
+// CreateDirectoryA with a security descriptor that grants full access to
+// the trustees and to nobody else, passed on to everything created inside.
+// The NT family only: the 95 family has no security on files.
+bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees);
 
 // --- searches ---------------------------------------------------------------
 struct FindData {

@@ -119,6 +119,13 @@ void SetAppMessageHook(MessageHook hook);
 void RunMessageLoop();      // until PostQuitMessage
 void PostQuitMessage();
 void ProcessMessages();     // handle what is pending, then return
+// GetQueueStatus: the low word the kinds of message that arrived since the
+// last look, the high word the kinds waiting in the queue, both limited to
+// the asked kinds.
+constexpr std::uint32_t kQsKey = 0x01, kQsMouseMove = 0x02, kQsMouseButton = 0x04,
+                        kQsPostMessage = 0x08, kQsTimer = 0x10, kQsPaint = 0x20,
+                        kQsSendMessage = 0x40, kQsHotkey = 0x80;
+std::uint32_t GetQueueStatus(std::uint32_t kinds);
 // Asks the window's OnCloseQuery; when allowed, hides it and calls OnClosed.
 void CloseWindow(Hwnd window);
 // Shows the form modally: the other windows of the program are disabled

@@ -6,6 +6,7 @@
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "sys/PathText.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 
@@ -110,6 +111,36 @@ void ForceFolders(const std::string& path) {
   const std::string parent = ExtractFilePath(folder);
   if (parent.size() < folder.size()) ForceFolders(parent);
   os::CreateDirectoryA(folder);  // a failure shows up in the caller's FolderExists test
+}
+
+bool CreateOwnFolder(const std::string& path) {
+  if (!IsNtFamily(GetWinVersion())) return os::CreateDirectoryA(path);
+  return os::CreateDirectoryForA(path, {os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                        os::Trustee::CurrentUser});
+}
+
+namespace {
+
+// Creates the folder's missing parents and the folder, recording each one
+// made; false at the first that cannot be made.
+bool CreateChain(std::string folder, std::vector<std::string>& created) {
+  while (folder.size() > 3 && folder.back() == '\\') folder = StripBackslash(folder);
+  if (folder.size() <= 3) return FolderExists(AddBackslash(folder));
+  if (FolderExists(folder)) return true;
+  const std::string parent = ExtractFilePath(folder);
+  if (parent.size() >= folder.size() || !CreateChain(parent, created)) return false;
+  if (!os::CreateDirectoryA(folder)) return false;
+  created.push_back(folder);
+  return true;
+}
+
+}  // namespace
+
+bool FolderCanBeCreated(const std::string& path) {
+  std::vector<std::string> created;
+  bool ok = CreateChain(path, created);
+  for (auto folder = created.rbegin(); folder != created.rend(); ++folder) os::RemoveDirectoryA(*folder);
+  return ok;
 }
 
 void ListTree(const std::string& mask, std::vector<std::string>& list, const std::string& startPath) {

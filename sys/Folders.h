@@ -45,6 +45,13 @@ class TFolderIndex {
 bool FolderExists(const std::string& path);
 // Creates the folder and every missing parent; failures are silent.
 void ForceFolders(const std::string& path);
+// Creates the folder, failing (last error kErrorAlreadyExists) when anything
+// of that name exists already. On the NT family only Administrators, SYSTEM
+// and the user who runs the program may use it and what is made inside.
+bool CreateOwnFolder(const std::string& path);
+// True when the folder exists or could be created with its missing parents:
+// the test creates them and removes what it created again.
+bool FolderCanBeCreated(const std::string& path);
 
 // Appends the entries of the tree at mask to list: "[" + path for a folder
 // (before its contents), the full path for a file. startPath is the path the

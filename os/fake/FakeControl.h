@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
@@ -24,6 +25,9 @@ void AddFolder(const std::string& path);  // with its parents
 void AddFile(const std::string& path, const std::string& content,
              std::uint32_t attributes = kAttrArchive);  // parents created
 bool Exists(const std::string& path);
+// Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
+// without an access list of its own.
+std::vector<Trustee> FolderTrustees(const std::string& path);
 std::string Content(const std::string& path);  // "" when missing
 std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes when missing
 void SetLastWriteTime(const std::string& path, const FileTime& time);
@@ -35,6 +39,9 @@ void SetInUse(const std::string& path, bool inUse);  // another program holds it
 // Windows writes it back on its own (WriteBackProfileCache).
 void CacheProfileFile(const std::string& path, const std::string& content);
 void WriteBackProfileCache();
+// Copies over an existing file as on a network share or under Wine run as
+// root: a read-only, hidden or system file is replaced and keeps those.
+void SetCopiesKeepAttributes(bool keep);
 void AddDrive(char letter);
 void SetClock(const FileTime& now);         // the time stamped on written files
 void SetTimeZoneBiasMinutes(int minutesEast);  // local = UTC + bias

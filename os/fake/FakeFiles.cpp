@@ -107,10 +107,27 @@ Node& Create(const std::string& key, const std::string& displayName, bool folder
   return s.nodes[key] = node;
 }
 
+// Windows drops the periods and blanks that end a name: "Program Files." is
+// "Program Files", and "." or "..." name the folder itself.
+std::string TrimmedPart(std::string part) {
+  if (part.size() == 2 && part[1] == ':') return part;
+  while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+  return part;
+}
+
 std::string DisplayName(const std::string& path) {
   std::string p = path;
+  for (char& c : p)
+    if (c == '/') c = '\\';
   while (p.size() > 1 && p.back() == '\\') p.pop_back();
-  return LastPart(p);
+  return TrimmedPart(LastPart(p));
+}
+
+// Characters no file or folder name may hold.
+bool IsValidName(const std::string& name) {
+  for (unsigned char c : name)
+    if (c < 0x20 || std::strchr("<>|\"*?:/", c)) return false;
+  return !name.empty();
 }
 
 bool HasChildren(const std::string& key) {
@@ -188,7 +205,7 @@ std::string KeyOf(const std::string& path) {
     std::string part = p.substr(start, end - start);
     if (part == "..") {
       if (parts.size() > 1) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
+    } else if (!(part = TrimmedPart(part)).empty()) {
       parts.push_back(part);
     }
     start = end + 1;
@@ -252,6 +269,10 @@ void AddFile(const std::string& path, const std::string& content, std::uint32_t 
 }
 
 bool Exists(const std::string& path) { return Find(path) != nullptr; }
+std::vector<Trustee> FolderTrustees(const std::string& path) {
+  auto* n = Find(path);
+  return n ? n->trustees : std::vector<Trustee>{};
+}
 std::string Content(const std::string& path) {
   auto* n = Find(path);
   return n ? n->data : "";
@@ -270,6 +291,7 @@ FileTime LastWriteTime(const std::string& path) {
 void SetInUse(const std::string& path, bool inUse) {
   if (auto* n = Find(path)) n->inUse = inUse;
 }
+void SetCopiesKeepAttributes(bool keep) { TheState().copiesKeepAttributes = keep; }
 void SetClock(const FileTime& now) { TheState().clock = now; }
 void SetTimeZoneBiasMinutes(int minutesEast) { TheState().biasMinutes = minutesEast; }
 
@@ -318,8 +340,31 @@ bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
 bool CreateDirectoryA(const std::string& path) {
   std::string key = KeyOf(path);
   if (Find(path)) return Fail(kErrorAlreadyExists), false;
+  if (!IsValidName(DisplayName(path))) return Fail(kErrorInvalidName), false;
   if (!ParentIsFolder(key)) return Fail(kErrorPathNotFound), false;
   Create(key, DisplayName(path), true);
+  return true;
+}
+
+bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
+  if (!CreateDirectoryA(path)) return false;
+  Find(path)->trustees = trustees;
+  return true;
+}
+
+bool GetLongPathNameA(const std::string& path, std::string& longPath) {
+  // The first Windows 95 and NT 4.0 lack the call.
+  const OsVersionInfo& v = TheState().version;
+  if ((v.platformId == 1 && v.majorVersion == 4 && v.minorVersion == 0) || (v.platformId == 2 && v.majorVersion < 5))
+    return Fail(kErrorCallNotImplemented), false;
+  std::string key = KeyOf(path);
+  if (!Find(path)) return Fail(ParentIsFolder(key) ? kErrorFileNotFound : kErrorPathNotFound), false;
+  // Each part's long name, from the drive down.
+  std::vector<std::string> names;
+  for (std::string k = key; k.size() > 2; k = ParentKey(k)) names.insert(names.begin(), TheState().nodes.at(k).name);
+  longPath = key.substr(0, 2);
+  for (const std::string& name : names) longPath += "\\" + name;
+  if (names.empty()) longPath += "\\";
   return true;
 }
 
@@ -352,8 +397,14 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
   auto* dst = Find(to);
   if (dst) {
     if (failIfExists) return Fail(kErrorFileExists), false;
-    if (dst->folder || (dst->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
+    if (dst->folder || ((dst->attributes & kAttrReadonly) && !TheState().copiesKeepAttributes))
+      return Fail(kErrorAccessDenied), false;
     if (dst->inUse || dst->openWriters || dst->openReaders) return Fail(kErrorSharingViolation), false;
+    if (TheState().copiesKeepAttributes) {
+      dst->data = src->data;
+      dst->lastWriteTime = src->lastWriteTime;
+      return true;
+    }
   } else {
     if (!ParentIsFolder(toKey)) return Fail(kErrorPathNotFound), false;
     dst = &Create(toKey, DisplayName(to), false);

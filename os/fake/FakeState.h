@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "os/OsFiles.h"
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
@@ -24,6 +25,7 @@ struct Node {
   bool inUse = false;
   int openWriters = 0;
   int openReaders = 0;
+  std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
 };
 
 struct OpenFile {
@@ -48,6 +50,7 @@ struct State {
   std::uint32_t ticks = 0;  // GetTickCount
   int biasMinutes = 0;
   std::string currentDirectory = "C:\\";
+  bool copiesKeepAttributes = false;
 
   OsVersionInfo version;
   int failVersionQueries = 0;

@@ -395,6 +395,12 @@ void ProcessMessages() {
   }
 }
 
+// Every message the program meets in memory is a posted one.
+std::uint32_t GetQueueStatus(std::uint32_t kinds) {
+  std::uint32_t waiting = TheUi().queue.empty() ? 0 : (kQsPostMessage & kinds);
+  return (waiting << 16) | waiting;
+}
+
 void CloseWindow(Hwnd window) {
   Window* w = W(window);
   if (!w) return;

@@ -1,7 +1,10 @@
 // File-system operations over the real Win32 API.
 #include <windows.h>
 
+#include <vector>
+
 #include "os/OsFiles.h"
+#include "os/win32/Win32Compat.h"
 
 namespace os {
 namespace {
@@ -40,6 +43,105 @@ bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
 }
 bool CreateDirectoryA(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
 bool RemoveDirectoryA(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+
+bool GetLongPathNameA(const std::string& path, std::string& longPath) {
+  using GetLongPathNameFn = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+  auto getLongPathName = win32::FindNewer<GetLongPathNameFn>("kernel32.dll", "GetLongPathNameA");
+  if (!getLongPathName) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+  }
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = getLongPathName(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return false;
+    if (n < buffer.size()) {
+      longPath.assign(buffer.data(), n);
+      return true;
+    }
+    buffer.resize(n + 1);  // too small: n is the size needed, terminator included
+  }
+}
+
+namespace {
+
+// A SID the system allocated, freed with FreeSid.
+class AllocatedSid {
+ public:
+  AllocatedSid() = default;
+  AllocatedSid(const AllocatedSid&) = delete;
+  AllocatedSid& operator=(const AllocatedSid&) = delete;
+  ~AllocatedSid() {
+    if (sid_) ::FreeSid(sid_);
+  }
+  bool Allocate(BYTE count, DWORD first, DWORD second) {
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    return sid_ || ::AllocateAndInitializeSid(&nt, count, first, second, 0, 0, 0, 0, 0, 0, &sid_);
+  }
+  PSID get() const { return sid_; }
+
+ private:
+  PSID sid_ = nullptr;
+};
+
+// The user the program runs as: the thread's token when it impersonates, else the process's.
+bool CurrentUserSid(std::vector<DWORD>& buffer, PSID& sid) {
+  HANDLE token = nullptr;
+  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+    return false;
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);  // fails, reporting the size
+  buffer.assign(size / sizeof(DWORD) + 1, 0);
+  bool ok = size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+  ::CloseHandle(token);
+  if (ok) sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+  return ok;
+}
+
+}  // namespace
+
+bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
+  AllocatedSid administrators, localSystem;
+  std::vector<DWORD> userBuffer;
+  std::vector<PSID> sids;
+  for (Trustee trustee : trustees) {
+    PSID sid = nullptr;
+    switch (trustee) {
+      case Trustee::Administrators:
+        if (!administrators.Allocate(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS)) return false;
+        sid = administrators.get();
+        break;
+      case Trustee::LocalSystem:
+        if (!localSystem.Allocate(1, SECURITY_LOCAL_SYSTEM_RID, 0)) return false;
+        sid = localSystem.get();
+        break;
+      case Trustee::CurrentUser:
+        if (!CurrentUserSid(userBuffer, sid)) return false;
+        break;
+    }
+    sids.push_back(sid);
+  }
+  DWORD aclSize = sizeof(ACL);
+  for (PSID sid : sids) aclSize += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(sid);
+  std::vector<DWORD> aclBuffer(aclSize / sizeof(DWORD) + 1, 0);
+  auto* acl = reinterpret_cast<PACL>(aclBuffer.data());
+  if (!::InitializeAcl(acl, aclSize, ACL_REVISION)) return false;
+  for (DWORD i = 0; i < sids.size(); ++i) {
+    if (!::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sids[i])) return false;
+    // What is created inside gets the same entries. AddAccessAllowedAceEx,
+    // which takes these flags, came after NT 4.0: they are set on the entry.
+    void* ace = nullptr;
+    if (!::GetAce(acl, i, &ace)) return false;
+    static_cast<ACE_HEADER*>(ace)->AceFlags |= OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  }
+  SECURITY_DESCRIPTOR descriptor;
+  if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE))
+    return false;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+  return ::CreateDirectoryA(path.c_str(), &attributes) != 0;
+}
 bool DeleteFileA(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
   return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;

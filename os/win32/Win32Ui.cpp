@@ -490,6 +490,8 @@ void PostQuitMessage() {
   ::PostQuitMessage(0);
 }
 
+std::uint32_t GetQueueStatus(std::uint32_t kinds) { return ::GetQueueStatus(kinds); }
+
 void ProcessMessages() {
   detail::RethrowPendingFailure();
   MSG m;

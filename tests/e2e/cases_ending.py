@@ -90,10 +90,10 @@ def crashing_libraries(c):
     expect_eq(called, ["DoSetup", "unwound"], "the crashing library was called and unwound")
 
 
-@case("crashing unzip engine: no box of the component, the list is missing, exit 1", timeout=120)
+@case("crashing unzip engine: no box of the component, the package is not extracted, exit 1", timeout=120)
 def crashing_engine(c):
     c.lay_out(package(HEAD, CRASH_DLL))
-    expect_eq(run_to_end(c, 1), ["Could not find installation list"], "boxes shown")
+    expect_eq(run_to_end(c, 1), ["Error decompressing install package."], "boxes shown")
     expect(not temp_folders(c), "the temporary installation folder was left behind")
 
 
@@ -102,7 +102,7 @@ def component_is_silent(c):
     c.lay_out(package(HEAD + ":INSTALL\na.txt\n:\n", REAL_ENGINE, trailing=b"bytes after the end record"))
     expect_eq(run_to_end(c, 0), ["Installation is complete"], "boxes shown")
     (c.setup_dir / "UNZDLL.DLL").unlink()
-    expect_eq(run_to_end(c, 1), ["Could not find installation list"], "boxes shown without an engine")
+    expect_eq(run_to_end(c, 1), ["Error decompressing install package."], "boxes shown without an engine")
     expect(not temp_folders(c), "the temporary installation folder was left behind")
 
 

@@ -132,17 +132,17 @@ def paths_and_summary(c):
     expect_eq(box["text"], ROOT_MESSAGE, "root message")
     wait_page(c, ("Edit", "C:\\"))
 
-    c.driver.must("set-text", caption=TITLE, exe="setup.exe", old="C:\\", new="D:\\Apps")
+    c.driver.must("set-text", caption=TITLE, exe="setup.exe", old="C:\\", new="C:\\Apps")
     c.driver.must("set-text", caption=TITLE, exe="setup.exe", old="Demo Writer", new="Tools\\Demo")
     c.click(TITLE, "Next")
     shown = wait_page(c, ("Static", "Setup is about to install:"))
-    for item in [("Static", TITLE), ("Static", "D:\\Apps\\Demo Writer"), ("Static", "Tools\\Demo")]:
+    for item in [("Static", TITLE), ("Static", "C:\\Apps\\Demo Writer"), ("Static", "Tools\\Demo")]:
         expect(item in shown, f"summary lacks {item}: {shown}")
     expect_eq(buttons(shown), ["Back", "Cancel", "Finish"], "summary buttons")
 
     # Back shows the destination as Next wrote it back, and Next again.
     c.click(TITLE, "Back")
-    shown = wait_page(c, ("Edit", "D:\\Apps\\Demo Writer"))
+    shown = wait_page(c, ("Edit", "C:\\Apps\\Demo Writer"))
     expect_eq(buttons(shown), ["Back", "Cancel", "Next"], "paths page buttons after Back")
     end_with_cancel(c)
 

@@ -25,6 +25,7 @@ import cases_pages  # noqa: E402,F401
 import cases_ending  # noqa: E402,F401
 import cases_uninstall  # noqa: E402,F401
 import cases_simulate  # noqa: E402,F401
+import cases_safety  # noqa: E402,F401
 import cases_pack  # noqa: E402,F401
 
 

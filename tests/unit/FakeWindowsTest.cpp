@@ -80,4 +80,19 @@ TEST(FakeWindows, MessagePumpLooksAtTheQueueOncePerInterval) {
   EXPECT_TRUE(os::fake::PendingMessages().empty());
 }
 
+// The install run's pump hands a click to the windows before the next step,
+// however soon it comes; without one waiting it keeps to the interval.
+TEST(FakeWindows, MessagePumpForInputHandlesAPostedMessageAtOnce) {
+  os::fake::Reset();
+  os::fake::AddForeignWindow("Other", "other");
+  os::Hwnd window = os::FindWindowA("Other", "other");
+  MessagePump pump(true);
+  pump.Pump();
+  os::PostMessageA(window, 0x0400, 0, 0);
+  EXPECT_NE(os::GetQueueStatus(MessagePump::kUrgent) >> 16, 0u);
+  pump.Pump();
+  EXPECT_TRUE(os::fake::PendingMessages().empty());
+  EXPECT_EQ(os::GetQueueStatus(MessagePump::kUrgent), 0u);
+}
+
 }  // namespace

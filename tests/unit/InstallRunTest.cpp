@@ -243,7 +243,7 @@ TEST_F(InstallRunTest, ServersShortcutsAndRegistryItemsAreWrittenAndRecorded) {
   EXPECT_TRUE(os::fake::LinkAt(menu + "\\NT Only Off.lnk"));  // not NT 4: made without the mark
   // The command names the list's file; the data goes to unin.ini in the folder.
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
-            "C:\\WINDOWS\\uninst.exe \"C:\\WINDOWS\\demo.dat\"");
+            "C:\\WINDOWS\\uninst.exe \"C:\\Program Files\\Demo\\unin.ini\"");  // where the data is saved
   EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
             (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", menu + "\\Demo.lnk",
                                       menu + "\\NT Only Off.lnk", "+" + menu, "", ":reg", "HKEY_LOCAL_MACHINE",
@@ -465,6 +465,60 @@ TEST_F(InstallRunTest, CrashesInThePublishersLibrariesAreLoggedAndTheRunGoesOn) 
   EXPECT_FALSE(os::fake::IsLoaded("C:\\WINDOWS\\bad.dll"));
   EXPECT_FALSE(os::fake::IsLoaded(kDir + std::string("_setup.dll")));
   EXPECT_EQ(Shared().Outcome, RunOutcome::Installed);
+}
+
+// A quick server registers before the pump's interval is over: the click on
+// Cancel that came meanwhile is answered before the next server.
+std::int32_t RegisterAndClickCancel() {
+  ++registerCalls;
+  os::PostMessageA(os::FindWindowA("Copy", "copy"), 0x0401, 0, 0);
+  return 0;
+}
+
+TEST_F(InstallRunTest, CancelIsAnsweredBeforeTheNextEntry) {
+  os::fake::AddForeignWindow("Copy", "copy");
+  os::SetAppMessageHook([](os::Hwnd, std::uint32_t message, std::uintptr_t, std::intptr_t) {
+    if (message == 0x0401) Shared().CancelPressed = true;
+    return message == 0x0401;
+  });
+  for (const char* dll : {"C:\\WINDOWS\\one.dll", "C:\\WINDOWS\\two.dll"})
+    os::fake::AddLibrary(dll, {{"DllRegisterServer", reinterpret_cast<os::Proc>(&RegisterAndClickCancel)},
+                              {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
+  registerCalls = 0;
+  os::fake::AnswerNextBoxes({os::kIdYes, os::kIdOk});
+  Run(":REGSVR\r\none.dll\r\ntwo.dll\r\n:\r\n:SHORTCUTS\r\nDemo\r\ndemo.exe\r\n:\r\n");
+  os::SetAppMessageHook(nullptr);
+  EXPECT_EQ(registerCalls, 1);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cancel Setup?", "Setup did not complete."}));
+  EXPECT_FALSE(os::fake::Exists(std::string(kPrograms) + "\\Demo"));
+}
+
+// Where a copy neither refuses a read-only, hidden or system file nor
+// changes its attributes (a network share, Wine run as root), the file
+// would stay so: the listing's attributes say to make it normal first.
+TEST_F(InstallRunTest, AProtectedDestinationIsMadeNormalBeforeItIsReplaced) {
+  os::fake::SetCopiesKeepAttributes(true);
+  Source("readme.txt", "new");
+  const std::string destination = "C:\\Program Files\\Demo\\readme.txt";
+  os::fake::AddFile(destination, "old", os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem);
+  Run(":INSTALL\r\nreadme.txt\r\n:\r\n");
+  EXPECT_EQ(os::fake::Content(destination), "new");
+  EXPECT_EQ(os::fake::Attributes(destination) & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem), 0u);
+}
+
+// Nothing could be installed: the run stops with an error before it leaves
+// an uninstall entry, instead of ending as complete.
+TEST_F(InstallRunTest, AnInstallFolderThatCannotBeCreatedStopsTheRun) {
+  Source("readme.txt", "r");
+  for (const char* dir : {"C:\\Qvs<Bad>|Name", "C:\\SETUP\\readme.txt\\Demo"}) {
+    SCOPED_TRACE(dir);
+    Shared().InstallDir = dir;
+    EXPECT_THROW(Run(":INSTALL\r\nreadme.txt\r\n:\r\n:UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n:\r\n"),
+                 SetupError);
+    EXPECT_FALSE(os::fake::RegKeyExists(os::kHkeyLocalMachine, kUninstallKey));
+    EXPECT_FALSE(Logged("Install Complete"));
+    EXPECT_TRUE(BoxTexts().empty());
+  }
 }
 
 }  // namespace

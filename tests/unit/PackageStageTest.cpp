@@ -175,7 +175,7 @@ TEST_F(PackageStage, BrokenPackageListsEndStartUpWithTheirMessage) {
 }
 
 TEST_F(PackageStage, AFailureAfterExtractionStillRemovesTheTemporaryFolder) {
-  E().files = {{"setup.ini", "\\Pkg\r\nPkg\r\nPackaged 1.0\r\n:NRMSG"}};
+  E().files = {{"setup.ini", "\\Pkg\r\nPkg\r\nPackaged 1.0\r\n:NRMSG"}, {"readme.txt", "r"}};
   PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
   EXPECT_EQ(Run(), "");
   ASSERT_EQ(BoxTexts().size(), 1u);
@@ -196,7 +196,7 @@ TEST_F(PackageStage, ADamagedPackageOrAMissingEngineShowsNoBoxOfTheComponent) {
   os::DeleteFileA("C:\\SETUP\\UNZDLL.DLL");
   PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
   EXPECT_EQ(Run(), "");
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not find installation list"}));
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error decompressing install package."}));
   EXPECT_EQ(Shared().Outcome, RunOutcome::Refused);
 }
 
@@ -219,6 +219,47 @@ TEST_F(PackageStage, PartNamesThatWouldEscapeOrBeOverwrittenAreHandledSafely) {
   EXPECT_EQ(Run(), "Packaged 1.0");
   EXPECT_EQ(E().package, whole);
   EXPECT_EQ(os::fake::Content("C:\\boot.ini"), "untouched");
+}
+
+// A QVINST folder someone else made (on the NT family any user may, in the
+// Windows TEMP folder) is never used: the stage takes the next number, and
+// on the NT family gives its own folder an access list of its own.
+TEST_F(PackageStage, TheTemporaryFolderIsOneTheStageCreatedItself) {
+  for (bool nt : {true, false}) {
+    SCOPED_TRACE(nt ? "NT family" : "95 family");
+    SetUp();
+    if (!nt) {
+      os::fake::SetVersion(os::OsVersionInfo{4, 10, 2222, 1, " A "});
+      ResetWinVersionCacheForTests();
+    }
+    os::fake::AddFile("C:\\WINDOWS\\TEMP\\QVINST1\\_setup.dll", "planted");
+    std::string seenFolder;
+    PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+    EXPECT_EQ(Run([&] { seenFolder = Shared().SetupDir; }), "Packaged 1.0");
+    EXPECT_EQ(seenFolder, "C:\\WINDOWS\\TEMP\\QVINST2");
+    EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST2");
+    EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\TEMP\\QVINST1\\_setup.dll"), "planted");
+    EXPECT_EQ(os::fake::List("C:\\WINDOWS\\TEMP\\QVINST1"), (std::vector<std::string>{"_setup.dll"}));
+  }
+}
+
+TEST_F(PackageStage, TheOwnFolderAdmitsOnlyAdministratorsSystemAndTheUser) {
+  std::vector<os::Trustee> trustees;
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  Run([&] { trustees = os::fake::FolderTrustees("C:\\WINDOWS\\TEMP\\QVINST1"); });
+  EXPECT_EQ(trustees, (std::vector<os::Trustee>{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                                os::Trustee::CurrentUser}));
+}
+
+// The engine passes over a file whose check sum fails and extracts the
+// rest: the setup must not go on to install a part of the program.
+TEST_F(PackageStage, AFileTheEngineCouldNotExtractEndsTheSetup) {
+  E().files.pop_back();  // two entries, one extracted
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error decompressing install package."}));
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+  EXPECT_NE(Shared().Outcome, RunOutcome::Installed);
 }
 
 }  // namespace

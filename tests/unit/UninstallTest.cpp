@@ -9,6 +9,7 @@
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallLog.h"
 #include "engine/InstallRun.h"
+#include "engine/RegistryRemoval.h"
 #include "engine/RemovalRules.h"
 #include "engine/SetupState.h"
 #include "engine/TextFile.h"
@@ -28,6 +29,7 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr const char* kPrograms = programtest::kProgramsFolder;
 constexpr char kDataFile[] = "C:\\Program Files\\Demo\\unin.ini";
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
 constexpr char kQuestion[] = "Are you sure you want to completely remove Demo 1.0 and all of its components?";
 
 TEST(UninstallDataReader, ReadsEveryPartOfTheFile) {
@@ -96,7 +98,7 @@ TEST(RemovalRules, InstallFolderMustBeAProgramsOwnFolder) {
       {"C:\\WINDOWS\\SYSTEM32\\x", false},
       {"Demo", false},
       {"C:\\Demo\\..", false},
-      {"C:\\Demo\\...", false},
+      {"C:\\Demo\\...", true},  // Windows drops the periods: C:\Demo
       {"C:\\Program Files/..", false},
       {"\\\\server\\share", false},
   };
@@ -118,8 +120,9 @@ TEST(RemovalRules, OnlyPathsInsideTheInstallFolderOrShortcutsInProgramsAreRemove
       {"C:\\Program Files\\Demo", PathVerdict::Outside},  // the folder itself is not inside
       {"C:\\Program Files\\Demo2\\a.exe", PathVerdict::Outside},
       {"C:\\autoexec.bat", PathVerdict::Outside},
-      {"C:\\Program Files\\Demo\\..\\Other\\a.exe", PathVerdict::Unsafe},
-      {"C:\\Program Files\\Demo\\../../WINDOWS/x", PathVerdict::Unsafe},
+      {"C:\\Program Files\\Demo\\..\\Other\\a.exe", PathVerdict::Outside},
+      {"C:\\Program Files\\Demo\\../../WINDOWS/x", PathVerdict::Shared},
+      {"C:\\Program Files\\Demo\\sub\\..\\a.exe", PathVerdict::Remove},
       {"C:\\Program Files\\Demo\\*.*", PathVerdict::Unsafe},
       {"C:\\Program Files\\Demo\\a.exe:stream", PathVerdict::Unsafe},
       {"Demo\\a.exe", PathVerdict::Unsafe},
@@ -220,7 +223,7 @@ class UninstallRun : public ::testing::Test {
   void TearDown() override { os::OleUninitialize(); }
 
   // Installs the demo program, remembering the machine as it was before.
-  void Install(const std::string& extra = "") {
+  void Install(const std::string& extra = "", const std::string& moreRegGroups = "") {
     os::fake::AddLibrary("C:\\WINDOWS\\demo.dll",
                          {{"DllRegisterServer", reinterpret_cast<os::Proc>(&Register)},
                           {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
@@ -236,12 +239,12 @@ class UninstallRun : public ::testing::Test {
         ":SHORTCUTS\r\nDemo\r\ndemo.exe\r\nReadme\r\nreadme.txt\r\n:\r\n"
         ":reg\r\nHKEY_LOCAL_MACHINE\r\nSoftware\\Demo\\1.0\r\nPath\r\n<RUN>\r\n"
         "HKEY_CLASSES_ROOT\r\n.dem\r\n\r\nDemoFile\r\n"
-        "HKEY_CURRENT_USER\r\nSoftware\\Demo\\1.0\r\nRuns\r\n#1#\r\n:\r\n"
+        "HKEY_CURRENT_USER\r\nSoftware\\Demo\\1.0\r\nRuns\r\n#1#\r\n" + moreRegGroups + ":\r\n"
         ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n" +
         extra);
     NoWizard wizard;
     RunInstallation(list, wizard);
-    ASSERT_TRUE(os::fake::Exists(kDataFile));
+    ASSERT_TRUE(os::fake::Exists(Shared().InstallDir + "\\unin.ini"));
     ForgetLogForTests();
     installBoxes = os::fake::Boxes().size();
   }
@@ -371,7 +374,7 @@ TEST_F(UninstallRun, FilesInUseAreScheduledForTheNextStartOfWindows) {
     Install();
     const std::string busy = "C:\\Program Files\\Demo\\demo.exe";
     os::fake::SetInUse(busy, true);
-    EXPECT_EQ(Remove(), nt ? kUninstallRestart : kUninstallIncomplete);
+    EXPECT_EQ(Remove(), kUninstallRestart);  // a caller must learn of the restart on either family
     EXPECT_TRUE(os::fake::Exists(busy));
     std::string pending = ReadPendingRenames();
     std::string wininit = os::fake::Content("C:\\WINDOWS\\WININIT.INI");
@@ -442,6 +445,134 @@ TEST_F(UninstallRun, HostileEntriesAreKeptAndReported) {
   EXPECT_TRUE(os::fake::Exists(kPrograms));
   EXPECT_FALSE(os::fake::Exists("C:\\Demo\\own.exe"));
   EXPECT_FALSE(os::fake::Exists("C:\\Demo\\unin.ini"));
+}
+
+// The names Windows resolves to a protected folder are that folder: its 8.3
+// name, trailing periods and blanks, "..", either slash, any letter case.
+TEST_F(UninstallRun, AliasesOfProtectedFoldersAreThoseFolders) {
+  os::fake::AddFile("C:\\Program Files\\Other\\a.exe", "other");
+  TRemovalFolders folders = MachineFolders();
+  EXPECT_EQ(folders.programFiles, "C:\\Program Files");
+  const char* refused[] = {"C:\\PROGRA~1", "c:\\progra~1\\", "C:\\Program Files.", "C:\\Program Files .\\",
+                           "C:\\WINDOWS.", "C:/windows/system32/..", "C:\\WINDOWS\\SYSTEM32\\..\\SYSTEM32",
+                           "C:\\Demo\\..", "C:\\PROGRA~1\\..", "C:\\WINDOWS\\SYSTEM32\\Sub."};
+  for (const char* dir : refused) EXPECT_NE(InstallFolderProblem(dir, folders), "") << dir;
+  const struct {
+    const char* path;
+    PathVerdict verdict;
+  } rows[] = {
+      {"C:\\PROGRA~1\\Other\\a.exe", PathVerdict::Outside},
+      {"C:\\Program Files.\\Other\\a.exe", PathVerdict::Outside},
+      {"C:\\PROGRA~1\\Demo\\..\\Other\\a.exe", PathVerdict::Outside},
+      {"C:\\WINDOWS.\\win.ini", PathVerdict::Shared},
+      {"C:\\Hostile.\\own.txt ", PathVerdict::Remove},
+  };
+  for (const auto& row : rows) EXPECT_EQ(JudgePath(row.path, "C:\\Hostile", folders), row.verdict) << row.path;
+}
+
+// A data file the user can write (the program lies outside Program Files)
+// names protected files through aliases: none goes.
+TEST_F(UninstallRun, AHostileDataFileWithAliasesRemovesNothingOutside) {
+  os::fake::AddFile("C:\\Program Files\\Other\\a.exe", "other");
+  os::fake::AddFile("C:\\WINDOWS\\win.ini", "w");
+  os::fake::AddFile("C:\\Hostile\\own.txt", "own");
+  const std::string victims = "C:\\PROGRA~1\\Other\\a.exe\r\nC:\\Program Files.\\Other\\a.exe\r\n"
+                              "C:\\WINDOWS.\\win.ini\r\nC:\\Hostile\\..\\PROGRA~1\\Other\\a.exe\r\n";
+  for (const char* dir : {"C:\\PROGRA~1", "C:\\Program Files.", "C:\\WINDOWS."}) {
+    os::fake::AddFile("C:\\Hostile\\unin.ini", std::string("Evil\r\n") + dir + "\r\n" + victims + "\r\n");
+    EXPECT_EQ(RunUninstall("C:\\Hostile\\unin.ini /S", progress), kUninstallBadInput) << dir;
+  }
+  os::fake::AddFile("C:\\Hostile\\unin.ini", "Evil\r\nC:\\Hostile\r\n" + victims + "C:\\Hostile\\own.txt\r\n\r\n");
+  EXPECT_EQ(RunUninstall("C:\\Hostile\\unin.ini /S", progress), kUninstallIncomplete);
+  EXPECT_EQ(os::fake::Content("C:\\Program Files\\Other\\a.exe"), "other");
+  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\win.ini"), "w");
+  EXPECT_FALSE(os::fake::Exists("C:\\Hostile"));
+}
+
+// Whatever the user typed as the destination, the uninstall command the
+// install wrote removes the program again.
+TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
+  for (const char* typed : {"C:\\Program Files\\Demo\\", "C:\\Program Files\\\\Demo", "C:\\Program Files\\Demo  ",
+                            "c:/program files/demo", "C:\\PROGRA~1\\Demo\\\\", "C:\\Program Files\\Demo."}) {
+    SCOPED_TRACE(typed);
+    TearDown();
+    SetUp();
+    Shared().InstallDir = typed;
+    Install();
+    std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
+    ASSERT_EQ(command.rfind("C:\\WINDOWS\\uninst.exe \"", 0), 0u) << command;
+    EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
+    ExpectMachineAsBefore();
+  }
+  // A data file name without ".ini" is saved as unin.ini in the install folder.
+  TearDown();
+  SetUp();
+  TSetupList list;
+  list.SetText("\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
+               ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.dat\r\n:\r\n");
+  NoWizard wizard;
+  RunInstallation(list, wizard);
+  std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
+  EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo"));
+}
+
+// What the install created goes: a class key right under HKEY_CLASSES_ROOT,
+// a vendor's folders above the install and Start Menu folders; never a key
+// every Windows has, nor the Programs folder.
+TEST_F(UninstallRun, RemovalReturnsTheStateBeforeTheInstall) {
+  Shared().InstallDir = "C:\\Program Files\\Vendor\\Demo";
+  Shared().StartMenu = "Vendor\\Demo";
+  Install("", "HKEY_CLASSES_ROOT\r\nDemo.Document\\shell\\open\\command\r\n\r\n<RUN> %1\r\n");
+  ASSERT_TRUE(os::fake::RegKeyExists(os::kHkeyClassesRoot, "Demo.Document"));
+  ASSERT_TRUE(os::fake::Exists(std::string(kPrograms) + "\\Vendor\\Demo"));
+  EXPECT_EQ(Remove(std::string("\"") + "C:\\Program Files\\Vendor\\Demo\\unin.ini\" /S"), kUninstallDone);
+  ExpectMachineAsBefore();
+  EXPECT_TRUE(os::fake::Exists(kPrograms));
+}
+
+TEST_F(UninstallRun, WellKnownKeysStayEvenWhenEmptied) {
+  const struct {
+    const char* root;
+    const char* key;
+    bool known;
+  } rows[] = {
+      {"HKEY_LOCAL_MACHINE", "", true},
+      {"HKEY_LOCAL_MACHINE", "SOFTWARE", true},
+      {"HKEY_CURRENT_USER", "Software\\Classes", true},
+      {"HKEY_CLASSES_ROOT", "CLSID", true},
+      {"HKEY_CLASSES_ROOT", "", true},
+      {"HKEY_LOCAL_MACHINE", "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", true},
+      {"HKEY_USERS", ".DEFAULT\\Software\\Microsoft", true},
+      {"HKEY_USERS", ".DEFAULT", true},
+      {"HKEY_CLASSES_ROOT", "Demo.Document", false},
+      {"HKEY_CLASSES_ROOT", ".dem", false},
+      {"HKEY_LOCAL_MACHINE", "Software\\Vendor", false},
+      {"HKEY_LOCAL_MACHINE", "Software\\Classes\\CLSID\\{0}", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(IsWellKnownKey(row.root, row.key), row.known) << row.root << row.key;
+}
+
+// A shortcut named "Help.lnk" is saved so and recorded as "Help.lnk.lnk".
+TEST_F(UninstallRun, AShortcutRecordedWithLnkTwiceIsRemoved) {
+  Install();
+  const std::string menu = std::string(kPrograms) + "\\Demo";
+  os::fake::AddFile(menu + "\\Help.lnk", "link");
+  std::string data = os::fake::Content(kDataFile);
+  data.insert(data.find("+"), menu + "\\Help.lnk.lnk\r\n");
+  os::fake::AddFile(kDataFile, data);
+  EXPECT_EQ(Remove(std::string("\"") + kDataFile + "\" /S"), kUninstallDone);
+  EXPECT_FALSE(os::fake::Exists(menu));
+  ExpectMachineAsBefore();
+}
+
+// An empty Start Menu name records the Programs folder itself.
+TEST_F(UninstallRun, TheProgramsFolderStaysUnreported) {
+  Shared().StartMenu = "";
+  Install();
+  EXPECT_EQ(Remove(std::string("\"") + kDataFile + "\" /S"), kUninstallDone);
+  EXPECT_TRUE(os::fake::Exists(kPrograms));
+  ExpectMachineAsBefore();
 }
 
 }  // namespace

@@ -170,10 +170,16 @@ TEST_F(WizardPages, DestinationChecks) {
       {"Acme", "C:\\Program Files", true, "C:\\Program Files\\Acme"},
       {"Acme", "d:\\tools\\acme\\bin", true, "d:\\tools\\acme\\bin"},
       {"Acme", "D:\\Apps\\", true, "D:\\Apps\\Acme"},
+      // Folders that cannot be made: a name Windows refuses, a path through a file, a missing drive.
+      {"", "C:\\Qvs<Bad>|Name", false, ""},
+      {"", "C:\\SETUP\\setup.exe\\Sub", false, ""},
+      {"", "Q:\\Apps", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     SetUp();
+    os::fake::AddDrive('D');
+    os::fake::AddFile("C:\\SETUP\\setup.exe", "");
     std::string list = std::string(kHead) + ":NEXTLICENSE\r\n" + (c.defPath.empty() ? "" : ":DEFPATH\r\n" + c.defPath + "\r\n");
     int page = -1;
     Play(list, {
@@ -189,12 +195,15 @@ TEST_F(WizardPages, DestinationChecks) {
     EXPECT_EQ(page, c.accepted ? 4 : 3);
     if (c.accepted) {
       EXPECT_EQ(Shared().InstallDir, c.destination);
+      EXPECT_FALSE(os::fake::Exists(c.destination));  // the test made it and took it away again
       EXPECT_TRUE(os::fake::Boxes().empty());
     } else {
       ASSERT_EQ(os::fake::Boxes().size(), 1u);
       EXPECT_EQ(os::fake::Boxes()[0].text,
-                "You may not install this software to the root of a hard disk.  Please select a valid folder on "
-                "this drive to continue.");
+                c.typed.size() <= 3 ? "You may not install this software to the root of a hard disk.  Please "
+                                      "select a valid folder on this drive to continue."
+                                    : "The folder " + c.typed +
+                                          " cannot be created.  Please select a valid folder to continue.");
       EXPECT_EQ(Shared().InstallDir, "C:\\Program Files\\Acme");
     }
   }

@@ -13,6 +13,8 @@
 #include "os/OsFiles.h"
 #include "os/OsUi.h"
 #include "os/win32/Win32Compat.h"
+#include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 
 namespace {
 
@@ -142,6 +144,116 @@ TEST(Compat, LibraryErrorsReachTheProductsHandlers) {
     EXPECT_STREQ(e.what(), "basic_string::substr: __pos (which is 4) > this->size() (which is 3)");
   }
   EXPECT_THROW((void)std::stoi("x"), std::exception);
+}
+
+std::string TempFolder(const char* name) {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(MAX_PATH, temp);
+  std::string folder = std::string(temp) + name;
+  RemoveDirectoryA(folder.c_str());
+  return folder;
+}
+
+// The names Windows gives one folder resolve to its long name, with the
+// system's GetLongPathNameA and, as on the first Windows 95 and NT 4.0
+// without it, part by part from the folder listings.
+TEST(Compat, PathsResolveAsWindowsResolvesThem) {
+  const std::string folder = TempFolder("Qvs Resolved Folder");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  char longBuffer[MAX_PATH] = "", shortBuffer[MAX_PATH] = "";
+  ASSERT_NE(GetLongPathNameA(folder.c_str(), longBuffer, MAX_PATH), 0u);
+  ASSERT_NE(GetShortPathNameA(folder.c_str(), shortBuffer, MAX_PATH), 0u);
+  const std::string longName = longBuffer, shortName = shortBuffer;
+  ASSERT_NE(UpperText(longName), UpperText(shortName));
+  std::string slashed = longName;
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  for (bool hidden : {false, true}) {
+    Missing missing(hidden ? std::vector<std::string>{"GetLongPathNameA"} : std::vector<std::string>{});
+    for (const std::string& alias : {shortName, longName + ".", longName + " . ", shortName + "\\sub\\..",
+                                     slashed + "/", longName + "\\\\.\\"}) {
+      SCOPED_TRACE(alias + (hidden ? ", GetLongPathNameA missing" : ", GetLongPathNameA present"));
+      EXPECT_EQ(UpperText(ResolvePath(alias)), UpperText(longName));
+    }
+    EXPECT_EQ(UpperText(ResolvePath(shortName + "\\Not Made Yet.txt")), UpperText(longName + "\\Not Made Yet.txt"));
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+bool SameSid(PSID a, PSID b) { return a && b && EqualSid(a, b); }
+
+// The access list a folder reports: one SID a grant, with its flags and mask.
+struct Grant {
+  std::vector<BYTE> sid;
+  BYTE flags;
+  DWORD mask;
+};
+std::vector<Grant> Grants(const std::string& folder) {
+  DWORD size = 0;
+  GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+  std::vector<Grant> grants;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL acl = nullptr;
+  if (!GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
+      !GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted) || !present || !acl)
+    return grants;
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(acl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    auto* sid = reinterpret_cast<BYTE*>(&allowed->SidStart);
+    grants.push_back({std::vector<BYTE>(sid, sid + GetLengthSid(&allowed->SidStart)), allowed->Header.AceFlags,
+                      allowed->Mask});
+  }
+  return grants;
+}
+
+// A folder made for the installing user alone lets nobody else in, passes
+// that on to what is made inside, and is never one that existed before.
+// Wine reports the list from the folder's Unix permissions (the user and
+// SYSTEM; Administrators it does not show), so the exact trustees are the
+// in-memory Windows' test; here: nobody but them, the user among them.
+TEST(Compat, AFolderForTheInstallingUserAloneLetsNobodyElseIn) {
+  const std::string folder = TempFolder("QvsOwnFolder"), plain = TempFolder("QvsPlainFolder");
+  ASSERT_TRUE(os::CreateDirectoryForA(
+      folder, {os::Trustee::Administrators, os::Trustee::LocalSystem, os::Trustee::CurrentUser}));
+  EXPECT_FALSE(os::CreateDirectoryForA(folder, {os::Trustee::CurrentUser}));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+
+  SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY}, world = {SECURITY_WORLD_SID_AUTHORITY};
+  PSID administrators = nullptr, system = nullptr, everyone = nullptr;
+  AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                           &administrators);
+  AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system);
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  std::vector<DWORD> user(64);
+  DWORD userSize = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), user.size() * sizeof(DWORD), &userSize));
+  CloseHandle(token);
+  PSID userSid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+
+  // What the measure can see: a folder made the ordinary way lets everyone in.
+  bool plainForEveryone = false;
+  for (const Grant& g : Grants(plain)) plainForEveryone |= SameSid(const_cast<BYTE*>(g.sid.data()), everyone);
+  EXPECT_TRUE(plainForEveryone);
+
+  bool forUser = false;
+  for (const Grant& g : Grants(folder)) {
+    PSID sid = const_cast<BYTE*>(g.sid.data());
+    EXPECT_TRUE(SameSid(sid, administrators) || SameSid(sid, system) || SameSid(sid, userSid));
+    EXPECT_EQ(g.flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    forUser |= SameSid(sid, userSid);
+  }
+  EXPECT_TRUE(forUser);
+  FreeSid(administrators);
+  FreeSid(system);
+  FreeSid(everyone);
+  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryA(plain.c_str());
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 #    thread-local-storage directory, which the first Windows 95 refuses.
 # Then both checks are tried on a planted offender, a library built for the
 # Pentium Pro with the system's runtime (tests/fixtures/cpufloor), which each
-# must refuse.
+# must refuse, also with the offender's code missing from the map; and a run
+# that could read no instruction must fail.
 # Usage: scripts/check-cpu-floor.sh [DIST] ; ends with "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +50,25 @@ else
   else
     fail "486 check refuses the planted offender"
   fi
+  # Code the map does not place is judged all the same: the offender's own
+  # object taken out of the map.
+  unplaced_map=$(mktemp)
+  grep -v 'PentiumPro\.c\.obj' "$plant.map" >"$unplaced_map"
+  out=$("${check[@]}" floor "$plant" "$unplaced_map")
+  rc=$?
+  rm -f "$unplaced_map"
+  echo "$out" | sed 's/^/  unplaced: /'
+  if [ $rc -eq 1 ] && echo "$out" | grep -q 'cmov.* in (unplaced) \[unknown\]'; then
+    pass "486 check judges code the map does not place"
+  else
+    fail "486 check judges code the map does not place"
+  fi
+  # A disassembly it cannot read checks nothing, and that is no pass.
+  out=$(QV_OBJDUMP=true "${check[@]}" floor "$plant" "$plant.map")
+  rc=$?
+  echo "$out" | sed 's/^/  nothing read: /'
+  if [ $rc -eq 1 ]; then pass "486 check refuses a binary of which nothing was checked"; else
+    fail "486 check refuses a binary of which nothing was checked"; fi
   out=$("${check[@]}" tls "$plant")
   rc=$?
   echo "$out" | sed 's/^/  planted: /'

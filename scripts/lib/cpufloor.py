@@ -7,16 +7,21 @@
 floor disassembles the code of the .text section and nothing else: the link
 map (-Wl,-Map) tells which input sections are code, so the data the linker
 places in .text (constructor lists, exception tables) is left out; it also
-names the function and the object of every hit. Exit code 1 on a finding,
-2 on an input it cannot read.
+names the function and the object of every hit. An instruction at an address
+no input section of the map covers is judged all the same and named
+"(unplaced)". Exit code 1 on a finding or when no instruction was checked at
+all, 2 on an input it cannot read.
 """
 import bisect
+import os
 import re
 import struct
 import subprocess
 import sys
 
-OBJDUMP = "i686-w64-mingw32-objdump"
+# QV_OBJDUMP names another disassembler (one whose output this script cannot read
+# must make the check fail, not pass).
+OBJDUMP = os.environ.get("QV_OBJDUMP", "i686-w64-mingw32-objdump")
 
 # Instructions a 486 does not have: conditional moves (Pentium Pro), the
 # comparisons of the floating-point unit that set the flags (Pentium Pro),
@@ -127,17 +132,23 @@ def check_floor(binary, map_path):
     if map_start != text_start or not (text_size <= map_size < text_size + 0x1000):
         fail_input(f"{binary}: {map_path} is not this binary's map (.text at {map_start:#x}+{map_size:#x}, "
                    f"the binary's at {text_start:#x}+{text_size:#x})")
-    code = [(a, a + n, name, obj) for a, n, name, obj in inputs if n and is_code(name)]
-    if not code:
+    placed = [(a, a + n, name, obj) for a, n, name, obj in inputs if n]
+    if not any(is_code(p[2]) for p in placed):
         fail_input(f"{map_path}: no code sections")
-    code_starts = [c[0] for c in code]
+    placed_starts = [p[0] for p in placed]
     symbol_addresses = [s[0] for s in symbols]
 
     def where(address):
-        i = bisect.bisect_right(code_starts, address) - 1
-        if i < 0 or address >= code[i][1]:
+        """(function, object) of the code at the address; None for data the
+        linker placed in .text; ("(unplaced)", "unknown") where the map
+        places nothing."""
+        i = bisect.bisect_right(placed_starts, address) - 1
+        # Input sections do not overlap; a zero-size one was dropped above.
+        if i < 0 or address >= placed[i][1]:
+            return "(unplaced)", "unknown"
+        start, _, name, obj = placed[i]
+        if not is_code(name):
             return None
-        start, _, name, obj = code[i]
         j = bisect.bisect_right(symbol_addresses, address) - 1
         if j >= 0 and symbols[j][0] >= start:
             function = symbols[j][1]
@@ -152,7 +163,7 @@ def check_floor(binary, map_path):
     if out.returncode != 0:
         fail_input(f"{binary}: {out.stderr.strip()}")
     hits = []
-    checked = 0
+    checked = unplaced = 0
     for line in out.stdout.splitlines():
         m = LINE.match(line)
         if not m or not m.group(3):
@@ -162,6 +173,7 @@ def check_floor(binary, map_path):
         if place is None:
             continue
         checked += 1
+        unplaced += place[0] == "(unplaced)"
         instruction = re.sub(r"\s+", " ", m.group(3).split("#")[0].strip())
         instruction_body = instruction
         while instruction_body.split(" ")[0] in PREFIXES and " " in instruction_body:
@@ -172,7 +184,11 @@ def check_floor(binary, map_path):
     name = re.sub(r"^.*/", "", binary)
     for address, instruction, function, obj in hits:
         print(f"{name}: {address:#010x} {instruction} in {function} [{obj}]")
-    print(f"{name}: {checked} instructions in code, {len(hits)} above the 486")
+    print(f"{name}: {checked} instructions in code ({unplaced} where the map places nothing), "
+          f"{len(hits)} above the 486")
+    if checked == 0:
+        print(f"{name}: no instruction was checked; the disassembly or the map is not what it should be")
+        return 1
     return 1 if hits else 0
 
 

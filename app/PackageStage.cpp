@@ -85,15 +85,8 @@ bool TfSetup::PackageStage() {
   // programs run from this folder later run with the installing user's rights.
   const std::string base = WindowsFolder() + "\\TEMP\\QVINST";
   ForceFolders(WindowsFolder() + "\\TEMP");
-  for (int number = 1;; ++number) {
-    if (CreateOwnFolder(base + std::to_string(number))) {
-      s.TempInstallDir = base + std::to_string(number);
-      break;
-    }
-    std::uint32_t error = os::GetLastError();
-    if ((error != os::kErrorAlreadyExists && error != os::kErrorFileExists) || number >= kMaxTempFolders)
-      return Abort("Could not create temporary installation folder"), false;
-  }
+  s.TempInstallDir = CreateNumberedOwnFolder(base, kMaxTempFolders);
+  if (s.TempInstallDir.empty()) return Abort("Could not create temporary installation folder"), false;
   const std::string temp = s.TempInstallDir;
   // Loose extra files wait in EXTRA until the package is out. A name that
   // would reach outside the folders is passed over.

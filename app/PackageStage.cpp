@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kMaxTempFolders = 9999;  // names tried before the stage gives up
+constexpr char kDecompressError[] = "Error decompressing install package.";
 
 // Appends the file to the open package block by block; false when a block
 // could not be read or written whole. Blocks of 64 KB: a package of hundreds
@@ -140,7 +141,7 @@ bool TfSetup::PackageStage() {
   } else if (!parts.empty()) {
     package = s.SetupDir + "\\" + parts[0];
   }
-  if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
+  if (package.empty() || !FileFound(package)) return Abort(kDecompressError), false;
   // The package extracted into the temporary folder, in a copy window of its own.
   {
     auto display = std::make_unique<TfCopy>();
@@ -160,7 +161,7 @@ bool TfSetup::PackageStage() {
   // A file the engine could not extract whole (a damaged part, a failed check sum) would leave
   // the install run to copy the rest and call that complete.
   if (archive.SuccessCount() < archive.EntryCount())
-    return Abort("Error decompressing install package."), false;
+    return Abort(kDecompressError), false;
   // The extra files take their places, and the temporary folder becomes the setup folder.
   for (const std::string& extra : extras) os::CopyFileA(temp + "\\EXTRA\\" + extra, temp + "\\" + extra, false);
   s.SetupDir = temp;

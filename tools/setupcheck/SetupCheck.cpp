@@ -7,6 +7,7 @@
 #include <set>
 
 #include "os/OsFiles.h"
+#include "engine/SetupTexts.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
@@ -421,7 +422,7 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
                                    " names a sub-folder: the installer creates no folder below " +
                                    (header == Header::kInstall ? std::string("the install folder")
                                                                : std::string("the Windows folders")) +
-                                   ", so on a machine without it the entry ends in \"Caching failed\"");
+                                   ", so on a machine without it the entry ends in \"" + kCachingFailed + "\"");
         const std::string source = sourceDir + "\\" + entry.name;
         if (FileFound(source)) continue;
         if (DatedBefore1980(source)) {
@@ -549,11 +550,11 @@ void CheckExtraSetup(const TSetupList& list, const std::string& sourceDir, Repor
   if (!exports)
     report.Warning(line, Quoted(entry.name) +
                              " is not a 32-bit Windows library; the installer cannot load it and logs "
-                             "\"loading _setup.dll failed\"");
+                             "\"" + kLoadingSetupDllFailed + "\"");
   else if (std::find(exports->begin(), exports->end(), "DoSetup") == exports->end())
     report.Warning(
         line, Quoted(entry.name) +
-                  " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
+                  " exports no DoSetup; the installer logs \"" + kLoadingDoSetupFailed + "\" and calls nothing");
 }
 
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
@@ -689,7 +690,7 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   if (DatedBefore1980(listPath)) {
     listFindings.push_back(Finding{
         "setup.ini", 1, Severity::Error,
-        std::string("setup.ini") + kBefore1980 + " and stops with \"Could not find installation list\""});
+        std::string("setup.ini") + kBefore1980 + " and stops with \"" + kNoInstallationList + "\""});
   } else if (!FileFound(listPath)) {
     findings.push_back(Finding{"setup.ini", 1, Severity::Error, "there is no setup.ini in the setup folder"});
     return findings;

@@ -19,6 +19,7 @@
 #include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/PeExports.h"
+#include "tools/setupcheck/WholeFile.h"
 
 namespace {
 
@@ -71,18 +72,6 @@ constexpr std::size_t kMaxValueName = 16383;
 
 constexpr char kBefore1980[] =
     " is dated before 1980, which has no MS-DOS date: the installer's file test counts it as absent";
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
-  char block[65536];
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!os::ReadFile(file.get(), block, sizeof block, read)) return false;
-    if (read == 0) return true;
-    bytes.append(block, read);
-  }
-}
 
 // The section a line is the header of, found as the installer finds headers
 // (the whole line, letter case ignored); nullptr for any other line.

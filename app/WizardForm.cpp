@@ -6,6 +6,7 @@
 #include "app/CopyWindow.h"
 #include "app/SetupMessages.h"
 #include "engine/SetupState.h"
+#include "engine/SetupTexts.h"
 #include "engine/UninstallTraces.h"
 #include "os/OsFiles.h"
 #include "os/OsSession.h"
@@ -163,7 +164,7 @@ void TfSetup::FormCreate() {
   // Files are installed from the setup folder, in package mode the temporary folder it has become.
   s.SourceDir = s.SetupDir;
   // Without an installation list there is nothing to install.
-  if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort("Could not find installation list");
+  if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort(kNoInstallationList);
   try {
     // The list is read once; every later step looks into it.
     lbSetup.Load(s.SetupDir + "\\setup.ini");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os/fake/FakeControl.h"
+#include "tests/unit/UnzTestZip.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/SetupCheck.h"
 
@@ -105,6 +106,32 @@ TEST(OldWindowsCheck, LogoAndRuntimeFollowTheRange) {
     Put("logo.bmp", Bitmap(124, 0));
     if (row.msvcrt) Put("msvcrt.dll", "MZ");
     EXPECT_EQ(Warnings(), row.warnings);
+  }
+}
+
+// Setup shows the logo it finds in its folder after the package stage: in
+// package mode the package's, not one left beside setup.exe on disk 1.
+TEST(OldWindowsCheck, APackedSetupsLogoIsThePackages) {
+  struct Row {
+    const char* what;
+    std::string packed;  // logo.bmp in the package; none when empty
+    std::string loose;   // logo.bmp on disk 1; none when empty
+    bool warned;
+  } rows[] = {
+      {"an old-style logo in the package", Bitmap(124, 0), "", true},
+      {"a sound logo in the package, an old-style one on disk 1", Bitmap(40, 0), Bitmap(124, 0), false},
+      {"no logo in the package, an old-style one on disk 1", "", Bitmap(124, 0), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    PrepareWindows("WIN_XP");
+    std::vector<unztest::TestEntry> entries{{"setup.ini", List("")}, {"writer.exe", "MZ"}};
+    if (!row.packed.empty()) entries.push_back({"logo.bmp", row.packed});
+    Put("setup.lst", Crlf(":PACKAGE\npackage.001\n:\n"));
+    Put("UNZDLL.DLL", "MZ");
+    Put("package.001", unztest::BuildZip(entries));
+    if (!row.loose.empty()) Put("logo.bmp", row.loose);
+    EXPECT_EQ(Warnings(), row.warned ? std::vector<std::string>{"logo.bmp:1"} : std::vector<std::string>{});
   }
 }
 

@@ -75,7 +75,8 @@ void InsertInOrder(std::vector<Finding>& findings, Finding finding) {
 
 }  // namespace
 
-void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, std::vector<Finding>& findings) {
+void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
+                     std::vector<Finding>& findings) {
   const std::optional<TOsRange> range = Admitted(list);
   if (!range) return;
 
@@ -92,7 +93,10 @@ void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, std
         "the range after WIN_95A"});
   const bool oldest = range->Allows(kWin95A) || range->Allows(kWin95B) || range->Allows(kWin95C) ||
                       range->Allows(kWinNT4);
-  const std::string logo = setupFolder + "\\logo.bmp";
+  // The wizard loads the logo from its setup folder, which after the package
+  // stage is the folder the package was extracted into: a packed setup shows
+  // the package's logo.bmp, and one left loose on disk 1 is never shown.
+  const std::string logo = sourceFolder + "\\logo.bmp";
   if (oldest && FileFound(logo))
     if (auto problem = ProblemOf(ReadStart(logo, 54)))
       findings.push_back(Finding{"logo.bmp", 1, Severity::Warning,

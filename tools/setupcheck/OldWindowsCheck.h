@@ -10,5 +10,8 @@
 
 // Adds the findings for the setup folder (where setup.exe starts) whose
 // installation list is list to the folder's findings, keeping them in file
-// and line order.
-void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, std::vector<Finding>& findings);
+// and line order. sourceFolder is where Setup reads its list and its logo
+// after the package stage: the extracted package in package mode, the setup
+// folder otherwise.
+void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
+                     std::vector<Finding>& findings);

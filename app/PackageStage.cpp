@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int kMaxTempFolders = 9999;  // names tried before the stage gives up
+constexpr char kDecompressError[] = "Error decompressing install package.";
 
 // Appends the file to the open package block by block; false when a block
 // could not be read or written whole. Blocks of 64 KB: a package of hundreds
@@ -82,15 +83,8 @@ bool TfSetup::PackageStage() {
   // programs run from this folder later run with the installing user's rights.
   const std::string base = WindowsFolder() + "\\TEMP\\QVINST";
   ForceFolders(WindowsFolder() + "\\TEMP");
-  for (int number = 1;; ++number) {
-    if (CreateOwnFolder(base + std::to_string(number))) {
-      s.TempInstallDir = base + std::to_string(number);
-      break;
-    }
-    std::uint32_t error = os::GetLastError();
-    if ((error != os::kErrorAlreadyExists && error != os::kErrorFileExists) || number >= kMaxTempFolders)
-      return Abort("Could not create temporary installation folder"), false;
-  }
+  s.TempInstallDir = CreateNumberedOwnFolder(base, kMaxTempFolders);
+  if (s.TempInstallDir.empty()) return Abort("Could not create temporary installation folder"), false;
   const std::string temp = s.TempInstallDir;
   // Loose extra files wait in EXTRA until the package is out. A name that
   // would reach outside the folders is passed over.
@@ -144,7 +138,7 @@ bool TfSetup::PackageStage() {
   } else if (!parts.empty()) {
     package = s.SetupDir + "\\" + parts[0];
   }
-  if (package.empty() || !FileFound(package)) return Abort("Error decompressing install package."), false;
+  if (package.empty() || !FileFound(package)) return Abort(kDecompressError), false;
   // The package extracted into the temporary folder, in a copy window of its own.
   {
     auto display = std::make_unique<TfCopy>();
@@ -164,7 +158,7 @@ bool TfSetup::PackageStage() {
   // A file the engine could not extract whole (a damaged part, a failed check sum) would leave
   // the install run to copy the rest and call that complete.
   if (archive.SuccessCount() < archive.EntryCount())
-    return Abort("Error decompressing install package."), false;
+    return Abort(kDecompressError), false;
   // The extra files take their places, and the temporary folder becomes the setup folder.
   for (const std::string& extra : extras) os::CopyFileA(temp + "\\EXTRA\\" + extra, temp + "\\" + extra, false);
   s.SetupDir = temp;

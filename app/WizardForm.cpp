@@ -6,6 +6,7 @@
 #include "app/CopyWindow.h"
 #include "app/SetupMessages.h"
 #include "engine/SetupState.h"
+#include "engine/SetupTexts.h"
 #include "engine/UninstallTraces.h"
 #include "os/OsFiles.h"
 #include "os/OsSession.h"
@@ -13,6 +14,7 @@
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/Restart.h"
 #include "sys/SetupError.h"
 #include "sys/WindowsVersion.h"
 
@@ -50,11 +52,13 @@ void TfSetup::FormDestroy() {
   RemoveTempInstallDir(s.TempInstallDir);
   if (!s.RebootFlag) return;
   // The restart is the very last action: through the product's restart
-  // program when it was installed, else directly. Neither answer is examined.
+  // program when it was installed (not waited for), else directly. A restart
+  // that Windows refuses was told to the user, and the exit code says that
+  // a restart is still needed.
   if (FileFound(s.RestartProgram))
     os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
-  else
-    os::ExitWindowsEx(os::kEwxReboot);
+  else if (!RestartWindows())
+    s.RestartNeeded = true;
 }
 
 void TfSetup::LayOut() {
@@ -160,7 +164,7 @@ void TfSetup::FormCreate() {
   // Files are installed from the setup folder, in package mode the temporary folder it has become.
   s.SourceDir = s.SetupDir;
   // Without an installation list there is nothing to install.
-  if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort("Could not find installation list");
+  if (!FileFound(s.SetupDir + "\\setup.ini")) return Abort(kNoInstallationList);
   try {
     // The list is read once; every later step looks into it.
     lbSetup.Load(s.SetupDir + "\\setup.ini");

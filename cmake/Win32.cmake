@@ -16,7 +16,14 @@ add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 # single caller uses is folded into it. The whole program is one partition:
 # split into several, this compiler fails on symbols shared between them.
 # Stack slots need no 16-byte alignment on i686 (nothing uses SSE).
+# Every product runs on a 486, the runtime it links included (see the
+# toolchain file).
 if(NOT QV_WIN32_TESTS)
+  if(NOT QV_CPU_LINK)
+    message(FATAL_ERROR "the products need the toolchain file cmake/i686-w64-mingw32.cmake")
+  endif()
+  add_compile_options(${QV_CPU_COMPILE})
+  add_link_options(${QV_CPU_LINK})
   add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti> -flto -fno-fat-lto-objects -mpreferred-stack-boundary=2)
   add_link_options(-flto -flto-partition=one -mpreferred-stack-boundary=2)
 endif()
@@ -49,13 +56,20 @@ add_library(qv_product_runtime OBJECT ${QV_PRODUCT_RUNTIME_SOURCES})
 # after every link. Every binary in dist/ is shipped and passes the import
 # check. Products are stripped, and programs carry no relocations (nothing
 # moves a program from its preferred address on the systems we support).
+# Every link writes a map into build/win32/ship/: scripts/check-cpu-floor.sh
+# reads it to name the function of every instruction it finds and to leave
+# out the data the linker puts among the code. The link-time code generation
+# keeps a section per function, so that the map names our functions too.
+set(QV_SHIP_DIR ${CMAKE_BINARY_DIR}/ship)
 function(qv_ship target file)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:qv_product_runtime>)
-  target_link_options(${target} PRIVATE -s)
+  target_link_options(${target} PRIVATE -s -ffunction-sections -Wl,-Map=${QV_SHIP_DIR}/${file}.map)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     target_link_options(${target} PRIVATE -Wl,--disable-dynamicbase,--disable-reloc-section)
   endif()
+  add_custom_command(TARGET ${target} PRE_LINK
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_SHIP_DIR})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_DIST}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${QV_DIST}/${file})

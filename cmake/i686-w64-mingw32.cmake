@@ -13,3 +13,26 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Everything shipped runs on a 486: our code is built for it, and the parts
+# of the runtime the products link (C runtime start-up and helpers, libgcc's
+# unwinder, libstdc++'s language support, zlib) come from
+# scripts/build-runtime.sh, which builds them once per machine into a cache
+# and names the directory. cmake/Win32.cmake applies QV_CPU_COMPILE and
+# QV_CPU_LINK to every product; -B finds the start-up objects, -L the
+# archives, both ahead of the system's. The test programs (the posix thread
+# model compilers, QV_SYSTEM_RUNTIME) keep the system's runtime.
+if(QV_SYSTEM_RUNTIME)
+  return()
+endif()
+if(NOT QV_RUNTIME OR NOT IS_DIRECTORY "${QV_RUNTIME}")
+  execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-runtime.sh
+    OUTPUT_VARIABLE QV_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE qv_runtime_result)
+  if(NOT qv_runtime_result EQUAL 0 OR NOT IS_DIRECTORY "${QV_RUNTIME}")
+    message(FATAL_ERROR "scripts/build-runtime.sh failed: the 486 runtime is missing")
+  endif()
+  set(QV_RUNTIME ${QV_RUNTIME} CACHE PATH "The 486 runtime the products link (scripts/build-runtime.sh)" FORCE)
+endif()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QV_RUNTIME)
+set(QV_CPU_COMPILE -march=i486 -mtune=generic)
+set(QV_CPU_LINK ${QV_CPU_COMPILE} -B${QV_RUNTIME}/ -L${QV_RUNTIME})

@@ -32,10 +32,19 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   return ReadTextLines(path, lines);
 }
 
+// WININIT.INI as it stands, after the lines other programs wrote through the
+// profile functions, which the 95 family holds in memory, have been put on
+// the disk: an edit of an older copy would lose them, and they would later
+// be written over the edit.
+bool ReadWininit(std::vector<std::string>& lines) {
+  os::FlushProfileCache(WininitPath());
+  return ReadLines(WininitPath(), lines);
+}
+
 // Adds the lines to WININIT.INI's [RENAME] section where they are missing.
 bool EditWininit(const std::string& deleteLine, const std::string& moveLine) {
   std::vector<std::string> lines;
-  if (!ReadLines(WininitPath(), lines)) return false;
+  if (!ReadWininit(lines)) return false;
   if (!AddRenameLines(lines, deleteLine, moveLine)) return true;
   return WriteTextLines(WininitPath(), lines);
 }
@@ -151,7 +160,7 @@ bool ScheduleDelete(const std::string& path) {
 bool IsRenamePending(const std::string& destination) {
   if (GetWinVersion() >= kWinNT4) return IsRenamePendingNT(UpperText(destination));
   std::vector<std::string> lines;
-  if (!ReadLines(WininitPath(), lines)) return false;
+  if (!ReadWininit(lines)) return false;
   const std::string wanted = ShortForm(destination);
   for (const RenameLine& line : RenameSection(lines))
     if (line.key == wanted || (line.key == "NUL" && line.value == wanted)) return true;
@@ -163,7 +172,7 @@ PendingReplacements PendingReplacements::Read() {
   pending.ninetyFive_ = GetWinVersion() < kWinNT4;
   if (pending.ninetyFive_) {
     std::vector<std::string> lines;
-    if (ReadLines(WininitPath(), lines))
+    if (ReadWininit(lines))
       for (const RenameLine& line : RenameSection(lines))
         if (line.key != "NUL") pending.moves_.push_back({line.value, line.value, line.key});
     return pending;
@@ -259,7 +268,7 @@ bool CancelDelayedMoves(const std::string& destination) {
 bool CancelReplace(const std::string& destination) {
   if (GetWinVersion() >= kWinNT4) return CancelDelayedMoves(destination);
   std::vector<std::string> lines;
-  if (!ReadLines(WininitPath(), lines)) return false;
+  if (!ReadWininit(lines)) return false;
   if (!RemoveRenameLines(lines, ShortForm(destination))) return true;
   return WriteTextLines(WininitPath(), lines);
 }

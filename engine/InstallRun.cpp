@@ -8,6 +8,7 @@
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
+#include "engine/SetupTexts.h"
 #include "engine/TextFile.h"
 #include "engine/UninstallTraces.h"
 #include "os/OsFiles.h"
@@ -119,7 +120,7 @@ void InstallRun::Run() {
   pending_ = PendingReplacements::Read();
   if (list_.Has(Header::kInstall)) {
     LogLine("Installing Program Files");
-    if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), "Caching failed: ")) return;
+    if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), std::string(kCachingFailed) + ": ")) return;
   }
   if (list_.Has(Header::kWin)) {
     LogLine("Installing Windows Files");
@@ -360,12 +361,12 @@ void InstallRun::ExtraSetup() {
     LogLine("loading _setup.dll");
     os::UniqueLibrary module(os::LoadLibraryA(library));
     if (module.get() < 32) {
-      LogLine("loading _setup.dll failed");
+      LogLine(kLoadingSetupDllFailed);
       return;
     }
     os::Proc entry = os::GetProcAddress(module.get(), "DoSetup");
     if (!entry) {
-      LogLine("loading DoSetup failed");
+      LogLine(kLoadingDoSetupFailed);
       return;
     }
     LogLine("loading DoSetup");

@@ -22,4 +22,10 @@ bool GetShortPathNameA(const std::string& path, std::string& shortPath);
 std::string GetPrivateProfileStringA(const std::string& section, const std::string& key,
                                      const std::string& fallback, const std::string& file);
 
+// Writes what the system's profile cache holds for the file over it
+// (WritePrivateProfileStringA(NULL, NULL, NULL, file)): the 95 family keeps
+// profile writes in memory, and a program that edits the file as text
+// flushes first, or its edit is lost or overwrites them.
+void FlushProfileCache(const std::string& file);
+
 }  // namespace os

@@ -11,7 +11,11 @@ constexpr std::uint32_t kEwxReboot = 0x02;
 
 // WinExec: true when the program was started.
 bool WinExec(const std::string& commandLine, int show);
-// ExitWindowsEx; the caller does not look at the answer.
+// ExitWindowsEx: true when Windows accepted the request.
 bool ExitWindowsEx(std::uint32_t flags);
+// Enables the shutdown privilege (SE_SHUTDOWN_NAME) of the process token,
+// without which the NT family refuses ExitWindowsEx: true when the token
+// holds it and it is enabled now. NT family only.
+bool EnableShutdownPrivilege();
 
 }  // namespace os

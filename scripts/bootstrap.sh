@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev zlib1g-dev
   g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb x11-utils x11-apps imagemagick xauth
-  zip unzip p7zip-full libarchive-tools python3
+  zip unzip p7zip-full libarchive-tools python3 xz-utils bzip2
   locales fonts-vlgothic
   nsis
   clang libclang-rt-14-dev

@@ -56,6 +56,11 @@ count_summary imports "$logdir/imports.log" $?
 grep -a 'note:' "$logdir/imports.log" | sort -u
 if grep -aq '=> FAIL' "$logdir/imports.log"; then grep -avE ': ok$|note:' "$logdir/imports.log" | head -40; fi
 
+echo "== the shipped binaries on a 486 and on the first Windows 95 (instructions, TLS directory)"
+bash scripts/check-cpu-floor.sh >"$logdir/cpu-floor.log" 2>&1
+count_summary cpu-floor "$logdir/cpu-floor.log" $?
+grep -aE 'FAIL|above the 486$' "$logdir/cpu-floor.log" | grep -avE ' 0 above the 486$' | head -40
+
 echo "== layers: nothing in os/ includes a layer above it, nothing above os/ a Windows header"
 bash scripts/check-layers.sh >"$logdir/layers.log" 2>&1
 count_summary layers "$logdir/layers.log" $?

@@ -20,7 +20,7 @@ namespace sfx {
 namespace {
 
 constexpr std::uint32_t kBlock = 64 * 1024;
-constexpr std::uint32_t kMostFolders = 100000;
+constexpr int kMostFolders = 100000;
 
 bool ReadExactly(os::Handle file, void* buffer, std::uint32_t length) {
   std::uint32_t read = 0;
@@ -90,17 +90,6 @@ bool RunAndWaitFor(const std::string& program, const std::string& folder, std::u
 
 }  // namespace
 
-std::string CreateOwnFolder(const std::string& parent) {
-  if (parent.empty()) return "";
-  for (std::uint32_t n = 1; n <= kMostFolders; ++n) {
-    const std::string folder = Joined(parent, kFolderPrefix + std::to_string(n));
-    // Only a folder this call made counts: CreateDirectory fails for one that is there.
-    if (os::CreateDirectoryA(folder)) return folder;
-    if (os::GetFileAttributesA(folder) == os::kInvalidFileAttributes) return "";  // the parent refuses
-  }
-  return "";
-}
-
 SelfCheck CheckOwnFile(const std::string& path) {
   SelfCheck check;
   os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
@@ -135,7 +124,8 @@ int RunSelfExtractor(const std::string& selfPath) {
     return exitcode::kRefused;
   }
   const std::string temp = os::GetTempPathA();
-  const std::string folder = CreateOwnFolder(temp);
+  const std::string folder =
+      temp.empty() ? "" : CreateNumberedOwnFolder(Joined(temp, kFolderPrefix), kMostFolders);
   if (folder.empty()) {
     WarningBox("Could not create a temporary folder for Setup in " + temp);
     return exitcode::kFailed;

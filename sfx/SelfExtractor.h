@@ -12,12 +12,9 @@ namespace sfx {
 
 // Above this many bytes of archive the extraction shows its progress.
 constexpr std::uint64_t kProgressThreshold = 4u << 20;
+// The stub's folder under the temporary folder: the first QVSFX<n> it creates
+// itself, private to Administrators, SYSTEM and the user on the NT family.
 constexpr char kFolderPrefix[] = "QVSFX";
-
-// A new folder parent\QVSFX<n> that this call created itself (a folder that
-// is there already, made by anyone, is never taken); "" when none could be
-// created.
-std::string CreateOwnFolder(const std::string& parent);
 
 // Why the stub's own file cannot be used: the trailer's verdict, or
 // TrailerStatus::Ok with crcMatches false for bytes that changed.

@@ -120,6 +120,16 @@ bool CreateOwnFolder(const std::string& path) {
                                         os::Trustee::CurrentUser});
 }
 
+std::string CreateNumberedOwnFolder(const std::string& base, int most) {
+  for (int number = 1; number <= most; ++number) {
+    const std::string folder = base + std::to_string(number);
+    if (CreateOwnFolder(folder)) return folder;
+    const std::uint32_t error = os::GetLastError();
+    if (error != os::kErrorAlreadyExists && error != os::kErrorFileExists) return "";
+  }
+  return "";
+}
+
 namespace {
 
 // Creates the folder's missing parents and the folder, recording each one

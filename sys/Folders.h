@@ -49,6 +49,11 @@ void ForceFolders(const std::string& path);
 // of that name exists already. On the NT family only Administrators, SYSTEM
 // and the user who runs the program may use it and what is made inside.
 bool CreateOwnFolder(const std::string& path);
+// The first base<n>, n counting from 1 up to most, that this call created
+// itself with CreateOwnFolder: a name that is taken already, by anyone and
+// even a moment ago, is passed over. "" when the parent refuses a folder or
+// every name is taken.
+std::string CreateNumberedOwnFolder(const std::string& base, int most);
 // True when the folder exists or could be created with its missing parents:
 // the test creates them and removes what it created again.
 bool FolderCanBeCreated(const std::string& path);

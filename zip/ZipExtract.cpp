@@ -33,9 +33,9 @@ void TZipMaster::LoadEngine() noexcept {
     std::string path = kEngineName;
     if (!dllDirectory_.empty() && FileExists(dllDirectory_ + "\\" + kEngineName))
       path = dllDirectory_ + "\\" + kEngineName;
-    os::SetErrorMode(os::kSemFailCriticalErrors | os::kSemNoGpFaultErrorBox);
+    std::uint32_t callersMode = os::SetErrorMode(os::kSemFailCriticalErrors | os::kSemNoGpFaultErrorBox);
     os::Hmodule module = os::LoadLibraryA(path);
-    os::SetErrorMode(0);
+    os::SetErrorMode(callersMode);
     if (module <= 32) {
       ReportMessage(ZipMsgNoEngine, "");
       return;

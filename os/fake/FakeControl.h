@@ -33,6 +33,12 @@ std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes wh
 void SetLastWriteTime(const std::string& path, const FileTime& time);
 FileTime LastWriteTime(const std::string& path);
 void SetInUse(const std::string& path, bool inUse);  // another program holds it open
+// Windows' profile cache (95 family): what another program wrote to an .ini
+// file through the profile functions, held in memory, not yet on the disk.
+// It is written over the file when a program flushes the cache, or when
+// Windows writes it back on its own (WriteBackProfileCache).
+void CacheProfileFile(const std::string& path, const std::string& content);
+void WriteBackProfileCache();
 // Copies over an existing file as on a network share or under Wine run as
 // root: a read-only, hidden or system file is replaced and keeps those.
 void SetCopiesKeepAttributes(bool keep);

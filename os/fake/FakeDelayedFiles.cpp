@@ -115,3 +115,28 @@ std::string GetPrivateProfileStringA(const std::string& section, const std::stri
 }
 
 }  // namespace os
+
+namespace os::fake {
+
+void CacheProfileFile(const std::string& path, const std::string& content) {
+  TheState().profileCache[Upper(path)] = content;
+}
+
+void WriteBackProfileCache() {
+  for (auto& [path, content] : TheState().profileCache) AddFile(path, content);
+  TheState().profileCache.clear();
+}
+
+}  // namespace os::fake
+
+namespace os {
+
+void FlushProfileCache(const std::string& file) {
+  auto& cache = fake::TheState().profileCache;
+  auto held = cache.find(fake::Upper(file));
+  if (held == cache.end()) return;
+  fake::AddFile(file, held->second);
+  cache.erase(held);
+}
+
+}  // namespace os

@@ -1,12 +1,15 @@
 // The in-memory session: it records what would start or restart.
 #include "os/OsSession.h"
 #include "os/fake/FakeSessionControl.h"
+#include "os/fake/FakeState.h"
 
 namespace os::fake {
 namespace {
 struct Session {
   std::vector<Executed> executed;
   std::vector<std::uint32_t> restarts;
+  std::vector<std::string> calls;
+  bool privilegeHeld = true, privilegeEnabled = false;
 };
 Session& TheSession() {
   static Session session;
@@ -17,6 +20,8 @@ Session& TheSession() {
 void ResetSession() { TheSession() = Session{}; }
 const std::vector<Executed>& ExecutedCommands() { return TheSession().executed; }
 const std::vector<std::uint32_t>& RestartRequests() { return TheSession().restarts; }
+const std::vector<std::string>& SessionCalls() { return TheSession().calls; }
+void SetShutdownPrivilegeHeld(bool held) { TheSession().privilegeHeld = held; }
 
 }  // namespace os::fake
 
@@ -28,8 +33,19 @@ bool WinExec(const std::string& commandLine, int show) {
 }
 
 bool ExitWindowsEx(std::uint32_t flags) {
-  fake::TheSession().restarts.push_back(flags);
-  return true;
+  fake::Session& session = fake::TheSession();
+  session.restarts.push_back(flags);
+  bool nt = fake::TheState().version.platformId == 2;
+  bool granted = !nt || session.privilegeEnabled;
+  session.calls.push_back(granted ? "ExitWindowsEx granted" : "ExitWindowsEx refused");
+  return granted;
+}
+
+bool EnableShutdownPrivilege() {
+  fake::Session& session = fake::TheSession();
+  session.calls.push_back("EnableShutdownPrivilege");
+  session.privilegeEnabled = session.privilegeHeld;
+  return session.privilegeEnabled;
 }
 
 }  // namespace os

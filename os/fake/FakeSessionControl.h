@@ -1,5 +1,5 @@
 // Test-only record of what the program asked of the session: command lines
-// started without waiting, restart requests.
+// started without waiting, restart requests, and the shutdown privilege.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,5 +13,11 @@ struct Executed {
 };
 const std::vector<Executed>& ExecutedCommands();
 const std::vector<std::uint32_t>& RestartRequests();
+// The session's calls in order: "EnableShutdownPrivilege" and
+// "ExitWindowsEx" (granted or refused). As on Windows, the NT family grants
+// a restart only to a process that has enabled its shutdown privilege,
+// which the token holds unless a test takes it away.
+const std::vector<std::string>& SessionCalls();
+void SetShutdownPrivilegeHeld(bool held);
 
 }  // namespace os::fake

@@ -55,6 +55,7 @@ struct State {
   OsVersionInfo version;
   int failVersionQueries = 0;
   int versionQueries = 0;
+  std::map<std::string, std::string> profileCache;  // upper-case path -> the content Windows holds for it
   std::string moduleFileName;
   std::string windowsDirectory, systemDirectory;
   int threadToken = 0, processToken = 0;  // TokenState values

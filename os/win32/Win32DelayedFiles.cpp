@@ -35,4 +35,8 @@ std::string GetPrivateProfileStringA(const std::string& section, const std::stri
   }
 }
 
+void FlushProfileCache(const std::string& file) {
+  ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+}
+
 }  // namespace os

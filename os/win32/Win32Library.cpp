@@ -5,11 +5,13 @@
 // small routine puts a frame of its own on the thread's exception-handler
 // chain (the list that FS:[0] heads), calls the guarded body, and takes the
 // frame off again. An exception that no handler inside the foreign code
-// takes reaches our handler, which notes its code and resumes at the end of
-// the routine with the stack and frame pointers saved on entry, as if the
-// body had returned. The frames the foreign code had put on the chain lie
-// above ours and are dropped with it. Nothing here is imported: it works the
-// same on every Windows from the first release of Windows 95 and NT 4.0 on.
+// takes reaches our handler, which notes its code, unwinds the frames the
+// foreign code had put on the chain above ours (RtlUnwind calls each of
+// their handlers to clean up: the loader, for one, leaves its lock there
+// when a library faults inside LoadLibrary or FreeLibrary) and resumes at
+// the end of the routine with the stack and frame pointers saved on entry,
+// as if the body had returned. RtlUnwind is the only import: kernel32 has it
+// on every Windows from the first release of Windows 95 and NT 4.0 on.
 #include <windows.h>
 
 #include <cstddef>
@@ -36,6 +38,7 @@ using Body = std::int32_t (*)(void* context);
 extern "C" {
 std::int32_t qv_guarded_call(GuardFrame* frame, Body body, void* context);
 void qv_guard_resume();
+void qv_guard_unwind(void* frame, EXCEPTION_RECORD* record);
 
 // Takes every exception that reaches the guard's frame while it is being
 // dispatched (not while frames are being unwound).
@@ -45,6 +48,7 @@ EXCEPTION_DISPOSITION __cdecl qv_guard_handler(EXCEPTION_RECORD* record, void* e
   if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
   auto* frame = static_cast<GuardFrame*>(established);
   frame->code = record->ExceptionCode ? record->ExceptionCode : 1;
+  qv_guard_unwind(frame, record);
   context->Eip = reinterpret_cast<DWORD>(&qv_guard_resume);
   context->Esp = frame->esp;
   context->Ebp = frame->ebp;
@@ -80,6 +84,29 @@ _qv_guard_resume:
         movl    8(%ebp), %ecx
         movl    0(%ecx), %edx
         movl    %edx, %fs:0
+        popl    %edi
+        popl    %esi
+        popl    %ebx
+        popl    %ebp
+        ret
+
+# void qv_guard_unwind(void* frame, EXCEPTION_RECORD* record), cdecl: calls the
+# handlers of the frames above the guard's to unwind, and takes them off the
+# chain. RtlUnwind keeps none of the registers a caller expects kept, so
+# they are saved here.
+        .globl  _qv_guard_unwind
+_qv_guard_unwind:
+        pushl   %ebp
+        movl    %esp, %ebp
+        pushl   %ebx
+        pushl   %esi
+        pushl   %edi
+        pushl   $0
+        pushl   12(%ebp)
+        pushl   $1f
+        pushl   8(%ebp)
+        call    _RtlUnwind@16
+1:
         popl    %edi
         popl    %esi
         popl    %ebx

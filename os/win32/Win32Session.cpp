@@ -11,4 +11,17 @@ bool WinExec(const std::string& commandLine, int show) {
 
 bool ExitWindowsEx(std::uint32_t flags) { return ::ExitWindowsEx(flags, 0) != 0; }
 
+bool EnableShutdownPrivilege() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  bool enabled = ::LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid) &&
+                 ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                 ::GetLastError() != ERROR_NOT_ALL_ASSIGNED;  // succeeds also when the token lacks it
+  ::CloseHandle(token);
+  return enabled;
+}
+
 }  // namespace os

@@ -302,6 +302,8 @@ def install_guide_example(c, name):
         subprocess.run(["sh", "-c", script], cwd=folder, check=True, timeout=60)
     if (folder / "UNZDLL.DLL").exists():  # the real engine, for the real run
         (folder / "UNZDLL.DLL").write_bytes((ROOT / "dist" / "UNZDLL.DLL").read_bytes())
+    if (folder / "msvcrt.dll").exists():  # a real C runtime library, as the guide tells to ship it
+        (folder / "msvcrt.dll").write_bytes(prefix_path(c, "C:\\windows\\system32\\msvcrt.dll").read_bytes())
     simulated = compare(c, "WIN_XP", folder, None, None, (), "No,OK")
     expect(not any("aching failed" in line for line in simulated["log"]["lines"]), "the dry run's log has Caching failed")
     logs = list((prefix_path(c, "C:\\windows\\temp")).glob("qvsetup_*.txt"))
@@ -312,7 +314,7 @@ def install_guide_example(c, name):
               sum(line.startswith("Copy: ") for line in simulated["log"]["lines"]), "files copied")
 
 
-for _example in ("smallest", "start-up", "files", "registry", "shortcuts", "package", "complete"):
+for _example in ("smallest", "start-up", "files", "registry", "shortcuts", "package", "complete", "oldest"):
     case(f"guide: the example '{_example}' installs under Wine as setupcheck --simulate says", version="winxp",
          timeout=120)(lambda c, name=_example: install_guide_example(c, name))
 

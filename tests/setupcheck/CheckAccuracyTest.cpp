@@ -7,37 +7,18 @@
 #include <vector>
 
 #include "os/fake/FakeControl.h"
+#include "tests/setupcheck/CheckFixture.h"
 #include "tests/unit/UnzTestZip.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/SetupCheck.h"
 
 namespace {
 
-std::vector<std::string> Where(const std::vector<Finding>& findings) {
-  std::vector<std::string> out;
-  for (const Finding& f : findings)
-    out.push_back(f.file + ":" + std::to_string(f.line) +
-                  (f.severity == Severity::Error ? " error" : " warning"));
-  return out;
-}
+using checktest::Crlf;
+using checktest::Where;
 
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
-}
-
-class Accuracy : public ::testing::Test {
+class Accuracy : public checktest::SetupFolderTest {
  protected:
-  void SetUp() override { PrepareWindows("WIN_XP"); }
-  static void Put(const std::string& name, const std::string& content) {
-    os::fake::AddFile("C:\\SETUP\\" + name, content);
-  }
-  static std::vector<Finding> Run() {
-    std::vector<Finding> findings = CheckSetupFolder("C:\\SETUP");
-    for (const Finding& f : findings) std::printf("  %s\n", FormatFinding(f).c_str());
-    return findings;
-  }
   static void Date1975(const std::string& name) {
     os::fake::SetLastWriteTime("C:\\SETUP\\" + name, os::fake::MakeFileTime(1975, 6, 1));
   }

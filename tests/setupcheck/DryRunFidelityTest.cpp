@@ -159,6 +159,26 @@ TEST(DryRunFidelity, ThePublishersLibraryIsCalledAsWindowsWouldLoadIt) {
   EXPECT_FALSE(PeExportNames(PeImage({"DoSetup"}).substr(0, 0x220)));  // the table cut off
 }
 
+TEST(DryRunFidelity, ACraftedLibraryCannotMakeTheCheckerReadPastIt) {
+  // Counts and offsets whose products or sums pass 4 GB: with 32-bit
+  // arithmetic (the Windows build) they wrap to small numbers that fit.
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::size_t, std::uint32_t>> edits;  // offset in the image, new value
+  } cases[] = {
+      {"name count times four wraps to 4", {{0x200 + 24, 0x40000001}}},
+      {"name count times four wraps to 0", {{0x200 + 24, 0x40000000}}},
+      {"the export table's file offset wraps past 4 GB to 0x80",
+       {{0x58 + 0xE0 + 20, 0xFFFFFF00}, {0x58 + 96, 0x1180}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string image = PeImage({"DoSetup"});
+    for (const auto& [at, value] : c.edits) Put32(image, at, value);
+    EXPECT_FALSE(PeExportNames(image));
+  }
+}
+
 TEST(DryRunFidelity, TheReportShowsParametersOddLinkNamesAndIcons) {
   PrepareWindows("WIN_98");
   Put("setup.ini", Crlf("\\A\nA\nA\n:INSTALL\n_setup.exe\na.txt\n:\n:SHORTCUTS\nNotes.lnk.txt\na.txt\n:\n"));

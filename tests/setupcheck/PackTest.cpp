@@ -14,6 +14,7 @@
 #include "os/OsFiles.h"
 #include "os/fake/FakeControl.h"
 #include "sfx/SfxTrailer.h"
+#include "sys/Folders.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/Packer.h"
@@ -408,6 +409,57 @@ TEST_F(Pack, RefusesWhatCannotBePacked) {
     EXPECT_FALSE(fs::exists(out_ / "DISK1"));
   }
   EXPECT_TRUE(fs::exists(out_ / "mine.txt"));
+}
+
+TEST_F(Pack, NamesOutsideAsciiAreNamedInTheListsCodePage) {
+  const std::string cafe = "caf\xC3\xA9.txt";  // as this machine names it
+  const std::string content = "the menu\r\n" + Noise(500, 6);
+  Put(cafe, content);
+  Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\ntiny.txt\r\ncaf\xE9.txt\r\n:\r\n");
+  ASSERT_EQ(Run({"--codepage", "1252"}), 0) << output_ << errors_;
+  EXPECT_NE(output_.find("proved:"), std::string::npos) << output_;
+
+  // Extracted by our engine from the disk's archive: the entry has the 1252 name and the file's bytes.
+  PrepareWindows("WIN_XP");
+  os::fake::AddFile("C:\\P\\setup.zip", ReadFile(out_ / "DISK1" / "PACKAGE.001"));
+  ForceFolders("C:\\P\\ENGINE");
+  ForceFolders("C:\\P\\OUT");
+  InstallSeamEngine("C:\\P\\ENGINE\\UNZDLL.DLL");
+  zip::TZipMaster zip;
+  zip.Unattended = true;
+  zip.SetDLLDirectory("C:\\P\\ENGINE");
+  zip.SetZipFileName("C:\\P\\setup.zip");
+  zip.ExtrBaseDir = "C:\\P\\OUT";
+  zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
+  zip.ExtractFiles();
+  ASSERT_TRUE(os::fake::Exists("C:\\P\\OUT\\caf\xE9.txt"));
+  EXPECT_EQ(os::fake::Content("C:\\P\\OUT\\caf\xE9.txt"), content);
+
+  // A name with no form in the code page is refused, not packed empty.
+  fs::remove_all(out_);
+  Put("\xE6\x97\xA5\xE6\x9C\xAC.txt", "x");
+  EXPECT_EQ(Run(), 1);
+  EXPECT_NE(errors_.find("has no name in code page 1252"), std::string::npos) << errors_;
+  EXPECT_FALSE(fs::exists(out_ / "DISK1"));
+  EXPECT_EQ(Run({"--codepage", "12345678"}), 2);
+}
+
+TEST_F(Pack, TheProofComparesWithTheFilesThemselves) {
+  // What came out, against the folder on this machine: equal, different, missing, extra.
+  PrepareWindows("WIN_XP");
+  Put("caf\xC3\xA9.txt", "coffee");
+  os::fake::AddFolder("C:\\OUT");
+  os::fake::AddFile("C:\\OUT\\tiny.txt", Text(50));
+  const std::vector<PackedName> names{{"tiny.txt", "tiny.txt"}, {"caf\xC3\xA9.txt", "caf\xE9.txt"}};
+  EXPECT_EQ(CompareWithFolder(names, folder_.string(), "C:\\OUT", ""),
+            std::vector<std::string>{"caf\xC3\xA9.txt did not come out"});
+  os::fake::AddFile("C:\\OUT\\caf\xE9.txt", "");  // an entry packed empty
+  EXPECT_EQ(CompareWithFolder(names, folder_.string(), "C:\\OUT", ""),
+            std::vector<std::string>{"caf\xC3\xA9.txt came out different"});
+  os::fake::AddFile("C:\\OUT\\caf\xE9.txt", "coffee");
+  os::fake::AddFile("C:\\OUT\\stray.txt", "");
+  EXPECT_EQ(CompareWithFolder(names, folder_.string(), "C:\\OUT", ""),
+            std::vector<std::string>{"stray.txt came out but is not in the folder"});
 }
 
 TEST_F(Pack, UsageMistakes) {

@@ -80,10 +80,12 @@ class Stub : public ::testing::Test {
       seenBySetup_.push_back(os::fake::Content(std::string(kFolder) + "\\SETUP\\" + f.name));
     for (os::Hwnd w : os::fake::TopLevelWindows())
       if (os::fake::Info(w)) windowsAtSetup_.push_back(os::fake::Info(w)->text);
+    trusteesAtSetup_ = os::fake::FolderTrustees(kFolder);
   }
 
   std::vector<ZipSource> files_;
   std::vector<std::string> seenBySetup_, windowsAtSetup_;
+  std::vector<os::Trustee> trusteesAtSetup_;
 };
 
 TEST_F(Stub, RunsSetupInAFolderOfItsOwnAndEndsWithItsExitCode) {
@@ -104,6 +106,15 @@ TEST_F(Stub, RunsSetupInAFolderOfItsOwnAndEndsWithItsExitCode) {
   EXPECT_TRUE(shownDuringExtraction.empty()) << "a small download shows no progress";
   EXPECT_FALSE(os::fake::Exists(kFolder)) << "the folder is removed at the end";
   EXPECT_TRUE(os::fake::Boxes().empty());
+}
+
+// The stub runs with administrator rights and loads the engine and starts
+// setup.exe from its folder: on the NT family no other user may put a file there.
+TEST_F(Stub, ItsFolderAdmitsOnlyAdministratorsSystemAndTheUser) {
+  Download();
+  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 3010);
+  EXPECT_EQ(trusteesAtSetup_, (std::vector<os::Trustee>{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                                        os::Trustee::CurrentUser}));
 }
 
 TEST_F(Stub, ShowsProgressForALargeDownload) {

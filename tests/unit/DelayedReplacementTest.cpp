@@ -107,6 +107,36 @@ TEST_F(Replace, NinetyFiveFamilyKeepsAnExistingFileAndReportsAFileItCannotRead) 
   EXPECT_FALSE(ScheduleReplace("", "C:\\A\\C.MCC", "C:\\A\\C.DLL"));
 }
 
+// Another program's lines, written through the profile functions and still
+// held in Windows' memory, survive every edit: scheduling, cancelling and
+// deleting, each after Windows wrote its copy back on its own.
+TEST_F(Replace, NinetyFiveFamilyEditsTheFileWithWhatWindowsHoldsInMemory) {
+  UseVersion({4, 0, 950, 1, ""});
+  const std::string wininit = "C:\\WINDOWS\\WININIT.INI";
+  const std::string others = "[rename]\r\nNUL=C:\\OTHER.DLL\r\nC:\\OTHER.DLL=C:\\OTHER.NEW\r\n";
+  auto othersKept = [&](const char* step) {
+    os::fake::WriteBackProfileCache();
+    std::string content = os::fake::Content(wininit);
+    EXPECT_NE(content.find("NUL=C:\\OTHER.DLL\r\n"), std::string::npos) << step << ":\n" << content;
+    EXPECT_NE(content.find("C:\\OTHER.DLL=C:\\OTHER.NEW\r\n"), std::string::npos) << step << ":\n" << content;
+    return content;
+  };
+  os::fake::CacheProfileFile(wininit, others);
+  EXPECT_TRUE(ScheduleReplace("", "C:\\A\\B.MCC", "C:\\A\\B.DLL"));
+  EXPECT_NE(othersKept("scheduled").find("C:\\A\\B.DLL=C:\\A\\B.MCC"), std::string::npos);
+  EXPECT_TRUE(IsRenamePending("C:\\OTHER.DLL"));
+
+  os::fake::CacheProfileFile(wininit, os::fake::Content(wininit) + "[other]\r\nk=v\r\n");
+  EXPECT_TRUE(CancelReplace("C:\\A\\B.DLL"));
+  std::string content = othersKept("cancelled");
+  EXPECT_EQ(content.find("B.MCC"), std::string::npos) << content;
+  EXPECT_NE(content.find("[other]\r\nk=v"), std::string::npos) << content;
+
+  os::fake::CacheProfileFile(wininit, others);
+  EXPECT_TRUE(ScheduleDelete("C:\\A\\C.DLL"));
+  EXPECT_NE(othersKept("deleted").find("NUL=C:\\A\\C.DLL"), std::string::npos);
+}
+
 TEST_F(Replace, NtFamilySchedulesTwoDelayedMovesOnce) {
   UseVersion({5, 1, 2600, 2, ""});
   os::fake::AddFile("C:\\App\\demo.dll", "old");

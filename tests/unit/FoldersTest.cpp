@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "os/OsFiles.h"
+#include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeDirControl.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 
@@ -89,6 +91,35 @@ TEST(DirFolders, ForceFoldersEndsOnPathsThatEndWithAColon) {
   ForceFolders("Data:");
   ForceFolders("C:\\A\\\\\\");
   EXPECT_TRUE(FolderExists("C:\\A"));
+}
+
+// The temporary folders setup and the single-file stub run programs from:
+// only a folder the call made itself is taken, and on the NT family only
+// Administrators, SYSTEM and the user may use it.
+TEST(DirFolders, NumberedOwnFolderIsNewAndPrivate) {
+  const std::vector<os::Trustee> ntOwners{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                          os::Trustee::CurrentUser};
+  for (bool nt : {true, false}) {
+    SCOPED_TRACE(nt ? "NT family" : "95 family");
+    os::fake::Reset();
+    if (!nt) os::fake::SetVersion(os::OsVersionInfo{4, 0, 950, 1, ""});
+    ResetWinVersionCacheForTests();
+    os::fake::AddFolder("C:\\TEMP\\QVSFX1");                  // someone's folder
+    os::fake::AddFile("C:\\TEMP\\QVSFX2", "a file");          // a file of that name
+    os::fake::AddFile("C:\\TEMP\\QVSFX3\\planted.dll", "x");  // a folder with something planted in it
+    EXPECT_EQ(CreateNumberedOwnFolder("C:\\TEMP\\QVSFX", 100), "C:\\TEMP\\QVSFX4");
+    EXPECT_TRUE(FolderExists("C:\\TEMP\\QVSFX4"));
+    EXPECT_EQ(os::fake::List("C:\\TEMP\\QVSFX4").size(), 0u);
+    EXPECT_EQ(os::fake::FolderTrustees("C:\\TEMP\\QVSFX4"), nt ? ntOwners : std::vector<os::Trustee>{});
+    EXPECT_TRUE(os::fake::FolderTrustees("C:\\TEMP\\QVSFX1").empty()) << "someone's folder is left as it was";
+    EXPECT_EQ(CreateNumberedOwnFolder("C:\\TEMP\\QVSFX", 100), "C:\\TEMP\\QVSFX5");
+    // Every name taken, or a parent that is not there: nothing is made anywhere else.
+    EXPECT_EQ(CreateNumberedOwnFolder("C:\\TEMP\\QVSFX", 5), "");
+    EXPECT_FALSE(os::fake::Exists("C:\\TEMP\\QVSFX6"));
+    EXPECT_EQ(CreateNumberedOwnFolder("C:\\NOWHERE\\QVSFX", 100), "");
+    EXPECT_FALSE(os::fake::Exists("C:\\NOWHERE"));
+  }
+  ResetWinVersionCacheForTests();
 }
 
 void MakeTree() {

@@ -1,5 +1,5 @@
 // The single-file stub's own checks: the trailer it finds at the end of its
-// file, the CRC of what the trailer names, and the folder it makes itself.
+// file and the CRC of what the trailer names.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -116,20 +116,6 @@ TEST(SfxOwnFile, CheckedByItsCrc) {
   EXPECT_FALSE(c.crcMatches);
   EXPECT_FALSE(sfx::CheckOwnFile("C:\\DL\\cut.exe").Sound());
   EXPECT_FALSE(sfx::CheckOwnFile("C:\\DL\\missing.exe").Sound());
-}
-
-TEST(SfxOwnFolder, OnlyAFolderItMadeItself) {
-  os::fake::Reset();
-  os::fake::AddFolder("C:\\TEMP\\QVSFX1");                  // someone's folder
-  os::fake::AddFile("C:\\TEMP\\QVSFX2", "a file");          // a file of that name
-  os::fake::AddFile("C:\\TEMP\\QVSFX3\\planted.dll", "x");  // a folder with something planted in it
-  EXPECT_EQ(sfx::CreateOwnFolder("C:\\TEMP\\"), "C:\\TEMP\\QVSFX4");
-  EXPECT_TRUE(os::fake::Exists("C:\\TEMP\\QVSFX4"));
-  EXPECT_EQ(sfx::CreateOwnFolder("C:\\TEMP"), "C:\\TEMP\\QVSFX5");
-  EXPECT_EQ(os::fake::List("C:\\TEMP\\QVSFX4").size(), 0u);
-  // A parent that is not there: nothing is made anywhere else.
-  EXPECT_EQ(sfx::CreateOwnFolder("C:\\NOWHERE\\"), "");
-  EXPECT_FALSE(os::fake::Exists("C:\\NOWHERE"));
 }
 
 }  // namespace

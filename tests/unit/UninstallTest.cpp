@@ -549,6 +549,20 @@ TEST_F(UninstallRun, WellKnownKeysStayEvenWhenEmptied) {
       {"HKEY_CLASSES_ROOT", ".dem", false},
       {"HKEY_LOCAL_MACHINE", "Software\\Vendor", false},
       {"HKEY_LOCAL_MACHINE", "Software\\Classes\\CLSID\\{0}", false},
+      // where shell extensions are registered: the handler's own key goes, the lists stay
+      {"HKEY_CLASSES_ROOT", "*\\shellex\\ContextMenuHandlers", true},
+      {"HKEY_CLASSES_ROOT", "*\\shellex\\PropertySheetHandlers", true},
+      {"HKEY_CLASSES_ROOT", "Directory\\shellex", true},
+      {"HKEY_CLASSES_ROOT", "Directory\\shell", true},
+      {"HKEY_CLASSES_ROOT", "Drive\\shellex", true},
+      {"HKEY_LOCAL_MACHINE", "Software\\Classes\\Folder\\ShellEx\\ContextMenuHandlers", true},
+      {"HKEY_CLASSES_ROOT", "CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\shellex\\ContextMenuHandlers", true},
+      {"HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers",
+       true},
+      {"HKEY_CLASSES_ROOT", "*\\shellex\\ContextMenuHandlers\\DemoMenu", false},
+      {"HKEY_CLASSES_ROOT", "Directory\\shell\\Demo", false},
+      {"HKEY_CLASSES_ROOT", "CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\shellex\\ContextMenuHandlers\\{0}",
+       false},
   };
   for (const auto& row : rows) EXPECT_EQ(IsWellKnownKey(row.root, row.key), row.known) << row.root << row.key;
 }

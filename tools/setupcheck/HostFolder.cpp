@@ -47,7 +47,8 @@ bool Convert(const std::string& to, const std::string& from, const std::string& 
 }
 #endif
 
-// The host name in the code page; false when it has no form there.
+}  // namespace
+
 bool AnsiName(const std::string& hostName, int codePage, std::string& ansi) {
 #ifdef _WIN32
   (void)codePage;
@@ -57,6 +58,8 @@ bool AnsiName(const std::string& hostName, int codePage, std::string& ansi) {
   return Convert(CodePageName(codePage), "UTF-8", hostName, ansi);
 #endif
 }
+
+namespace {
 
 // The host's modification time as a Windows file time (100 ns since 1601), 0 before 1601.
 os::FileTime HostTime(const struct stat& info) {

@@ -16,6 +16,9 @@ struct HostNames {
 // Whether names can be converted to the ANSI code page codePage (1250-1258, 874, 932, 936, 949, 950...).
 bool IsUsableCodePage(int codePage);
 
+// A host file name in the code page; false when it has no form there.
+bool AnsiName(const std::string& hostName, int codePage, std::string& ansi);
+
 // Copies every file below hostFolder (sub-folders too) into the folder
 // target of the in-memory Windows, each with its last-write time. False when
 // hostFolder cannot be read.

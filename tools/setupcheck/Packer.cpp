@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -40,13 +41,15 @@ constexpr char kSource[] = "C:\\SETUP";    // the folder, as the checker reads i
 constexpr char kGathered[] = "C:\\DISKS";  // every disk's files, as if all were in the drive at once
 constexpr char kSfxProof[] = "C:\\SFXPROOF";
 constexpr char kUsage[] =
-    "usage: setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] [--stub SETUPSFX] FOLDER\n"
+    "usage: setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] [--stub SETUPSFX]\n"
+    "                  [--codepage N] FOLDER\n"
     "\n"
     "Checks FOLDER, then writes OUTDIR/DISK1, OUTDIR/DISK2, ... for disks of SIZE\n"
     "(360K, 720K, 1.2M, 1.44M, 2.88M, 650M for a CD, or a byte count; 1.44M when\n"
     "not given), joins and extracts them as setup.exe would and compares the result\n"
     "with FOLDER. --single-file also writes one program for a download, made from\n"
-    "setupsfx.exe (found beside setupcheck unless --stub names it).\n";
+    "setupsfx.exe (found beside setupcheck unless --stub names it). --codepage N:\n"
+    "the Windows ANSI code page the lists are written in (1252 when not given).\n";
 
 // The files that must stay beside setup.exe: the program, its unzip engine
 // and the marker files, which it looks for in its own folder.
@@ -65,7 +68,8 @@ int Fail(const std::string& problem) {
 }
 
 struct HostEntry {
-  std::string name;
+  std::string name;  // as the host names it; see ansi
+  std::string ansi;  // in the code page, once converted
   bool folder = false;
   std::time_t modified = 0;
 };
@@ -79,7 +83,7 @@ bool ListHost(const std::string& folder, std::vector<HostEntry>& entries) {
     if (name == "." || name == "..") continue;
     struct stat info {};
     if (stat((folder + "/" + name).c_str(), &info) != 0) return false;
-    entries.push_back(HostEntry{name, S_ISDIR(info.st_mode), info.st_mtime});
+    entries.push_back(HostEntry{name, "", S_ISDIR(info.st_mode), info.st_mtime});
   }
   std::sort(entries.begin(), entries.end(),
             [](const HostEntry& a, const HostEntry& b) { return UpperText(a.name) < UpperText(b.name); });
@@ -116,27 +120,6 @@ std::string PackageListText(const std::vector<std::string>& extras, int parts) {
   text += ":PACKAGE\r\n";
   for (int n = 1; n <= parts; ++n) text += PartName(n) + "\r\n";
   return text + ":\r\n";
-}
-
-// Every file of the checked folder against the folder it should have come
-// out as; one line for each difference.
-std::vector<std::string> Compare(const std::vector<std::string>& names, const std::string& extracted,
-                                 const std::string& loose) {
-  std::vector<std::string> problems;
-  for (const std::string& name : names) {
-    const bool fromDisk1 = !loose.empty() && StaysLoose(name, {});
-    const std::string copy = (fromDisk1 ? loose : extracted) + "\\" + name;
-    if (!os::fake::Exists(copy))
-      problems.push_back(name + " did not come out");
-    else if (os::fake::Content(copy) != os::fake::Content(std::string(kSource) + "\\" + name))
-      problems.push_back(name + " came out different");
-  }
-  for (const std::string& name : os::fake::List(extracted)) {
-    const bool known =
-        std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
-    if (!known) problems.push_back(name + " came out but is not in the folder");
-  }
-  return problems;
 }
 
 std::string FindStub(const PackRequest& request, const std::string& programPath) {
@@ -177,18 +160,35 @@ class Packer {
     return os::fake::Content(std::string(kSource) + "\\" + name);
   }
 
+  const HostEntry* Entry(const std::string& ansi) const {
+    for (const HostEntry& e : entries_)
+      if (e.ansi == ansi) return &e;
+    return nullptr;
+  }
+
   PackRequest request_;
   std::string programPath_;
   DiskSize disk_;
-  std::vector<std::string> names_;   // the folder's files, setup.lst left out
+  std::vector<PackedName> names_;    // the folder's files, setup.lst left out
   std::vector<std::string> extras_;  // :EXTRA of the folder's own setup.lst
-  std::vector<HostEntry> entries_;
+  std::vector<HostEntry> entries_;   // by name in the code page
 };
 
 int Packer::Check() {
   PrepareWindows("WIN_XP");
-  if (!ListHost(request_.folder, entries_) || !MirrorHostFolder(request_.folder, kSource))
+  HostNames hostNames;
+  hostNames.codePage = request_.codePage;
+  if (!ListHost(request_.folder, entries_) || !MirrorHostFolder(request_.folder, kSource, hostNames))
     return Fail("cannot read the folder " + request_.folder);
+  // The archive, the disks and the proof name every file as the lists do: in
+  // the code page. A file with no name there could not be installed.
+  if (!hostNames.unnamed.empty())
+    return Fail(hostNames.unnamed.front() + " has no name in code page " + std::to_string(request_.codePage) +
+                "; rename it or give the lists' code page with --codepage");
+  for (HostEntry& e : entries_)
+    if (!AnsiName(e.name, request_.codePage, e.ansi)) return Fail("cannot read the folder " + request_.folder);
+  std::sort(entries_.begin(), entries_.end(),
+            [](const HostEntry& a, const HostEntry& b) { return UpperText(a.ansi) < UpperText(b.ansi); });
   for (const HostEntry& e : entries_)
     if (e.folder)
       return Fail("the folder holds the sub-folder " + e.name +
@@ -212,7 +212,7 @@ int Packer::Check() {
     os::DeleteFileA(list);
   }
   for (const HostEntry& e : entries_)
-    if (!SameName(e.name, "setup.lst")) names_.push_back(e.name);
+    if (!SameName(e.ansi, "setup.lst")) names_.push_back(PackedName{e.name, e.ansi});
   const std::vector<Finding> findings = CheckSetupFolder(kSource);
   for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
   if (HasErrors(findings)) return 1;
@@ -242,7 +242,11 @@ int Packer::WriteDisks(const DiskLayout& layout, const std::string& archive) {
         content = PackageListText(extras_, static_cast<int>(layout.disks.size()));
       else
         content = Bytes(name);
-      if (!WriteHostFile(folder + "/" + name, content)) return Fail("cannot write " + folder + "/" + name);
+      // On the disk the file has the host's name, which reads back as the code page's.
+      const HostEntry* entry = Entry(name);
+      const std::string hostName = entry ? entry->name : name;
+      if (!WriteHostFile(folder + "/" + hostName, content))
+        return Fail("cannot write " + folder + "/" + hostName);
     }
   }
   return 0;
@@ -250,9 +254,13 @@ int Packer::WriteDisks(const DiskLayout& layout, const std::string& archive) {
 
 int Packer::ProveDisks(const DiskLayout& layout) {
   // Every disk's files read back side by side, as the package check wants them.
-  for (const DiskPlan& plan : layout.disks)
-    if (!MirrorHostFolder(request_.outDir + "/DISK" + std::to_string(plan.number), kGathered))
+  for (const DiskPlan& plan : layout.disks) {
+    HostNames hostNames;
+    hostNames.codePage = request_.codePage;
+    if (!MirrorHostFolder(request_.outDir + "/DISK" + std::to_string(plan.number), kGathered, hostNames) ||
+        !hostNames.unnamed.empty())
       return Fail("cannot read back " + request_.outDir);
+  }
   TSetupList packageList;
   packageList.Load(std::string(kGathered) + "\\setup.lst");
   std::vector<Finding> findings;
@@ -260,7 +268,8 @@ int Packer::ProveDisks(const DiskLayout& layout) {
   std::vector<std::string> problems;
   for (const Finding& f : findings) problems.push_back(FormatFinding(f));
   if (!extracted.empty())
-    for (const std::string& p : Compare(names_, extracted, kGathered)) problems.push_back(p);
+    for (const std::string& p : CompareWithFolder(names_, request_.folder, extracted, kGathered))
+      problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
     return Fail("the disks in " + request_.outDir + " do not install what " + request_.folder +
@@ -276,8 +285,8 @@ int Packer::WriteSingleFile() {
     return Fail("cannot read the stub program " + stubPath + " (setupsfx.exe)");
   std::vector<ZipSource> files;
   for (const HostEntry& e : entries_)
-    if (!SameName(e.name, "setup.lst"))
-      files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
+    if (!SameName(e.ansi, "setup.lst"))
+      files.push_back(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
   const std::string engine = Bytes("UNZDLL.DLL");
   const std::string archive = WriteZip(files);
   const std::uint64_t total = std::uint64_t{stub.size()} + engine.size() + archive.size() + sfx::kTrailerSize;
@@ -316,7 +325,7 @@ int Packer::WriteSingleFile() {
   if (zip.SuccessCount() != static_cast<int>(files.size()))
     problems.push_back("the engine extracted " + std::to_string(zip.SuccessCount()) + " of " +
                        std::to_string(files.size()) + " files");
-  for (const std::string& p : Compare(names_, work, "")) problems.push_back(p);
+  for (const std::string& p : CompareWithFolder(names_, request_.folder, work, "")) problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
     return Fail(request_.singleFile + " does not hold what " + request_.folder + " holds");
@@ -337,11 +346,11 @@ int Packer::Run() {
     std::vector<ZipSource> files;
     std::vector<LooseFile> loose;
     for (const HostEntry& e : entries_) {
-      if (SameName(e.name, "setup.lst")) continue;
-      if (StaysLoose(e.name, extras_))
-        loose.push_back(LooseFile{e.name, Bytes(e.name).size()});
+      if (SameName(e.ansi, "setup.lst")) continue;
+      if (StaysLoose(e.ansi, extras_))
+        loose.push_back(LooseFile{e.ansi, Bytes(e.ansi).size()});
       else
-        files.push_back(ZipSource{e.name, Bytes(e.name), DosDateTimeOf(e.modified)});
+        files.push_back(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
     }
     std::stable_partition(files.begin(), files.end(),
                           [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
@@ -385,6 +394,28 @@ bool StaysLoose(const std::string& name, const std::vector<std::string>& extras)
   return std::any_of(extras.begin(), extras.end(), [&](const std::string& e) { return SameName(e, name); });
 }
 
+std::vector<std::string> CompareWithFolder(const std::vector<PackedName>& names, const std::string& hostFolder,
+                                           const std::string& extracted, const std::string& loose) {
+  std::vector<std::string> problems;
+  for (const PackedName& name : names) {
+    const bool fromDisk1 = !loose.empty() && StaysLoose(name.ansi, {});
+    const std::string copy = (fromDisk1 ? loose : extracted) + "\\" + name.ansi;
+    std::string original;
+    if (!ReadHostFile(hostFolder + "/" + name.host, original))
+      problems.push_back(name.host + " cannot be read again");
+    else if (!os::fake::Exists(copy))
+      problems.push_back(name.host + " did not come out");
+    else if (os::fake::Content(copy) != original)
+      problems.push_back(name.host + " came out different");
+  }
+  for (const std::string& name : os::fake::List(extracted)) {
+    const bool known = std::any_of(names.begin(), names.end(),
+                                   [&](const PackedName& n) { return SameName(n.ansi, name); });
+    if (!known) problems.push_back(name + " came out but is not in the folder");
+  }
+  return problems;
+}
+
 bool IsPackCommand(const std::vector<std::string>& args) {
   return std::find(args.begin(), args.end(), "--pack") != args.end();
 }
@@ -395,13 +426,21 @@ int PackMain(const std::vector<std::string>& args, const std::string& programPat
     if (a == "--help" || a == "-h") return Usage(""), 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--pack" || a == "--disk-size" || a == "--single-file" || a == "--stub") {
+    if (a == "--pack" || a == "--disk-size" || a == "--single-file" || a == "--stub" || a == "--codepage") {
       if (i + 1 >= args.size()) return Usage(a + " needs a value");
       const std::string& value = args[++i];
       if (a == "--pack") request.outDir = value;
       if (a == "--disk-size") request.diskSize = value;
       if (a == "--single-file") request.singleFile = value;
       if (a == "--stub") request.stub = value;
+      if (a == "--codepage") {
+        char* end = nullptr;
+        const long number = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || number <= 0 || number > 65535 ||
+            !IsUsableCodePage(static_cast<int>(number)))
+          return Usage("unknown code page \"" + value + "\"");
+        request.codePage = static_cast<int>(number);
+      }
     } else if (request.folder.empty() && !a.empty() && a[0] != '-') {
       request.folder = a;
     } else {

@@ -11,7 +11,23 @@ struct PackRequest {
   std::string diskSize = "1.44M";
   std::string singleFile;  // OUT.exe, or empty
   std::string stub;        // setupsfx.exe; found beside the program when empty
+  int codePage = 1252;     // the ANSI code page the lists are written in
 };
+
+// A file of the folder: its name on the machine the tool runs on and in the
+// code page, as the lists, the archive and the installer name it.
+struct PackedName {
+  std::string host;
+  std::string ansi;
+};
+
+// Every file of the folder against what came out of the disks: extracted (the
+// in-memory Windows' folder the package was extracted into) or, for the loose
+// files when loose is not empty, loose. Compared with the bytes of the host
+// file itself, so that a file lost on the way in cannot compare equal. One
+// line for each difference.
+std::vector<std::string> CompareWithFolder(const std::vector<PackedName>& names, const std::string& hostFolder,
+                                           const std::string& extracted, const std::string& loose);
 
 // True when the arguments ask for packing.
 bool IsPackCommand(const std::vector<std::string>& args);

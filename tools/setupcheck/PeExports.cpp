@@ -20,7 +20,9 @@ constexpr std::size_t kExportNameCount = 24, kExportNames = 32;
 class Image {
  public:
   explicit Image(const std::string& bytes) : bytes_(bytes) {}
-  bool Has(std::size_t offset, std::size_t length) const {
+  // Offsets and lengths in 64 bits: on the Windows build size_t has 32, and a
+  // crafted count times four would wrap to a small length that seems to fit.
+  bool Has(std::uint64_t offset, std::uint64_t length) const {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
   std::uint32_t U16(std::size_t at) const {
@@ -48,16 +50,16 @@ std::optional<std::vector<std::string>> PeExportNames(const std::string& bytes) 
     return std::nullopt;
   const std::size_t sections = optional + optionalSize;
   const std::size_t sectionCount = image.U16(coff + kCoffSections);
-  if (!image.Has(sections, sectionCount * kSectionSize)) return std::nullopt;
+  if (!image.Has(sections, std::uint64_t{sectionCount} * kSectionSize)) return std::nullopt;
   // A relative virtual address as an offset into the file; 0 when no section holds it.
-  auto offsetOf = [&](std::uint32_t rva, std::size_t length) -> std::size_t {
+  auto offsetOf = [&](std::uint32_t rva, std::uint64_t length) -> std::size_t {
     for (std::size_t i = 0; i < sectionCount; ++i) {
       const std::size_t s = sections + i * kSectionSize;
       const std::uint32_t address = image.U32(s + kSectionVirtualAddress);
       const std::uint32_t size = std::max(image.U32(s + kSectionVirtualSize), image.U32(s + kSectionRawSize));
       if (rva >= address && rva - address < size) {
-        const std::size_t at = image.U32(s + kSectionRawPointer) + (rva - address);
-        return image.Has(at, length) ? at : 0;
+        const std::uint64_t at = std::uint64_t{image.U32(s + kSectionRawPointer)} + (rva - address);
+        return image.Has(at, length) ? static_cast<std::size_t>(at) : 0;
       }
     }
     return 0;
@@ -69,7 +71,7 @@ std::optional<std::vector<std::string>> PeExportNames(const std::string& bytes) 
   const std::size_t exports = offsetOf(exportRva, kExportNames + 4);
   if (exports == 0) return std::nullopt;
   const std::uint32_t count = image.U32(exports + kExportNameCount);
-  const std::size_t table = offsetOf(image.U32(exports + kExportNames), std::size_t{count} * 4);
+  const std::size_t table = offsetOf(image.U32(exports + kExportNames), std::uint64_t{count} * 4);
   if (count > 0 && table == 0) return std::nullopt;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t name = offsetOf(image.U32(table + i * 4), 1);

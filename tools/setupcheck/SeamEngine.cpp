@@ -9,6 +9,7 @@
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
+#include "tools/setupcheck/WholeFile.h"
 #include "unzdll/Extractor.h"
 #include "unzdll/UnzExports.h"
 #include "unzdll/UnzFiles.h"
@@ -31,18 +32,6 @@ class SeamArchive : public ArchiveFile {
  private:
   std::string bytes_;
 };
-
-bool ReadWhole(const std::string& path, std::string& bytes) {
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
-  char block[65536];
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!os::ReadFile(file.get(), block, sizeof block, read)) return false;
-    if (read == 0) return true;
-    bytes.append(block, read);
-  }
-}
 
 // The data waits in memory until Commit writes the file in one go: a file
 // dropped half-way leaves nothing behind.
@@ -93,7 +82,7 @@ class SeamFiles : public FileLayer {
   }
   std::unique_ptr<ArchiveFile> OpenArchive(const std::string& path) override {
     std::string bytes;
-    if (!ReadWhole(path, bytes)) return nullptr;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
     return std::make_unique<SeamArchive>(std::move(bytes));
   }
   PathState Probe(const std::string& path) override {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "os/OsFiles.h"
+#include "engine/SetupTexts.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
@@ -16,8 +17,10 @@
 #include "sys/WindowsVersion.h"
 #include "tools/JsonText.h"
 #include "tools/setupcheck/Accessories.h"
+#include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/PeExports.h"
+#include "tools/setupcheck/WholeFile.h"
 
 namespace {
 
@@ -70,18 +73,6 @@ constexpr std::size_t kMaxValueName = 16383;
 
 constexpr char kBefore1980[] =
     " is dated before 1980, which has no MS-DOS date: the installer's file test counts it as absent";
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
-  char block[65536];
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!os::ReadFile(file.get(), block, sizeof block, read)) return false;
-    if (read == 0) return true;
-    bytes.append(block, read);
-  }
-}
 
 // The section a line is the header of, found as the installer finds headers
 // (the whole line, letter case ignored); nullptr for any other line.
@@ -421,7 +412,7 @@ void CheckFileSections(const TSetupList& list, const std::string& sourceDir, Rep
                                    " names a sub-folder: the installer creates no folder below " +
                                    (header == Header::kInstall ? std::string("the install folder")
                                                                : std::string("the Windows folders")) +
-                                   ", so on a machine without it the entry ends in \"Caching failed\"");
+                                   ", so on a machine without it the entry ends in \"" + kCachingFailed + "\"");
         const std::string source = sourceDir + "\\" + entry.name;
         if (FileFound(source)) continue;
         if (DatedBefore1980(source)) {
@@ -549,11 +540,11 @@ void CheckExtraSetup(const TSetupList& list, const std::string& sourceDir, Repor
   if (!exports)
     report.Warning(line, Quoted(entry.name) +
                              " is not a 32-bit Windows library; the installer cannot load it and logs "
-                             "\"loading _setup.dll failed\"");
+                             "\"" + kLoadingSetupDllFailed + "\"");
   else if (std::find(exports->begin(), exports->end(), "DoSetup") == exports->end())
     report.Warning(
         line, Quoted(entry.name) +
-                  " exports no DoSetup; the installer logs \"loading DoSetup failed\" and calls nothing");
+                  " exports no DoSetup; the installer logs \"" + kLoadingDoSetupFailed + "\" and calls nothing");
 }
 
 // Files that the run uses only when they are there: a server to register, the program to offer at the end.
@@ -689,7 +680,7 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   if (DatedBefore1980(listPath)) {
     listFindings.push_back(Finding{
         "setup.ini", 1, Severity::Error,
-        std::string("setup.ini") + kBefore1980 + " and stops with \"Could not find installation list\""});
+        std::string("setup.ini") + kBefore1980 + " and stops with \"" + kNoInstallationList + "\""});
   } else if (!FileFound(listPath)) {
     findings.push_back(Finding{"setup.ini", 1, Severity::Error, "there is no setup.ini in the setup folder"});
     return findings;
@@ -701,5 +692,6 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   std::stable_sort(listFindings.begin(), listFindings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   for (Finding& f : listFindings) findings.push_back(std::move(f));
+  CheckOldWindows(list, folder, sourceDir, findings);
   return findings;
 }

@@ -12,9 +12,11 @@
 #include <sstream>
 
 #include "os/OsFiles.h"
+#include "os/fake/FakeCodePageControl.h"
 #include "os/fake/FakeControl.h"
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
+#include "sys/TextBytes.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/Packer.h"
@@ -442,6 +444,35 @@ TEST_F(Pack, NamesOutsideAsciiAreNamedInTheListsCodePage) {
   EXPECT_NE(errors_.find("has no name in code page 1252"), std::string::npos) << errors_;
   EXPECT_FALSE(fs::exists(out_ / "DISK1"));
   EXPECT_EQ(Run({"--codepage", "12345678"}), 2);
+}
+
+TEST_F(Pack, DoubleByteNamesStayWholeInTheirCodePage) {
+  // ソフト.txt: the first character's second byte is 0x5C, a backslash on its own.
+  const std::string soft = "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88.txt";  // as this machine names it
+  const std::string soft932 = "\x83\x5C\x83\x74\x83\x67.txt";
+  const std::string content = "manual\r\n" + Noise(400, 9);
+  Put(soft, content);
+  Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\ntiny.txt\r\n" + soft932 + "\r\n:\r\n");
+  ASSERT_EQ(Run({"--codepage", "932"}), 0) << output_ << errors_;
+
+  PrepareWindows("WIN_XP");
+  os::fake::SetAnsiCodePage(932);
+  LoadSystemLeadBytes();
+  os::fake::AddFile("C:\\P\\setup.zip", ReadFile(out_ / "DISK1" / "PACKAGE.001"));
+  ForceFolders("C:\\P\\ENGINE");
+  ForceFolders("C:\\P\\OUT");
+  InstallSeamEngine("C:\\P\\ENGINE\\UNZDLL.DLL");
+  zip::TZipMaster zip;
+  zip.Unattended = true;
+  zip.SetDLLDirectory("C:\\P\\ENGINE");
+  zip.SetZipFileName("C:\\P\\setup.zip");
+  zip.ExtrBaseDir = "C:\\P\\OUT";
+  zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
+  zip.ExtractFiles();
+  EXPECT_EQ(os::fake::Content("C:\\P\\OUT\\" + soft932), content);
+  EXPECT_FALSE(os::fake::Exists("C:\\P\\OUT\\\x83"));
+  os::fake::SetAnsiCodePage(1252);
+  LoadSystemLeadBytes();
 }
 
 TEST_F(Pack, TheProofComparesWithTheFilesThemselves) {

@@ -16,6 +16,7 @@
 #include "app/PackageStage.h"
 #include "engine/InstallList.h"
 #include "os/OsFiles.h"
+#include "os/fake/FakeCodePageControl.h"
 #include "os/fake/FakeControl.h"
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
@@ -176,6 +177,10 @@ class Packer {
 
 int Packer::Check() {
   PrepareWindows("WIN_XP");
+  // The in-memory Windows plays the lists' code page, so that the engine and
+  // the join keep double-byte names whole as Setup does on such a system.
+  os::fake::SetAnsiCodePage(static_cast<std::uint32_t>(request_.codePage));
+  LoadSystemLeadBytes();
   HostNames hostNames;
   hostNames.codePage = request_.codePage;
   if (!ListHost(request_.folder, entries_) || !MirrorHostFolder(request_.folder, kSource, hostNames))

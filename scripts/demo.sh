@@ -18,20 +18,7 @@ prefix=$out/prefix
 rm -rf "$out"
 mkdir -p "$out"
 
-# A virtual screen of our own, so the screenshot shows only the setup.
-unset DISPLAY
-qv_xvfb
-qv_wine_clone "$prefix"
-export WINEPREFIX=$prefix
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  qv_xvfb_stop
-}
-trap cleanup EXIT
-
-# One server for the whole demo; Wine's own start-up output goes to a file.
-wineserver -p
-wine winecfg -v winxp >"$out/wine-output.txt" 2>&1
+qv_wine_session "$prefix" "$out/wine-output.txt"
 
 folder=$prefix/drive_c/demo
 cp -r examples/demo "$folder"

@@ -18,17 +18,7 @@ mkdir -p "$out" "$root/build/locale"
 unset LC_ALL LC_CTYPE LANGUAGE
 export LANG=ja_JP.UTF-8 LOCPATH=$root/build/locale LC_MESSAGES=C
 
-unset DISPLAY
-qv_xvfb
-qv_wine_clone "$prefix"
-export WINEPREFIX=$prefix
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  qv_xvfb_stop
-}
-trap cleanup EXIT
-wineserver -p
-wine winecfg -v winxp >"$out/wine-output.txt" 2>&1
+qv_wine_session "$prefix" "$out/wine-output.txt"
 
 folder=$prefix/drive_c/demo
 cp -r examples/demo "$folder"

@@ -53,3 +53,17 @@ qv_xvfb() {
 qv_xvfb_stop() {
   [ -n "${QV_XVFB_PID:-}" ] && kill "$QV_XVFB_PID" 2>/dev/null || true
 }
+
+# qv_wine_session PREFIX LOG: a session for a script that shows setup on a
+# screen: a virtual screen of its own (so a screenshot shows only the setup),
+# a fresh prefix at PREFIX as Windows XP, one server for the whole script
+# (Wine's own start-up output goes to LOG), all ended when the script exits.
+qv_wine_session() {
+  unset DISPLAY
+  qv_xvfb
+  qv_wine_clone "$1"
+  export WINEPREFIX=$1
+  trap 'wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+  wineserver -p
+  wine winecfg -v winxp >"$2" 2>&1
+}

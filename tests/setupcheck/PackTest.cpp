@@ -313,6 +313,23 @@ class Pack : public ::testing::Test {
     errors_ = testing::internal::GetCapturedStderr();
     return result;
   }
+  // Disk 1's archive extracted by our engine into C:\P\OUT of an in-memory Windows of that code page.
+  void ExtractDisk1(std::uint32_t codePage) {
+    PrepareWindows("WIN_XP");
+    os::fake::SetAnsiCodePage(codePage);
+    LoadSystemLeadBytes();
+    os::fake::AddFile("C:\\P\\setup.zip", ReadFile(out_ / "DISK1" / "PACKAGE.001"));
+    ForceFolders("C:\\P\\ENGINE");
+    ForceFolders("C:\\P\\OUT");
+    InstallSeamEngine("C:\\P\\ENGINE\\UNZDLL.DLL");
+    zip::TZipMaster zip;
+    zip.Unattended = true;
+    zip.SetDLLDirectory("C:\\P\\ENGINE");
+    zip.SetZipFileName("C:\\P\\setup.zip");
+    zip.ExtrBaseDir = "C:\\P\\OUT";
+    zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
+    zip.ExtractFiles();
+  }
   std::vector<std::string> Files(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
@@ -422,18 +439,7 @@ TEST_F(Pack, NamesOutsideAsciiAreNamedInTheListsCodePage) {
   EXPECT_NE(output_.find("proved:"), std::string::npos) << output_;
 
   // Extracted by our engine from the disk's archive: the entry has the 1252 name and the file's bytes.
-  PrepareWindows("WIN_XP");
-  os::fake::AddFile("C:\\P\\setup.zip", ReadFile(out_ / "DISK1" / "PACKAGE.001"));
-  ForceFolders("C:\\P\\ENGINE");
-  ForceFolders("C:\\P\\OUT");
-  InstallSeamEngine("C:\\P\\ENGINE\\UNZDLL.DLL");
-  zip::TZipMaster zip;
-  zip.Unattended = true;
-  zip.SetDLLDirectory("C:\\P\\ENGINE");
-  zip.SetZipFileName("C:\\P\\setup.zip");
-  zip.ExtrBaseDir = "C:\\P\\OUT";
-  zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
-  zip.ExtractFiles();
+  ExtractDisk1(1252);
   ASSERT_TRUE(os::fake::Exists("C:\\P\\OUT\\caf\xE9.txt"));
   EXPECT_EQ(os::fake::Content("C:\\P\\OUT\\caf\xE9.txt"), content);
 
@@ -455,20 +461,7 @@ TEST_F(Pack, DoubleByteNamesStayWholeInTheirCodePage) {
   Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\ntiny.txt\r\n" + soft932 + "\r\n:\r\n");
   ASSERT_EQ(Run({"--codepage", "932"}), 0) << output_ << errors_;
 
-  PrepareWindows("WIN_XP");
-  os::fake::SetAnsiCodePage(932);
-  LoadSystemLeadBytes();
-  os::fake::AddFile("C:\\P\\setup.zip", ReadFile(out_ / "DISK1" / "PACKAGE.001"));
-  ForceFolders("C:\\P\\ENGINE");
-  ForceFolders("C:\\P\\OUT");
-  InstallSeamEngine("C:\\P\\ENGINE\\UNZDLL.DLL");
-  zip::TZipMaster zip;
-  zip.Unattended = true;
-  zip.SetDLLDirectory("C:\\P\\ENGINE");
-  zip.SetZipFileName("C:\\P\\setup.zip");
-  zip.ExtrBaseDir = "C:\\P\\OUT";
-  zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
-  zip.ExtractFiles();
+  ExtractDisk1(932);
   EXPECT_EQ(os::fake::Content("C:\\P\\OUT\\" + soft932), content);
   EXPECT_FALSE(os::fake::Exists("C:\\P\\OUT\\\x83"));
   os::fake::SetAnsiCodePage(1252);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "os/fake/FakeControl.h"
@@ -107,6 +108,15 @@ bool IsUsableCodePage(int codePage) {
 #else
   return codePage > 0 && OpenConverter(CodePageName(codePage), "UTF-8") != nullptr;
 #endif
+}
+
+bool ParseCodePage(const std::string& text, int& codePage) {
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || number <= 0 || number > 65535 || !IsUsableCodePage(static_cast<int>(number)))
+    return false;
+  codePage = static_cast<int>(number);
+  return true;
 }
 
 std::string HostText(const std::string& ansi, int codePage) {

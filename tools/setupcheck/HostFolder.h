@@ -16,6 +16,9 @@ struct HostNames {
 // Whether names can be converted to the ANSI code page codePage (1250-1258, 874, 932, 936, 949, 950...).
 bool IsUsableCodePage(int codePage);
 
+// The value of --codepage: a number naming a usable code page; false for anything else.
+bool ParseCodePage(const std::string& text, int& codePage);
+
 // A host file name in the code page; false when it has no form there.
 bool AnsiName(const std::string& hostName, int codePage, std::string& ansi);
 

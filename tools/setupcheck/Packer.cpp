@@ -438,14 +438,8 @@ int PackMain(const std::vector<std::string>& args, const std::string& programPat
       if (a == "--disk-size") request.diskSize = value;
       if (a == "--single-file") request.singleFile = value;
       if (a == "--stub") request.stub = value;
-      if (a == "--codepage") {
-        char* end = nullptr;
-        const long number = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || number <= 0 || number > 65535 ||
-            !IsUsableCodePage(static_cast<int>(number)))
-          return Usage("unknown code page \"" + value + "\"");
-        request.codePage = static_cast<int>(number);
-      }
+      if (a == "--codepage" && !ParseCodePage(value, request.codePage))
+        return Usage("unknown code page \"" + value + "\"");
     } else if (request.folder.empty() && !a.empty() && a[0] != '-') {
       request.folder = a;
     } else {

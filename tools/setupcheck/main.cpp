@@ -57,12 +57,7 @@ int main(int argc, char** argv) {
     } else if (a == "--codepage") {
       if (i + 1 >= args.size()) return Usage(a + " needs a value");
       const std::string& value = args[++i];
-      char* end = nullptr;
-      const long number = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || number <= 0 || number > 65535 ||
-          !IsUsableCodePage(static_cast<int>(number)))
-        return Usage("unknown code page \"" + value + "\"");
-      names.codePage = static_cast<int>(number);
+      if (!ParseCodePage(value, names.codePage)) return Usage("unknown code page \"" + value + "\"");
     } else if (a == "--simulate" || a == "--answer") {
       if (i + 1 >= args.size()) return Usage(a + " needs a value");
       const std::string& value = args[++i];

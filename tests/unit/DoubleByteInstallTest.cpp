@@ -35,17 +35,7 @@ const std::string kInstallDir = "C:\\Program Files\\" SJ_SEISEKIHYOU;
 const std::string kDataFile = kInstallDir + "\\unin.ini";
 const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" SJ_SEISEKIHYOU;
 
-struct NoWizard : InstallHost {
-  void ShowCopyWindow(bool) override {}
-  void ShowStep(const std::string&) override {}
-  void ShowProgress(int) override {}
-  void PresentProgress() override {}
-  void CloseCopyWindow() override {}
-  void CloseWizard() override {}
-  os::Hwnd WizardWindow() override { return 0; }
-  os::Hwnd ApplicationWindow() override { return 0; }
-  std::string DestinationText() override { return ""; }
-};
+using programtest::NoWizard;
 
 struct NoProgress : UninstallHost {
   void ShowProgressWindow() override {}

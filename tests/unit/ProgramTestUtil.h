@@ -2,6 +2,7 @@
 // a fresh machine and process, and the program's forms found by their kind.
 #pragma once
 #include "engine/InstallLog.h"
+#include "engine/InstallRun.h"
 #include "engine/SetupState.h"
 #include "os/OsRegistry.h"
 #include "os/fake/FakeControl.h"
@@ -10,6 +11,19 @@
 #include "sys/WindowsVersion.h"
 
 namespace programtest {
+
+// An install run's host that shows nothing: the run alone, without the forms.
+struct NoWizard : InstallHost {
+  void ShowCopyWindow(bool) override {}
+  void ShowStep(const std::string&) override {}
+  void ShowProgress(int) override {}
+  void PresentProgress() override {}
+  void CloseCopyWindow() override {}
+  void CloseWizard() override {}
+  os::Hwnd WizardWindow() override { return 0; }
+  os::Hwnd ApplicationWindow() override { return 0; }
+  std::string DestinationText() override { return ""; }
+};
 
 // A new machine, and the process-wide state of a program not yet started.
 inline void FreshProgram() {

@@ -153,17 +153,7 @@ TEST(UninstallArgs, DataFileThenOptionalSilentSwitch) {
     EXPECT_FALSE(ParseUninstallArgs(bad).valid) << bad;
 }
 
-struct NoWizard : InstallHost {
-  void ShowCopyWindow(bool) override {}
-  void ShowStep(const std::string&) override {}
-  void ShowProgress(int) override {}
-  void PresentProgress() override {}
-  void CloseCopyWindow() override {}
-  void CloseWizard() override {}
-  os::Hwnd WizardWindow() override { return 0; }
-  os::Hwnd ApplicationWindow() override { return 0; }
-  std::string DestinationText() override { return ""; }
-};
+using programtest::NoWizard;
 
 struct Progress : UninstallHost {
   bool shown = false, closed = false;

@@ -51,6 +51,19 @@ std::vector<std::string> List(const std::string& folder);
 // Helpers for tests: FileTime from a calendar date and time (UTC).
 FileTime MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
+// --- power loss ---------------------------------------------------------------
+// A power loss: thrown by the call at which the power goes, before it changes
+// anything. It derives from nothing, so no handler of the products takes it.
+struct PowerLoss {};
+// The power goes at the n-th call from now that changes files, folders or the
+// registry (1: the next one); 0 takes the cut back.
+void CutPowerAtCall(int n);
+// The changing calls made since Reset.
+int ChangingCalls();
+// The machine started again after a power loss: no file is open any more,
+// and the power stays on.
+void PowerRestored();
+
 // --- system -----------------------------------------------------------------
 void SetVersion(const OsVersionInfo& info);
 void FailVersionQueries(int count);  // the next count queries fail

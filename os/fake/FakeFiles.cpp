@@ -328,6 +328,7 @@ std::uint32_t GetFileAttributesA(const std::string& path) {
 }
 
 bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
+  Changing();
   auto* n = Find(path);
   if (!n) return Fail(kErrorFileNotFound), false;
   std::uint32_t keep = n->attributes & kAttrDirectory;
@@ -339,6 +340,7 @@ bool SetFileAttributesA(const std::string& path, std::uint32_t attributes) {
 }
 
 bool CreateDirectoryA(const std::string& path) {
+  Changing();
   std::string key = KeyOf(path);
   if (Find(path)) return Fail(kErrorAlreadyExists), false;
   if (!IsValidName(DisplayName(path))) return Fail(kErrorInvalidName), false;
@@ -370,6 +372,7 @@ bool GetLongPathNameA(const std::string& path, std::string& longPath) {
 }
 
 bool RemoveDirectoryA(const std::string& path) {
+  Changing();
   std::string key = KeyOf(path);
   auto* n = Find(path);
   if (!n) return Fail(kErrorFileNotFound), false;
@@ -382,6 +385,7 @@ bool RemoveDirectoryA(const std::string& path) {
 }
 
 bool DeleteFileA(const std::string& path) {
+  Changing();
   auto* n = Find(path);
   if (!n) return Fail(ParentIsFolder(KeyOf(path)) ? kErrorFileNotFound : kErrorPathNotFound), false;
   if (n->folder || (n->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
@@ -391,6 +395,7 @@ bool DeleteFileA(const std::string& path) {
 }
 
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+  Changing();
   auto* src = Find(from);
   if (!src || src->folder) return Fail(kErrorFileNotFound), false;
   if (src->openWriters) return Fail(kErrorSharingViolation), false;
@@ -418,6 +423,7 @@ bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists
 }
 
 bool MoveFileA(const std::string& from, const std::string& to) {
+  Changing();
   auto* src = Find(from);
   if (!src) return Fail(kErrorFileNotFound), false;
   if (src->inUse || src->openWriters || src->openReaders) return Fail(kErrorSharingViolation), false;
@@ -556,6 +562,7 @@ bool CloseHandle(Handle handle) {
 }
 
 Handle CreateFileA(const std::string& path, Access access, Disposition disposition) {
+  if (access != Access::Read) Changing();
   std::string key = KeyOf(path);
   Node* n = Find(path);
   bool write = access != Access::Read;
@@ -601,6 +608,7 @@ bool ReadFile(Handle file, void* buffer, std::uint32_t length, std::uint32_t& re
 }
 
 bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint32_t& written) {
+  Changing();
   written = 0;
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
@@ -628,6 +636,7 @@ bool GetFileSize(Handle file, std::uint64_t& size) {
 }
 
 bool SetEndOfFile(Handle file) {
+  Changing();
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
   TheState().nodes.at(f->key).data.resize(f->position);
@@ -642,6 +651,7 @@ bool GetFileTime(Handle file, FileTime& lastWrite) {
 }
 
 bool SetFileTime(Handle file, const FileTime& lastWrite) {
+  Changing();
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
   TheState().nodes.at(f->key).lastWriteTime = lastWrite;

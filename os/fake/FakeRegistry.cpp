@@ -202,6 +202,7 @@ namespace os {
 using namespace os::fake;
 
 std::int32_t RegCreateKeyExA(Hkey parent, const std::string& subKey, std::uint32_t access, Hkey& key) {
+  Changing();
   return OpenOrCreate(parent, subKey, access, key, true);
 }
 
@@ -216,6 +217,7 @@ std::int32_t RegCloseKey(Hkey key) {
 
 std::int32_t RegSetValueExA(Hkey handle, const std::string& name, std::uint32_t type, const void* data,
                             std::uint32_t size) {
+  Changing();
   OpenKey where;
   Key* key = Resolve(handle, where);
   if (!key) return Reg().open.count(handle) ? kErrorKeyDeleted : kErrorInvalidHandle;
@@ -273,6 +275,7 @@ std::int32_t RegEnumKeyExA(Hkey handle, std::uint32_t index, std::string& name) 
 }
 
 std::int32_t RegDeleteKeyA(Hkey parent, const std::string& subKey) {
+  Changing();
   OpenKey where;
   Key* key = Resolve(parent, where);
   if (!key) return Reg().open.count(parent) ? kErrorKeyDeleted : kErrorInvalidHandle;
@@ -296,6 +299,7 @@ std::int32_t RegDeleteKeyA(Hkey parent, const std::string& subKey) {
 }
 
 std::int32_t RegDeleteValueA(Hkey handle, const std::string& name) {
+  Changing();
   OpenKey where;
   Key* key = Resolve(handle, where);
   if (!key) return Reg().open.count(handle) ? kErrorKeyDeleted : kErrorInvalidHandle;

@@ -51,6 +51,8 @@ struct State {
   int biasMinutes = 0;
   std::string currentDirectory = "C:\\";
   bool copiesKeepAttributes = false;
+  int changingCalls = 0;  // calls that changed, or could have changed, the machine
+  int cutAtCall = 0;      // the power goes at this changing call; 0: never
 
   OsVersionInfo version;
   int failVersionQueries = 0;
@@ -92,5 +94,8 @@ std::string ParentPath(const std::string& path);
 std::string WithoutChars(const std::string& text, const char* dropped);
 std::string WholeCharsPrefix(const std::string& text, std::size_t limit);
 void Fail(std::uint32_t error);  // sets the last error
+// Called first by every call that changes the files or the registry: counts
+// it, and throws PowerLoss instead when the power is cut at this call.
+void Changing();
 
 }  // namespace os::fake

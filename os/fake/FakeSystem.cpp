@@ -45,6 +45,22 @@ void Reset() {
     if (hook) hook();
 }
 
+void Changing() {
+  State& s = TheState();
+  ++s.changingCalls;
+  if (s.cutAtCall != 0 && s.changingCalls >= s.cutAtCall) throw PowerLoss{};
+}
+
+void CutPowerAtCall(int n) { TheState().cutAtCall = n == 0 ? 0 : TheState().changingCalls + n; }
+int ChangingCalls() { return TheState().changingCalls; }
+
+void PowerRestored() {
+  State& s = TheState();
+  s.cutAtCall = 0;
+  s.files.clear();
+  for (auto& [key, node] : s.nodes) node.openReaders = node.openWriters = 0;
+}
+
 void SetVersion(const OsVersionInfo& info) { TheState().version = info; }
 void FailVersionQueries(int count) { TheState().failVersionQueries = count; }
 int VersionQueryCount() { return TheState().versionQueries; }

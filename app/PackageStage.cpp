@@ -11,6 +11,7 @@
 #include "app/SetupMessages.h"
 #include "app/WizardForm.h"
 #include "engine/SetupState.h"
+#include "engine/UninstallTraces.h"
 #include "os/OsFiles.h"
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr int kMaxTempFolders = 9999;  // names tried before the stage gives up
 constexpr char kDecompressError[] = "Error decompressing install package.";
 
 // Appends the file to the open package block by block; false when a block
@@ -81,9 +81,7 @@ bool TfSetup::PackageStage() {
   // A temporary folder of its own: the first QVINST<n> under the Windows TEMP folder that this
   // program creates itself. A name someone else took, even a moment ago, is passed over: the
   // programs run from this folder later run with the installing user's rights.
-  const std::string base = WindowsFolder() + "\\TEMP\\QVINST";
-  ForceFolders(WindowsFolder() + "\\TEMP");
-  s.TempInstallDir = CreateNumberedOwnFolder(base, kMaxTempFolders);
+  s.TempInstallDir = CreateTempInstallDir();
   if (s.TempInstallDir.empty()) return Abort("Could not create temporary installation folder"), false;
   const std::string temp = s.TempInstallDir;
   // Loose extra files wait in EXTRA until the package is out. A name that

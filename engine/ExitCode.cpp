@@ -8,9 +8,10 @@ int ExitCodeOf(RunOutcome outcome, bool restartNeeded) {
     case RunOutcome::Refused:
       return exitcode::kRefused;
     case RunOutcome::Failed:
-      return exitcode::kFailed;
-    case RunOutcome::Open:
+      return restartNeeded ? exitcode::kRestartNeeded : exitcode::kFailed;
     case RunOutcome::Cancelled:
+      return restartNeeded ? exitcode::kRestartNeeded : exitcode::kCancelled;
+    case RunOutcome::Open:
       break;
   }
   return exitcode::kCancelled;

@@ -19,6 +19,7 @@ constexpr int kRestartNeeded = 3010;
 }  // namespace exitcode
 
 // Installed with a restart needed (a file in use waits for it, or the list
-// asks for it) gives kRestartNeeded; a wizard closed before Finish counts as
+// asks for it) gives kRestartNeeded, and so does a cancelled or failed run
+// whose rollback left a file in use to be put back at the restart; a wizard closed before Finish counts as
 // cancelled.
 int ExitCodeOf(RunOutcome outcome, bool restartNeeded);

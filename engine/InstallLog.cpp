@@ -50,6 +50,17 @@ void StartLog(const std::string& title, const std::string& installDir, const std
   WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
 }
 
+void ContinueLog(const std::string& title, const std::string& installDir) {
+  const std::string path = LogFileName(WindowsFolder(), title);
+  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return StartLog(title, installDir);
+  TheLog().path = path;
+}
+
+void StopLog() {
+  TheLog().held.reset();
+  TheLog().path.clear();
+}
+
 void LogLine(const std::string& text) {
   LogState& log = TheLog();
   if (log.path.empty()) return;

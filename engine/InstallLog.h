@@ -16,6 +16,12 @@ std::string LogFileName(const std::string& windowsFolder, const std::string& tit
 void StartLog(const std::string& title, const std::string& installDir,
               const std::string& prefix = kInstallLogPrefix);
 
+// Goes on with the install log of that title where it ends (started afresh
+// when there is none), until StopLog: the restoring of a run that never ended
+// is told where that run was told.
+void ContinueLog(const std::string& title, const std::string& installDir);
+void StopLog();
+
 // Appends one line when a log was started; the file is opened and closed
 // each time, unless a LogHold keeps it open.
 void LogLine(const std::string& text);

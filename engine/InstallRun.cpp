@@ -7,6 +7,7 @@
 
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallLog.h"
+#include "engine/RunJournal.h"
 #include "engine/SetupState.h"
 #include "engine/SetupTexts.h"
 #include "engine/TextFile.h"
@@ -46,6 +47,8 @@ class InstallRun {
  public:
   InstallRun(const TSetupList& list, InstallHost& host) : list_(list), host_(host), s_(Shared()) {}
   void Run();
+  // A failure ends the run: the machine is put back first.
+  void RollBackAfterFailure();
 
  private:
   bool Cancelled();
@@ -54,6 +57,7 @@ class InstallRun {
   void SysBackup();
   void RemoveFiles();
   bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  void JournalDestination(const std::string& destination, bool exists, std::uint32_t attributes, bool keep);
   void RefreshPendingReplacement(const std::string& source, const std::string& destination);
   bool RegisterServers();
   bool Shortcuts();
@@ -63,6 +67,13 @@ class InstallRun {
   void ExtraSetup();
   void End();
   void OpenRunFile();
+  void OpenJournal();
+  // The journal finished, or rolled back; true when a restart must finish the rollback.
+  bool CloseJournal(bool rollBack);
+  bool RollBack();
+  void WriteValue(const std::string& root, const std::string& key, const std::string& name,
+                  const std::string& data);
+  void WriteProgramValue(const std::string& name, const std::string& value);
 
   const TSetupList& list_;
   InstallHost& host_;
@@ -76,6 +87,8 @@ class InstallRun {
   PendingReplacements pending_;  // what waits for the next start of Windows
   MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
+  RunJournal journal_;  // every change of the machine, written before it is made
+  bool ownFolder_ = false;  // the private folder was made for the journal, not by the package stage
 };
 
 void InstallRun::Run() {
@@ -84,6 +97,7 @@ void InstallRun::Run() {
   version_ = GetWinVersion();
   uninstall_ = {s_.Title, s_.InstallDir};
   StartLog(s_.Title, s_.InstallDir);
+  OpenJournal();
   s_.StartMenu = StripBackslash(StripBackslash(ProgramsFolder()) + "\\" + s_.StartMenu);
   // The NT preparation program, then the copy window, its bar measured in the lines of the three
   // file sections plus three steps for the system backup.
@@ -97,6 +111,7 @@ void InstallRun::Run() {
   // The install folder, before anything names it: a run that cannot create it would install
   // nothing and call that complete.
   if (list_.Has(Header::kInstall)) {
+    journal_.FoldersCreating(s_.InstallDir);
     ForceFolders(s_.InstallDir);
     if (!FolderExists(s_.InstallDir))
       throw SetupError("Could not create the installation folder " + StripBackslash(s_.InstallDir) + ".");
@@ -107,6 +122,8 @@ void InstallRun::Run() {
     // removed with it (a name without ".ini" is saved as unin.ini in the install folder).
     dataFile_ = UninstallDataWrittenTo(UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder()),
                                        s_.InstallDir);
+    for (const char* name : {"DisplayName", "UninstallString"})
+      journal_.RegValueWriting("HKEY_LOCAL_MACHINE", UninstallKeyPath(section->keyName), name);
     RegisterUninstall(*section, dataFile_);
   }
   // The program's key is read now; its values are written after the shortcuts.
@@ -136,6 +153,8 @@ void InstallRun::Run() {
   // Registry values, the uninstall data file, the publisher's extra setup, and the end.
   if (list_.Has(Header::kReg)) RegistryItems();
   SaveUninstallData();
+  // The installation is whole: what the publisher's extra setup does is not ours to undo.
+  CloseJournal(false);
   ExtraSetup();
   End();
 }
@@ -146,12 +165,56 @@ bool InstallRun::Cancelled() {
   host_.PresentProgress();  // the question stands beside the step it interrupts
   if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
     s_.Outcome = RunOutcome::Cancelled;
-    InfoBox("Setup did not complete.");
+    InfoBox(RollBack() ? kRestartFinishesRestoring : kSetupDidNotComplete);
     host_.CloseWizard();
     return true;
   }
   s_.CancelPressed = false;
   return false;
+}
+
+void InstallRun::OpenJournal() {
+  // The journal and the kept files live in the private folder; a setup
+  // without a package gets one of its own, removed at the program's end.
+  if (s_.TempInstallDir.empty()) {
+    s_.TempInstallDir = CreateTempInstallDir();
+    ownFolder_ = !s_.TempInstallDir.empty();
+  }
+  journal_.Open(s_.TempInstallDir, s_.Title, s_.InstallDir);
+}
+
+bool InstallRun::CloseJournal(bool rollBack) {
+  const bool restart = rollBack && journal_.RollBack();
+  if (!rollBack) journal_.Finished();
+  s_.RestartNeeded = s_.RestartNeeded || restart;
+  // A folder of the run's own goes with its journal; the package stage's stays until the program ends.
+  if (ownFolder_) {
+    RemoveTempInstallDir(s_.TempInstallDir);
+    s_.TempInstallDir.clear();
+    ownFolder_ = false;
+  }
+  return restart;
+}
+
+bool InstallRun::RollBack() {
+  LogLine("Restoring");
+  return CloseJournal(true);
+}
+
+void InstallRun::RollBackAfterFailure() {
+  if (RollBack()) InfoBox(kRestartFinishesRestoring);
+}
+
+void InstallRun::WriteValue(const std::string& root, const std::string& key, const std::string& name,
+                            const std::string& data) {
+  journal_.RegValueWriting(root, key, name);
+  if (name == "PrimaryProvider") journal_.RegValueWriting(root, key, "PreviousProvider");
+  WriteRegValue(root, key, name, data);
+}
+
+void InstallRun::WriteProgramValue(const std::string& name, const std::string& value) {
+  journal_.RegValueWriting("HKEY_LOCAL_MACHINE", programKey_, name);
+  WriteMachineString(programKey_, name, value);
 }
 
 void InstallRun::Advance() {
@@ -163,6 +226,7 @@ void InstallRun::NtPreparation() {
   std::string shipped = ProgramFolder() + "\\_presnt.ex_";
   if (!FileFound(shipped) || !IsNtFamily(version_)) return;
   std::string program = WindowsFolder() + "\\_presnt.exe";
+  journal_.FileChanging(program);
   os::CopyFileA(shipped, program, false);
   if (!FileFound(program)) return;
   RunProgramAndWait(program, "");
@@ -177,8 +241,11 @@ void InstallRun::SysBackup() {
   for (const char* name : {"MSDOS", "CONFIG", "AUTOEXEC"}) {
     std::string file = std::string(name) + (std::string(name) == "AUTOEXEC" ? ".BAT" : ".SYS");
     Advance();
+    const std::string copy = WindowsFolder() + "\\" + name + "." + extension;
+    journal_.AttributesChanging("C:\\" + file, os::GetFileAttributesA("C:\\" + file));
+    journal_.FileChanging(copy);
     os::SetFileAttributesA("C:\\" + file, os::kAttrArchive);
-    os::CopyFileA("C:\\" + file, WindowsFolder() + "\\" + name + "." + extension, false);
+    os::CopyFileA("C:\\" + file, copy, false);
     LogLine(file);  // written whether or not the copy went through
   }
   ++stepCount_;
@@ -192,6 +259,7 @@ void InstallRun::RemoveFiles() {
     std::string path = ExpandRemoveFilesEntry(entry, WindowsFolder(), s_.InstallDir);
     if (!FileFound(path)) continue;
     LogLine("Removing: " + path);
+    journal_.FileChanging(path);
     os::DeleteFileA(path);
   }
 }
@@ -217,11 +285,21 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     // file, and one that does not would leave it so. A destination that is
     // there after all (or otherwise refuses) is made normal and tried again.
     const bool isNew = !known_.FileFound(destination);
-    const std::uint32_t listed = known_.Attributes(destination);
+    std::uint32_t listed = known_.Attributes(destination);
+    if (!isNew && listed == os::kInvalidFileAttributes) listed = os::GetFileAttributesA(destination);
+    // The old file is kept (or, for a "*" entry, its attributes) before
+    // anything touches it.
+    JournalDestination(destination, !isNew, listed, entry.keepExisting);
     if (!isNew && !entry.keepExisting && listed != os::kInvalidFileAttributes &&
         (listed & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem)))
       os::SetFileAttributesA(destination, os::kAttrNormal);
     bool copied = os::CopyFileA(source, destination, entry.keepExisting || isNew);
+    if (!copied && isNew && FileFound(destination)) {
+      // There after all: it is an old file, not one this run creates.
+      listed = os::GetFileAttributesA(destination);
+      journal_.NotTaken(destination);
+      JournalDestination(destination, true, listed, entry.keepExisting);
+    }
     if (!copied && !entry.keepExisting && FileFound(destination)) {
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);
@@ -237,11 +315,15 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
+      // The destination keeps its content; only its attributes may have changed.
+      journal_.ContentKept(destination, listed);
       std::string cached = pending_.CachedNameFor(destination);
+      journal_.FileChanging(cached);
       if (FileFound(cached)) os::SetFileAttributesA(cached, os::kAttrNormal);
       if (os::CopyFileA(source, cached, false)) {
         known_.Added(cached);
         s_.RebootNeeded = true;
+        journal_.ReplacementScheduling(destination);
         ScheduleReplace(BackupNameFor(cached), cached, destination);
         pending_.Add(cached, destination);
       } else {
@@ -252,12 +334,21 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
   }
 }
 
+void InstallRun::JournalDestination(const std::string& destination, bool exists, std::uint32_t attributes,
+                                    bool keep) {
+  if (keep && exists)
+    journal_.AttributesChanging(destination, attributes);
+  else
+    journal_.FileChanging(destination, exists, attributes);
+}
+
 void InstallRun::RefreshPendingReplacement(const std::string& source, const std::string& destination) {
   std::string pending = pending_.CachedFileFor(destination);
   if (pending.empty()) {
     // A cached file left by an earlier install that no longer waits for a restart.
     std::string stale = ChangeFileExt(destination, ".MCC");
     if (known_.FileFound(stale)) {
+      journal_.FileChanging(stale, true, known_.Attributes(stale));
       os::SetFileAttributesA(stale, os::kAttrNormal);
       os::DeleteFileA(stale);
       known_.Removed(stale);
@@ -267,12 +358,13 @@ void InstallRun::RefreshPendingReplacement(const std::string& source, const std:
   // An earlier install's replacement still waits: Windows will put its
   // cached file in place of the one just copied, so that file gets the new
   // content too. Without it the destination must not stay scheduled at all.
+  journal_.FileChanging(pending);
   if (FileFound(pending)) os::SetFileAttributesA(pending, os::kAttrNormal);
   LogLine("Updating: " + pending);
   if (os::CopyFileA(source, pending, false))
     known_.Added(pending);
   else if (CancelReplace(destination))
-    LogLine("Replacement cancelled: " + destination);
+    LogLine(kReplacementCancelled + destination);
 }
 
 bool InstallRun::RegisterServers() {
@@ -285,15 +377,17 @@ bool InstallRun::RegisterServers() {
     std::string path = WindowsFolderBS() + entry;
     if (!FileFound(path)) continue;
     LogLine("Register Server: " + entry);
+    journal_.ServerRegistering(path);
     ServerCallResult call = RegisterServer(path, true);  // the server's own answer is not looked at
     if (call.outcome == ServerCall::Crashed) LogLine("Register Server failed: " + entry + CrashText(call.exceptionCode));
-    WriteMachineString(programKey_, "regsvr" + std::to_string(++registered), entry);
+    WriteProgramValue("regsvr" + std::to_string(++registered), entry);
   }
 }
 
 bool InstallRun::Shortcuts() {
   s_.RunFile.clear();
   if (!list_.Has(Header::kShortcuts)) return true;
+  journal_.FoldersCreating(s_.StartMenu);
   ForceFolders(s_.StartMenu);
   LogLine("Creating Shortcuts");
   TSectionReader reader(list_, Header::kShortcuts);
@@ -304,6 +398,7 @@ bool InstallRun::Shortcuts() {
     if (SkipForNt4Mark(pair.name, version_)) continue;
     std::string link = s_.StartMenu + "\\" + pair.name;
     std::string target = StripBackslash(s_.InstallDir) + "\\" + pair.target;
+    journal_.FileChanging(LinkFileName(link));
     CreateShortcut(link, ParseShortcut(target));
     LogLine("Shortcut: " + link + ", " + target);
     if (s_.RunFile.empty()) s_.RunFile = ExtractFileName(target);
@@ -327,7 +422,7 @@ void InstallRun::RunAfterChoice() {
 void InstallRun::RegistryItems() {
   LogLine("Adding Registry items");
   uninstall_.push_back(":reg");
-  WriteMachineString(programKey_, "smpath", s_.StartMenu);
+  WriteProgramValue("smpath", s_.StartMenu);
   TRegMacroContext context{WindowsFolder(), SystemFolder(), s_.InstallDir, s_.RunFile};
   TSectionReader reader(list_, Header::kReg);
   bool first = true;
@@ -342,7 +437,7 @@ void InstallRun::RegistryItems() {
     std::string lookup, remainder;
     if (SplitIndirectKey(key, lookup, remainder)) key = ResolvedIndirectKey(key, ReadRegString(group.root, lookup, ""));
     if (SkipForNt4Mark(key, version_)) continue;
-    WriteRegValue(group.root, key, group.name, data);
+    WriteValue(group.root, key, group.name, data);
     LogLine("Reg Add: " + group.root + ", " + key + ", " + group.name + ", " + data);
     uninstall_.insert(uninstall_.end(), {group.root, key, group.name, data});
   }
@@ -352,6 +447,7 @@ void InstallRun::RegistryItems() {
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
   const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
+  journal_.FileChanging(path);
   if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
 }
 
@@ -433,4 +529,13 @@ void InstallRun::End() {
 
 }  // namespace
 
-void RunInstallation(const TSetupList& list, InstallHost& host) { InstallRun(list, host).Run(); }
+void RunInstallation(const TSetupList& list, InstallHost& host) {
+  InstallRun run(list, host);
+  try {
+    run.Run();
+  } catch (const std::exception&) {
+    // The errors that end a run; a crash or a power loss runs no code of ours.
+    run.RollBackAfterFailure();
+    throw;
+  }
+}

@@ -10,3 +10,10 @@ inline constexpr char kCachingFailed[] = "Caching failed";
 // Log lines of the call into the publisher's _setup.dll.
 inline constexpr char kLoadingSetupDllFailed[] = "loading _setup.dll failed";
 inline constexpr char kLoadingDoSetupFailed[] = "loading DoSetup failed";
+// The end of a run that was cancelled or failed, once the machine is put back.
+inline constexpr char kSetupDidNotComplete[] = "Setup did not complete.";
+// The same when a file in use waits for the next start of Windows to be put back.
+inline constexpr char kRestartFinishesRestoring[] =
+    "Setup did not complete. Restart Windows to finish restoring the files that were in use.";
+// The log line of a replacement at the next start of Windows taken back.
+inline constexpr char kReplacementCancelled[] = "Replacement cancelled: ";

@@ -23,6 +23,12 @@ void WriteMachineString(const std::string& keyPath, const std::string& name, con
   os::RegSetValueExA(key.get(), name, os::kRegSz, value.c_str(), static_cast<std::uint32_t>(value.size() + 1));
 }
 
+std::string CreateTempInstallDir() {
+  constexpr int kMaxTempFolders = 9999;  // names tried before giving up
+  ForceFolders(WindowsFolder() + "\\TEMP");
+  return CreateNumberedOwnFolder(WindowsFolder() + "\\TEMP\\QVINST", kMaxTempFolders);
+}
+
 void RemoveTempInstallDir(const std::string& folder) {
   if (FolderExists(folder)) RemoveTree(folder, folder, kRemoveTreeConfirm);
   if (folder.empty()) return;

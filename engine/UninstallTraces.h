@@ -10,6 +10,10 @@ void RegisterUninstall(const TUninstallSection& section, const std::string& data
 // A string value under HKEY_LOCAL_MACHINE\keyPath (created when missing; a
 // leading backslash is taken from the root). Failures are silent.
 void WriteMachineString(const std::string& keyPath, const std::string& name, const std::string& value);
+// A temporary installation folder of the program's own: the first
+// <Windows>\TEMP\QVINST<n> that this call creates itself (a name someone else
+// took, even a moment ago, is passed over); "" when none can be made.
+std::string CreateTempInstallDir();
 // Removes the temporary installation folder with everything in it; other
 // programs may still hold files for a moment, so the folder itself is tried
 // up to 120 times, pending messages handled in between.

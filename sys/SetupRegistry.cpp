@@ -162,9 +162,11 @@ void DeleteRegKey(const std::string& root, const std::string& keyPath) {
   DeleteTree(rootKey, path);
 }
 
+std::string UninstallKeyPath(const std::string& keyName) { return kUninstallKey + keyName; }
+
 void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,
                          const std::string& command) {
-  std::string path = kUninstallKey + keyName;
+  const std::string path = UninstallKeyPath(keyName);
   if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))
     WriteString(key.get(), "DisplayName", displayName);
   if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))

@@ -32,6 +32,8 @@ std::string ReadRegString(const std::string& root, const std::string& keyPath, c
 // An empty key path deletes nothing (it would name the whole root).
 void DeleteRegKey(const std::string& root, const std::string& keyPath);
 
+// The uninstall entry's key path below HKEY_LOCAL_MACHINE.
+std::string UninstallKeyPath(const std::string& keyName);
 // "DisplayName" and "UninstallString" under HKEY_LOCAL_MACHINE's
 // SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<keyName>.
 void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,

@@ -98,9 +98,12 @@ std::string ResolveAccessory(const std::string& target, bool nt, const std::stri
   return result;
 }
 
+std::string LinkFileName(const std::string& linkPath) {
+  return UpperText(linkPath).find(".LNK") == std::string::npos ? linkPath + ".lnk" : linkPath;
+}
+
 void CreateShortcut(const std::string& linkPath, const tQVSShellLink& definition) {
-  std::string fileName = linkPath;
-  if (UpperText(fileName).find(".LNK") == std::string::npos) fileName += ".lnk";
+  const std::string fileName = LinkFileName(linkPath);
   tQVSShellLink d = definition;
   if (!Exists(d.Target)) {
     std::string replacement = ResolveAccessory(d.Target);

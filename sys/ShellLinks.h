@@ -41,6 +41,10 @@ std::string ResolveAccessory(const std::string& target);
 std::string ResolveAccessory(const std::string& target, bool ntFamily, const std::string& windowsFolderBS,
                              const std::string& systemFolderBS);
 
+// The file a link of that name is saved as: ".lnk" appended unless the name
+// holds it in any case.
+std::string LinkFileName(const std::string& linkPath);
+
 // Writes the link file (".lnk" appended unless the name holds it in any
 // case) when the target exists, after trying an accessory for a missing
 // target. Reports nothing.

@@ -11,6 +11,8 @@
 #include "app/Form.h"
 #include "app/WizardForm.h"
 #include "engine/InstallLog.h"
+#include "engine/RunJournal.h"
+#include "engine/SetupTexts.h"
 #include "engine/SetupState.h"
 #include "engine/UninstallTraces.h"
 #include "sys/AdminRights.h"
@@ -55,6 +57,8 @@ void Run() {
     Shared().Outcome = RunOutcome::Refused;
     return;
   }
+  // An earlier install cut short by a crash or a power loss is put back first.
+  if (RecoverUnfinishedRuns()) InfoBox(kRestartFinishesRestoring);
   std::exception_ptr failure;
   try {
     TApplication application;

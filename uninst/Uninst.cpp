@@ -5,6 +5,8 @@
 #include <exception>
 
 #include "app/CopyWindow.h"
+#include "engine/RunJournal.h"
+#include "engine/SetupTexts.h"
 #include "engine/UninstallRun.h"
 #include "sys/Dialogs.h"
 #include "sys/TextBytes.h"
@@ -41,6 +43,8 @@ class RemovalWindow : public UninstallHost {
 int UninstallMain(const std::string& commandLine) {
   LoadSystemLeadBytes();
   try {
+    // An install cut short is put back first: its files are none of this removal's.
+    if (RecoverUnfinishedRuns()) InfoBox(kRestartFinishesRestoring);
     RemovalWindow window;
     return RunUninstall(commandLine, window);
   } catch (const std::exception& e) {

@@ -163,7 +163,7 @@ bool InstallRun::Cancelled() {
   pump_.Pump();
   if (!s_.CancelPressed) return false;
   host_.PresentProgress();  // the question stands beside the step it interrupts
-  if (QuestionBox(host_.WizardWindow(), "Cancel Setup?")) {
+  if (QuestionBox(host_.WizardWindow(), kCancelSetupQuestion)) {
     s_.Outcome = RunOutcome::Cancelled;
     InfoBox(RollBack() ? kRestartFinishesRestoring : kSetupDidNotComplete);
     host_.CloseWizard();

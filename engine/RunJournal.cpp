@@ -3,8 +3,8 @@
 #include "engine/RunJournal.h"
 
 #include <cstdint>
-#include <set>
-#include <utility>
+#include <algorithm>
+#include <initializer_list>
 
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallList.h"
@@ -40,16 +40,16 @@ constexpr char kPendingRenames[] = "PendingFileRenameOperations";
 
 // Kinds of journal lines; each line is the kind, then its fields, tab-separated.
 namespace kind {
-constexpr char kNewFile[] = "N";       // path: created by the run
-constexpr char kKeptFile[] = "F";      // path, backup, attributes: changed or deleted by the run
-constexpr char kAttributes[] = "A";    // path, attributes
-constexpr char kFolder[] = "D";        // folder created
-constexpr char kKey[] = "K";           // root, key created
-constexpr char kValue[] = "V";         // root, key, name, type, data: the old value
-constexpr char kNewValue[] = "W";      // root, key, name: a value that was not there
-constexpr char kServer[] = "S";        // path of a server registered
-constexpr char kReplacement[] = "R";   // destination of a replacement scheduled
-constexpr char kNotTaken[] = "X";      // path: its last N or F line did not happen
+constexpr char kNewFile = 'N';      // path: created by the run
+constexpr char kKeptFile = 'F';     // path, backup, attributes: changed or deleted by the run
+constexpr char kAttributes = 'A';   // path, attributes
+constexpr char kFolder = 'D';       // folder created
+constexpr char kKey = 'K';          // root, key created
+constexpr char kValue = 'V';        // root, key, name, type, data: the old value
+constexpr char kNewValue = 'W';     // root, key, name: a value that was not there
+constexpr char kServer = 'S';       // path of a server registered
+constexpr char kReplacement = 'R';  // destination of a replacement scheduled
+constexpr char kNotTaken = 'X';     // path: its last N or F line did not happen
 }  // namespace kind
 
 // Undo steps as the log names them.
@@ -95,40 +95,41 @@ std::string Unescaped(const std::string& field) {
   return out;
 }
 
-std::string Line(const std::vector<std::string>& fields) {
-  std::string line;
-  for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + Escaped(field);
-  return line;
+// A journal line: the kind, then each field after a tab.
+std::string Line(char kind, std::initializer_list<const std::string*> fields) {
+  std::string line(1, kind);
+  for (const std::string* field : fields) line += '\t' + Escaped(*field);
+  return line + "\r\n";
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(Unescaped(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
+// The fields of a line after its kind; those a line lacks are empty.
+struct Fields {
+  explicit Fields(const std::string& line) {
+    size_t start = 1;
+    for (int n = 0; n < 5 && start < line.size() && line[start] == '\t'; ++n) {
+      const size_t end = line.find('\t', start + 1);
+      f[n] = Unescaped(line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1));
+      if (end == std::string::npos) break;
+      start = end;
+    }
   }
-}
+  std::string f[5];
+};
+
+char KindOf(const std::string& line) { return line.empty() ? '\0' : line[0]; }
 
 // A key path as the registry calls take it: no leading backslash.
 std::string Relative(const std::string& keyPath) {
   return !keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath;
 }
 
-bool KeyExists(os::Hkey root, const std::string& path) {
-  os::Hkey raw = 0;
-  if (os::RegOpenKeyExA(root, path, os::kKeyRead, raw) != 0) return false;
-  os::UniqueKey key(raw);
-  return true;
-}
-
-// The value's type and bytes; false when it is not there.
+// The value's type and bytes; false when it is not there. `keyFound` tells
+// whether its key is.
 bool ReadValue(os::Hkey root, const std::string& path, const std::string& name, std::uint32_t& type,
-               std::string& data) {
+               std::string& data, bool& keyFound) {
   os::Hkey raw = 0;
-  if (os::RegOpenKeyExA(root, path, os::kKeyRead, raw) != 0) return false;
+  keyFound = os::RegOpenKeyExA(root, path, os::kKeyRead, raw) == 0;
+  if (!keyFound) return false;
   os::UniqueKey key(raw);
   std::uint32_t size = 0;
   if (os::RegQueryValueExA(key.get(), name, &type, nullptr, &size) != 0) return false;
@@ -138,10 +139,6 @@ bool ReadValue(os::Hkey root, const std::string& path, const std::string& name, 
     if (r == 0) return data.resize(size), true;
     if (r != os::kErrorMoreData) return false;
   }
-}
-
-std::string ValuePath(const std::string& root, const std::string& key, const std::string& name) {
-  return root + "\\" + key + (name.empty() ? "" : "\\" + name);
 }
 
 // Deletes the key when it has neither subkeys nor values: what others wrote
@@ -157,133 +154,127 @@ bool RemoveEmptyKey(os::Hkey root, const std::string& path) {
   return subKeys == 0 && values == 0 && os::RegDeleteKeyA(root, path) == 0;
 }
 
-// Undoes one journal line; sets `restart` when Windows must finish it.
+void Told(const char* what, const std::string& path) { LogLine(what + path); }
+
+// Undoes journal lines; what waits for the next start of Windows is
+// scheduled after every other step, which could otherwise take it back with
+// the run's own replacements.
 class Undo {
  public:
-  explicit Undo(bool& restart) : restart_(restart) {}
-  void Line(const std::vector<std::string>& f);
-  // What waits for the next start of Windows is scheduled after every other
-  // step, which could otherwise take it back with the run's own replacements.
-  void ScheduleWhatWaits();
+  void Line(char kind, const std::string* f);
+  bool ScheduleWhatWaits();  // true when something waits
 
  private:
-  void NewFile(const std::string& path);
-  void KeptFile(const std::string& path, const std::string& backup, std::uint32_t attributes);
-  void Value(const std::vector<std::string>& f);
-  void Key(const std::string& root, const std::string& path);
-  bool& restart_;
-  struct Waiting {
-    std::string path, kept;  // kept: the old file's copy beside it; empty to delete the path
-  };
-  std::vector<Waiting> waiting_;
+  void File(const std::string& path, const std::string& backup, const std::string& attributes);
+  void Value(char kind, const std::string* f);
+  // Pairs of a path and the old file's copy beside it (empty: the path is deleted).
+  std::vector<std::string> waiting_;
 };
 
-void Undo::ScheduleWhatWaits() {
-  for (const Waiting& w : waiting_) {
-    if (w.kept.empty() ? ScheduleDelete(w.path) : ScheduleReplace(ChangeFileExt(w.kept, ".BAK"), w.kept, w.path)) {
-      restart_ = true;
-      LogLine((w.kept.empty() ? kRemovedAtRestart : kRestoredAtRestart) + w.path);
+bool Undo::ScheduleWhatWaits() {
+  bool restart = false;
+  for (size_t i = 0; i + 1 < waiting_.size(); i += 2) {
+    const std::string &path = waiting_[i], &kept = waiting_[i + 1];
+    if (kept.empty() ? ScheduleDelete(path) : ScheduleReplace(ChangeFileExt(kept, ".BAK"), kept, path)) {
+      restart = true;
+      Told(kept.empty() ? kRemovedAtRestart : kRestoredAtRestart, path);
     }
   }
+  return restart;
 }
 
-void Undo::Line(const std::vector<std::string>& f) {
-  const std::string& k = f[0];
-  if (k == kind::kNewFile && f.size() == 2) return NewFile(f[1]);
-  if (k == kind::kKeptFile && f.size() == 4)
-    return KeptFile(f[1], f[2], static_cast<std::uint32_t>(TextToIntDef(f[3], 0)));
-  if (k == kind::kAttributes && f.size() == 3) {
-    if (os::SetFileAttributesA(f[1], static_cast<std::uint32_t>(TextToIntDef(f[2], 0)))) LogLine(kRestored + f[1]);
-    return;
-  }
-  if (k == kind::kFolder && f.size() == 2) {
-    // Only an empty folder goes: what others put there stays.
-    if (FolderExists(f[1]) && os::RemoveDirectoryA(f[1])) LogLine(kRemoved + f[1]);
-    return;
-  }
-  if (k == kind::kKey && f.size() == 3) return Key(f[1], f[2]);
-  if ((k == kind::kValue && f.size() == 6) || (k == kind::kNewValue && f.size() == 4)) return Value(f);
-  if (k == kind::kServer && f.size() == 2) {
-    if (!FileFound(f[1])) return;
-    LogLine(kUnregistered + f[1]);
-    UnregisterServer(f[1]);  // what the server answers is not looked at, as when it was registered
-    return;
-  }
-  if (k == kind::kReplacement && f.size() == 2) {
-    if (IsRenamePending(f[1]) && CancelReplace(f[1])) LogLine(kReplacementCancelled + f[1]);
+void Undo::Line(char kind, const std::string* f) {
+  switch (kind) {
+    case kind::kNewFile:
+    case kind::kKeptFile:
+      return File(f[0], f[1], f[2]);
+    case kind::kAttributes:
+      if (os::SetFileAttributesA(f[0], static_cast<std::uint32_t>(TextToIntDef(f[1], 0)))) Told(kRestored, f[0]);
+      return;
+    case kind::kFolder:
+      // Only an empty folder goes: what others put there stays.
+      if (FolderExists(f[0]) && os::RemoveDirectoryA(f[0])) Told(kRemoved, f[0]);
+      return;
+    case kind::kKey:
+      if (RemoveEmptyKey(RootKeyByName(f[0]), f[1])) Told(kRemoved, f[0] + "\\" + f[1]);
+      return;
+    case kind::kValue:
+    case kind::kNewValue:
+      return Value(kind, f);
+    case kind::kServer:
+      if (!FileFound(f[0])) return;
+      Told(kUnregistered, f[0]);
+      UnregisterServer(f[0]);  // what the server answers is not looked at, as when it was registered
+      return;
+    case kind::kReplacement:
+      if (IsRenamePending(f[0]) && CancelReplace(f[0])) Told(kReplacementCancelled, f[0]);
+      return;
   }
 }
 
-void Undo::NewFile(const std::string& path) {
-  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes) return;  // the step never came
-  os::SetFileAttributesA(path, os::kAttrNormal);
-  if (os::DeleteFileA(path)) return LogLine(kRemoved + path);
-  waiting_.push_back({path, ""});
-}
-
-void Undo::KeptFile(const std::string& path, const std::string& backup, std::uint32_t attributes) {
+// A file created (no backup) or changed (its old copy kept as backup).
+void Undo::File(const std::string& path, const std::string& backup, const std::string& attributesText) {
+  if (os::GetFileAttributesA(path) == os::kInvalidFileAttributes && backup.empty()) return;  // the step never came
+  const auto attributes = static_cast<std::uint32_t>(TextToIntDef(attributesText, 0));
   // A file the step left as it was (a write that failed, a copy that found
   // it in use) only gets its attributes back: it may still be in use.
   std::string now, kept;
-  if (ReadTextFile(path, now) && ReadTextFile(backup, kept) && now == kept) {
-    if (os::SetFileAttributesA(path, attributes)) LogLine(kRestored + path);
+  if (!backup.empty() && ReadTextFile(path, now) && ReadTextFile(backup, kept) && now == kept) {
+    if (os::SetFileAttributesA(path, attributes)) Told(kRestored, path);
     return;
   }
-  if (FileFound(path)) os::SetFileAttributesA(path, os::kAttrNormal);
-  if (os::CopyFileA(backup, path, false)) {
-    os::SetFileAttributesA(path, attributes);
-    return LogLine(kRestored + path);
+  os::SetFileAttributesA(path, os::kAttrNormal);
+  if (backup.empty() ? os::DeleteFileA(path) : os::CopyFileA(backup, path, false)) {
+    if (!backup.empty()) os::SetFileAttributesA(path, attributes);
+    return Told(backup.empty() ? kRemoved : kRestored, path);
   }
   // In use: the old file waits beside it and takes its place at the next start.
-  const std::string cached = PendingReplacements::Read().CachedNameFor(path);
-  if (os::CopyFileA(backup, cached, false)) waiting_.push_back({path, cached});
-}
-
-void Undo::Value(const std::vector<std::string>& f) {
-  const os::Hkey root = RootKeyByName(f[1]);
-  os::Hkey raw = 0;
-  if (root == 0 || os::RegOpenKeyExA(root, f[2], os::kKeyAllAccess, raw) != 0) return;
-  os::UniqueKey key(raw);
-  if (f[0] == kind::kNewValue) {
-    if (os::RegDeleteValueA(key.get(), f[3]) == 0) LogLine(kRemoved + ValuePath(f[1], f[2], f[3]));
-    return;
+  std::string cached;
+  if (!backup.empty()) {
+    cached = PendingReplacements::Read().CachedNameFor(path);
+    if (!os::CopyFileA(backup, cached, false)) return;
   }
-  const std::string& data = f[5];
-  if (os::RegSetValueExA(key.get(), f[3], static_cast<std::uint32_t>(TextToIntDef(f[4], 0)), data.data(),
-                         static_cast<std::uint32_t>(data.size())) == 0)
-    LogLine(kRestored + ValuePath(f[1], f[2], f[3]));
+  waiting_.push_back(path);
+  waiting_.push_back(cached);
 }
 
-void Undo::Key(const std::string& rootName, const std::string& path) {
-  if (RemoveEmptyKey(RootKeyByName(rootName), path)) LogLine(kRemoved + ValuePath(rootName, path, ""));
+void Undo::Value(char kind, const std::string* f) {
+  const os::Hkey root = RootKeyByName(f[0]);
+  os::Hkey raw = 0;
+  if (root == 0 || os::RegOpenKeyExA(root, f[1], os::kKeyAllAccess, raw) != 0) return;
+  os::UniqueKey key(raw);
+  const std::string& data = f[4];
+  if (kind == kind::kNewValue ? os::RegDeleteValueA(key.get(), f[2]) == 0
+                              : os::RegSetValueExA(key.get(), f[2], static_cast<std::uint32_t>(TextToIntDef(f[3], 0)),
+                                                   data.data(), static_cast<std::uint32_t>(data.size())) == 0)
+    Told(kind == kind::kNewValue ? kRemoved : kRestored, f[0] + "\\" + f[1] + "\\" + f[2]);
 }
 
 // Undoes the lines of a journal (its head skipped): servers first, while
 // their files are still there, then every other step in reverse order.
 bool UndoLines(const std::vector<std::string>& lines) {
-  bool restart = false;
-  Undo undo(restart);
-  std::vector<std::vector<std::string>> entries;
-  for (const std::string& line : lines) entries.push_back(Fields(line));
-  for (auto e = entries.rbegin(); e != entries.rend(); ++e)
-    if ((*e)[0] == kind::kServer) undo.Line(*e);
-  std::set<std::string> notTaken;  // upper-cased paths whose next older N or F is passed over
-  for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
-    const std::string& k = (*e)[0];
-    if (k == kind::kServer) continue;
-    if (k == kind::kNotTaken || k == kind::kNewFile || k == kind::kKeptFile) {
-      if (e->size() < 2) continue;
-      const std::string path = UpperText((*e)[1]);
-      if (k == kind::kNotTaken) {
-        notTaken.insert(path);
-        continue;
+  Undo undo;
+  std::vector<std::string> notTaken;  // upper-cased paths whose next older N or F is passed over
+  for (int pass = 0; pass < 2; ++pass) {
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+      const char k = KindOf(*line);
+      if ((k == kind::kServer) != (pass == 0)) continue;
+      const Fields fields(*line);
+      if (k == kind::kNotTaken || k == kind::kNewFile || k == kind::kKeptFile) {
+        const std::string path = UpperText(fields.f[0]);
+        if (k == kind::kNotTaken) {
+          notTaken.push_back(path);
+          continue;
+        }
+        if (auto found = std::find(notTaken.begin(), notTaken.end(), path); found != notTaken.end()) {
+          notTaken.erase(found);
+          continue;
+        }
       }
-      if (notTaken.erase(path)) continue;
+      undo.Line(k, fields.f);
     }
-    undo.Line(*e);
   }
-  undo.ScheduleWhatWaits();
-  return restart;
+  return undo.ScheduleWhatWaits();
 }
 
 // The record of a journal, and the keys above it that only held it.
@@ -296,24 +287,46 @@ void ForgetRecord(const std::string& record) {
 
 void Forget(const std::string& journal) { ForgetRecord(RecordOf(journal)); }
 
-// The journals the records name, with the record's own key path.
-std::vector<std::pair<std::string, std::string>> RecordedJournals() {
-  std::vector<std::pair<std::string, std::string>> journals;
+// The key paths of the records.
+std::vector<std::string> Records() {
+  std::vector<std::string> records;
   os::Hkey raw = 0;
-  if (os::RegOpenKeyExA(os::kHkeyLocalMachine, kJournalsKey, os::kKeyRead, raw) != 0) return journals;
+  if (os::RegOpenKeyExA(os::kHkeyLocalMachine, kJournalsKey, os::kKeyRead, raw) != 0) return records;
   os::UniqueKey key(raw);
   std::string name;
-  for (std::uint32_t i = 0; os::RegEnumKeyExA(key.get(), i, name) == 0; ++i) {
-    const std::string record = std::string(kJournalsKey) + "\\" + name;
-    journals.emplace_back(ReadRegString("HKEY_LOCAL_MACHINE", record, ""), record);
-  }
-  return journals;
+  for (std::uint32_t i = 0; os::RegEnumKeyExA(key.get(), i, name) == 0; ++i)
+    records.push_back(std::string(kJournalsKey) + "\\" + name);
+  return records;
 }
 
 // The private folder of a finished or restored run, with its kept files.
 void RemoveFolder(const std::string& folder, const std::string& journal) {
   os::DeleteFileA(journal);  // first: a folder that stays half removed holds no journal
   RemoveTree(folder, folder, kRemoveTreeConfirm);
+}
+
+
+// The lines that let a value about to be written be put back: the keys
+// missing on its path, then (when asked) its old data and type, or that it
+// was not there.
+std::string ValueLines(const std::string& root, const std::string& keyPath, const std::string& name, bool old) {
+  const os::Hkey rootKey = RootKeyByName(root);
+  const std::string path = Relative(keyPath);
+  if (rootKey == 0 || path.empty()) return "";
+  std::uint32_t type = 0;
+  std::string data, lines;
+  bool keyFound = false;
+  if (ReadValue(rootKey, path, name, type, data, keyFound)) {
+    const std::string typeText = std::to_string(type);
+    return old ? Line(kind::kValue, {&root, &path, &name, &typeText, &data}) : "";
+  }
+  for (std::string k = path; !keyFound && !k.empty(); k = StripBackslash(ExtractFilePath(k))) {
+    lines.insert(0, Line(kind::kKey, {&root, &k}));
+    os::Hkey raw = 0;
+    keyFound = os::RegOpenKeyExA(rootKey, StripBackslash(ExtractFilePath(k)), os::kKeyRead, raw) == 0;
+    if (keyFound) os::RegCloseKey(raw);
+  }
+  return lines + Line(kind::kNewValue, {&root, &path, &name});
 }
 
 }  // namespace
@@ -324,7 +337,7 @@ void RunJournal::Open(const std::string& folder, const std::string& title, const
   path_ = folder_ + "\\" + kJournalName;
   file_ = os::UniqueFile(os::CreateFileA(path_, os::Access::Write, os::Disposition::CreateNew));
   if (!file_) return;
-  const std::string head = std::string(kMagic) + "\r\n" + Line({title}) + "\r\n" + Line({destination}) + "\r\n";
+  const std::string head = std::string(kMagic) + "\r\n" + Escaped(title) + "\r\n" + Escaped(destination) + "\r\n";
   std::uint32_t written = 0;
   if (!os::WriteFile(file_.get(), head.data(), static_cast<std::uint32_t>(head.size()), written)) return Close();
   WriteMachineString(RecordOf(path_), "", path_);
@@ -332,23 +345,22 @@ void RunJournal::Open(const std::string& folder, const std::string& title, const
 
 void RunJournal::Close() { file_.reset(); }
 
-void RunJournal::Note(const std::vector<std::string>& entries) {
-  std::string text;
-  for (const std::string& entry : entries) {
-    entries_.push_back(entry);
-    text += entry + "\r\n";
-  }
+void RunJournal::Note(const std::string& lines) {
+  if (lines.empty()) return;
+  text_ += lines;
   std::uint32_t written = 0;
-  if (file_) os::WriteFile(file_.get(), text.data(), static_cast<std::uint32_t>(text.size()), written);
+  if (file_) os::WriteFile(file_.get(), lines.data(), static_cast<std::uint32_t>(lines.size()), written);
 }
 
 void RunJournal::FileChanging(const std::string& path, bool exists, std::uint32_t attributes) {
-  if (!exists) return Note({Line({kind::kNewFile, path})});
+  if (!exists) return Note(Line(kind::kNewFile, {&path}));
+  if (attributes == os::kInvalidFileAttributes) attributes = os::GetFileAttributesA(path);
   // The old file is copied, not moved, aside: one in use stays where its
   // users have it, and the run then caches the new file as before.
   const std::string backup = folder_ + "\\B" + std::to_string(++backups_);
   if (folder_.empty() || !os::CopyFileA(path, backup, false)) return;  // cannot be kept: cannot be restored
-  Note({Line({kind::kKeptFile, path, backup, std::to_string(attributes)})});
+  const std::string attributesText = std::to_string(attributes);
+  Note(Line(kind::kKeptFile, {&path, &backup, &attributesText}));
 }
 
 void RunJournal::FileChanging(const std::string& path) {
@@ -356,82 +368,64 @@ void RunJournal::FileChanging(const std::string& path) {
   FileChanging(path, attributes != os::kInvalidFileAttributes && !(attributes & os::kAttrDirectory), attributes);
 }
 
-void RunJournal::NotTaken(const std::string& path) { Note({Line({kind::kNotTaken, path})}); }
+void RunJournal::NotTaken(const std::string& path) { Note(Line(kind::kNotTaken, {&path})); }
+
+std::string RunJournal::AttributesLine(const std::string& path, std::uint32_t attributes) {
+  const std::string attributesText = std::to_string(attributes);
+  return attributes == os::kInvalidFileAttributes ? "" : Line(kind::kAttributes, {&path, &attributesText});
+}
 
 void RunJournal::ContentKept(const std::string& path, std::uint32_t attributes) {
   // One write: a journal cut between the two lines would lose the attributes.
-  std::vector<std::string> lines;
-  if (attributes != os::kInvalidFileAttributes) lines.push_back(Line({kind::kAttributes, path, std::to_string(attributes)}));
-  lines.push_back(Line({kind::kNotTaken, path}));
-  Note(lines);
+  Note(AttributesLine(path, attributes) + Line(kind::kNotTaken, {&path}));
 }
 
 void RunJournal::AttributesChanging(const std::string& path, std::uint32_t attributes) {
-  if (attributes != os::kInvalidFileAttributes) Note({Line({kind::kAttributes, path, std::to_string(attributes)})});
+  Note(AttributesLine(path, attributes));
 }
 
 void RunJournal::FoldersCreating(const std::string& folder) {
-  std::vector<std::string> missing;
+  std::string missing;
   for (std::string f = StripBackslash(folder); f.size() > 3 && !FolderExists(f);) {
-    missing.insert(missing.begin(), Line({kind::kFolder, f}));
+    missing.insert(0, Line(kind::kFolder, {&f}));
     const std::string parent = StripBackslash(ExtractFilePath(f));
     if (parent.size() >= f.size()) break;
     f = parent;
   }
-  if (!missing.empty()) Note(missing);
-}
-
-// The lines that let a value about to be written be put back: the keys
-// missing on its path, then its old data and type (or that it was not there).
-static std::vector<std::string> ValueLines(const std::string& root, const std::string& keyPath, const std::string& name) {
-  const os::Hkey rootKey = RootKeyByName(root);
-  const std::string path = Relative(keyPath);
-  std::vector<std::string> lines;
-  if (rootKey == 0 || path.empty()) return lines;
-  for (std::string k = path; !k.empty() && !KeyExists(rootKey, k); k = StripBackslash(ExtractFilePath(k)))
-    lines.insert(lines.begin(), Line({kind::kKey, root, k}));
-  std::uint32_t type = 0;
-  std::string data;
-  if (lines.empty() && ReadValue(rootKey, path, name, type, data))
-    lines.push_back(Line({kind::kValue, root, path, name, std::to_string(type), data}));
-  else
-    lines.push_back(Line({kind::kNewValue, root, path, name}));
-  return lines;
+  Note(missing);
 }
 
 void RunJournal::RegValueWriting(const std::string& root, const std::string& keyPath, const std::string& name) {
-  if (std::vector<std::string> lines = ValueLines(root, keyPath, name); !lines.empty()) Note(lines);
+  Note(ValueLines(root, keyPath, name, true));
 }
 
-void RunJournal::ServerRegistering(const std::string& path) { Note({Line({kind::kServer, path})}); }
+void RunJournal::ServerRegistering(const std::string& path) { Note(Line(kind::kServer, {&path})); }
 
 void RunJournal::ReplacementScheduling(const std::string& destination) {
   if (IsRenamePending(destination)) return;
   // Where Windows keeps the replacements, when the run is the first to keep
-  // one there: the withdrawal then leaves nothing of it behind either.
-  std::vector<std::string> lines;
+  // one there: the withdrawal then leaves nothing of it behind either. An
+  // existing list is edited line by line when the replacement is withdrawn.
+  std::string lines;
   if (GetWinVersion() < kWinNT4) {
     const std::string wininit = WindowsFolderBS() + "WININIT.INI";
-    if (os::GetFileAttributesA(wininit) == os::kInvalidFileAttributes) lines.push_back(Line({kind::kNewFile, wininit}));
+    if (os::GetFileAttributesA(wininit) == os::kInvalidFileAttributes) lines = Line(kind::kNewFile, {&wininit});
   } else {
-    // An existing list is edited line by line when the replacement is withdrawn.
-    lines = ValueLines("HKEY_LOCAL_MACHINE", kSessionManager, kPendingRenames);
-    if (!lines.empty() && Fields(lines.back())[0] == kind::kValue) lines.pop_back();
+    lines = ValueLines("HKEY_LOCAL_MACHINE", kSessionManager, kPendingRenames, false);
   }
-  lines.push_back(Line({kind::kReplacement, destination}));
-  Note(lines);
+  Note(lines + Line(kind::kReplacement, {&destination}));
 }
 
 void RunJournal::Finished() {
   Close();
-  entries_.clear();
+  text_.clear();
   if (path_.empty()) return;
   os::DeleteFileA(path_);
   Forget(path_);
 }
 
 bool RunJournal::RollBack() {
-  const bool restart = UndoLines(entries_);
+  const bool restart = UndoLines(SplitLines(text_));
   Finished();
   return restart;
 }
@@ -440,20 +434,17 @@ bool RecoverUnfinishedRuns() {
   // Only an administrator can put back what an install changed.
   if (IsNtFamily(GetWinVersion()) && !IsAdministrator()) return false;
   bool restart = false;
-  for (const auto& [journal, record] : RecordedJournals()) {
+  for (const std::string& record : Records()) {
+    const std::string journal = ReadRegString("HKEY_LOCAL_MACHINE", record, "");
     // A running setup holds its journal open for writing: that one is alive.
-    os::UniqueFile file(os::CreateFileA(journal, os::Access::ReadWrite, os::Disposition::OpenExisting));
-    if (!file) {
+    if (!os::UniqueFile(os::CreateFileA(journal, os::Access::ReadWrite, os::Disposition::OpenExisting))) {
       // Gone: nothing to restore. A record without a journal (one cut
       // short before it was written) goes too.
       if (os::GetLastError() != os::kErrorSharingViolation) ForgetRecord(record);
       continue;
     }
     std::string text;
-    char buffer[4096];
-    std::uint32_t read = 0;
-    while (os::ReadFile(file.get(), buffer, sizeof buffer, read) && read > 0) text.append(buffer, read);
-    file.reset();
+    ReadTextFile(journal, text);
     // Only whole lines count: a line cut short announced a step that never began.
     text.erase(text.rfind("\r\n") == std::string::npos ? 0 : text.rfind("\r\n") + 2);
     std::vector<std::string> lines = SplitLines(text);

@@ -55,11 +55,12 @@ class RunJournal {
   bool RollBack();
 
  private:
-  void Note(const std::vector<std::string>& entries);
+  void Note(const std::string& lines);
   void Close();
+  static std::string AttributesLine(const std::string& path, std::uint32_t attributes);
   std::string folder_, path_;
   os::UniqueFile file_;
-  std::vector<std::string> entries_;
+  std::string text_;  // the lines written since the head
   int backups_ = 0;
 };
 

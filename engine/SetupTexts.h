@@ -17,3 +17,5 @@ inline constexpr char kRestartFinishesRestoring[] =
     "Setup did not complete. Restart Windows to finish restoring the files that were in use.";
 // The log line of a replacement at the next start of Windows taken back.
 inline constexpr char kReplacementCancelled[] = "Replacement cancelled: ";
+// The question the copy window's Cancel asks.
+inline constexpr char kCancelSetupQuestion[] = "Cancel Setup?";

@@ -95,6 +95,23 @@ TEST(DryRun, AnswersOutsideTheRangeAndAFileInUse) {
   }
 }
 
+// Cancel answered Yes: the rollback leaves nothing but the log.
+TEST(DryRun, ACancelLeavesNothing) {
+  for (const char* version : {"WIN_98", "WIN_XP"}) {
+    SCOPED_TRACE(version);
+    const DryRun run = DemoOn(version, {*ParseBoxAnswer("Cancel Setup?=Yes")});
+    ASSERT_EQ(run.files.size(), 1u);  // the log
+    EXPECT_NE(run.files[0].path.find("qvsetup_Quillpad"), std::string::npos);
+    EXPECT_TRUE(run.removedFiles.empty());
+    EXPECT_TRUE(run.values.empty());
+    EXPECT_TRUE(run.removedValues.empty());
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[1].text, "Setup did not complete.");
+    EXPECT_NE(run.log.find("Removed: C:\\Program Files\\Quillpad"), std::string::npos);
+    EXPECT_EQ(run.exitCode, 1602);
+  }
+}
+
 TEST(DryRun, JsonCarriesTheSameFacts) {
   const std::string json = DryRunJson(DemoOn("WIN_98"));
   for (const char* fact :

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "app/Setup.h"
 #include "engine/InstallList.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
+#include "engine/SetupTexts.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -312,141 +314,199 @@ std::optional<BoxAnswer> ParseBoxAnswer(const std::string& argument) {
   return std::nullopt;
 }
 
-DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers) {
-  DryRun run;
-  run.version = keyword;
-  AddFile(std::string(kSetupFolder) + "\\autoin.dat", "");
-  // The engine that extracts a package is ours, in-process, when the folder ships it.
-  if (os::fake::Exists(std::string(kSetupFolder) + "\\UNZDLL.DLL"))
-    InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
-  const Snapshot before = TakeSnapshot();
+namespace {
 
+// One dry run, step by step: the setup folder readied, the boxes, libraries
+// and user played, the program run, and what it changed read off the machine.
+class DryRunner {
+ public:
+  DryRunner(const std::string& keyword, const std::vector<BoxAnswer>& answers) : answers_(answers) {
+    run_.version = keyword;
+  }
+  DryRun Run();
+
+ private:
+  void ReadySetupFolder();
+  std::optional<int> Answer(const std::string& text, std::uint32_t type);
+  std::optional<std::map<std::string, os::Proc>> LoadLibrary(const std::string& path);
+  bool ActAsUser();
+  void PlayProgram();
+  void ReportFiles(const Snapshot& before, const Snapshot& after);
+  void ReportValues(const Snapshot& before, const Snapshot& after);
+  void ReportShortcutsAndPending();
+  void ReportUninstallData();
+  void ReportWhatWasShownAndStarted();
+
+  const std::vector<BoxAnswer>& answers_;
+  DryRun run_;
   struct Asked {
     std::string text;
     std::uint32_t type = 0;
     std::optional<int> answer;
     std::string disk;
     int times = 0;
-  } last;
-  os::fake::SetBoxAnswerer([&](const std::string& text, std::uint32_t type) -> std::optional<int> {
-    std::optional<int> answer;
-    for (const BoxAnswer& a : answers)
-      if (!answer && text.find(a.text) != std::string::npos) {
-        for (int id : {os::kIdOk, os::kIdCancel, os::kIdYes, os::kIdNo})
-          if (ButtonName(id) == a.button) answer = id;
-      }
-    std::string disk;
-    Fingerprint("C:", disk);
-    if (last.times > 0 && last.text == text && last.type == type && last.answer == answer &&
-        last.disk == disk) {
-      if (++last.times >= kLoopRepeats) {
-        const std::string given =
-            answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
-        run.loop = "The box \"" + text + "\" came back " + std::to_string(last.times) + " times, answered " +
-                   given + " each time, with nothing changed: Setup would ask forever. ";
-        switch (type & 0x0F) {
-          case os::kMbOkCancel:
-            run.loop += "The dry run answered Cancel to end it.";
-            return os::kIdCancel;
-          case os::kMbYesNo:
-            run.loop +=
-                "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
-            return answer == os::kIdNo ? os::kIdYes : os::kIdNo;
-          default:
-            run.loop += "The dry run stopped the run there; what follows is not what Setup would do.";
-            throw LoopStop{};
-        }
-      }
-    } else {
-      last = Asked{text, type, answer, disk, 1};
+  } last_;
+};
+
+DryRun DryRunner::Run() {
+  ReadySetupFolder();
+  const Snapshot before = TakeSnapshot();
+  PlayProgram();
+  const Snapshot after = TakeSnapshot();
+  ReportFiles(before, after);
+  ReportValues(before, after);
+  ReportShortcutsAndPending();
+  ReportUninstallData();
+  ReportWhatWasShownAndStarted();
+  return run_;
+}
+
+void DryRunner::ReadySetupFolder() {
+  AddFile(std::string(kSetupFolder) + "\\autoin.dat", "");
+  // The engine that extracts a package is ours, in-process, when the folder ships it.
+  if (os::fake::Exists(std::string(kSetupFolder) + "\\UNZDLL.DLL"))
+    InstallSeamEngine(std::string(kSetupFolder) + "\\UNZDLL.DLL");
+}
+
+std::optional<int> DryRunner::Answer(const std::string& text, std::uint32_t type) {
+  std::optional<int> answer;
+  for (const BoxAnswer& a : answers_)
+    if (!answer && text.find(a.text) != std::string::npos) {
+      for (int id : {os::kIdOk, os::kIdCancel, os::kIdYes, os::kIdNo})
+        if (ButtonName(id) == a.button) answer = id;
     }
+  std::string disk;
+  Fingerprint("C:", disk);
+  if (last_.times == 0 || last_.text != text || last_.type != type || last_.answer != answer || last_.disk != disk) {
+    last_ = Asked{text, type, answer, disk, 1};
     return answer;
-  });
-  // The publisher's _setup.dll loads when Windows would load it: a 32-bit image.
-  os::fake::SetLibraryLoader([&](const std::string& path) -> std::optional<std::map<std::string, os::Proc>> {
-    if (UpperText(ExtractFileName(path)) != "_SETUP.DLL") return std::nullopt;
-    const auto names = PeExportNames(os::fake::Content(path));
-    if (!names) return std::nullopt;
-    std::map<std::string, os::Proc> exports;
-    if (std::find(names->begin(), names->end(), "DoSetup") != names->end()) {
-      exports["DoSetup"] = reinterpret_cast<os::Proc>(&DryDoSetup);
-      run.notes.push_back(
-          "Setup would call DoSetup of _setup.dll. The dry run cannot run Windows code: the log "
-          "shows the lines of a call that succeeds, with 0 for what DoSetup returns.");
+  }
+  if (++last_.times < kLoopRepeats) return answer;
+  const std::string given = answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
+  run_.loop = "The box \"" + text + "\" came back " + std::to_string(last_.times) + " times, answered " + given +
+              " each time, with nothing changed: Setup would ask forever. ";
+  switch (type & 0x0F) {
+    case os::kMbOkCancel:
+      run_.loop += "The dry run answered Cancel to end it.";
+      return os::kIdCancel;
+    case os::kMbYesNo:
+      run_.loop += "The dry run answered " + std::string(answer == os::kIdNo ? "Yes" : "No") + " to end it.";
+      return answer == os::kIdNo ? os::kIdYes : os::kIdNo;
+    default:
+      run_.loop += "The dry run stopped the run there; what follows is not what Setup would do.";
+      throw LoopStop{};
+  }
+}
+
+// The publisher's _setup.dll loads when Windows would load it: a 32-bit image.
+std::optional<std::map<std::string, os::Proc>> DryRunner::LoadLibrary(const std::string& path) {
+  if (UpperText(ExtractFileName(path)) != "_SETUP.DLL") return std::nullopt;
+  const auto names = PeExportNames(os::fake::Content(path));
+  if (!names) return std::nullopt;
+  std::map<std::string, os::Proc> exports;
+  if (std::find(names->begin(), names->end(), "DoSetup") != names->end()) {
+    exports["DoSetup"] = reinterpret_cast<os::Proc>(&DryDoSetup);
+    run_.notes.push_back(
+        "Setup would call DoSetup of _setup.dll. The dry run cannot run Windows code: the log "
+        "shows the lines of a call that succeeds, with 0 for what DoSetup returns.");
+  }
+  return exports;
+}
+
+// Automatic mode drives the wizard by itself; a wizard still waiting when
+// nothing is left to do waits for a person, so the dry run closes it.
+bool DryRunner::ActAsUser() {
+  for (os::Hwnd h : os::fake::TopLevelWindows())
+    if (const os::fake::WindowInfo* info = os::fake::Info(h);
+        info && info->formKind == os::FormKind::Dialog && info->visible && !run_.wizardWaited) {
+      run_.wizardWaited = true;
+      os::CloseWindow(h);
+      return true;
     }
-    return exports;
-  });
-  os::fake::SetUser([&] {
-    // Automatic mode drives the wizard by itself; a wizard still waiting when
-    // nothing is left to do waits for a person, so the dry run closes it.
-    for (os::Hwnd h : os::fake::TopLevelWindows())
-      if (const os::fake::WindowInfo* info = os::fake::Info(h);
-          info && info->formKind == os::FormKind::Dialog && info->visible && !run.wizardWaited) {
-        run.wizardWaited = true;
-        os::CloseWindow(h);
-        return true;
-      }
-    return false;
-  });
+  return false;
+}
+
+void DryRunner::PlayProgram() {
+  os::fake::SetBoxAnswerer([this](const std::string& text, std::uint32_t type) { return Answer(text, type); });
+  os::fake::SetLibraryLoader([this](const std::string& path) { return LoadLibrary(path); });
+  os::fake::SetUser([this] { return ActAsUser(); });
   Shared() = SetupState{};
+  // An answer to "Cancel Setup?" is a Cancel pressed: it is asked before the first file.
+  for (const BoxAnswer& a : answers_)
+    Shared().CancelPressed |= !a.text.empty() && std::string(kCancelSetupQuestion).find(a.text) != std::string::npos;
   ForgetLogForTests();
   try {
-    run.exitCode = SetupMain();
+    run_.exitCode = SetupMain();
   } catch (const LoopStop&) {
-    run.exitCode = -1;
+    run_.exitCode = -1;
   }
   os::fake::SetUser(nullptr);
   os::fake::SetBoxAnswerer(nullptr);
   os::fake::SetLibraryLoader(nullptr);
+}
 
-  const Snapshot after = TakeSnapshot();
+void DryRunner::ReportFiles(const Snapshot& before, const Snapshot& after) {
   for (const auto& [path, content] : after.files) {
     if (Ignored(path)) continue;
     auto old = before.files.find(path);
     if (old == before.files.end() || old->second != content)
-      run.files.push_back({path, content.size(), old != before.files.end()});
+      run_.files.push_back({path, content.size(), old != before.files.end()});
   }
   for (const auto& [path, content] : before.files)
-    if (!Ignored(path) && !after.files.count(path)) run.removedFiles.push_back(path);
+    if (!Ignored(path) && !after.files.count(path)) run_.removedFiles.push_back(path);
+}
+
+void DryRunner::ReportValues(const Snapshot& before, const Snapshot& after) {
   for (const auto& [where, value] : after.values) {
     auto old = before.values.find(where);
     if (old != before.values.end() && old->second == value) continue;
-    run.values.push_back({where.key, where.name, TypeName(value.type), ValueText(value)});
-    if (where.name == "PendingFileRenameOperations") AddPendingMoves(value.data, run.pending);
+    run_.values.push_back({where.key, where.name, TypeName(value.type), ValueText(value)});
+    if (where.name == "PendingFileRenameOperations") AddPendingMoves(value.data, run_.pending);
   }
   for (const auto& [where, value] : before.values)
-    if (!after.values.count(where)) run.removedValues.push_back(where.key + "\\" + where.name);
+    if (!after.values.count(where)) run_.removedValues.push_back(where.key + "\\" + where.name);
+}
 
-  for (const DryRun::File& f : run.files) {
+void DryRunner::ReportShortcutsAndPending() {
+  for (const DryRun::File& f : run_.files) {
     // A link keeps the name it was given when that holds ".lnk" anywhere (Notes.lnk.txt).
     if (auto link = os::fake::LinkAt(f.path))
-      run.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
-                               link->iconLocation, link->description, link->iconIndex, link->showCmd});
+      run_.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory, link->iconLocation,
+                                link->description, link->iconIndex, link->showCmd});
     if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
       for (const std::string& line : SplitLines(os::fake::Content(f.path)))
-        if (!line.empty() && line[0] != '[') run.pending.push_back(line);
+        if (!line.empty() && line[0] != '[') run_.pending.push_back(line);
   }
-  // The uninstall entry's command names the data file; the data goes where the install run writes it.
-  for (const auto& v : run.values)
+}
+
+// The uninstall entry's command names the data file; the data goes where the install run writes it.
+void DryRunner::ReportUninstallData() {
+  for (const auto& v : run_.values)
     if (v.name == "UninstallString") {
       const auto open = v.data.find('"');
       const auto close = v.data.rfind('"');
       if (open != std::string::npos && close > open)
-        run.uninstallDataFile =
-            UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
+        run_.uninstallDataFile = UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
     }
-  if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
-  run.logFile = LogPath();
-  if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);
+  if (!run_.uninstallDataFile.empty()) run_.uninstallData = os::fake::Content(run_.uninstallDataFile);
+}
+
+void DryRunner::ReportWhatWasShownAndStarted() {
+  run_.logFile = LogPath();
+  if (!run_.logFile.empty()) run_.log = os::fake::Content(run_.logFile);
   for (const os::fake::ShownBox& box : os::fake::Boxes())
-    run.boxes.push_back(
-        {box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
+    run_.boxes.push_back({box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
   for (const os::fake::Launch& launch : os::fake::Launches()) {
     std::string started = launch.startedPath.empty() ? launch.file : launch.startedPath;
     if (launch.parameters && !launch.parameters->empty()) started += " " + *launch.parameters;
-    run.started.push_back(started);
+    run_.started.push_back(started);
   }
-  for (const os::fake::Executed& e : os::fake::ExecutedCommands()) run.started.push_back(e.commandLine);
-  run.restart = !os::fake::RestartRequests().empty();
-  return run;
+  for (const os::fake::Executed& e : os::fake::ExecutedCommands()) run_.started.push_back(e.commandLine);
+  run_.restart = !os::fake::RestartRequests().empty();
+}
+
+}  // namespace
+
+DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers) {
+  return DryRunner(keyword, answers).Run();
 }

@@ -43,6 +43,7 @@ target_include_directories(qv_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_os PUBLIC ole32 oleaut32 uuid shell32 comctl32 comdlg32 advapi32 user32 gdi32 kernel32)
 
 add_library(qv_logic STATIC ${QV_LOGIC_SOURCES})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/engine/RunJournal.cpp PROPERTIES COMPILE_OPTIONS "-fno-exceptions;-fno-asynchronous-unwind-tables")
 target_include_directories(qv_logic PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_logic PUBLIC qv_os)
 

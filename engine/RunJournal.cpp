@@ -14,7 +14,6 @@
 #include "engine/TextFile.h"
 #include "engine/UninstallTraces.h"
 #include "os/OsRegistry.h"
-#include "sys/AdminRights.h"
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/Launch.h"
@@ -431,11 +430,13 @@ bool RunJournal::RollBack() {
 }
 
 bool RecoverUnfinishedRuns() {
-  // Only an administrator can put back what an install changed.
-  if (IsNtFamily(GetWinVersion()) && !IsAdministrator()) return false;
   bool restart = false;
   for (const std::string& record : Records()) {
-    const std::string journal = ReadRegString("HKEY_LOCAL_MACHINE", record, "");
+    std::uint32_t type = 0;
+    std::string journal;
+    bool keyFound = false;
+    ReadValue(os::kHkeyLocalMachine, record, "", type, journal, keyFound);
+    journal = journal.substr(0, journal.find('\0'));
     // A running setup holds its journal open for writing: that one is alive.
     if (!os::UniqueFile(os::CreateFileA(journal, os::Access::ReadWrite, os::Disposition::OpenExisting))) {
       // Gone: nothing to restore. A record without a journal (one cut

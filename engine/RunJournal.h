@@ -68,7 +68,8 @@ class RunJournal {
 // program was ended): for each, a Yes/No box naming the title and the
 // destination (in automatic mode no box: the answer is Yes); Yes restores the
 // machine from it. A journal that a running setup holds open is passed over.
-// True when something waits for the next start of Windows.
+// Only an administrator may call it (on the NT family). True when something
+// waits for the next start of Windows.
 bool RecoverUnfinishedRuns();
 
 // The journal's file name in the private folder.

@@ -8,8 +8,10 @@
 #include "engine/RunJournal.h"
 #include "engine/SetupTexts.h"
 #include "engine/UninstallRun.h"
+#include "sys/AdminRights.h"
 #include "sys/Dialogs.h"
 #include "sys/TextBytes.h"
+#include "sys/WindowsVersion.h"
 
 namespace {
 
@@ -44,7 +46,8 @@ int UninstallMain(const std::string& commandLine) {
   LoadSystemLeadBytes();
   try {
     // An install cut short is put back first: its files are none of this removal's.
-    if (RecoverUnfinishedRuns()) InfoBox(kRestartFinishesRestoring);
+    if ((GetWinVersion() < kWinNT4 || IsAdministrator()) && RecoverUnfinishedRuns())
+      InfoBox(kRestartFinishesRestoring);
     RemovalWindow window;
     return RunUninstall(commandLine, window);
   } catch (const std::exception& e) {

@@ -33,6 +33,7 @@ std::string RecordOf(const std::string& journal) {
   return std::string(kJournalsKey) + "\\" + ExtractFileName(StripBackslash(ExtractFilePath(journal)));
 }
 constexpr char kMagic[] = "QVJOURNAL 1";
+constexpr char kKeptFolder[] = "QVKEPT";
 // Where the NT family keeps the moves it makes at its next start.
 constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr char kPendingRenames[] = "PendingFileRenameOperations";
@@ -331,9 +332,12 @@ std::string ValueLines(const std::string& root, const std::string& keyPath, cons
 }  // namespace
 
 void RunJournal::Open(const std::string& folder, const std::string& title, const std::string& destination) {
-  folder_ = StripBackslash(folder);
-  if (folder_.empty()) return;
-  path_ = folder_ + "\\" + kJournalName;
+  if (folder.empty()) return;
+  path_ = folder + "\\" + kJournalName;
+  // The kept files get a folder of their own: the private folder may hold
+  // the extracted package, whose names they must not take.
+  const std::string kept = folder + "\\" + kKeptFolder;
+  if (os::CreateDirectoryA(kept)) folder_ = kept;
   file_ = os::UniqueFile(os::CreateFileA(path_, os::Access::Write, os::Disposition::CreateNew));
   if (!file_) return;
   const std::string head = std::string(kMagic) + "\r\n" + Escaped(title) + "\r\n" + Escaped(destination) + "\r\n";
@@ -356,8 +360,8 @@ void RunJournal::FileChanging(const std::string& path, bool exists, std::uint32_
   if (attributes == os::kInvalidFileAttributes) attributes = os::GetFileAttributesA(path);
   // The old file is copied, not moved, aside: one in use stays where its
   // users have it, and the run then caches the new file as before.
-  const std::string backup = folder_ + "\\B" + std::to_string(++backups_);
-  if (folder_.empty() || !os::CopyFileA(path, backup, false)) return;  // cannot be kept: cannot be restored
+  const std::string backup = folder_ + "\\" + std::to_string(++backups_);
+  if (folder_.empty() || !os::CopyFileA(path, backup, true)) return;  // cannot be kept: cannot be restored
   const std::string attributesText = std::to_string(attributes);
   Note(Line(kind::kKeptFile, {&path, &backup, &attributesText}));
 }

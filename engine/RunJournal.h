@@ -16,7 +16,7 @@ class RunJournal {
   RunJournal(const RunJournal&) = delete;
   RunJournal& operator=(const RunJournal&) = delete;
 
-  // Starts the journal in the private folder, its first lines saying whose
+  // Starts the journal in the private folder (no trailing backslash), its first lines saying whose
   // run it is, and records where it lies where only administrators write.
   // Without a folder, or when the file cannot be made, the run keeps its
   // notes in memory only: a cancel or a failure still undoes them, replaced
@@ -58,7 +58,7 @@ class RunJournal {
   void Note(const std::string& lines);
   void Close();
   static std::string AttributesLine(const std::string& path, std::uint32_t attributes);
-  std::string folder_, path_;
+  std::string folder_, path_;  // folder_: where the kept files go, empty when nowhere
   os::UniqueFile file_;
   std::string text_;  // the lines written since the head
   int backups_ = 0;

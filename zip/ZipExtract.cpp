@@ -125,7 +125,7 @@ void TZipMaster::ExtractInner(bool& loadedHere, bool& passwordCleared, std::uint
     std::string folder = TempDir.empty() ? os::GetTempPathA() : TempDir;
     if (!folder.empty() && !EndsWithBackslash(folder)) folder += '\\';
     std::string target = folder;
-    if (JoinSpannedArchive(zipFileName_, target) != 0) {
+    if (JoinSpannedArchive(zipFileName_, target) != kJoinDone) {
       busy_ = false;
       if (loadedHere) UnloadEngine();
       loadedHere = false;

@@ -146,6 +146,14 @@ class EZipMaster : public SetupError {
   bool display_;
 };
 
+// The results of JoinSpannedArchive (the archive component's numbers).
+enum JoinResult : int {
+  kJoinDone = 0,
+  kJoinFailed = -7,       // the component's own error, reported through its messages
+  kJoinOutOfMemory = -8,  // a buffer could not be had
+  kJoinOther = -9,        // any other failure, an owner's handler's included
+};
+
 class TZipMaster;
 using TNotifyEvent = std::function<void(TZipMaster* Sender)>;
 using TProgressEvent = std::function<void(TZipMaster* Sender, ProgressType ProgrType,
@@ -251,8 +259,8 @@ class TZipMaster {
   // --- operations; none lets an exception out --------------------------------
   void ReadDirectory() noexcept;
   void ExtractFiles() noexcept;
-  // Copies a spanned set into one archive: 0 with target the joined file's
-  // path, or -7, -8, -9 with target emptied.
+  // Copies a spanned set into one archive: kJoinDone with target the joined
+  // file's path, or one of the other JoinResult values with target emptied.
   int JoinSpannedArchive(const std::string& source, std::string& target) noexcept;
   void LoadEngine() noexcept;
   void UnloadEngine() noexcept;

@@ -1,5 +1,5 @@
-// Reading the uninstall data file back, refusing anything that is not
-// exactly what the install run writes.
+// The uninstall data file: its writer, and its reader, which refuses
+// anything that is not exactly what the writer writes.
 #include "engine/UninstallData.h"
 
 #include <cctype>
@@ -80,4 +80,21 @@ UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& d
   std::string text;
   if (!ReadTextFile(path, text)) return {UninstallDataStatus::Missing, 0};
   return ParseUninstallData(text, data);
+}
+
+std::vector<std::string> UninstallDataLines(const TUninstallData& data) {
+  std::vector<std::string> lines = {data.title, data.installDir};
+  lines.insert(lines.end(), data.paths.begin(), data.paths.end());
+  if (!data.startMenu.empty()) lines.push_back("+" + data.startMenu);
+  lines.push_back("");
+  if (data.hasReg) {
+    lines.push_back(":reg");
+    for (const TRegItem& item : data.regItems) lines.insert(lines.end(), {item.root, item.key, item.name, item.data});
+    lines.push_back(":");
+  }
+  return lines;
+}
+
+bool WriteUninstallData(const std::string& path, const TUninstallData& data) {
+  return WriteTextLines(path, UninstallDataLines(data));
 }

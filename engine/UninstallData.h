@@ -1,5 +1,5 @@
-// The uninstall data file as the install run writes it, read back for the
-// uninstaller (and for any tool that checks what an install left).
+// The uninstall data file: written by the install run, read back by the
+// uninstaller (and by any tool that checks what an install left).
 #pragma once
 #include <string>
 #include <vector>
@@ -39,3 +39,10 @@ struct UninstallDataResult {
 // optional ":reg" block of four-line groups closed by ":" may follow.
 UninstallDataResult ParseUninstallData(const std::string& text, TUninstallData& data);
 UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& data);
+
+// The file's lines as the install run writes them: the head, the paths, the
+// "+" line, an empty line, then the ":reg" block closed by ":" when there is
+// one. ParseUninstallData reads them back as they were.
+std::vector<std::string> UninstallDataLines(const TUninstallData& data);
+// Creates or overwrites the file with those lines; false when it cannot be written whole.
+bool WriteUninstallData(const std::string& path, const TUninstallData& data);

@@ -78,7 +78,7 @@ UninstallDataResult ParseUninstallData(const std::string& text, TUninstallData& 
 UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& data) {
   data = TUninstallData{};
   std::string text;
-  if (!ReadTextFile(path, text)) return {UninstallDataStatus::Missing, 0};
+  if (!ReadWholeFile(path, text)) return {UninstallDataStatus::Missing, 0};
   return ParseUninstallData(text, data);
 }
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/TextFile.h"
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
-#include "tools/setupcheck/WholeFile.h"
 #include "unzdll/Extractor.h"
 #include "unzdll/UnzExports.h"
 #include "unzdll/UnzFiles.h"

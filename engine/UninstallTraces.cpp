@@ -16,11 +16,11 @@ void RegisterUninstall(const TUninstallSection& section, const std::string& data
 }
 
 void WriteMachineString(const std::string& keyPath, const std::string& name, const std::string& value) {
-  std::string path = !keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath;
-  os::Hkey handle = 0;
-  if (os::RegCreateKeyExA(os::kHkeyLocalMachine, path, os::kKeyAllAccess, handle) != 0) return;
-  os::UniqueKey key(handle);
-  os::RegSetValueExA(key.get(), name, os::kRegSz, value.c_str(), static_cast<std::uint32_t>(value.size() + 1));
+  os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, keyPath, true);
+  if (!key) return;
+  // A value Windows refuses is lost silently, as every failure here: the uninstaller then
+  // finds nothing to unregister or remove under it.
+  (void)os::RegSetValueExA(key.get(), name, os::kRegSz, value.c_str(), static_cast<std::uint32_t>(value.size() + 1));
 }
 
 void RemoveTempInstallDir(const std::string& folder) {

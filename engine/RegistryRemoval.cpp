@@ -256,11 +256,9 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     } catch (const RegistryError&) {
       continue;  // a command of another type is not ours
     }
-    // The command names the data file in quotes, spelt as the install wrote it.
-    std::size_t open = command.find('"'), close = command.find('"', open + 1);
-    if (open == std::string::npos || close == std::string::npos ||
-        !SamePlace(command.substr(open + 1, close - open - 1), dataFile))
-      continue;
+    // The command names the data file, spelt as the install wrote it.
+    const TUninstallArgs args = ParseUninstallCommand(command);
+    if (!args.valid || !SamePlace(args.dataFile, dataFile)) continue;
     {
       os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path);
       if (!key) continue;

@@ -6,6 +6,7 @@
 
 #include "engine/InstallList.h"
 #include "engine/TextFile.h"
+#include "sys/PathText.h"
 
 namespace {
 
@@ -97,4 +98,45 @@ std::vector<std::string> UninstallDataLines(const TUninstallData& data) {
 
 bool WriteUninstallData(const std::string& path, const TUninstallData& data) {
   return WriteTextLines(path, UninstallDataLines(data));
+}
+
+std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile) {
+  return uninstaller + " \"" + dataFile + "\"";
+}
+
+TUninstallArgs ParseUninstallArgs(const std::string& commandLine) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (char c : commandLine) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  TUninstallArgs args;
+  if (words.empty() || words[0].empty() || words.size() > 2) return args;
+  args.dataFile = words[0];
+  if (words.size() == 2) {
+    if (UpperText(words[1]) != "/S") return args;
+    args.silent = true;
+  }
+  args.valid = true;
+  return args;
+}
+
+TUninstallArgs ParseUninstallCommand(const std::string& command) {
+  // A quoted program ends at its closing quote, an unquoted one (blanks and all) at the quote
+  // that opens the data file.
+  std::size_t args = command.find('"', command.empty() || command[0] != '"' ? 0 : 1);
+  if (!command.empty() && command[0] == '"' && args != std::string::npos) ++args;
+  return ParseUninstallArgs(args == std::string::npos ? "" : command.substr(args));
 }

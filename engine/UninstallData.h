@@ -46,3 +46,18 @@ UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& d
 std::vector<std::string> UninstallDataLines(const TUninstallData& data);
 // Creates or overwrites the file with those lines; false when it cannot be written whole.
 bool WriteUninstallData(const std::string& path, const TUninstallData& data);
+
+// The uninstall entry's command: the uninstaller, then the data file in quotes.
+std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile);
+
+// The command line: the data file's path (quoted when it holds blanks),
+// then optionally "/S" for a removal without any box.
+struct TUninstallArgs {
+  std::string dataFile;
+  bool silent = false;
+  bool valid = false;
+};
+TUninstallArgs ParseUninstallArgs(const std::string& commandLine);
+// The arguments of a whole command as UninstallCommand writes it: what
+// follows the program (a quoted program, else everything before the first quote).
+TUninstallArgs ParseUninstallCommand(const std::string& command);

@@ -27,14 +27,5 @@ enum UninstallExitCode : int {
   kUninstallNotAdmin = exitcode::kRefused,        // not an administrator on the NT family; nothing changed
 };
 
-// The command line: the data file's path (quoted when it holds blanks),
-// then optionally "/S" for a removal without any box.
-struct TUninstallArgs {
-  std::string dataFile;
-  bool silent = false;
-  bool valid = false;
-};
-TUninstallArgs ParseUninstallArgs(const std::string& commandLine);
-
 // The whole removal; answers the exit code.
 int RunUninstall(const std::string& commandLine, UninstallHost& host);

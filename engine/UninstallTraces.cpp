@@ -3,6 +3,7 @@
 #include "engine/UninstallTraces.h"
 
 #include "engine/InstallLog.h"
+#include "engine/UninstallData.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -10,7 +11,7 @@
 #include "sys/SetupRegistry.h"
 
 void RegisterUninstall(const TUninstallSection& section, const std::string& dataFile) {
-  std::string command = WindowsFolder() + "\\" + section.uninstaller + " \"" + dataFile + "\"";
+  std::string command = UninstallCommand(WindowsFolder() + "\\" + section.uninstaller, dataFile);
   LogLine("Set Uninstall: " + section.displayName + " " + command);
   WriteUninstallEntry(section.keyName, section.displayName, command);
 }

@@ -165,6 +165,14 @@ TEST(UninstallArgs, DataFileThenOptionalSilentSwitch) {
   EXPECT_TRUE(ParseUninstallArgs("C:\\Demo\\unin.ini").valid);
   for (const char* bad : {"", "   ", "\"\"", "C:\\a.ini /x", "C:\\a.ini /S more"})
     EXPECT_FALSE(ParseUninstallArgs(bad).valid) << bad;
+  // The whole command as the install writes it, read back by the removal of the entry.
+  for (const char* program : {"C:\\WINDOWS\\uninst.exe", "C:\\My Windows\\uninst.exe"}) {
+    a = ParseUninstallCommand(UninstallCommand(program, "C:\\Program Files\\Demo\\unin.ini"));
+    EXPECT_TRUE(a.valid && !a.silent) << program;
+    EXPECT_EQ(a.dataFile, "C:\\Program Files\\Demo\\unin.ini") << program;
+  }
+  EXPECT_EQ(ParseUninstallCommand("\"C:\\My Windows\\uninst.exe\" \"C:\\D\\unin.ini\" /S").dataFile, "C:\\D\\unin.ini");
+  EXPECT_FALSE(ParseUninstallCommand("C:\\WINDOWS\\uninst.exe").valid);
 }
 
 using programtest::NoWizard;

@@ -1,5 +1,11 @@
 // The archive component: properties, message reporting and the reading of
-// an archive's central directory.
+// an archive's central directory. The unzip engine reads directories too
+// (unzdll/ZipDirectory.cpp), on the same record definitions, but not the same
+// way: this reader follows a set over disks and parts (volume labels, disk
+// prompts, the end record on the last part) and reports the component's
+// message numbers while it reads on; the engine's reads one file through a
+// positional read and refuses what does not fit. tests/unit/ZipDirectoryTest.cpp
+// holds both to one table of archives.
 #include "zip/ZipMaster.h"
 
 #include <algorithm>

@@ -50,7 +50,7 @@ void TfSetup::FormShow() {
   std::string preInstall = ProgramFolder() + "\\_IN242.exe";
   if (FileFound(preInstall)) {
     RunProgramAndWait(preInstall, "INSTALL");
-    os::SetForegroundWindow(application_);
+    os::SetForegroundWindow(application_);  // a refused request leaves the windows where they are
   }
 }
 

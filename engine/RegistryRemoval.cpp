@@ -262,6 +262,7 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     {
       os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path);
       if (!key) continue;
+      // A value that refuses to go keeps the key: PruneRegKey leaves a key that holds anything.
       os::RegDeleteValueA(key.get(), "DisplayName");
       os::RegDeleteValueA(key.get(), "UninstallString");
     }

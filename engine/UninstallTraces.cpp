@@ -28,7 +28,7 @@ void RemoveTempInstallDir(const std::string& folder) {
   if (FolderExists(folder)) RemoveTree(folder, folder, kRemoveTreeConfirm);
   if (folder.empty()) return;
   for (int attempt = 0; attempt < 120; ++attempt) {
-    os::RemoveDirectoryA(folder + "\\");
+    os::RemoveDirectoryA(folder + "\\");  // the loop asks FolderExists, not the call
     os::SetCurrentDirectoryA("c:\\");  // the folder may be the current one; a failure changes nothing
     os::ProcessMessages();
     if (!FolderExists(folder)) break;

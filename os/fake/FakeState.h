@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 #include "os/OsFiles.h"
@@ -67,9 +69,22 @@ struct State {
   std::map<Handle, std::string> loadedModules;
   // Gives the exports of a file that is not a library added beforehand.
   std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> libraryLoader;
+
+  // The state of the other areas (disk, registry, session, shell, windows,
+  // code page), each made on first use: Reset() drops them with the rest.
+  std::map<std::type_index, std::shared_ptr<void>> areas;
 };
 
+// The in-memory Windows: one state object, which Reset() replaces whole.
 State& TheState();
+
+// An area's state of type T inside the one state object.
+template <typename T>
+T& AreaState() {
+  std::shared_ptr<void>& area = TheState().areas[std::type_index(typeid(T))];
+  if (!area) area = std::make_shared<T>();
+  return *static_cast<T*>(area.get());
+}
 // Full, upper-cased key of a path: resolves a relative path against the
 // current folder, drops "." parts and a trailing backslash.
 std::string KeyOf(const std::string& path);

@@ -321,6 +321,10 @@ class TZipMaster {
   void ReadDirectoryInner();
   bool CheckDrive();  // raises for a bad drive letter; false when no disk is ready
   bool FindEndRecord(bool raising);
+  // The end record as the file's last bytes, else searched for in its tail (a comment after
+  // it); true when found. Reading failures raise.
+  bool ReadEndRecord(std::uint64_t size);
+  static EndRecord ParseEndRecord(const std::uint8_t* p);
   void ReadCentralHeader(std::uint8_t (&header)[46], int shortCode);
   std::string Convert(const std::string& text, std::uint8_t madeBy, std::uint8_t host) const;
   void WaitCursorOn();
@@ -346,6 +350,9 @@ class TZipMaster {
   std::int32_t Exec(void* request);
   std::int32_t CallEngine(const std::string& archive, int version);
   std::int32_t Dispatch(CallbackRecord& record);
+  // The callbacks that ask the owner (a new name, a password, a CRC error, an overwrite, a comment) or
+  // report to it (a skipped file), and the engine's request for memory.
+  void AnswerQuestion(CallbackRecord& record, const std::string& text);
   void AnswerPassword(CallbackRecord& record, const std::string& text);
   bool AskPassword(const std::string& forFile, bool confirm, std::string& password);
 

@@ -113,6 +113,8 @@ TEST(RemovalRules, InstallFolderMustBeAProgramsOwnFolder) {
       {"Demo", false},
       {"C:\\Demo\\..", false},
       {"C:\\Demo\\...", true},  // Windows drops the periods: C:\Demo
+      {"C:\\.", false},            // the root, however it is spelt
+      {"C:\\Demo\\..\\.", false},
       {"C:\\Program Files/..", false},
       {"\\\\server\\share", false},
   };
@@ -128,6 +130,7 @@ TEST(RemovalRules, OnlyPathsInsideTheInstallFolderOrShortcutsInProgramsAreRemove
       {"C:\\Program Files\\Demo\\a.exe", PathVerdict::Remove},
       {"c:\\program files\\demo\\SUB\\b.dat", PathVerdict::Remove},
       {menu + "\\Demo.lnk", PathVerdict::Remove},
+      {menu + "\\Read Me.LNK", PathVerdict::Remove},  // the extension in any letter case
       {menu + "\\Demo.exe", PathVerdict::Outside},  // only shortcuts in Programs
       {"C:\\WINDOWS\\uninst.exe", PathVerdict::Shared},
       {"C:\\WINDOWS\\SYSTEM32\\demo.dll", PathVerdict::Shared},

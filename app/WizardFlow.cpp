@@ -3,22 +3,30 @@
 
 WizardPage PageAfter(WizardPage page) {
   switch (page) {
-    case WizardPage::Intro: return WizardPage::License;
-    case WizardPage::License: return WizardPage::Readme;
-    case WizardPage::Readme: return WizardPage::Paths;
+    case WizardPage::Intro:
+      return WizardPage::License;
+    case WizardPage::License:
+      return WizardPage::Readme;
+    case WizardPage::Readme:
+      return WizardPage::Paths;
     case WizardPage::Paths:
-    case WizardPage::Finish: break;
+    case WizardPage::Finish:
+      break;
   }
   return WizardPage::Finish;
 }
 
 WizardPage PageBefore(WizardPage page) {
   switch (page) {
-    case WizardPage::Finish: return WizardPage::Paths;
-    case WizardPage::Paths: return WizardPage::Readme;
-    case WizardPage::Readme: return WizardPage::License;
+    case WizardPage::Finish:
+      return WizardPage::Paths;
+    case WizardPage::Paths:
+      return WizardPage::Readme;
+    case WizardPage::Readme:
+      return WizardPage::License;
     case WizardPage::License:
-    case WizardPage::Intro: break;
+    case WizardPage::Intro:
+      break;
   }
   return WizardPage::Intro;
 }

@@ -90,6 +90,11 @@ echo "== layers: nothing in os/ includes a layer above it, nothing above os/ a W
 bash scripts/check-layers.sh >"$logdir/layers.log" 2>&1
 count_summary layers "$logdir/layers.log" $?
 
+echo "== formatting (.clang-format) of the files held to it"
+if bash scripts/check-format.sh >"$logdir/format.log" 2>&1; then passed=$((passed + 1)); r=ok; else failed=$((failed + 1)); r=FAIL; fi
+printf '%-40s %s\n' format "$(tail -1 "$logdir/format.log"): $r"
+grep -a 'differs' "$logdir/format.log" | head -20
+
 echo "== size of the installer and its unzip engine together"
 # What a publisher ships beside the program: setup.exe and UNZDLL.DLL, at
 # most 400,000 bytes together.

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <typeindex>
 #include <vector>
 
 #include "os/OsFiles.h"
@@ -72,16 +71,23 @@ struct State {
 
   // The state of the other areas (disk, registry, session, shell, windows,
   // code page), each made on first use: Reset() drops them with the rest.
-  std::map<std::type_index, std::shared_ptr<void>> areas;
+  std::map<const void*, std::shared_ptr<void>> areas;  // by AreaKey<T>()
 };
 
 // The in-memory Windows: one state object, which Reset() replaces whole.
 State& TheState();
 
+// A key of its own for each area's type (the cross build has no run-time type information).
+template <typename T>
+const void* AreaKey() {
+  static const char key = 0;
+  return &key;
+}
+
 // An area's state of type T inside the one state object.
 template <typename T>
 T& AreaState() {
-  std::shared_ptr<void>& area = TheState().areas[std::type_index(typeid(T))];
+  std::shared_ptr<void>& area = TheState().areas[AreaKey<T>()];
   if (!area) area = std::make_shared<T>();
   return *static_cast<T*>(area.get());
 }

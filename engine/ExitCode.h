@@ -12,11 +12,11 @@ enum class RunOutcome {
 };
 
 namespace exitcode {
-constexpr int kInstalled = 0;        // done: installed, or everything recorded removed
-constexpr int kRefused = 1;          // refused at start-up; nothing changed
-constexpr int kCancelled = 1602;     // the user cancelled or answered No
-constexpr int kFailed = 1603;        // stopped by an error, or ended with items it could not handle
-constexpr int kRestartNeeded = 3010; // done once Windows has restarted
+constexpr int kInstalled = 0;         // done: installed, or everything recorded removed
+constexpr int kRefused = 1;           // refused at start-up; nothing changed
+constexpr int kCancelled = 1602;      // the user cancelled or answered No
+constexpr int kFailed = 1603;         // stopped by an error, or ended with items it could not handle
+constexpr int kRestartNeeded = 3010;  // done once Windows has restarted
 }  // namespace exitcode
 
 // Installed with a restart needed (a file in use waits for it, or the list

@@ -90,7 +90,8 @@ std::vector<std::string> UninstallDataLines(const TUninstallData& data) {
   lines.push_back("");
   if (data.hasReg) {
     lines.push_back(":reg");
-    for (const TRegItem& item : data.regItems) lines.insert(lines.end(), {item.root, item.key, item.name, item.data});
+    for (const TRegItem& item : data.regItems)
+      lines.insert(lines.end(), {item.root, item.key, item.name, item.data});
     lines.push_back(":");
   }
   return lines;

@@ -19,12 +19,12 @@ class UninstallHost {
 
 // The program's exit codes: the installer's vocabulary (engine/ExitCode.h).
 enum UninstallExitCode : int {
-  kUninstallDone = exitcode::kInstalled,          // everything recorded is gone
-  kUninstallIncomplete = exitcode::kFailed,       // some items remain; the user was told which
-  kUninstallRestart = exitcode::kRestartNeeded,   // items in use go at the next start of Windows
-  kUninstallDeclined = exitcode::kCancelled,      // the user answered No; nothing changed
-  kUninstallBadInput = exitcode::kRefused,        // no usable data file or install folder; nothing changed
-  kUninstallNotAdmin = exitcode::kRefused,        // not an administrator on the NT family; nothing changed
+  kUninstallDone = exitcode::kInstalled,         // everything recorded is gone
+  kUninstallIncomplete = exitcode::kFailed,      // some items remain; the user was told which
+  kUninstallRestart = exitcode::kRestartNeeded,  // items in use go at the next start of Windows
+  kUninstallDeclined = exitcode::kCancelled,     // the user answered No; nothing changed
+  kUninstallBadInput = exitcode::kRefused,       // no usable data file or install folder; nothing changed
+  kUninstallNotAdmin = exitcode::kRefused,       // not an administrator on the NT family; nothing changed
 };
 
 // The whole removal; answers the exit code.

@@ -222,7 +222,8 @@ bool TZipMaster::ReadEndRecord(std::uint64_t size) {
   if (size >= kEndSize) {
     std::uint8_t tail[kEndSize];
     SeekPart(size - kEndSize, ZipMsgSeekFailed);
-    if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize && Le32(tail) == kEndSignature) {
+    if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize &&
+        Le32(tail) == kEndSignature) {
       end_ = ParseEndRecord(tail);
       // Nothing follows the record: whatever its comment length says, there is no comment.
       end_.commentLength = 0;

@@ -31,7 +31,6 @@ const CodePage*& Current() { return AreaState<CodePageState>().current; }
 
 }  // namespace
 
-
 bool SetAnsiCodePage(std::uint32_t codePage) {
   for (const CodePage& page : kCodePages)
     if (page.number == codePage) {

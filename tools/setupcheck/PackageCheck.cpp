@@ -77,12 +77,12 @@ bool CheckParts(const TSetupList& packageList, const std::string& folder, int pa
     }
   }
   if (parts.empty()) {
-    if (Entries(packageList, Header::kPackage).empty()) error(packageHeader, "section :PACKAGE names no part");
+    if (Entries(packageList, Header::kPackage).empty())
+      error(packageHeader, "section :PACKAGE names no part");
     return false;
   }
   return complete;
 }
-
 
 // The parts joined and extracted as the package stage does it, in a folder of our own, with the
 // :EXTRA files beside them; the folder, or empty when that fails (reported).

@@ -219,7 +219,7 @@ void Undo::File(const std::string& path, const std::string& backup, const std::s
   // A file the step left as it was (a write that failed, a copy that found
   // it in use) only gets its attributes back: it may still be in use.
   std::string now, kept;
-  if (!backup.empty() && ReadTextFile(path, now) && ReadTextFile(backup, kept) && now == kept) {
+  if (!backup.empty() && ReadWholeFile(path, now) && ReadWholeFile(backup, kept) && now == kept) {
     if (os::SetFileAttributesA(path, attributes)) Told(kRestored, path);
     return;
   }
@@ -449,7 +449,7 @@ bool RecoverUnfinishedRuns() {
       continue;
     }
     std::string text;
-    ReadTextFile(journal, text);
+    ReadWholeFile(journal, text);
     // Only whole lines count: a line cut short announced a step that never began.
     text.erase(text.rfind("\r\n") == std::string::npos ? 0 : text.rfind("\r\n") + 2);
     std::vector<std::string> lines = SplitLines(text);

@@ -43,12 +43,25 @@ target_include_directories(qv_os PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_os PUBLIC ole32 oleaut32 uuid shell32 comctl32 comdlg32 advapi32 user32 gdi32 kernel32)
 
 add_library(qv_logic STATIC ${QV_LOGIC_SOURCES})
-# setup.exe and UNZDLL.DLL share 400,000 bytes. The rollback and the
-# replacements at the next restart throw nothing and run rarely: they are
-# compiled for size first and without exception tables (an exception that
-# reached them, which only running out of memory could raise, ends the
-# program as the terminate handler does).
+# setup.exe and UNZDLL.DLL share 400,000 bytes. The files below throw
+# nothing and no exception of the system passes through them (they call no
+# handler, list reader or registry writer that throws): they are compiled for
+# size first and without exception tables. Only running out of memory could
+# still raise one there, which ends the program as the terminate handler does.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/engine/RunJournal.cpp ${CMAKE_SOURCE_DIR}/engine/DelayedReplacement.cpp
+                            ${CMAKE_SOURCE_DIR}/sys/Folders.cpp ${CMAKE_SOURCE_DIR}/sys/Launch.cpp
+                            ${CMAKE_SOURCE_DIR}/sys/Restart.cpp ${CMAKE_SOURCE_DIR}/sys/WindowsVersion.cpp
+                            ${CMAKE_SOURCE_DIR}/sys/Dialogs.cpp
+                            ${CMAKE_SOURCE_DIR}/engine/InstallLog.cpp ${CMAKE_SOURCE_DIR}/engine/TextFile.cpp
+                            ${CMAKE_SOURCE_DIR}/sys/PathText.cpp ${CMAKE_SOURCE_DIR}/sys/TextBytes.cpp
+                            ${CMAKE_SOURCE_DIR}/sys/ResolvedPath.cpp ${CMAKE_SOURCE_DIR}/engine/UninstallData.cpp
+                            ${CMAKE_SOURCE_DIR}/engine/SetupState.cpp ${CMAKE_SOURCE_DIR}/app/WizardFlow.cpp
+                            ${CMAKE_SOURCE_DIR}/os/win32/Win32Files.cpp ${CMAKE_SOURCE_DIR}/os/win32/Win32Registry.cpp
+                            ${CMAKE_SOURCE_DIR}/os/win32/Win32DelayedFiles.cpp ${CMAKE_SOURCE_DIR}/os/win32/Win32Disk.cpp
+                            ${CMAKE_SOURCE_DIR}/os/win32/Win32Session.cpp ${CMAKE_SOURCE_DIR}/os/win32/Win32Compat.cpp
+                            ${CMAKE_SOURCE_DIR}/os/win32/Win32System.cpp ${CMAKE_SOURCE_DIR}/os/win32/Win32Shell.cpp
+                            ${CMAKE_SOURCE_DIR}/app/BackgroundForm.cpp ${CMAKE_SOURCE_DIR}/app/CopyWindow.cpp
+                            ${CMAKE_SOURCE_DIR}/engine/ExitCode.cpp
                             PROPERTIES COMPILE_OPTIONS "-fno-exceptions;-Oz")
 target_include_directories(qv_logic PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qv_logic PUBLIC qv_os)

@@ -377,14 +377,15 @@ std::optional<int> DryRunner::Answer(const std::string& text, std::uint32_t type
     }
   std::string disk;
   Fingerprint("C:", disk);
-  if (last_.times == 0 || last_.text != text || last_.type != type || last_.answer != answer || last_.disk != disk) {
+  if (last_.times == 0 || last_.text != text || last_.type != type || last_.answer != answer ||
+      last_.disk != disk) {
     last_ = Asked{text, type, answer, disk, 1};
     return answer;
   }
   if (++last_.times < kLoopRepeats) return answer;
   const std::string given = answer ? ButtonName(*answer) : Buttons(type).substr(0, Buttons(type).find('/'));
-  run_.loop = "The box \"" + text + "\" came back " + std::to_string(last_.times) + " times, answered " + given +
-              " each time, with nothing changed: Setup would ask forever. ";
+  run_.loop = "The box \"" + text + "\" came back " + std::to_string(last_.times) + " times, answered " +
+              given + " each time, with nothing changed: Setup would ask forever. ";
   switch (type & 0x0F) {
     case os::kMbOkCancel:
       run_.loop += "The dry run answered Cancel to end it.";
@@ -427,13 +428,15 @@ bool DryRunner::ActAsUser() {
 }
 
 void DryRunner::PlayProgram() {
-  os::fake::SetBoxAnswerer([this](const std::string& text, std::uint32_t type) { return Answer(text, type); });
+  os::fake::SetBoxAnswerer(
+      [this](const std::string& text, std::uint32_t type) { return Answer(text, type); });
   os::fake::SetLibraryLoader([this](const std::string& path) { return LoadLibrary(path); });
   os::fake::SetUser([this] { return ActAsUser(); });
   Shared() = SetupState{};
   // An answer to "Cancel Setup?" is a Cancel pressed: it is asked before the first file.
   for (const BoxAnswer& a : answers_)
-    Shared().CancelPressed |= !a.text.empty() && std::string(kCancelSetupQuestion).find(a.text) != std::string::npos;
+    Shared().CancelPressed |=
+        !a.text.empty() && std::string(kCancelSetupQuestion).find(a.text) != std::string::npos;
   ForgetLogForTests();
   try {
     run_.exitCode = SetupMain();
@@ -471,8 +474,8 @@ void DryRunner::ReportShortcutsAndPending() {
   for (const DryRun::File& f : run_.files) {
     // A link keeps the name it was given when that holds ".lnk" anywhere (Notes.lnk.txt).
     if (auto link = os::fake::LinkAt(f.path))
-      run_.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory, link->iconLocation,
-                                link->description, link->iconIndex, link->showCmd});
+      run_.shortcuts.push_back({f.path, link->path, link->arguments, link->workingDirectory,
+                                link->iconLocation, link->description, link->iconIndex, link->showCmd});
     if (UpperText(ExtractFileName(f.path)) == "WININIT.INI")
       for (const std::string& line : SplitLines(os::fake::Content(f.path)))
         if (!line.empty() && line[0] != '[') run_.pending.push_back(line);
@@ -486,7 +489,8 @@ void DryRunner::ReportUninstallData() {
       const auto open = v.data.find('"');
       const auto close = v.data.rfind('"');
       if (open != std::string::npos && close > open)
-        run_.uninstallDataFile = UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
+        run_.uninstallDataFile =
+            UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
     }
   if (!run_.uninstallDataFile.empty()) run_.uninstallData = os::fake::Content(run_.uninstallDataFile);
 }
@@ -495,7 +499,8 @@ void DryRunner::ReportWhatWasShownAndStarted() {
   run_.logFile = LogPath();
   if (!run_.logFile.empty()) run_.log = os::fake::Content(run_.logFile);
   for (const os::fake::ShownBox& box : os::fake::Boxes())
-    run_.boxes.push_back({box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
+    run_.boxes.push_back(
+        {box.text, box.caption, Buttons(box.type), ButtonName(box.answer), IconName(box.type)});
   for (const os::fake::Launch& launch : os::fake::Launches()) {
     std::string started = launch.startedPath.empty() ? launch.file : launch.startedPath;
     if (launch.parameters && !launch.parameters->empty()) started += " " + *launch.parameters;

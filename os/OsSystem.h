@@ -32,6 +32,13 @@ struct ByteRange {
 };
 bool GetAnsiLeadByteRanges(std::vector<ByteRange>& ranges);
 
+// The machine's size: processors (GetSystemInfo) and physical memory (GlobalMemoryStatus).
+struct MachineSize {
+  unsigned processors = 1;
+  std::uint64_t physicalBytes = 0;
+};
+MachineSize GetMachineSize();
+
 // Milliseconds since the system started; wraps after 49.7 days.
 std::uint32_t GetTickCount();
 

@@ -301,6 +301,7 @@ class TZipMaster {
     std::uint8_t raw[22] = {};
   };
   struct JoinSlot;
+  struct JoinTable;
 
   // Messages.
   void ReportMessage(int number, const std::string& extra);
@@ -327,8 +328,15 @@ class TZipMaster {
   void SeekPart(std::uint64_t offset, int failCode);
   void ClosePart() { partFile_.reset(); }
 
-  // Joining.
+  // Joining, in its steps.
   int JoinInner(const std::string& source, std::string& target);
+  std::string OpenJoinOutput(const std::string& target);
+  os::FileTime FindSpannedEnd();
+  JoinTable ReadJoinTable();
+  void CopyJoinedEntries(JoinTable& table);
+  void WriteJoinedDirectory(const JoinTable& table);
+  int ReportJoinFailure();
+  void FinishJoin(int result, const std::string& out, const os::FileTime& archiveTime, std::string& target);
   void WriteOut(const void* data, std::uint32_t length, int failCode);
   void CopyBytes(std::uint64_t length, int readCode, int writeCode);
 

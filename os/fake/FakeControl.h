@@ -55,6 +55,7 @@ FileTime MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0
 void SetVersion(const OsVersionInfo& info);
 void FailVersionQueries(int count);  // the next count queries fail
 int VersionQueryCount();
+void SetMachineSize(const MachineSize& machine);  // processors and physical memory
 void SetModuleFileName(const std::string& path);
 // Moves GetTickCount on; it starts at 0 and stands still otherwise.
 void AdvanceTicks(std::uint32_t milliseconds);

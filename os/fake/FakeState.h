@@ -53,6 +53,7 @@ struct State {
   bool copiesKeepAttributes = false;
 
   OsVersionInfo version;
+  MachineSize machine{2, 256ull << 20};
   int failVersionQueries = 0;
   int versionQueries = 0;
   std::map<std::string, std::string> profileCache;  // upper-case path -> the content Windows holds for it

@@ -49,6 +49,7 @@ void SetVersion(const OsVersionInfo& info) { TheState().version = info; }
 void FailVersionQueries(int count) { TheState().failVersionQueries = count; }
 int VersionQueryCount() { return TheState().versionQueries; }
 void AdvanceTicks(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
+void SetMachineSize(const MachineSize& machine) { TheState().machine = machine; }
 
 void SetModuleFileName(const std::string& path) {
   TheState().moduleFileName = path;
@@ -109,6 +110,7 @@ using namespace os::fake;
 
 std::string GetModuleFileNameA() { return TheState().moduleFileName; }
 std::uint32_t GetTickCount() { return TheState().ticks; }
+MachineSize GetMachineSize() { return TheState().machine; }
 std::string GetWindowsDirectoryA() { return TheState().windowsDirectory; }
 std::string GetSystemDirectoryA() { return TheState().systemDirectory; }
 

@@ -284,6 +284,10 @@ class TZipMaster {
   int ThisDisk() const { return thisDisk_; }
   bool MultiPart() const { return multiPart_; }
   bool OffsetsDisagree() const { return offsetsDisagree_; }
+  // The size of the whole archive as the end record found by ReadDirectory declares it, with any
+  // bytes that follow the record: for the last part of a package (which holds the end), the
+  // joined package's. 0 without an end record.
+  std::uint64_t DeclaredArchiveSize() const;
 
   // The engine's callback; the record's caller is the component.
   static std::int32_t QV_ZCALLBACK ZCallback(CallbackRecord* record);

@@ -144,7 +144,7 @@ int TZipMaster::JoinSpannedArchive(const std::string& source, std::string& targe
     // Only an owner's handler failing during the closing reports lands here.
     target.clear();
     busy_ = false;
-    return -9;
+    return kJoinOther;
   }
 }
 
@@ -155,7 +155,7 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   currentPart_ = -1;
   WaitCursorOn();
   std::string out;
-  int result = 0;
+  int result = kJoinDone;
   os::FileTime archiveTime;
   try {
     out = OpenJoinOutput(target);
@@ -320,16 +320,16 @@ int TZipMaster::ReportJoinFailure() {
     throw;
   } catch (const EZipMaster& e) {
     ReportException(e);
-    return -7;
+    return kJoinFailed;
   } catch (const std::bad_alloc&) {
     ReportMessage(ZipMsgOutOfMemory, "");
-    return -8;
+    return kJoinOutOfMemory;
   } catch (const std::exception& e) {
     ReportMessage(ZipMsgJoinOther, e.what());
-    return -9;
+    return kJoinOther;
   } catch (...) {
     ReportMessage(ZipMsgJoinOther, "");
-    return -9;
+    return kJoinOther;
   }
 }
 
@@ -343,7 +343,7 @@ void TZipMaster::FinishJoin(int result, const std::string& out, const os::FileTi
     if (archiveTime.ticks) os::SetFileTime(output_.get(), archiveTime);
     output_.reset();
   }
-  if (result != 0) {
+  if (result != kJoinDone) {
     if (!out.empty()) os::DeleteFileA(out);
     target.clear();
   } else {

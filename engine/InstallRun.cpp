@@ -198,7 +198,6 @@ void InstallRun::RemoveFiles() {
 
 bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
   TSectionReader reader(list_, header);
-  LogHold logOpen;  // one line or more for every entry
   for (;;) {
     if (Cancelled()) return false;
     TFileEntry entry;

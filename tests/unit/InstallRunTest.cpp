@@ -68,7 +68,8 @@ class InstallRunTest : public ::testing::Test {
     ReadTextLines(path, lines);
     return lines;
   }
-  static std::vector<std::string> Log() { return Lines("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"); }
+  // Read past the run's own handle, which keeps others out while it lasts.
+  static std::vector<std::string> Log() { return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt")); }
   static bool Logged(const std::string& line) {
     for (const std::string& l : Log())
       if (l == line) return true;

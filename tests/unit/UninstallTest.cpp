@@ -244,7 +244,7 @@ class UninstallRun : public ::testing::Test {
 
   static Lines Log() {
     Lines lines;
-    ReadTextLines("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt", lines);
+    lines = SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt"));  // past the run's handle
     return lines;
   }
   // The boxes the removal showed.

@@ -59,7 +59,7 @@ std::string PackagePath(const std::string& folder, const std::vector<std::string
 }
 
 bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts, const std::string& package) {
-  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
+  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateNew));
   bool whole = static_cast<bool>(out);
   for (auto part = parts.rbegin(); whole && part != parts.rend(); ++part) whole = Append(out.get(), folder + "\\" + *part);
   out.reset();
@@ -118,7 +118,8 @@ bool TfSetup::PackageStage() {
       }
     }
     if (!gather) continue;
-    if (!os::CopyFileA(s.SetupDir + "\\" + parts[i], temp + "\\" + parts[i], false))
+    // Into the private folder as new files: a name taken there already is not ours to write through.
+    if (!os::CopyFileA(s.SetupDir + "\\" + parts[i], temp + "\\" + parts[i], true))
       return Abort("Could not create temporary install files"), false;
     os::SetFileAttributesA(temp + "\\" + parts[i], os::kAttrArchive);
   }

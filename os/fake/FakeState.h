@@ -26,6 +26,7 @@ struct Node {
   int openWriters = 0;
   int openReaders = 0;
   std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
+  bool listProtected = false;     // that list takes nothing from the parent
 };
 
 struct OpenFile {

@@ -55,8 +55,8 @@ void TfSetup::FormDestroy() {
   // program when it was installed (not waited for), else directly. A restart
   // that Windows refuses was told to the user, and the exit code says that
   // a restart is still needed.
-  if (FileFound(s.RestartProgram))
-    os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
+  if (!s.RestartProgram.empty() && FileFound(s.RestartProgram))
+    os::WinExec(QuotedCommand(s.RestartProgram, "/rb"), os::kSwShowNormal);
   else if (!RestartWindows())
     s.RestartNeeded = true;
 }

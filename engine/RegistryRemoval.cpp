@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "engine/InstallLog.h"
+#include "engine/UninstallTraces.h"
 #include "os/OsRegistry.h"
+#include "sys/Digest.h"
 #include "sys/PathText.h"
 #include "sys/ResolvedPath.h"
 #include "sys/SetupError.h"
@@ -248,12 +250,12 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
   }
 }
 
-void RemoveUninstallEntryFor(const std::string& dataFile) {
-  std::vector<std::string> entries;
+std::vector<std::string> UninstallEntriesFor(const std::string& dataFile) {
+  std::vector<std::string> entries, found;
   {
     os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey);
     std::uint32_t subKeys = 0, values = 0;
-    if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return;
+    if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return found;
     for (std::uint32_t i = 0; i < subKeys; ++i) {
       std::string name;
       if (os::RegEnumKeyExA(key.get(), i, name) == 0 && !name.empty()) entries.push_back(name);
@@ -266,16 +268,34 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     } catch (const RegistryError&) {
       continue;  // a command of another type is not ours
     }
-    // The command names the data file in quotes, spelt as the install wrote it.
-    std::size_t open = command.find('"'), close = command.find('"', open + 1);
-    if (open == std::string::npos || close == std::string::npos ||
-        !SamePlace(command.substr(open + 1, close - open - 1), dataFile))
-      continue;
+    // The command ends with the data file in quotes, spelt as the install wrote it.
+    const std::string named = UninstallCommandDataFile(command);
+    if (!named.empty() && SamePlace(named, dataFile)) found.push_back(path);
+  }
+  return found;
+}
+
+bool UninstallDataSealed(const std::string& dataFile, const std::string& installDir, const std::string& text) {
+  const std::string digest = Sha256Hex(text);
+  for (const std::string& entry : UninstallEntriesFor(dataFile)) {
+    try {
+      if (ReadRegString("HKEY_LOCAL_MACHINE", entry, kDataDigestValue) == digest &&
+          SamePlace(ReadRegString("HKEY_LOCAL_MACHINE", entry, kInstallLocationValue), installDir))
+        return true;
+    } catch (const RegistryError&) {
+      // a value of another type was not written by an install
+    }
+  }
+  return false;
+}
+
+void RemoveUninstallEntryFor(const std::string& dataFile) {
+  for (const std::string& path : UninstallEntriesFor(dataFile)) {
     {
       os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path);
       if (!key) continue;
-      os::RegDeleteValueA(key.get(), "DisplayName");
-      os::RegDeleteValueA(key.get(), "UninstallString");
+      for (const char* value : {"DisplayName", "UninstallString", kInstallLocationValue, kDataDigestValue})
+        os::RegDeleteValueA(key.get(), value);
     }
     PruneRegKey("HKEY_LOCAL_MACHINE", path, false);
   }

@@ -24,6 +24,7 @@ enum UninstallExitCode : int {
   kUninstallDeclined = 3,    // the user answered No; nothing changed
   kUninstallBadInput = 4,    // no usable data file or install folder; nothing changed
   kUninstallNotAdmin = 5,    // refused: not an administrator on the NT family
+  kUninstallNotRecorded = 6,  // the data file is not the one the install recorded; nothing changed
 };
 
 // The command line: the data file's path (quoted when it holds blanks),

@@ -7,12 +7,19 @@
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
 #include "sys/Folders.h"
+#include "sys/PathText.h"
 #include "sys/SetupRegistry.h"
 
 void RegisterUninstall(const TUninstallSection& section, const std::string& dataFile) {
-  std::string command = WindowsFolder() + "\\" + section.uninstaller + " \"" + dataFile + "\"";
+  std::string command = QuotedCommand(WindowsFolder() + "\\" + section.uninstaller, "\"" + dataFile + "\"");
   LogLine("Set Uninstall: " + section.displayName + " " + command);
   WriteUninstallEntry(section.keyName, section.displayName, command);
+}
+
+std::string UninstallCommandDataFile(const std::string& command) {
+  const std::size_t close = command.rfind('"');
+  const std::size_t open = close == std::string::npos || close == 0 ? std::string::npos : command.rfind('"', close - 1);
+  return open == std::string::npos ? "" : command.substr(open + 1, close - open - 1);
 }
 
 void WriteMachineString(const std::string& keyPath, const std::string& name, const std::string& value) {

@@ -367,7 +367,8 @@ void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
   const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
   const std::string text = TextOfLines(uninstall_);
-  if (!NoLinkOnTheWay(s_.InstallDir, path) || !WriteNewTextFile(path, text)) throw SetupError("Could not write the uninstall data file " + path);
+  if (!NoLinkOnTheWay(s_.InstallDir, path) || !WriteNewTextFile(path, text))
+    throw SetupError("Could not write the uninstall data file " + path);
   // The uninstaller trusts the data file only as far as the administrators' uninstall entry vouches
   // for it: the file may lie in a folder users can write.
   WriteUninstallSeal(uninstallKey_, s_.InstallDir, Sha256Hex(text));

@@ -275,7 +275,8 @@ std::vector<std::string> UninstallEntriesFor(const std::string& dataFile) {
   return found;
 }
 
-bool UninstallDataSealed(const std::string& dataFile, const std::string& installDir, const std::string& text) {
+bool UninstallDataSealed(const std::string& dataFile, const std::string& installDir,
+                         const std::string& text) {
   const std::string digest = Sha256Hex(text);
   for (const std::string& entry : UninstallEntriesFor(dataFile)) {
     try {

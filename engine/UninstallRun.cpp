@@ -112,8 +112,9 @@ int Removal::Run() {
   if (dataFile_.empty() || dataFile_.size() <= 3)
     return Refuse("Start the uninstaller with the full path of an uninstall data file.");
   std::string text;
-  UninstallDataResult read = ReadTextFile(dataFile_, text) ? ParseUninstallData(text, data_)
-                                                           : UninstallDataResult{UninstallDataStatus::Missing, 0};
+  UninstallDataResult read = ReadTextFile(dataFile_, text)
+                                 ? ParseUninstallData(text, data_)
+                                 : UninstallDataResult{UninstallDataStatus::Missing, 0};
   if (read.status != UninstallDataStatus::Ok) return Refuse(DataProblem(args_.dataFile, read));
   // The data file decides what goes only when the administrators' uninstall entry records this
   // very file and install folder: an edited file could name anything.

@@ -18,12 +18,12 @@ class UninstallHost {
 
 // The program's exit codes.
 enum UninstallExitCode : int {
-  kUninstallDone = 0,        // everything recorded is gone
-  kUninstallIncomplete = 1,  // some items remain; the user was told which
-  kUninstallRestart = 2,     // items in use go at the next start of Windows (others may remain)
-  kUninstallDeclined = 3,    // the user answered No; nothing changed
-  kUninstallBadInput = 4,    // no usable data file or install folder; nothing changed
-  kUninstallNotAdmin = 5,    // refused: not an administrator on the NT family
+  kUninstallDone = 0,         // everything recorded is gone
+  kUninstallIncomplete = 1,   // some items remain; the user was told which
+  kUninstallRestart = 2,      // items in use go at the next start of Windows (others may remain)
+  kUninstallDeclined = 3,     // the user answered No; nothing changed
+  kUninstallBadInput = 4,     // no usable data file or install folder; nothing changed
+  kUninstallNotAdmin = 5,     // refused: not an administrator on the NT family
   kUninstallNotRecorded = 6,  // the data file is not the one the install recorded; nothing changed
 };
 

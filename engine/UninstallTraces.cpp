@@ -18,7 +18,8 @@ void RegisterUninstall(const TUninstallSection& section, const std::string& data
 
 std::string UninstallCommandDataFile(const std::string& command) {
   const std::size_t close = command.rfind('"');
-  const std::size_t open = close == std::string::npos || close == 0 ? std::string::npos : command.rfind('"', close - 1);
+  const std::size_t open =
+      close == std::string::npos || close == 0 ? std::string::npos : command.rfind('"', close - 1);
   return open == std::string::npos ? "" : command.substr(open + 1, close - open - 1);
 }
 

@@ -171,7 +171,8 @@ void WriteUninstallEntry(const std::string& keyName, const std::string& displayN
     WriteString(key.get(), "UninstallString", command);
 }
 
-void WriteUninstallSeal(const std::string& keyName, const std::string& installDir, const std::string& digest) {
+void WriteUninstallSeal(const std::string& keyName, const std::string& installDir,
+                        const std::string& digest) {
   if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey + keyName, true)) {
     WriteString(key.get(), kInstallLocationValue, installDir);
     WriteString(key.get(), kDataDigestValue, digest);

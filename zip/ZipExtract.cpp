@@ -10,9 +10,9 @@
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "os/OsUi.h"
+#include "sys/TextBytes.h"
 #include "zip/OldEngineRequest.h"
 #include "zip/ZipMaster.h"
-#include "sys/TextBytes.h"
 #include "zip/ZipPath.h"
 
 namespace zip {

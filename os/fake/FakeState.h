@@ -59,8 +59,8 @@ struct State {
   std::map<std::string, std::string> profileCache;  // upper-case path -> the content Windows holds for it
   std::string moduleFileName;
   bool currentFolderOffLibrarySearch = false;
-  bool folderListsIgnored = false;   // CreateDirectoryForA drops the list, as a careless system would
-  bool volumeKeepsSecurity = true;   // false: a FAT volume
+  bool folderListsIgnored = false;  // CreateDirectoryForA drops the list, as a careless system would
+  bool volumeKeepsSecurity = true;  // false: a FAT volume
   std::string windowsDirectory, systemDirectory;
   int threadToken = 0, processToken = 0;  // TokenState values
   std::vector<Sid> threadGroups, processGroups;

@@ -186,9 +186,8 @@ Hmodule LoadLibraryA(const std::string& path) {
   std::vector<std::string> candidates{path};
   if (NextBackslash(path, 0) == std::string::npos && path.find(':') == std::string::npos) {
     std::string program = TheState().moduleFileName;
-    candidates = {program.substr(0, LastBackslash(program) + 1) + path,
-                  CurrentFolderPrefix() + path, TheState().systemDirectory + "\\" + path,
-                  TheState().windowsDirectory + "\\" + path};
+    candidates = {program.substr(0, LastBackslash(program) + 1) + path, CurrentFolderPrefix() + path,
+                  TheState().systemDirectory + "\\" + path, TheState().windowsDirectory + "\\" + path};
     if (TheState().currentFolderOffLibrarySearch) candidates.erase(candidates.begin() + 1);
   }
   for (auto& candidate : candidates) {

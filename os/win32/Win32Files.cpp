@@ -106,7 +106,8 @@ class TrusteeSids {
     switch (trustee) {
       case Trustee::Administrators:
         return administrators_.Allocate(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS)
-                   ? administrators_.get() : nullptr;
+                   ? administrators_.get()
+                   : nullptr;
       case Trustee::LocalSystem:
         return localSystem_.Allocate(1, SECURITY_LOCAL_SYSTEM_RID, 0) ? localSystem_.get() : nullptr;
       case Trustee::CurrentUser:
@@ -160,7 +161,8 @@ bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& tr
   // Protected, so that the inheritable entries of the parent (TEMP lets users create files) are
   // not merged in. NT 4.0 has no such flag and needs none: it applies inheritance only when an
   // object is created without a list of its own, and this folder is created with one.
-  using SetControlFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+  using SetControlFn =
+      BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
   if (auto setControl = win32::FindNewer<SetControlFn>("advapi32.dll", "SetSecurityDescriptorControl"))
     if (!setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) return false;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
@@ -172,7 +174,8 @@ bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
   // Whether the volume keeps security: FAT has none, and reports a descriptor all the same.
   std::string root = path.size() >= 3 && path[1] == ':' ? path.substr(0, 3) : "";
   DWORD serial = 0, longest = 0, flags = 0;
-  if (root.empty() || !::GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &longest, &flags, nullptr, 0))
+  if (root.empty() ||
+      !::GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &longest, &flags, nullptr, 0))
     return false;
   security.kept = (flags & FS_PERSISTENT_ACLS) != 0;
   const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -195,7 +198,8 @@ bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
   security.ownerKnown = known.Which(owner, security.owner);
   security.hasList = present && acl;
   security.protectedList = (control & SE_DACL_PROTECTED) != 0;
-  security.protectionKnown = win32::FindNewerFunction("advapi32.dll", "SetSecurityDescriptorControl") != nullptr;
+  security.protectionKnown =
+      win32::FindNewerFunction("advapi32.dll", "SetSecurityDescriptorControl") != nullptr;
   for (DWORD i = 0; security.hasList && i < acl->AceCount; ++i) {
     void* ace = nullptr;
     if (!::GetAce(acl, i, &ace)) return false;

@@ -219,13 +219,17 @@ TEST(DirTree, LinkedFoldersAreNotFollowed) {
     const char* path;
     bool free;
   } rows[] = {
-      {"C:\\T", "C:\\T\\Sub\\b.txt", true},       {"C:\\T\\", "C:\\t\\sub\\new\\c.txt", true},
-      {"C:\\T", "C:\\T\\Link\\precious.txt", false}, {"c:\\t", "C:\\T\\LINK\\New\\x.txt", false},
-      {"C:\\T\\Link", "C:\\T\\Link\\precious.txt", false}, {"C:\\Up\\App", "C:\\Up\\App\\x.txt", true},
+      {"C:\\T", "C:\\T\\Sub\\b.txt", true},
+      {"C:\\T\\", "C:\\t\\sub\\new\\c.txt", true},
+      {"C:\\T", "C:\\T\\Link\\precious.txt", false},
+      {"c:\\t", "C:\\T\\LINK\\New\\x.txt", false},
+      {"C:\\T\\Link", "C:\\T\\Link\\precious.txt", false},
+      {"C:\\Up\\App", "C:\\Up\\App\\x.txt", true},
       {"C:\\Other", "C:\\T\\Link\\precious.txt", false},  // outside: its own folder is looked at
       {"C:\\Other", "C:\\T\\Sub\\b.txt", true},
   };
-  for (const auto& row : rows) EXPECT_EQ(NoLinkOnTheWay(row.folder, row.path), row.free) << row.folder << " " << row.path;
+  for (const auto& row : rows)
+    EXPECT_EQ(NoLinkOnTheWay(row.folder, row.path), row.free) << row.folder << " " << row.path;
 }
 
 }  // namespace

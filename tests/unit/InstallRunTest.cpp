@@ -70,7 +70,9 @@ class InstallRunTest : public ::testing::Test {
     return lines;
   }
   // Read past the run's own handle, which keeps others out while it lasts.
-  static std::vector<std::string> Log() { return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt")); }
+  static std::vector<std::string> Log() {
+    return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"));
+  }
   static bool Logged(const std::string& line) {
     for (const std::string& l : Log())
       if (l == line) return true;
@@ -333,7 +335,8 @@ TEST_F(InstallRunTest, ExtraSetupProgramRunsWithTheSourceFolderAndIsDeleted) {
   os::fake::AddFile("C:\\Setup Disk\\_setup.exe", "extra");
   Run(":INSTALL\r\n_setup.exe\r\n:\r\n");
   ASSERT_EQ(os::fake::Launches().size(), 1u);
-  EXPECT_EQ(os::fake::Launches()[0].parameters.value_or(""), "\"C:\\Setup Disk\"");  // one argument, blanks and all
+  EXPECT_EQ(os::fake::Launches()[0].parameters.value_or(""),
+            "\"C:\\Setup Disk\"");  // one argument, blanks and all
   EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\_setup.exe"));
   EXPECT_TRUE(Logged("no _setup.dll"));
   EXPECT_TRUE(Logged("Running extra setup items"));

@@ -198,7 +198,8 @@ Lines Keys(os::Hkey root, const std::string& path = "") {
 
 // Records a data file made by hand as an install records the one it writes: the uninstall entry
 // with its command, the install folder and the digest of the file.
-void Seal(const std::string& dataFile, const std::string& installDir, const std::string& keyName = "Hostile") {
+void Seal(const std::string& dataFile, const std::string& installDir,
+          const std::string& keyName = "Hostile") {
   WriteUninstallEntry(keyName, keyName, "\"C:\\WINDOWS\\uninst.exe\" \"" + dataFile + "\"");
   WriteUninstallSeal(keyName, installDir, Sha256Hex(os::fake::Content(dataFile)));
 }
@@ -267,7 +268,8 @@ class UninstallRun : public ::testing::Test {
 
   static Lines Log() {
     Lines lines;
-    lines = SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt"));  // past the run's handle
+    lines =
+        SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt"));  // past the run's handle
     return lines;
   }
   // The boxes the removal showed.
@@ -446,7 +448,8 @@ TEST_F(UninstallRun, ADataFileTheInstallDidNotRecordRemovesNothing) {
   os::fake::AddFile("C:\\WINDOWS\\Fonts\\arial.ttf", "font");
   std::string edited = os::fake::Content(kDataFile);
   const std::string folderLine = "C:\\Program Files\\Demo\r\n";
-  edited.replace(edited.find(folderLine), folderLine.size(), "C:\\WINDOWS\\Fonts\r\nC:\\WINDOWS\\Fonts\\arial.ttf\r\n");
+  edited.replace(edited.find(folderLine), folderLine.size(),
+                 "C:\\WINDOWS\\Fonts\r\nC:\\WINDOWS\\Fonts\\arial.ttf\r\n");
   os::fake::AddFile(kDataFile, edited);
   std::map<std::string, std::string> before = Files();
   os::fake::AnswerNextBoxes({os::kIdOk});
@@ -540,7 +543,8 @@ TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
     Install();
     std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
     ASSERT_EQ(command.rfind("\"C:\\WINDOWS\\uninst.exe\" \"", 0), 0u) << command;
-    EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"), kUninstallDone);
+    EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"),
+              kUninstallDone);
     ExpectMachineAsBefore();
   }
   // A data file name without ".ini" is saved as unin.ini in the install folder.
@@ -552,11 +556,13 @@ TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
   NoWizard wizard;
   RunInstallation(list, wizard);
   std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
-  EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"), kUninstallDone);
+  EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"),
+            kUninstallDone);
   EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo"));
   // A data file in the Windows folder is recorded and removed like any other.
-  list.SetText("\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
-               ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.ini\r\n:\r\n");
+  list.SetText(
+      "\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
+      ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.ini\r\n:\r\n");
   RunInstallation(list, wizard);
   ASSERT_TRUE(os::fake::Exists("C:\\WINDOWS\\demo.ini"));
   EXPECT_EQ(Remove("C:\\WINDOWS\\demo.ini /S"), kUninstallDone);

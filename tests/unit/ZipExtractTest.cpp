@@ -250,8 +250,9 @@ TEST_F(ZipExtract, TheEngineIsLoadedByFullPathFromItsFolderOrTheProgramsFolder) 
 
   // Without one beside the program, a library of its name in the current folder is never loaded.
   os::fake::AddFolder("C:\\WORK");
-  os::fake::AddLibrary("C:\\WORK\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
-                                                  {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+  os::fake::AddLibrary("C:\\WORK\\UNZDLL.DLL",
+                       {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
+                        {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
   os::SetCurrentDirectoryA("C:\\WORK");
   z.SetDLLDirectory("");
   os::DeleteFileA("C:\\SETUP\\UNZDLL.DLL");

@@ -132,18 +132,18 @@ bool NoLinkOnTheWay(const std::string& folder, const std::string& path) {
 
 namespace {
 
-// The folder is as private as it was made: its owner is the user or the Administrators, and its
-// list allows the given trustees alone, taking nothing from the parent where the system knows
-// how to say so. A volume that keeps no security (FAT) has nothing to check.
+// The folder is as private as it was made: its owner is one of the trustees, and its list holds
+// entries that allow them and nobody else (none merged from the parent). A volume that keeps no
+// security (FAT) has nothing to check.
 bool PrivateAsMade(const std::string& path, const std::vector<os::Trustee>& trustees) {
   os::FolderSecurity security;
   if (!os::GetFolderSecurityA(path, security)) return false;
   if (!security.kept) return true;
-  const bool ownerFits = security.ownerKnown && security.owner != os::Trustee::LocalSystem;
-  bool onlyThese = security.hasList && !security.othersListed;
-  for (os::Trustee allowed : security.allowed)
-    onlyThese = onlyThese && std::find(trustees.begin(), trustees.end(), allowed) != trustees.end();
-  return ownerFits && onlyThese && (security.protectedList || !security.protectionKnown);
+  const auto listed = [&](os::Trustee t) {
+    return std::find(trustees.begin(), trustees.end(), t) != trustees.end();
+  };
+  return security.ownerKnown && listed(security.owner) && security.hasList && !security.othersListed &&
+         std::all_of(security.allowed.begin(), security.allowed.end(), listed);
 }
 
 }  // namespace

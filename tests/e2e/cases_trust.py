@@ -115,33 +115,40 @@ def install_trusts_nothing_planted(c):
     expect(not c.c_path("C:\\Program.exe.log").exists(), "C:\\Program.exe was started")
 
 
-@case("trust: the removal deletes nothing through an install folder swapped for a link "
-      "and writes no log through a planted link", version="winxp", timeout=150)
-def removal_follows_no_link(c):
-    folder = "C:\\Program Files\\Qvs Link"
-    c.lay_out({"autoin.dat": "", "a.dll": "installed a\r\n", "b.dat": "installed b\r\n", "setup.ini": """
-        \\Qvs Link
-        Qvs Link
-        Qvs Link 1.0
+def install_with_uninstaller(c, name, files):
+    """Installs the files into C:\\Program Files\\<name> with uninst.exe and
+    an uninstall entry of that name; answers the install folder and the data
+    file the entry's command names."""
+    entries = "".join(f"        {f}\n" for f in files)
+    c.lay_out({"autoin.dat": "", **files, "setup.ini": f"""
+        \\{name}
+        {name}
+        {name} 1.0
         :INSTALL
-        a.dll
-        b.dat
-        :
+{entries}        :
         :WIN
         uninst.exe
         :
         :UNINSTALL
-        Qvs Link
-        Qvs Link 1.0
+        {name}
+        {name} 1.0
         uninst.exe
         r
         """})
     seen = c.start_watched(answer="OK", timeout=60000)
     expect(seen["ended"], "setup.exe did not end")
-    expect(c.c_path(folder + "\\a.dll").exists(), "the program was not installed")
-    data = data_file_of(c, "Qvs Link")
-    # Where users may write the install folder's parent (a folder in a drive's root), one swaps the install folder for a link to a system folder holding
-    # files of the same names (keeping the data file, which the link then shows).
+    folder = "C:\\Program Files\\" + name
+    expect(all(c.c_path(folder + "\\" + f).exists() for f in files), "the program was not installed")
+    return folder, data_file_of(c, name)
+
+
+@case("trust: the removal deletes nothing through an install folder swapped for a link "
+      "and writes no log through a planted link", version="winxp", timeout=150)
+def removal_follows_no_link(c):
+    folder, data = install_with_uninstaller(c, "Qvs Link", {"a.dll": "installed a\r\n", "b.dat": "installed b\r\n"})
+    # Where users may write the install folder's parent (a folder in a drive's root), one swaps
+    # the install folder for a link to a system folder holding files of the same names (and the
+    # data file, which the removal then reads through the link).
     victims = c.c_path("C:\\windows\\system32\\qvlinked")
     victims.mkdir(parents=True)
     for name in ("a.dll", "b.dat"):
@@ -162,26 +169,7 @@ def removal_follows_no_link(c):
 
 @case("trust: an uninstall data file edited after the install removes nothing", version="winxp", timeout=120)
 def edited_data_file(c):
-    folder = "C:\\Program Files\\Qvs Edit"
-    c.lay_out({"autoin.dat": "", "a.txt": "a\r\n", "setup.ini": """
-        \\Qvs Edit
-        Qvs Edit
-        Qvs Edit 1.0
-        :INSTALL
-        a.txt
-        :
-        :WIN
-        uninst.exe
-        :
-        :UNINSTALL
-        Qvs Edit
-        Qvs Edit 1.0
-        uninst.exe
-        r
-        """})
-    seen = c.start_watched(answer="OK", timeout=60000)
-    expect(seen["ended"], "setup.exe did not end")
-    data = data_file_of(c, "Qvs Edit")
+    folder, data = install_with_uninstaller(c, "Qvs Edit", {"a.txt": "a\r\n"})
     font = plant_victim(c, "C:\\windows\\Fonts\\qvfont.ttf", "a font\r\n")
     # The data file lies in a folder users may write: rewritten to name the Fonts folder.
     c.c_path(data).write_bytes(b"Qvs Edit 1.0\r\nC:\\windows\\Fonts\r\nC:\\windows\\Fonts\\qvfont.ttf\r\n\r\n")

@@ -112,7 +112,7 @@ int Removal::Run() {
   if (dataFile_.empty() || dataFile_.size() <= 3)
     return Refuse("Start the uninstaller with the full path of an uninstall data file.");
   std::string text;
-  UninstallDataResult read = ReadTextFile(dataFile_, text)
+  UninstallDataResult read = ReadWholeFile(dataFile_, text)
                                  ? ParseUninstallData(text, data_)
                                  : UninstallDataResult{UninstallDataStatus::Missing, 0};
   if (read.status != UninstallDataStatus::Ok) return Refuse(DataProblem(args_.dataFile, read));
@@ -390,35 +390,6 @@ int Removal::End() {
 }
 
 }  // namespace
-
-TUninstallArgs ParseUninstallArgs(const std::string& commandLine) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false, inWord = false;
-  for (char c : commandLine) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
-  TUninstallArgs args;
-  if (words.empty() || words[0].empty() || words.size() > 2) return args;
-  args.dataFile = words[0];
-  if (words.size() == 2) {
-    if (UpperText(words[1]) != "/S") return args;
-    args.silent = true;
-  }
-  args.valid = true;
-  return args;
-}
 
 int RunUninstall(const std::string& commandLine, UninstallHost& host) {
   TUninstallArgs args = ParseUninstallArgs(commandLine);

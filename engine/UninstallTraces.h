@@ -7,8 +7,6 @@
 
 // Writes the uninstall entry of :UNINSTALL for the given data file and logs it.
 void RegisterUninstall(const TUninstallSection& section, const std::string& dataFile);
-// The data file an uninstall command names: its last argument, in double quotes; empty when none.
-std::string UninstallCommandDataFile(const std::string& command);
 // A string value under HKEY_LOCAL_MACHINE\keyPath (created when missing; a
 // leading backslash is taken from the root). Failures are silent.
 void WriteMachineString(const std::string& keyPath, const std::string& name, const std::string& value);

@@ -178,6 +178,6 @@ def edited_data_file(c):
     expect_eq([b["box"]["text"] for b in seen["boxes"]],
               [f"The uninstall data file {data} is not the one the installation recorded, or it was "
                "changed since. Nothing was removed."], "boxes")
-    expect_eq(c.program.wait(10), 6, "exit code")
+    expect_eq(c.program.wait(10), 1, "exit code (refused)")
     expect(font.exists(), "the font was removed")
     expect(c.c_path(folder + "\\a.txt").exists(), "the program's own file was removed")

@@ -9,7 +9,7 @@
 #include "engine/InstallList.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
-#include "engine/UninstallTraces.h"
+#include "engine/UninstallData.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -429,8 +429,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   }
   // The uninstall entry's command names the data file; the data goes where the install run writes it.
   for (const auto& v : run.values)
-    if (v.name == "UninstallString" && !UninstallCommandDataFile(v.data).empty())
-      run.uninstallDataFile = UninstallDataWrittenTo(UninstallCommandDataFile(v.data), Shared().InstallDir);
+    if (v.name == "UninstallString" && ParseUninstallCommand(v.data).valid)
+      run.uninstallDataFile = UninstallDataWrittenTo(ParseUninstallCommand(v.data).dataFile, Shared().InstallDir);
   if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
   run.logFile = LogPath();
   if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);

@@ -91,7 +91,7 @@ bool JoinPackage(const std::string& folder, const std::vector<std::string>& part
     if (!in || !os::GetFileSize(in.get(), size)) return false;
     total += size;
   }
-  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
+  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateNew));
   std::optional<std::uint64_t> end = out ? std::optional<std::uint64_t>(total) : std::nullopt;
   for (auto part = parts.begin(); end && part != parts.end(); ++part) end = PlacePart(out.get(), folder + "\\" + *part, *end);
   const bool whole = end == std::uint64_t{0};
@@ -161,7 +161,7 @@ std::vector<std::string> TfSetup::KeepExtraFiles(const std::string& temp) {
 bool TfSetup::GatherPackage(const std::vector<std::string>& parts, std::uint64_t packageBytes,
                             const std::string& package) {
   const std::string& from = Shared().SetupDir;
-  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateAlways));
+  os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateNew));
   if (!out) return Abort("Could not create temporary install files"), false;
   std::optional<std::uint64_t> end = packageBytes;
   for (size_t i = 0; i < parts.size() && end; ++i) {

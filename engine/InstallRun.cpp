@@ -3,12 +3,14 @@
 #include "engine/InstallRun.h"
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
 #include "engine/SetupTexts.h"
+#include "engine/TextFile.h"
 #include "engine/RemovalRules.h"
 #include "engine/UninstallData.h"
 #include "engine/UninstallTraces.h"
@@ -16,6 +18,7 @@
 #include "os/OsLibrary.h"
 #include "os/OsUi.h"
 #include "sys/Dialogs.h"
+#include "sys/Digest.h"
 #include "sys/Folders.h"
 #include "sys/Launch.h"
 #include "sys/MessagePump.h"
@@ -64,6 +67,7 @@ class InstallRun {
   void ExtraSetup();
   void End();
   void OpenRunFile();
+  bool InstalledHere(const std::string& folder, const std::string& name) const;
 
   const TSetupList& list_;
   InstallHost& host_;
@@ -73,8 +77,9 @@ class InstallRun {
   TFolderIndex known_{false};           // files of the destination folders: which are new, stale cached files
   TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
-  std::string programKey_, dataFile_;
+  std::string programKey_, dataFile_, uninstallKey_;
   PendingReplacements pending_;  // what waits for the next start of Windows
+  std::set<std::string> copied_;  // destinations this run copied, upper case: the only files it may start
   MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
@@ -114,6 +119,7 @@ void InstallRun::Run() {
     dataFile_ = UninstallDataWrittenTo(UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder()),
                                        s_.InstallDir);
     RegisterUninstall(*section, dataFile_);
+    uninstallKey_ = section->keyName;
   }
   // The program's key is read now; its values are written after the shortcuts.
   if (list_.Has(Header::kReg)) {
@@ -195,7 +201,7 @@ void InstallRun::RemoveFiles() {
   std::string entry;
   while (reader.Next(entry)) {
     std::string path = ExpandRemoveFilesEntry(entry, WindowsFolder(), s_.InstallDir);
-    if (!FileFound(path)) continue;
+    if (!FileFound(path) || !NoLinkOnTheWay(s_.InstallDir, path)) continue;
     LogLine("Removing: " + path);
     os::DeleteFileA(path);
   }
@@ -203,7 +209,6 @@ void InstallRun::RemoveFiles() {
 
 bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
   TSectionReader reader(list_, header);
-  LogHold logOpen;  // one line or more for every entry
   for (;;) {
     if (Cancelled()) return false;
     TFileEntry entry;
@@ -215,6 +220,13 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
+    // A folder swapped for a link (the install folder may be one users can write) would take the
+    // copy, or the cached copy beside it, somewhere else: nothing is written there.
+    if (!NoLinkOnTheWay(folder, destination)) {
+      LogLine("Not copied, a link is on the way: " + destination);
+      uninstall_.paths.push_back(destination);
+      continue;
+    }
     // Most destinations are new, and the folder's listing says which: a copy
     // that may not replace anything creates those without first looking for a
     // file to replace. A file to be replaced that the listing shows read-only,
@@ -231,7 +243,10 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);
     }
-    if (copied) known_.Added(destination);
+    if (copied) {
+      known_.Added(destination);
+      copied_.insert(UpperText(destination));
+    }
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
       RefreshPendingReplacement(source, destination);
@@ -356,12 +371,25 @@ void InstallRun::RegistryItems() {
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
   const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
-  if (!WriteUninstallData(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+  const std::string text = TextOfLines(UninstallDataLines(uninstall_));
+  if (!NoLinkOnTheWay(s_.InstallDir, path) || !WriteNewTextFile(path, text))
+    throw SetupError("Could not write the uninstall data file " + path);
+  // The uninstaller trusts the data file only as far as the administrators' uninstall entry vouches
+  // for it: the file may lie in a folder users can write.
+  WriteUninstallSeal(uninstallKey_, s_.InstallDir, Sha256Hex(text));
+}
+
+// Whether this run copied the file into the folder. A program or library that
+// was there before (an install folder may have existed, writable by users)
+// is never loaded or started with the installer's rights.
+bool InstallRun::InstalledHere(const std::string& folder, const std::string& name) const {
+  return copied_.count(UpperText(StripBackslash(folder) + "\\" + name)) > 0;
 }
 
 void InstallRun::ExtraSetup() {
   std::string library = s_.InstallDir + "\\_setup.dll";
-  if (FileFound(library)) {
+  const bool libraryFound = FileFound(library);
+  if (libraryFound && InstalledHere(s_.InstallDir, "_setup.dll")) {
     LogLine("loading _setup.dll");
     os::UniqueLibrary module(os::LoadLibraryA(library));
     if (module.get() < 32) {
@@ -384,19 +412,29 @@ void InstallRun::ExtraSetup() {
     LogLine("DoSetup returned: " + std::to_string(call.result));
     return;
   }
-  LogLine("no _setup.dll");
+  LogLine(libraryFound ? "_setup.dll not installed by this run" : "no _setup.dll");
   std::string program = s_.InstallDir + "\\_setup.exe";
   if (!FileFound(program)) {
     LogLine("no _setup.exe");
     return;
   }
+  if (!InstalledHere(s_.InstallDir, "_setup.exe")) {
+    LogLine("_setup.exe not installed by this run");
+    return;
+  }
   LogLine("Running extra setup items");
-  RunProgramAndWait(program, s_.SourceDir);
+  RunProgramAndWait(program, "\"" + s_.SourceDir + "\"");
   os::DeleteFileA(program);
   os::SetForegroundWindow(host_.ApplicationWindow());
 }
 
-void InstallRun::OpenRunFile() { OpenDocument(s_.InstallDir + "\\" + s_.RunFile, ""); }
+void InstallRun::OpenRunFile() {
+  if (!InstalledHere(s_.InstallDir, s_.RunFile)) {
+    LogLine(s_.RunFile + " not installed by this run");
+    return;
+  }
+  OpenDocument(s_.InstallDir + "\\" + s_.RunFile, "");
+}
 
 void InstallRun::End() {
   bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
@@ -411,7 +449,9 @@ void InstallRun::End() {
       QuestionOkCancelBox("Installation must reboot your computer.")) {
     RemoveTempInstallDir(s_.TempInstallDir);
     s_.RebootFlag = true;
-    s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
+    // The publisher's restart program only when this run put it there; else Windows restarts directly.
+    if (InstalledHere(host_.DestinationText(), "winexit.exe"))
+      s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
     LogLine("Rebooting");
     LogLine("Install Complete");
     return host_.CloseWizard();

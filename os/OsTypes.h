@@ -21,6 +21,7 @@ constexpr std::uint32_t kAttrVolume = 0x08;
 constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::uint32_t kAttrNormal = 0x80;
+constexpr std::uint32_t kAttrReparsePoint = 0x400;  // a junction, a symbolic link, a mount point
 
 constexpr std::uint32_t kErrorSuccess = 0;
 constexpr std::uint32_t kErrorFileNotFound = 2;

@@ -28,6 +28,10 @@ bool Exists(const std::string& path);
 // Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
 // without an access list of its own.
 std::vector<Trustee> FolderTrustees(const std::string& path);
+// From now on CreateDirectoryForA creates plain folders, as a system that drops the list would.
+void IgnoreFolderLists(bool ignored);
+// False: the volume keeps no security at all (FAT); folders get no lists.
+void SetVolumeKeepsSecurity(bool kept);
 std::string Content(const std::string& path);  // "" when missing
 std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes when missing
 void SetLastWriteTime(const std::string& path, const FileTime& time);

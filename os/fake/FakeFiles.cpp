@@ -270,6 +270,8 @@ void AddFile(const std::string& path, const std::string& content, std::uint32_t 
 }
 
 bool Exists(const std::string& path) { return Find(path) != nullptr; }
+void IgnoreFolderLists(bool ignored) { TheState().folderListsIgnored = ignored; }
+void SetVolumeKeepsSecurity(bool kept) { TheState().volumeKeepsSecurity = kept; }
 std::vector<Trustee> FolderTrustees(const std::string& path) {
   auto* n = Find(path);
   return n ? n->trustees : std::vector<Trustee>{};
@@ -349,7 +351,28 @@ bool CreateDirectoryA(const std::string& path) {
 
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
   if (!CreateDirectoryA(path)) return false;
+  if (TheState().folderListsIgnored || !TheState().volumeKeepsSecurity) return true;
   Find(path)->trustees = trustees;
+  Find(path)->listProtected = true;
+  return true;
+}
+
+bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
+  security = FolderSecurity{};
+  const OsVersionInfo& v = TheState().version;
+  if (v.platformId != 2) return Fail(kErrorCallNotImplemented), false;
+  Node* node = Find(path);
+  if (!node) return Fail(kErrorFileNotFound), false;
+  security.kept = TheState().volumeKeepsSecurity;
+  security.ownerKnown = true;
+  security.owner = Trustee::CurrentUser;
+  security.hasList = true;
+  security.protectionKnown = v.majorVersion >= 5;
+  security.protectedList = node->listProtected && security.protectionKnown;
+  security.allowed = node->trustees;
+  // Without a list of its own a folder carries its parent's inheritable entries (Users may create
+  // files in TEMP).
+  security.othersListed = node->trustees.empty();
   return true;
 }
 

@@ -27,6 +27,7 @@ struct Node {
   int openWriters = 0;
   int openReaders = 0;
   std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
+  bool listProtected = false;     // that list takes nothing from the parent
 };
 
 struct OpenFile {
@@ -59,6 +60,9 @@ struct State {
   int versionQueries = 0;
   std::map<std::string, std::string> profileCache;  // upper-case path -> the content Windows holds for it
   std::string moduleFileName;
+  bool currentFolderOffLibrarySearch = false;
+  bool folderListsIgnored = false;  // CreateDirectoryForA drops the list, as a careless system would
+  bool volumeKeepsSecurity = true;  // false: a FAT volume
   std::string windowsDirectory, systemDirectory;
   int threadToken = 0, processToken = 0;  // TokenState values
   std::vector<Sid> threadGroups, processGroups;

@@ -185,7 +185,7 @@ TEST(DryRunFidelity, TheReportShowsParametersOddLinkNamesAndIcons) {
   Put("_setup.exe", "MZ");
   Put("a.txt", "a");
   const DryRun run = RunDry("WIN_98", {});
-  EXPECT_EQ(run.started, (std::vector<std::string>{"C:\\Program Files\\A\\_setup.exe C:\\SETUP"}));
+  EXPECT_EQ(run.started, (std::vector<std::string>{"C:\\Program Files\\A\\_setup.exe \"C:\\SETUP\""}));
   ASSERT_EQ(run.shortcuts.size(), 1u);
   EXPECT_EQ(run.shortcuts[0].file, "C:\\WINDOWS\\Start Menu\\Programs\\A\\Notes.lnk.txt");
   ASSERT_EQ(run.boxes.size(), 1u);

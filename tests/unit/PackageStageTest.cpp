@@ -271,6 +271,19 @@ TEST_F(PackageStage, TheOwnFolderAdmitsOnlyAdministratorsSystemAndTheUser) {
   Run([&] { trustees = os::fake::FolderTrustees("C:\\WINDOWS\\TEMP\\QVINST1"); });
   EXPECT_EQ(trustees, (std::vector<os::Trustee>{os::Trustee::Administrators, os::Trustee::LocalSystem,
                                                 os::Trustee::CurrentUser}));
+
+  // A folder read back with entries for others (a system that dropped the list) is not used.
+  SetUp();
+  os::fake::IgnoreFolderLists(true);
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not create temporary installation folder"}));
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+  // A FAT volume keeps no lists at all: there is nothing to check, and the folder serves.
+  SetUp();
+  os::fake::SetVolumeKeepsSecurity(false);
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "Packaged 1.0");
 }
 
 // The engine passes over a file whose check sum fails and extracts the

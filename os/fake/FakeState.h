@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct Library {
 
 struct State {
   std::map<std::string, Node> nodes;  // key: upper-case full path, "C:" for a root
+  // Every short name given, as its folder's key, a backslash and the name: a new one is checked
+  // against them at once. And for each basis of a short name (folder, six characters, extension) the lowest
+  // number worth trying, which stays right until a node goes (then all are forgotten).
+  std::set<std::string> shortNames;
+  std::map<std::string, int> shortNameFrom;
   std::map<Handle, OpenFile> files;
   std::uint64_t nextOrder = 1;
   Handle nextHandle = 0x100;

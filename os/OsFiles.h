@@ -33,6 +33,12 @@ enum class Trustee { Administrators, LocalSystem, CurrentUser };
 // the trustees and to nobody else, passed on to everything created inside.
 // The NT family only: the 95 family has no security on files.
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees);
+// Gives the file exactly the security a file created in its folder gets: the
+// entries it inherits from there and nothing of its own (a file moved keeps the
+// security of the folder it was created in). False, last error
+// kErrorCallNotImplemented, on the systems without inherited security: the 95
+// family (no security on files) and NT 4.0 (no way to ask for the inherited entries).
+bool SetInheritedSecurityA(const std::string& path);
 
 // --- searches ---------------------------------------------------------------
 struct FindData {

@@ -122,6 +122,16 @@ bool ParentIsFolder(const std::string& key) {
   return node && node->folder;
 }
 
+// The access list a file created in the folder inherits: that of the nearest folder, it or above
+// it, that has one of its own.
+std::vector<Trustee> InheritedTrustees(std::string folderKey) {
+  for (; !folderKey.empty(); folderKey = ParentKey(folderKey)) {
+    auto it = TheState().nodes.find(folderKey);
+    if (it != TheState().nodes.end() && !it->second.trustees.empty()) return it->second.trustees;
+  }
+  return {};
+}
+
 Node& Create(const std::string& key, const std::string& displayName, bool folder) {
   auto& s = TheState();
   Node node;
@@ -131,6 +141,7 @@ Node& Create(const std::string& key, const std::string& displayName, bool folder
   node.attributes = folder ? kAttrDirectory : kAttrArchive;
   node.creationTime = node.lastAccessTime = node.lastWriteTime = s.clock;
   node.order = s.nextOrder++;
+  if (!folder) node.trustees = InheritedTrustees(ParentKey(key));
   KeepShortName(key, node);
   return s.nodes[key] = node;
 }
@@ -378,6 +389,15 @@ bool CreateDirectoryA(const std::string& path) {
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
   if (!CreateDirectoryA(path)) return false;
   Find(path)->trustees = trustees;
+  return true;
+}
+
+bool SetInheritedSecurityA(const std::string& path) {
+  const OsVersionInfo& v = TheState().version;
+  if (v.platformId != 2 || v.majorVersion < 5) return Fail(kErrorCallNotImplemented), false;
+  auto* n = Find(path);
+  if (!n) return Fail(kErrorFileNotFound), false;
+  n->trustees = InheritedTrustees(ParentKey(KeyOf(path)));
   return true;
 }
 

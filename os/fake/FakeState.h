@@ -26,7 +26,7 @@ struct Node {
   bool inUse = false;
   int openWriters = 0;
   int openReaders = 0;
-  std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
+  std::vector<Trustee> trustees;  // a folder's own access list, a file's inherited one; empty: none
 };
 
 struct OpenFile {

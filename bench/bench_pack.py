@@ -6,8 +6,8 @@ check alone), on two setup folders made once in the work folder:
 - "small": 2,000 small files (1-3 KB, half text, half random, about 4 MB) with setup.exe,
   UNZDLL.DLL and a setup.ini that installs them all; also the same with 500 and 1,000 files, so
   the growth with the number of files shows (a linear tool doubles its time when the files double);
-- "programs": about 10 MB of real Windows programs and libraries (Wine's own, the first ones by
-  name until 10 MB) with the same setup files.
+- "programs": about 10 MB of real Windows programs and libraries (Wine's own of at most 400 KB,
+  the first ones by name until 10 MB) with the same setup files.
 
 Each round runs every command once, alternated, after the previous output was removed (not
 timed). Prints the medians and the ratios of medians; the packer's own output is checked (it ends
@@ -63,7 +63,8 @@ def make_programs(folder, dist, total=10_000_000):
         # 8.3 names only, as a setup folder for the oldest systems has them; Wine's own setup files
         # are left out, ours take their place.
         base, ext = os.path.splitext(name)
-        if not os.path.isfile(path) or ext.lower() not in (".dll", ".exe") or len(base) > 8:
+        if not os.path.isfile(path) or ext.lower() not in (".dll", ".exe") or len(base) > 8 or \
+                os.path.getsize(path) > 400_000:
             continue
         if name.lower() in ("setup.exe", "unzdll.dll") or size >= total:
             continue

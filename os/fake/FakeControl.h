@@ -26,7 +26,8 @@ void AddFile(const std::string& path, const std::string& content,
              std::uint32_t attributes = kAttrArchive);  // parents created
 bool Exists(const std::string& path);
 // Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
-// without an access list of its own.
+// without an access list of its own. For a file: the list it got where it was
+// created (the nearest folder above it with a list of its own), which a move keeps.
 std::vector<Trustee> FolderTrustees(const std::string& path);
 // From now on CreateDirectoryForA creates plain folders, as a system that drops the list would.
 void IgnoreFolderLists(bool ignored);

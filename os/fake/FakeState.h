@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ struct Node {
   bool inUse = false;
   int openWriters = 0;
   int openReaders = 0;
-  std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
+  std::vector<Trustee> trustees;  // a folder's own access list, a file's inherited one; empty: none
   bool listProtected = false;     // that list takes nothing from the parent
 };
 
@@ -45,6 +46,11 @@ struct Library {
 
 struct State {
   std::map<std::string, Node> nodes;  // key: upper-case full path, "C:" for a root
+  // Every short name given, as its folder's key, a backslash and the name: a new one is checked
+  // against them at once. And for each basis of a short name (folder, six characters, extension) the lowest
+  // number worth trying, which stays right until a node goes (then all are forgotten).
+  std::set<std::string> shortNames;
+  std::map<std::string, int> shortNameFrom;
   std::map<Handle, OpenFile> files;
   std::uint64_t nextOrder = 1;
   Handle nextHandle = 0x100;

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 #include "app/PackageStage.h"
@@ -21,8 +23,8 @@
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
-#include "sys/TextBytes.h"
 #include "sys/SetupError.h"
+#include "sys/TextBytes.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
@@ -162,9 +164,8 @@ class Packer {
   }
 
   const HostEntry* Entry(const std::string& ansi) const {
-    for (const HostEntry& e : entries_)
-      if (e.ansi == ansi) return &e;
-    return nullptr;
+    auto it = byAnsi_.find(ansi);
+    return it == byAnsi_.end() ? nullptr : it->second;
   }
 
   PackRequest request_;
@@ -173,6 +174,7 @@ class Packer {
   std::vector<PackedName> names_;    // the folder's files, setup.lst left out
   std::vector<std::string> extras_;  // :EXTRA of the folder's own setup.lst
   std::vector<HostEntry> entries_;   // by name in the code page
+  std::map<std::string, const HostEntry*> byAnsi_;  // entries_ by their name in the code page
 };
 
 int Packer::Check() {
@@ -194,6 +196,7 @@ int Packer::Check() {
     if (!AnsiName(e.name, request_.codePage, e.ansi)) return Fail("cannot read the folder " + request_.folder);
   std::sort(entries_.begin(), entries_.end(),
             [](const HostEntry& a, const HostEntry& b) { return UpperText(a.ansi) < UpperText(b.ansi); });
+  for (const HostEntry& e : entries_) byAnsi_[e.ansi] = &e;
   for (const HostEntry& e : entries_)
     if (e.folder)
       return Fail("the folder holds the sub-folder " + e.name +
@@ -413,11 +416,10 @@ std::vector<std::string> CompareWithFolder(const std::vector<PackedName>& names,
     else if (os::fake::Content(copy) != original)
       problems.push_back(name.host + " came out different");
   }
-  for (const std::string& name : os::fake::List(extracted)) {
-    const bool known = std::any_of(names.begin(), names.end(),
-                                   [&](const PackedName& n) { return SameName(n.ansi, name); });
-    if (!known) problems.push_back(name + " came out but is not in the folder");
-  }
+  std::set<std::string> known;
+  for (const PackedName& name : names) known.insert(UpperText(name.ansi));
+  for (const std::string& name : os::fake::List(extracted))
+    if (!known.count(UpperText(name))) problems.push_back(name + " came out but is not in the folder");
   return problems;
 }
 

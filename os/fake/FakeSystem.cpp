@@ -109,6 +109,7 @@ using namespace os::fake;
 
 std::string GetModuleFileNameA() { return TheState().moduleFileName; }
 std::uint32_t GetTickCount() { return TheState().ticks; }
+void Sleep(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
 std::string GetWindowsDirectoryA() { return TheState().windowsDirectory; }
 std::string GetSystemDirectoryA() { return TheState().systemDirectory; }
 

@@ -8,6 +8,7 @@
 namespace os {
 
 std::uint32_t GetTickCount() { return ::GetTickCount(); }
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 std::string GetModuleFileNameA() {
   std::vector<char> buffer(MAX_PATH);

@@ -10,6 +10,7 @@
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sfx/SelfExtractor.h"
+#include "tests/unit/SfxTestUtil.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/ZipWriter.h"
 #include "unzdll/Extractor.h"
@@ -22,8 +23,9 @@ constexpr char kDownload[] = "C:\\DL\\setup-demo.exe";
 constexpr char kFolder[] = "C:\\TEMP\\QVSFX1";
 constexpr char kSetup[] = "C:\\TEMP\\QVSFX1\\SETUP\\setup.exe";
 
-// Captions of the visible windows while the engine ran.
+// Captions of the visible windows while the engine ran, and the archive it read.
 std::vector<std::string> shownDuringExtraction;
+std::string archiveRead;
 
 std::int32_t QV_UNZ_STDCALL EngineVersion() { return 160; }
 
@@ -31,6 +33,7 @@ std::int32_t QV_UNZ_STDCALL EngineExec(ExtractRequest* request) {
   for (os::Hwnd w : os::fake::TopLevelWindows())
     if (const auto* info = os::fake::Info(w); info && info->visible)
       shownDuringExtraction.push_back(info->text);
+  archiveRead = request->ZipFileName;
   std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
   return unz::RunExtraction(*request, *files, unz::RunOptions{false});
 }
@@ -47,6 +50,7 @@ class Stub : public ::testing::Test {
   void SetUp() override {
     PrepareWindows("WIN_XP");
     shownDuringExtraction.clear();
+    archiveRead.clear();
     // The engine and setup.exe are known to the in-memory Windows by their
     // paths; the files themselves are the stub's to write.
     os::fake::AddLibrary(std::string(kFolder) + "\\UNZDLL.DLL",
@@ -64,13 +68,7 @@ class Stub : public ::testing::Test {
   }
 
   void Download(const std::string& cut = "") {
-    const std::string stub = "MZ stub", engine = "MZ engine", archive = WriteZip(files_);
-    const std::string payload = engine + archive;
-    std::string file =
-        stub + payload +
-        sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                         static_cast<std::uint32_t>(archive.size()),
-                         sfx::Crc32(0, payload.data(), payload.size()));
+    const std::string file = sfxtest::Download(sfxtest::StubProgram(), "MZ engine", WriteZip(files_));
     os::fake::AddFile(kDownload, cut.empty() ? file : file.substr(0, file.size() - cut.size()));
   }
 
@@ -81,10 +79,11 @@ class Stub : public ::testing::Test {
     for (os::Hwnd w : os::fake::TopLevelWindows())
       if (os::fake::Info(w)) windowsAtSetup_.push_back(os::fake::Info(w)->text);
     trusteesAtSetup_ = os::fake::FolderTrustees(kFolder);
+    folderAtSetup_ = os::fake::List(kFolder);
   }
 
   std::vector<ZipSource> files_;
-  std::vector<std::string> seenBySetup_, windowsAtSetup_;
+  std::vector<std::string> seenBySetup_, windowsAtSetup_, folderAtSetup_;
   std::vector<os::Trustee> trusteesAtSetup_;
 };
 
@@ -103,6 +102,8 @@ TEST_F(Stub, RunsSetupInAFolderOfItsOwnAndEndsWithItsExitCode) {
   for (const ZipSource& f : files_) expected.push_back(f.data);
   EXPECT_EQ(seenBySetup_, expected);
   EXPECT_TRUE(windowsAtSetup_.empty());
+  EXPECT_EQ(archiveRead, kDownload) << "the archive is read where it lies, not written out first";
+  EXPECT_EQ(folderAtSetup_, (std::vector<std::string>{"SETUP", "UNZDLL.DLL"}));
   EXPECT_TRUE(shownDuringExtraction.empty()) << "a small download shows no progress";
   EXPECT_FALSE(os::fake::Exists(kFolder)) << "the folder is removed at the end";
   EXPECT_TRUE(os::fake::Boxes().empty());
@@ -145,7 +146,7 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
        [](Stub& s) {
          s.Download();
          std::string file = os::fake::Content(kDownload);
-         file[20] ^= 1;
+         file[sfxtest::StubProgram().size() + 3] ^= 1;  // in the engine
          os::fake::AddFile(kDownload, file);
        }},
   };
@@ -168,7 +169,8 @@ TEST_F(Stub, AnArchiveWithoutSetupIsNotRun) {
   Download();
   EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
   ASSERT_EQ(os::fake::Boxes().size(), 1u);
-  EXPECT_NE(os::fake::Boxes()[0].text.find("Could not unpack Setup's files"), std::string::npos);
+  EXPECT_EQ(os::fake::Boxes()[0].text,
+            "Could not unpack Setup's files into C:\\TEMP\\QVSFX1: the download holds no setup.exe.");
   EXPECT_TRUE(os::fake::Launches().empty());
   EXPECT_FALSE(os::fake::Exists(kFolder));
 }

@@ -88,7 +88,7 @@ bool TfSetup::PackageStage() {
   const std::string temp = s.TempInstallDir;
   // Loose extra files wait in EXTRA until the package is out. A name that
   // would reach outside the folders is passed over.
-  lbSetup.Load(s.SetupDir + "\\setup.lst");
+  lbSetup.Load(s.SetupDir + "\\" + kPackageListFile);
   std::vector<std::string> extras;
   if (lbSetup.Has(Header::kExtra)) {
     os::CreateDirectoryA(temp + "\\EXTRA");

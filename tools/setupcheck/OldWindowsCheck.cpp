@@ -75,19 +75,21 @@ void InsertInOrder(std::vector<Finding>& findings, Finding finding) {
 
 }  // namespace
 
+bool NeedsRuntimeBeside(const TSetupList& list) {
+  const std::optional<TOsRange> range = Admitted(list);
+  const int os = list.Find(Header::kOs);
+  return range && os >= 0 && range->Allows(kWin95A) && list.Line(os + 1) == OsKeywords()[kWin95A];
+}
+
 void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
                      std::vector<Finding>& findings) {
   const std::optional<TOsRange> range = Admitted(list);
   if (!range) return;
 
-  // setup.exe needs the C runtime library before it can do anything. Only
-  // an explicit range is measured: a list without one is taken to leave the
-  // oldest systems to the publisher.
-  const int os = list.Find(Header::kOs);
-  if (os >= 0 && range->Allows(kWin95A) && list.Line(os + 1) == OsKeywords()[kWin95A] &&
-      !FileFound(setupFolder + "\\msvcrt.dll"))
+  // setup.exe needs the C runtime library before it can do anything.
+  if (NeedsRuntimeBeside(list) && !FileFound(setupFolder + "\\" + kRuntimeFile))
     InsertInOrder(findings, Finding{
-        "setup.ini", os + 2, Severity::Warning,
+        "setup.ini", list.Find(Header::kOs) + 2, Severity::Warning,
         "the first Windows 95 (WIN_95A) has no msvcrt.dll, without which setup.exe cannot start; put "
         "msvcrt.dll beside setup.exe and list it as *msvcrt.dll under :SYSTEM (see the guide), or start "
         "the range after WIN_95A"});

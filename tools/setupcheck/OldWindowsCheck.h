@@ -13,5 +13,12 @@
 // and line order. sourceFolder is where Setup reads its list and its logo
 // after the package stage: the extracted package in package mode, the setup
 // folder otherwise.
+// Whether setup.exe needs the C runtime library beside it before it can
+// start: the list's :OS range begins with the first Windows 95, which has no
+// msvcrt.dll. Only an explicit range counts: a list without one leaves the
+// oldest systems to the publisher.
+bool NeedsRuntimeBeside(const TSetupList& list);
+constexpr char kRuntimeFile[] = "msvcrt.dll";
+
 void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
                      std::vector<Finding>& findings);

@@ -175,19 +175,20 @@ int RunSelfExtractor(const std::string& selfPath) {
     const int code = archive.ErrorCode();
     if (code == zip::ZipMsgNoEngine || code == zip::ZipMsgNoExec || code == zip::ZipMsgNoVersion)
       failure = "the unzip engine could not be loaded";
-    else if (!engineSaid.empty())
-      failure = engineSaid;
     else if (archive.EntryCount() == 0 || archive.SuccessCount() != archive.EntryCount())
-      failure = std::to_string(archive.SuccessCount()) + " of " + std::to_string(archive.EntryCount()) +
-                " files came out";
+      failure = !engineSaid.empty() ? engineSaid
+                                    : std::to_string(archive.SuccessCount()) + " of " +
+                                          std::to_string(archive.EntryCount()) + " files came out";
     else if (!FileFound(setupFolder + "\\setup.exe"))
       failure = "the download holds no setup.exe";
   }
   self.reset();
   int result = exitcode::kFailed;
   std::uint32_t exitCode = 0;
-  if (!failure.empty())
+  if (!failure.empty()) {
+    if (failure.back() == '.') failure.pop_back();
     WarningBox("Could not unpack Setup's files into " + folder + ": " + failure + ".");
+  }
   else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
     WarningBox("Could not start " + setupFolder + "\\setup.exe");
   else

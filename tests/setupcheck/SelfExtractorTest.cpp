@@ -3,6 +3,7 @@
 // exit code it ends with, what it leaves, and what it shows.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "os/OsFiles.h"
@@ -68,7 +69,9 @@ class Stub : public ::testing::Test {
   }
 
   void Download(const std::string& cut = "") {
-    const std::string file = sfxtest::Download(sfxtest::StubProgram(), "MZ engine", WriteZip(files_));
+    std::string archive = WriteZip(files_);
+    if (damage_) damage_(archive);
+    const std::string file = sfxtest::Download(sfxtest::StubProgram(), "MZ engine", archive);
     os::fake::AddFile(kDownload, cut.empty() ? file : file.substr(0, file.size() - cut.size()));
   }
 
@@ -83,6 +86,7 @@ class Stub : public ::testing::Test {
   }
 
   std::vector<ZipSource> files_;
+  std::function<void(std::string&)> damage_;  // the archive changed before the trailer is made
   std::vector<std::string> seenBySetup_, windowsAtSetup_, folderAtSetup_;
   std::vector<os::Trustee> trusteesAtSetup_;
 };
@@ -164,15 +168,32 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
   }
 }
 
-TEST_F(Stub, AnArchiveWithoutSetupIsNotRun) {
-  files_.erase(files_.begin());
-  Download();
-  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
-  ASSERT_EQ(os::fake::Boxes().size(), 1u);
-  EXPECT_EQ(os::fake::Boxes()[0].text,
-            "Could not unpack Setup's files into C:\\TEMP\\QVSFX1: the download holds no setup.exe.");
-  EXPECT_TRUE(os::fake::Launches().empty());
-  EXPECT_FALSE(os::fake::Exists(kFolder));
+// The box says why nothing was unpacked: the packer's trailer is sound, what it holds is not.
+TEST_F(Stub, AFailedUnpackingIsNamedAndNothingRuns) {
+  struct Row {
+    const char* what;
+    std::function<void(Stub&)> make;
+    std::string cause;
+  } rows[] = {
+      {"no setup.exe", [](Stub& s) { s.files_.erase(s.files_.begin()); }, "the download holds no setup.exe."},
+      {"a file's bytes changed in the archive",
+       [](Stub& s) { s.damage_ = [](std::string& zip) { zip[zip.find("read me")] ^= 1; }; },
+       "readme.txt: CRC error"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    damage_ = nullptr;
+    row.make(*this);
+    Download();
+    EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
+    ASSERT_EQ(os::fake::Boxes().size(), 1u);
+    EXPECT_EQ(os::fake::Boxes()[0].text.rfind("Could not unpack Setup's files into C:\\TEMP\\QVSFX1: " + row.cause, 0),
+              0u)
+        << os::fake::Boxes()[0].text;
+    EXPECT_TRUE(os::fake::Launches().empty());
+    EXPECT_FALSE(os::fake::Exists(kFolder));
+  }
 }
 
 }  // namespace

@@ -45,8 +45,8 @@ constexpr char kAutoRunFile[] = "autorun.dat";
 constexpr char kBatchFile[] = "batch.dat";
 constexpr char kNtPreparationFile[] = "_presnt.ex_";
 constexpr char kPreInstallFile[] = "_IN242.exe";
-constexpr const char* kProgramFolderFiles[] = {kSetupProgramFile, kPackageListFile, kCreditsFile,
-                                               kAutomaticFile,    kAutoRunFile,     kBatchFile,
+constexpr const char* kProgramFolderFiles[] = {kSetupProgramFile,  kPackageListFile, kCreditsFile,
+                                               kAutomaticFile,     kAutoRunFile,     kBatchFile,
                                                kNtPreparationFile, kPreInstallFile};
 // The path of one of them.
 std::string ProgramFile(const char* name);

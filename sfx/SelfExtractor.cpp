@@ -188,8 +188,7 @@ int RunSelfExtractor(const std::string& selfPath) {
   if (!failure.empty()) {
     if (failure.back() == '.') failure.pop_back();
     WarningBox("Could not unpack Setup's files into " + folder + ": " + failure + ".");
-  }
-  else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
+  } else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
     WarningBox("Could not start " + setupFolder + "\\setup.exe");
   else
     result = static_cast<int>(exitCode);

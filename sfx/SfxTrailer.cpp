@@ -2,7 +2,6 @@
 #include "sfx/SfxTrailer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -26,31 +25,6 @@ const char* TrailerStatusName(TrailerStatus status) {
       return "trailer does not fit the file";
   }
   return "unknown";
-}
-
-namespace {
-
-// The stub carries no zlib (the engine does the unzipping): a table of the
-// reflected polynomial, made by the compiler, is all the CRC it takes.
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-  std::array<std::uint32_t, 256> t{};
-  for (std::uint32_t i = 0; i < 256; ++i) {
-    std::uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    t[i] = c;
-  }
-  return t;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
-
-}  // namespace
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
-  const auto& table = kCrcTable;
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
 }
 
 TrailerStatus ReadTrailer(std::uint64_t dataEnd, const std::string& tail, Payload& payload) {
@@ -109,7 +83,8 @@ std::optional<std::uint64_t> OwnDataEnd(std::uint64_t fileSize, const ReadAt& re
   const std::uint64_t table = Le32(h + kOptional + kOptSecurityDirectory);
   const std::uint64_t tableSize = Le32(h + kOptional + kOptSecurityDirectory + 4);
   if (table == 0 && tableSize == 0) return fileSize;
-  if (tableSize == 0 || table + tableSize != fileSize || table % kCertificateAlignment != 0) return std::nullopt;
+  if (tableSize == 0 || table + tableSize != fileSize || table % kCertificateAlignment != 0)
+    return std::nullopt;
   // The trailer ends in a byte that is not zero: zeros before the table are its alignment.
   std::uint8_t before[kCertificateAlignment - 1];
   const std::uint64_t span = table < sizeof before ? table : sizeof before;
@@ -130,7 +105,8 @@ SelfCheck CheckDownload(std::uint64_t fileSize, const ReadAt& read) {
   std::uint32_t crc = 0;
   std::vector<char> block(kCheckBlock);
   for (std::uint64_t done = 0; done < check.payload.Length();) {
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kCheckBlock, check.payload.Length() - done));
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kCheckBlock, check.payload.Length() - done));
     if (!ReadExactly(read, check.payload.engineOffset + done, block.data(), n)) return check;
     crc = Crc32(crc, block.data(), n);
     done += n;

@@ -37,7 +37,8 @@ bool Seek(std::FILE* f, std::uint64_t offset) {
 
 class HostBytes {
  public:
-  HostBytes(std::string path, std::uint64_t size, bool owned) : path_(std::move(path)), size_(size), owned_(owned) {}
+  HostBytes(std::string path, std::uint64_t size, bool owned)
+      : path_(std::move(path)), size_(size), owned_(owned) {}
   HostBytes(const HostBytes&) = delete;
   HostBytes& operator=(const HostBytes&) = delete;
   ~HostBytes() {

@@ -299,7 +299,7 @@ class Pack : public ::testing::Test {
     Put("UNZDLL.DLL", "MZ" + Noise(2000, 2));
     Put("autoin.dat", "");
     Put("readme.txt", "loose readme\r\n");
-    Put("setup.lst", ":EXTRA\r\nreadme.txt\r\n:\r\n");
+    Put("setup.lst", ":EXTRA\r\nREADME.TXT\r\n:\r\n");  // names compare without letter case
     WriteFile(scratch_.path() / "setupsfx.exe", sfxtest::StubProgram(500));
   }
   void Put(const std::string& name, const std::string& content) { WriteFile(folder_ / name, content); }
@@ -352,7 +352,7 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
                                                              "readme.txt", "setup.exe", "setup.lst"}));
   EXPECT_EQ(Files(out_ / "DISK3"), std::vector<std::string>{"PACKAGE.003"});
   EXPECT_EQ(ReadFile(out_ / "DISK1" / "setup.lst"),
-            ":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\nPACKAGE.002\r\nPACKAGE.003\r\n:\r\n");
+            ":EXTRA\r\nREADME.TXT\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\nPACKAGE.002\r\nPACKAGE.003\r\n:\r\n");
   std::uint64_t disk1 = 0;
   for (const auto& e : fs::directory_iterator(out_ / "DISK1")) disk1 += fs::file_size(e.path());
   EXPECT_EQ(disk1, 6000u);
@@ -383,17 +383,18 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
 // What setup.exe reads from its own folder stays there; the runtime the
 // oldest Windows lacks also travels as an extra file, where the run copies it from.
 TEST_F(Pack, DiskOneKeepsWhatSetupReadsFromItsOwnFolder) {
-  Put("setup.ini", "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:OS\r\nWIN_95A\r\nWIN_XP\r\nNo.\r\n:INSTALL\r\ntiny.txt\r\n:\r\n"
-                   ":SYSTEM\r\n*msvcrt.dll\r\n:\r\n");
+  Put("setup.ini",
+      "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:OS\r\nWIN_95A\r\nWIN_XP\r\nNo.\r\n:INSTALL\r\ntiny.txt\r\n:\r\n"
+      ":SYSTEM\r\n*msvcrt.dll\r\n:\r\n");
   Put("copyQuill.txt", "Tiny Software\r\n");
   Put("_IN242.exe", "MZ" + Noise(100, 7));
   Put("msvcrt.dll", "MZ" + Noise(100, 8));
   ASSERT_EQ(Run(), 0) << output_ << errors_;
-  EXPECT_EQ(Files(out_ / "DISK1"),
-            (std::vector<std::string>{"PACKAGE.001", "UNZDLL.DLL", "_IN242.exe", "autoin.dat", "copyQuill.txt",
-                                      "msvcrt.dll", "readme.txt", "setup.exe", "setup.lst"}));
+  EXPECT_EQ(Files(out_ / "DISK1"), (std::vector<std::string>{"PACKAGE.001", "UNZDLL.DLL", "_IN242.exe",
+                                                             "autoin.dat", "copyQuill.txt", "msvcrt.dll",
+                                                             "readme.txt", "setup.exe", "setup.lst"}));
   EXPECT_EQ(ReadFile(out_ / "DISK1" / "setup.lst"),
-            ":EXTRA\r\nreadme.txt\r\nmsvcrt.dll\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\n:\r\n");
+            ":EXTRA\r\nREADME.TXT\r\nmsvcrt.dll\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\n:\r\n");
 }
 
 TEST_F(Pack, RefusesWhatCannotBePacked) {
@@ -411,7 +412,10 @@ TEST_F(Pack, RefusesWhatCannotBePacked) {
        [](Pack& p) { fs::remove(p.folder_ / "UNZDLL.DLL"); },
        {},
        "UNZDLL.DLL is not in the folder"},
-      {"no setup.exe", [](Pack& p) { fs::remove(p.folder_ / "setup.exe"); }, {}, "setup.exe is not in the folder"},
+      {"no setup.exe",
+       [](Pack& p) { fs::remove(p.folder_ / "setup.exe"); },
+       {},
+       "setup.exe is not in the folder"},
       {"a loose file larger than a disk",
        [](Pack& p) { p.Put("setup.exe", Noise(7000, 4)); },
        {"--disk-size", "6000"},

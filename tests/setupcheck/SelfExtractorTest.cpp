@@ -188,7 +188,8 @@ TEST_F(Stub, AFailedUnpackingIsNamedAndNothingRuns) {
     Download();
     EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
     ASSERT_EQ(os::fake::Boxes().size(), 1u);
-    EXPECT_EQ(os::fake::Boxes()[0].text.rfind("Could not unpack Setup's files into C:\\TEMP\\QVSFX1: " + row.cause, 0),
+    EXPECT_EQ(os::fake::Boxes()[0].text.rfind(
+                  "Could not unpack Setup's files into C:\\TEMP\\QVSFX1: " + row.cause, 0),
               0u)
         << os::fake::Boxes()[0].text;
     EXPECT_TRUE(os::fake::Launches().empty());

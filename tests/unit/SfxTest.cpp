@@ -101,12 +101,13 @@ TEST(SfxTrailer, RefusesEveryDamage) {
 }
 
 std::optional<std::uint64_t> DataEnd(const std::string& file) {
-  return sfx::OwnDataEnd(file.size(), [&file](std::uint64_t at, void* buffer, std::size_t length) -> std::size_t {
-    if (at >= file.size()) return 0;
-    const std::size_t n = std::min<std::size_t>(length, file.size() - static_cast<std::size_t>(at));
-    std::memcpy(buffer, file.data() + at, n);
-    return n;
-  });
+  return sfx::OwnDataEnd(
+      file.size(), [&file](std::uint64_t at, void* buffer, std::size_t length) -> std::size_t {
+        if (at >= file.size()) return 0;
+        const std::size_t n = std::min<std::size_t>(length, file.size() - static_cast<std::size_t>(at));
+        std::memcpy(buffer, file.data() + at, n);
+        return n;
+      });
 }
 
 TEST(SfxOwnData, EndsBeforeTheCertificateTableOnly) {
@@ -115,7 +116,8 @@ TEST(SfxOwnData, EndsBeforeTheCertificateTableOnly) {
   const std::string signedFile = Signed(file);
   std::string appended = signedFile + "more";
   std::string tableInside = signedFile;
-  zip::rec::Put32(reinterpret_cast<std::uint8_t*>(tableInside.data()) + sfxtest::kSecurityDirectory + 4, 1000);
+  zip::rec::Put32(reinterpret_cast<std::uint8_t*>(tableInside.data()) + sfxtest::kSecurityDirectory + 4,
+                  1000);
   std::string wrapping = signedFile;  // offset and size that reach the end only in 32 bits
   zip::rec::Put32(reinterpret_cast<std::uint8_t*>(wrapping.data()) + sfxtest::kSecurityDirectory + 4,
                   static_cast<std::uint32_t>(0x100000000ull - 8));
@@ -156,7 +158,8 @@ TEST(SfxOwnFile, CheckedByItsCrc) {
   };
   for (const Row& row : rows) {
     os::fake::AddFile("C:\\DL\\setup.exe", row.file);
-    os::UniqueFile self(os::CreateFileA("C:\\DL\\setup.exe", os::Access::Read, os::Disposition::OpenExisting));
+    os::UniqueFile self(
+        os::CreateFileA("C:\\DL\\setup.exe", os::Access::Read, os::Disposition::OpenExisting));
     ASSERT_TRUE(self);
     const sfx::SelfCheck c = sfx::CheckOwnFile(self.get());
     EXPECT_EQ(c.Sound(), row.sound) << row.what;

@@ -21,9 +21,9 @@ inline std::string StubProgram(std::size_t size = 4096) {
   p[1] = 'Z';
   zip::rec::Put32(p + 0x3C, kPeHeader);
   std::copy_n("PE\0\0", 4, s.data() + kPeHeader);
-  zip::rec::Put16(p + kPeHeader + 4 + 16, 224);         // size of the optional header
-  zip::rec::Put16(p + kPeHeader + 24, 0x10B);           // PE32
-  zip::rec::Put32(p + kPeHeader + 24 + 92, 16);         // data directories
+  zip::rec::Put16(p + kPeHeader + 4 + 16, 224);  // size of the optional header
+  zip::rec::Put16(p + kPeHeader + 24, 0x10B);    // PE32
+  zip::rec::Put32(p + kPeHeader + 24 + 92, 16);  // data directories
   return s;
 }
 

@@ -201,7 +201,7 @@ bool TfSetup::ExtractPackage(const std::string& package, const std::string& temp
 bool TfSetup::PackageStage() {
   SetupState& s = Shared();
   if (!ConfirmFloppyInstall()) return false;
-  lbSetup.Load(s.SetupDir + "\\setup.lst");
+  lbSetup.Load(s.SetupDir + "\\" + kPackageListFile);
   if (!lbSetup.Has(Header::kPackage)) return Abort("No install package information."), false;
   std::vector<std::string> parts;
   for (const std::string& part : ReadSection(lbSetup, Header::kPackage))

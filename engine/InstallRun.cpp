@@ -201,7 +201,7 @@ void InstallRun::Advance() {
 }
 
 void InstallRun::NtPreparation() {
-  std::string shipped = ProgramFolder() + "\\_presnt.ex_";
+  std::string shipped = ProgramFile(kNtPreparationFile);
   if (!FileFound(shipped) || !IsNtFamily(version_)) return;
   std::string program = WindowsFolder() + "\\_presnt.exe";
   os::CopyFileA(shipped, program, false);
@@ -514,7 +514,7 @@ void InstallRun::End() {
   bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
   s_.Outcome = RunOutcome::Installed;
   s_.RestartNeeded = reboot;
-  if (FileFound(ProgramFolder() + "\\batch.dat")) {
+  if (FileFound(ProgramFile(kBatchFile))) {
     if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
     return host_.CloseWizard();
   }
@@ -534,7 +534,7 @@ void InstallRun::End() {
     LogLine("Install Complete");
     return host_.CloseWizard();
   }
-  bool autoRun = FileFound(ProgramFolder() + "\\autorun.dat");
+  bool autoRun = FileFound(ProgramFile(kAutoRunFile));
   if (runAfter_ && autoRun) return OpenRunFile();
   if (runAfter_ && !forceRun_) {
     if (QuestionBox(0, "Installation is complete, would you like to run " + s_.Title + " now?")) OpenRunFile();

@@ -41,6 +41,9 @@ MachineSize GetMachineSize();
 
 // Milliseconds since the system started; wraps after 49.7 days.
 std::uint32_t GetTickCount();
+// Suspends the thread for the milliseconds given (the in-memory Windows only
+// moves its clock of ticks on).
+void Sleep(std::uint32_t milliseconds);
 
 // Access tokens. OpenThreadToken fails with kErrorNoToken when the thread
 // is not impersonating.

@@ -24,6 +24,10 @@ void Reset();
 void AddFolder(const std::string& path);  // with its parents
 void AddFile(const std::string& path, const std::string& content,
              std::uint32_t attributes = kAttrArchive);  // parents created
+// A file whose bytes are those of a file of the machine the program runs on,
+// size bytes long, read from there only when asked for while large files are
+// kept on the host (KeepLargeFilesOnHost); the host file is never written.
+void AddHostFile(const std::string& path, const std::string& hostPath, std::uint64_t size);
 bool Exists(const std::string& path);
 // Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
 // without an access list of its own. For a file: the list it got where it was

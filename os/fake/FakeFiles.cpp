@@ -301,9 +301,14 @@ void AddFile(const std::string& path, const std::string& content, std::uint32_t 
   AddFolder(ParentPath(path));
   Node* node = Find(path);
   if (!node) node = &Create(key, DisplayName(path), false);
-  node->data = content;
+  node->data = FileBytes(content);
   node->attributes = attributes;
   node->lastWriteTime = TheState().clock;
+}
+
+void AddHostFile(const std::string& path, const std::string& hostPath, std::uint64_t size) {
+  AddFile(path, "");
+  Find(path)->data = FileBytes::OfHostFile(hostPath, size);
 }
 
 bool Exists(const std::string& path) { return Find(path) != nullptr; }
@@ -315,7 +320,7 @@ std::vector<Trustee> FolderTrustees(const std::string& path) {
 }
 std::string Content(const std::string& path) {
   auto* n = Find(path);
-  return n ? n->data : "";
+  return n ? n->data.str() : "";
 }
 std::uint32_t Attributes(const std::string& path) {
   auto* n = Find(path);
@@ -672,12 +677,8 @@ bool ReadFile(Handle file, void* buffer, std::uint32_t length, std::uint32_t& re
   read = 0;
   auto* f = Open(file);
   if (!f || !f->canRead) return Fail(kErrorInvalidHandle), false;
-  const std::string& data = TheState().nodes.at(f->key).data;
-  if (f->position < data.size()) {
-    read = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, data.size() - f->position));
-    std::memcpy(buffer, data.data() + f->position, read);
-    f->position += read;
-  }
+  read = static_cast<std::uint32_t>(TheState().nodes.at(f->key).data.ReadAt(f->position, buffer, length));
+  f->position += read;
   return true;
 }
 
@@ -686,8 +687,7 @@ bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint3
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
   auto& node = TheState().nodes.at(f->key);
-  if (node.data.size() < f->position + length) node.data.resize(f->position + length);
-  if (length) std::memcpy(node.data.data() + f->position, buffer, length);
+  if (!node.data.WriteAt(f->position, buffer, length)) return Fail(kErrorDiskFull), false;
   f->position += length;
   written = length;
   node.lastWriteTime = TheState().clock;
@@ -711,7 +711,7 @@ bool GetFileSize(Handle file, std::uint64_t& size) {
 bool SetEndOfFile(Handle file) {
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
-  TheState().nodes.at(f->key).data.resize(f->position);
+  if (!TheState().nodes.at(f->key).data.resize(f->position)) return Fail(kErrorDiskFull), false;
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
+#include "os/fake/FakeFileBytes.h"
 
 namespace os::fake {
 
@@ -21,7 +22,7 @@ struct Node {
   std::string name;       // last path component as created
   std::string shortName;  // generated 8.3 name, empty when name is one
   std::uint32_t attributes = 0;
-  std::string data;
+  FileBytes data;
   FileTime creationTime, lastAccessTime, lastWriteTime;
   std::uint64_t order = 0;  // creation order: the enumeration order
   bool inUse = false;

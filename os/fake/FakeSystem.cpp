@@ -103,6 +103,7 @@ using namespace os::fake;
 std::string GetModuleFileNameA() { return TheState().moduleFileName; }
 std::uint32_t GetTickCount() { return TheState().ticks; }
 MachineSize GetMachineSize() { return TheState().machine; }
+void Sleep(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
 std::string GetWindowsDirectoryA() { return TheState().windowsDirectory; }
 std::string GetSystemDirectoryA() { return TheState().systemDirectory; }
 

@@ -8,6 +8,7 @@
 namespace os {
 
 std::uint32_t GetTickCount() { return ::GetTickCount(); }
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 MachineSize GetMachineSize() {
   SYSTEM_INFO system{};

@@ -41,10 +41,15 @@ bool Append(os::Handle package, const std::string& part) {
 
 bool StaysInside(const std::string& name) {
   if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  // A name of nothing but ".", "..." and blanks is the folder itself: Windows
+  // drops the periods and blanks that end a name.
+  bool namesFile = false;
   for (size_t start = 0;;) {
     const size_t end = NextSeparator(name, "\\/", start);
-    if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) return false;
-    if (end == std::string::npos) return true;
+    const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part == "..") return false;
+    namesFile = namesFile || part.find_first_not_of(". ") != std::string::npos;
+    if (end == std::string::npos) return namesFile;
     start = end + 1;
   }
 }

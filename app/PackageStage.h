@@ -5,7 +5,8 @@
 #include <vector>
 
 // A list entry that stays inside the folder it is joined to: not absolute,
-// no drive, no ".." part. Other entries are passed over.
+// no drive, no ".." part, and not the folder itself ("." or "..."). Other
+// entries are passed over.
 bool StaysInside(const std::string& name);
 
 // The joined package in folder: named after the first part with the

@@ -15,6 +15,7 @@
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 #include "sys/TextBytes.h"
 
 namespace {
@@ -56,10 +57,15 @@ bool StaysInside(const std::string& name) {
 
 std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts) {
   // A package named like one of the parts would overwrite it: it gets a name of its own then.
+  // Named as Windows reads names: "a.zip." and "a.zip" are one file.
+  auto isPart = [&](const std::string& path) {
+    for (const std::string& part : parts)
+      if (SameTextIgnoringCase(path, folder + "\\" + part) || SamePlace(path, folder + "\\" + part)) return true;
+    return false;
+  };
   std::string package = folder + "\\" + ChangeFileExt(parts[0], ".zip");
-  for (const std::string& part : parts)
-    if (SameTextIgnoringCase(package, folder + "\\" + part))
-      package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
+  for (int n = 1; isPart(package); ++n)
+    package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package" + (n > 1 ? std::to_string(n) : "") + ".zip";
   return package;
 }
 

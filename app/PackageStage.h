@@ -10,7 +10,8 @@
 bool StaysInside(const std::string& name);
 
 // The joined package in folder: named after the first part with the
-// extension ".zip", or "<first part>-package.zip" when a part has that name.
+// extension ".zip", or "<first part>-package.zip" when a part has that name
+// (-package2.zip, -package3.zip... when a part has that one too).
 // parts must not be empty.
 std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts);
 

@@ -52,7 +52,7 @@ wait "${pids[@]}"
 for t in $targets; do
   for f in "$out/artifacts-$t"/*; do [ -f "$f" ] && cp "$f" "$here/crashers/$t-$(basename "$f")"; done
   rm -rf "$out/merged-$t" && mkdir -p "$out/merged-$t"
-  nice -n 19 "$out/$t" -merge=1 -close_fd_mask=1 "$out/merged-$t" "$here/corpus-$t" "$out/work-$t" >/dev/null 2>&1 || true
+  nice -n 19 "$out/$t" -merge=1 -close_fd_mask=1 -artifact_prefix="$out/artifacts-$t/" "$out/merged-$t" "$here/corpus-$t" "$out/work-$t" >/dev/null 2>&1 || true
   rm -f "$here/corpus-$t"/* && cp "$out/merged-$t"/* "$here/corpus-$t/"
   runs=$(grep -h "stat::number_of_executed_units" "$out/$t.log" | awk '{print $2}')
   echo "$t: ${runs:-?} runs, $(tail -1 "$out/$t.time" | awk '{print $1 + $2}') CPU seconds," \

@@ -11,7 +11,7 @@ packages=(
   zip unzip p7zip-full libarchive-tools python3 xz-utils bzip2
   locales fonts-vlgothic
   nsis
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

@@ -19,6 +19,7 @@
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
+#include "sys/ResolvedPath.h"
 #include "sys/TextBytes.h"
 
 namespace {
@@ -46,20 +47,30 @@ bool CopyBlocks(os::Handle in, os::Handle out, std::uint64_t length) {
 
 bool StaysInside(const std::string& name) {
   if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  // A name of nothing but ".", "..." and blanks is the folder itself: Windows
+  // drops the periods and blanks that end a name.
+  bool namesFile = false;
   for (size_t start = 0;;) {
     const size_t end = NextSeparator(name, "\\/", start);
-    if (name.compare(start, end == std::string::npos ? std::string::npos : end - start, "..") == 0) return false;
-    if (end == std::string::npos) return true;
+    const std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part == "..") return false;
+    namesFile = namesFile || part.find_first_not_of(". ") != std::string::npos;
+    if (end == std::string::npos) return namesFile;
     start = end + 1;
   }
 }
 
 std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts) {
   // A package named like one of the parts would overwrite it: it gets a name of its own then.
+  // Named as Windows reads names: "a.zip." and "a.zip" are one file.
+  auto isPart = [&](const std::string& path) {
+    for (const std::string& part : parts)
+      if (SameTextIgnoringCase(path, folder + "\\" + part) || SamePlace(path, folder + "\\" + part)) return true;
+    return false;
+  };
   std::string package = folder + "\\" + ChangeFileExt(parts[0], ".zip");
-  for (const std::string& part : parts)
-    if (SameTextIgnoringCase(package, folder + "\\" + part))
-      package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package.zip";
+  for (int n = 1; isPart(package); ++n)
+    package = folder + "\\" + ChangeFileExt(parts[0], "") + "-package" + (n > 1 ? std::to_string(n) : "") + ".zip";
   return package;
 }
 

@@ -9,11 +9,13 @@
 #include "os/OsTypes.h"
 
 // A list entry that stays inside the folder it is joined to: not absolute,
-// no drive, no ".." part. Other entries are passed over.
+// no drive, no ".." part, and not the folder itself ("." or "..."). Other
+// entries are passed over.
 bool StaysInside(const std::string& name);
 
 // The joined package in folder: named after the first part with the
-// extension ".zip", or "<first part>-package.zip" when a part has that name.
+// extension ".zip", or "<first part>-package.zip" when a part has that name
+// (-package2.zip, -package3.zip... when a part has that one too).
 // parts must not be empty.
 std::string PackagePath(const std::string& folder, const std::vector<std::string>& parts);
 

@@ -239,12 +239,20 @@ ExportCall Guarded(Call call) {
 
 }  // namespace
 
+// The exports' own convention: the checker's Windows build runs the in-memory
+// Windows too, and a stdcall export called as cdecl leaves the stack unbalanced.
+#if defined(_WIN32)
+#define QV_EXPORT_CALL __stdcall
+#else
+#define QV_EXPORT_CALL
+#endif
+
 ExportCall CallExport(Proc entry) {
-  return Guarded([&] { return reinterpret_cast<std::int32_t (*)()>(entry)(); });
+  return Guarded([&] { return reinterpret_cast<std::int32_t(QV_EXPORT_CALL*)()>(entry)(); });
 }
 
 ExportCall CallExport(Proc entry, void* argument) {
-  return Guarded([&] { return reinterpret_cast<std::int32_t (*)(void*)>(entry)(argument); });
+  return Guarded([&] { return reinterpret_cast<std::int32_t(QV_EXPORT_CALL*)(void*)>(entry)(argument); });
 }
 
 ExportCall CallRegisterExport(Proc entry, std::uint32_t eax) {

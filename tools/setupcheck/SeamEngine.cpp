@@ -125,7 +125,10 @@ namespace {
 std::int32_t QV_UNZ_STDCALL SeamEngineVersion() { return kUnzEngineVersion; }
 
 // One thread only: the in-memory Windows is not shared between threads.
-std::int32_t QV_UNZ_STDCALL SeamEngineExec(ExtractRequest* request) {
+// Of the type it is called through (an export taking one pointer): a call through
+// another type would be undefined, and on a mismatched convention unbalance the stack.
+std::int32_t QV_UNZ_STDCALL SeamEngineExec(void* argument) {
+  auto* request = static_cast<ExtractRequest*>(argument);
   if (request == nullptr) return 0;
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();

@@ -86,12 +86,13 @@ std::optional<PackageSizes> SurveyPackage(const std::string& lastPart) {
   return sizes;
 }
 
-std::optional<std::uint64_t> PlacePart(os::Handle package, const std::string& source, std::uint64_t end) {
+bool PlacePart(os::Handle package, const std::string& source, std::uint64_t& end) {
   os::UniqueFile in(os::CreateFileA(source, os::Access::Read, os::Disposition::OpenExisting));
   std::uint64_t size = 0;
-  if (!in || !os::GetFileSize(in.get(), size) || size > end) return std::nullopt;
-  if (!os::SetFilePointer(package, end - size) || !CopyBlocks(in.get(), package, size)) return std::nullopt;
-  return end - size;
+  if (!in || !os::GetFileSize(in.get(), size) || size > end) return false;
+  if (!os::SetFilePointer(package, end - size) || !CopyBlocks(in.get(), package, size)) return false;
+  end -= size;
+  return true;
 }
 
 bool JoinPackage(const std::string& folder, const std::vector<std::string>& parts, const std::string& package) {
@@ -103,9 +104,10 @@ bool JoinPackage(const std::string& folder, const std::vector<std::string>& part
     total += size;
   }
   os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateNew));
-  std::optional<std::uint64_t> end = out ? std::optional<std::uint64_t>(total) : std::nullopt;
-  for (auto part = parts.begin(); end && part != parts.end(); ++part) end = PlacePart(out.get(), folder + "\\" + *part, *end);
-  const bool whole = end == std::uint64_t{0};
+  bool placed = static_cast<bool>(out);
+  std::uint64_t end = total;
+  for (auto part = parts.begin(); placed && part != parts.end(); ++part) placed = PlacePart(out.get(), folder + "\\" + *part, end);
+  const bool whole = placed && end == 0;
   out.reset();
   if (!whole) os::DeleteFileA(package);  // a half-joined package is never extracted
   return whole;
@@ -174,14 +176,15 @@ bool TfSetup::GatherPackage(const std::vector<std::string>& parts, std::uint64_t
   const std::string& from = Shared().SetupDir;
   os::UniqueFile out(os::CreateFileA(package, os::Access::Write, os::Disposition::CreateNew));
   if (!out) return Abort("Could not create temporary install files"), false;
-  std::optional<std::uint64_t> end = packageBytes;
-  for (size_t i = 0; i < parts.size() && end; ++i) {
+  bool placed = true;
+  std::uint64_t end = packageBytes;
+  for (size_t i = 0; i < parts.size() && placed; ++i) {
     if (!AwaitPart(from + "\\" + parts[i], "Please insert setup disk number " + std::to_string(i + 1))) return false;
-    end = PlacePart(out.get(), from + "\\" + parts[i], *end);
+    placed = PlacePart(out.get(), from + "\\" + parts[i], end);
   }
   out.reset();
   // Parts that do not add up to the declared size are not the package's.
-  if (end != std::uint64_t{0}) {
+  if (!placed || end != 0) {
     os::DeleteFileA(package);
     return Abort(kDecompressError), false;
   }

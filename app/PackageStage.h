@@ -31,9 +31,9 @@ struct PackageSizes {
 std::optional<PackageSizes> SurveyPackage(const std::string& lastPart);
 
 // Writes the part at source into the open package at the place where it ends at `end`: read
-// straight from where it lies, never copied first. Returns where it begins; nullopt when it does
-// not fit before `end` or could not be read or written whole.
-std::optional<std::uint64_t> PlacePart(os::Handle package, const std::string& source, std::uint64_t end);
+// straight from where it lies, never copied first. Moves `end` to where the part begins; false
+// when it does not fit before `end` or could not be read or written whole.
+bool PlacePart(os::Handle package, const std::string& source, std::uint64_t& end);
 
 // Joins folder\part for every part into package, the last-listed part first
 // and the first-listed last. False when a part cannot be read or the package

@@ -6,6 +6,9 @@
 #define __CRT__NO_INLINE
 #include <windows.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
 #include <io.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -90,3 +93,36 @@ errno_t __cdecl _localtime32_s(struct tm *local, const __time32_t *moment)
 }
 /* Callers compiled against the DLL's declaration reach it through this. */
 errno_t(__cdecl *__MINGW_IMP_SYMBOL(_localtime32_s))(struct tm *, const __time32_t *) = LocalTime32;
+
+/* The old POSIX names, which msvcrt's import library maps onto its
+   underscored functions; crtdll has the underscored ones too. */
+extern int __cdecl CrtdllOpen(const char *path, int flags, ...) __asm__("__open");
+extern int __cdecl CrtdllClose(int fd) __asm__("__close");
+extern int __cdecl CrtdllWrite(int fd, const void *data, unsigned int size) __asm__("__write");
+extern int __cdecl CrtdllRmdir(const char *path) __asm__("__rmdir");
+extern int __cdecl CrtdllFseek(FILE *file, long offset, int origin) __asm__("_fseek");
+
+int __cdecl open(const char *path, int flags, ...)
+{
+  va_list rest;
+  va_start(rest, flags);
+  const int mode = (flags & _O_CREAT) ? va_arg(rest, int) : 0;
+  va_end(rest);
+  return CrtdllOpen(path, flags, mode);
+}
+int __cdecl close(int fd) { return CrtdllClose(fd); }
+int __cdecl write(int fd, const void *data, unsigned int size) { return CrtdllWrite(fd, data, size); }
+int __cdecl rmdir(const char *path) { return CrtdllRmdir(path); }
+
+/* crtdll's file positions are 32 bits: a position it cannot reach fails
+   instead of wrapping round to the wrong byte. */
+static int __cdecl Seek64(FILE *file, long long offset, int origin)
+{
+  if (offset > 0x7fffffffLL || offset < -0x7fffffffLL - 1) {
+    errno = EINVAL;
+    return -1;
+  }
+  return CrtdllFseek(file, (long)offset, origin);
+}
+int __cdecl _fseeki64(FILE *file, long long offset, int origin) { return Seek64(file, offset, origin); }
+int(__cdecl *__MINGW_IMP_SYMBOL(_fseeki64))(FILE *, long long, int) = Seek64;

@@ -67,7 +67,8 @@ inline void StubFileOf(const std::uint8_t* data, std::size_t size) {
   }
   os::fake::Reset();
   os::fake::AddFile("C:\\DL\\setup.exe", file);
-  const sfx::SelfCheck check = sfx::CheckOwnFile("C:\\DL\\setup.exe");
+  os::UniqueFile self(os::CreateFileA("C:\\DL\\setup.exe", os::Access::Read, os::Disposition::OpenExisting));
+  const sfx::SelfCheck check = sfx::CheckOwnFile(self.get());
   Check(!made || check.Sound(), "a trailer the packer makes is read back sound");
   const sfx::Payload& p = check.payload;
   if (check.status != sfx::TrailerStatus::Ok) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "engine/DelayedReplacement.h"
@@ -26,6 +27,7 @@
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -46,6 +48,28 @@ std::string CrashText(std::uint32_t code) {
   return " (exception " + hex + ")";
 }
 
+// The volume a full path lies on: its drive ("C:") or its share ("\\\\SERVER\\SHARE"), upper
+// case; "" for anything else.
+std::string VolumeOf(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return UpperText(path.substr(0, 2));
+  if (path.rfind("\\\\", 0) != 0) return "";
+  std::size_t end = NextSeparator(path, "\\", 2);
+  if (end != std::string::npos) end = NextSeparator(path, "\\", end + 1);
+  return UpperText(path.substr(0, end));
+}
+
+}  // namespace
+
+bool MovesIntoPlace(const PlacementFacts& facts) {
+  if (!facts.fromPrivateFolder || facts.usedLater || !facts.destinationNew || facts.sourcesKept) return false;
+  if (VolumeOf(facts.source).empty() || VolumeOf(facts.source) != VolumeOf(facts.destination)) return false;
+  // A file moved on the NT family keeps the private folder's security until it is given its new
+  // folder's, which NT 4.0 cannot do: there it is copied.
+  return !IsNtFamily(facts.version) || facts.version >= kWin2K;
+}
+
+namespace {
+
 class InstallRun {
  public:
   InstallRun(const TSetupList& list, InstallHost& host) : list_(list), host_(host), s_(Shared()) {}
@@ -58,6 +82,9 @@ class InstallRun {
   void SysBackup();
   void RemoveFiles();
   bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  void CountSourceUses();
+  bool Place(const std::string& source, const std::string& destination, bool failIfExists, bool mayMove,
+             bool& moved);
   void RefreshPendingReplacement(const std::string& source, const std::string& destination);
   bool RegisterServers();
   bool Shortcuts();
@@ -80,6 +107,8 @@ class InstallRun {
   std::string programKey_, dataFile_, uninstallKey_;
   PendingReplacements pending_;  // what waits for the next start of Windows
   std::vector<std::string> copied_;  // destinations this run copied, upper case: the only files it may start
+  std::map<std::string, int> usesLeft_;  // upper-cased source name: entries of the file sections not yet run
+  bool keepSources_ = false;             // no source leaves its folder (CountSourceUses says why)
   MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
@@ -130,6 +159,7 @@ void InstallRun::Run() {
   // cancelled or fails ends the run.
   if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
   pending_ = PendingReplacements::Read();
+  CountSourceUses();
   if (list_.Has(Header::kInstall)) {
     LogLine("Installing Program Files");
     if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), std::string(kCachingFailed) + ": ")) return;
@@ -171,7 +201,7 @@ void InstallRun::Advance() {
 }
 
 void InstallRun::NtPreparation() {
-  std::string shipped = ProgramFolder() + "\\_presnt.ex_";
+  std::string shipped = ProgramFile(kNtPreparationFile);
   if (!FileFound(shipped) || !IsNtFamily(version_)) return;
   std::string program = WindowsFolder() + "\\_presnt.exe";
   os::CopyFileA(shipped, program, false);
@@ -238,7 +268,15 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     if (!isNew && !entry.keepExisting && listed != os::kInvalidFileAttributes &&
         (listed & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem)))
       os::SetFileAttributesA(destination, os::kAttrNormal);
-    bool copied = os::CopyFileA(source, destination, entry.keepExisting || isNew);
+    const bool usedLater = --usesLeft_[UpperText(entry.name)] > 0;
+    const bool fromPrivateFolder =
+        !s_.TempInstallDir.empty() &&
+        SameTextIgnoringCase(StripBackslash(s_.SourceDir), StripBackslash(s_.TempInstallDir));
+    const bool mayMove = MovesIntoPlace(
+        PlacementFacts{source, destination, version_, fromPrivateFolder, usedLater, isNew, keepSources_});
+    const bool onlyArchive = sources_.Attributes(source) == os::kAttrArchive;
+    bool moved = false;
+    bool copied = Place(source, destination, entry.keepExisting || isNew, mayMove, moved);
     if (!copied && !entry.keepExisting && FileFound(destination)) {
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);
@@ -249,11 +287,11 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     }
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
-      RefreshPendingReplacement(source, destination);
-      // A copy carries its source's attributes: after one whose source has
-      // only the archive bit, the destination has exactly that already.
-      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
-        os::SetFileAttributesA(destination, os::kAttrArchive);
+      // A moved file's content is at its destination now.
+      RefreshPendingReplacement(moved ? destination : source, destination);
+      // A copy (or a move) carries its source's attributes: after one whose
+      // source has only the archive bit, the destination has exactly that already.
+      if (!copied || !onlyArchive) os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
@@ -270,6 +308,42 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     }
     uninstall_.paths.push_back(destination);
   }
+}
+
+// How often each source file is named by the three file sections, and whether every source must
+// stay where it is: an extra setup program will be handed the source folder (it may read any file
+// there), or a section has no end (the run stops there, as it always did, and moves nothing).
+void InstallRun::CountSourceUses() {
+  usesLeft_.clear();
+  keepSources_ = FileFound(s_.InstallDir + "\\_setup.exe");
+  try {
+    for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem}) {
+      if (!list_.Has(header)) continue;
+      TSectionReader reader(list_, header);
+      TFileEntry entry;
+      while (reader.NextFileEntry(entry)) {
+        ++usesLeft_[UpperText(entry.name)];
+        if (header == Header::kInstall && SameTextIgnoringCase(InstalledFileName(entry.name), "_setup.exe"))
+          keepSources_ = true;
+      }
+    }
+  } catch (const ListError&) {
+    keepSources_ = true;
+  }
+}
+
+// The file put at its destination: moved there when that may be done, copied otherwise (and when
+// the move fails). A moved file is given the security of a file created in its new folder; where
+// that fails it goes back and is copied.
+bool InstallRun::Place(const std::string& source, const std::string& destination, bool failIfExists,
+                       bool mayMove, bool& moved) {
+  moved = false;
+  if (mayMove && os::MoveFileA(source, destination)) {
+    if (!IsNtFamily(version_) || os::SetInheritedSecurityA(destination)) return moved = true;
+    // Back for a copy; a file that cannot go back stays, with no wider access than it had.
+    if (!os::MoveFileA(destination, source)) return moved = true;
+  }
+  return os::CopyFileA(source, destination, failIfExists);
 }
 
 void InstallRun::RefreshPendingReplacement(const std::string& source, const std::string& destination) {
@@ -440,7 +514,7 @@ void InstallRun::End() {
   bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
   s_.Outcome = RunOutcome::Installed;
   s_.RestartNeeded = reboot;
-  if (FileFound(ProgramFolder() + "\\batch.dat")) {
+  if (FileFound(ProgramFile(kBatchFile))) {
     if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
     return host_.CloseWizard();
   }
@@ -460,7 +534,7 @@ void InstallRun::End() {
     LogLine("Install Complete");
     return host_.CloseWizard();
   }
-  bool autoRun = FileFound(ProgramFolder() + "\\autorun.dat");
+  bool autoRun = FileFound(ProgramFile(kAutoRunFile));
   if (runAfter_ && autoRun) return OpenRunFile();
   if (runAfter_ && !forceRun_) {
     if (QuestionBox(0, "Installation is complete, would you like to run " + s_.Title + " now?")) OpenRunFile();

@@ -35,6 +35,12 @@ enum class Trustee { Administrators, LocalSystem, CurrentUser };
 // The folder's list is protected: nothing of the parent's list is merged in,
 // where the system knows the protection (Windows 2000 and later).
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees);
+// Gives the file exactly the security a file created in its folder gets: the
+// entries it inherits from there and nothing of its own (a file moved keeps the
+// security of the folder it was created in). False, last error
+// kErrorCallNotImplemented, on the systems without inherited security: the 95
+// family (no security on files) and NT 4.0 (no way to ask for the inherited entries).
+bool SetInheritedSecurityA(const std::string& path);
 
 // A folder's owner and access list as the file system keeps them.
 struct FolderSecurity {

@@ -20,7 +20,7 @@ namespace zip {
 std::set<const TZipMaster*>& LiveComponents();
 
 namespace {
-constexpr const char* kEngineName = "UNZDLL.DLL";
+constexpr const char* kEngineName = kUnzDllFileName;
 constexpr std::int32_t Flag(bool on) { return on ? kUnzTrue : kUnzFalse; }
 constexpr std::uint32_t kMaxPasswordRepeats = 15;
 constexpr std::size_t kMaxPasswordAnswer = 80;

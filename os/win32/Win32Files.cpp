@@ -1,5 +1,7 @@
 // File-system operations over the real Win32 API.
 #include <windows.h>
+// (after windows.h, whose types it uses)
+#include <accctrl.h>
 
 #include <vector>
 
@@ -214,6 +216,29 @@ bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
   return true;
 }
 
+bool SetInheritedSecurityA(const std::string& path) {
+  // Inherited entries came with Windows 2000, and SetSecurityDescriptorControl with them; NT 4.0's
+  // SetNamedSecurityInfoA would leave the empty list below as the file's whole security.
+  using SetNamedSecurityInfoFn =
+      DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+  auto setNamedSecurityInfo =
+      win32::FindNewer<SetNamedSecurityInfoFn>("advapi32.dll", "SetNamedSecurityInfoA");
+  if (!setNamedSecurityInfo || !win32::FindNewerFunction("advapi32.dll", "SetSecurityDescriptorControl")) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+  }
+  // No entries of its own, and the inherited ones taken from the folder.
+  DWORD acl[sizeof(ACL) / sizeof(DWORD) + 1] = {};
+  if (!::InitializeAcl(reinterpret_cast<PACL>(acl), sizeof acl, ACL_REVISION)) return false;
+  std::vector<char> name(path.begin(), path.end());
+  name.push_back('\0');
+  const DWORD result = setNamedSecurityInfo(name.data(), SE_FILE_OBJECT,
+                                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                            nullptr, nullptr, reinterpret_cast<PACL>(acl), nullptr);
+  if (result == ERROR_SUCCESS) return true;
+  ::SetLastError(result);
+  return false;
+}
 bool DeleteFileA(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
   return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;

@@ -236,8 +236,10 @@ def simulate_mixed_winxp(c):
 @case("dry run: setupcheck --simulate ends on a package with a part missing, where setup.exe asks again and again", version="winxp",
       timeout=150)
 def simulate_missing_part(c):
-    # The first part is never read: the second is asked for first.
-    files = {"setup.lst": b":PACKAGE\r\npkg.p01\r\npkg.p02\r\n:\r\n", "pkg.p01": b"PK" * 50}
+    # The first part holds only the package's end record (a package of 122 bytes); the second is
+    # asked for next.
+    end_record = b"PK\x05\x06" + bytes(8) + (0).to_bytes(4, "little") + (100).to_bytes(4, "little") + bytes(2)
+    files = {"setup.lst": b":PACKAGE\r\npkg.p01\r\npkg.p02\r\n:\r\n", "pkg.p01": end_record}
     folder = c.workdir / "package"
     write_folder(folder, files, ())
     (folder / "UNZDLL.DLL").write_bytes((ROOT / "dist" / "UNZDLL.DLL").read_bytes())

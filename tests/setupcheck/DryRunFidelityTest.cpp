@@ -177,6 +177,13 @@ TEST(DryRunFidelity, ACraftedLibraryCannotMakeTheCheckerReadPastIt) {
     for (const auto& [at, value] : c.edits) Put32(image, at, value);
     EXPECT_FALSE(PeExportNames(image));
   }
+  // A hundred names that are all the same long one: they would take six times
+  // the file (a 2 MB library took gigabytes this way).
+  std::string image = PeImage({"DoSetup"});
+  Put32(image, 0x200 + 24, 100);
+  image.replace(0x3C0, 60, std::string(60, 'x'));
+  for (std::size_t i = 0; i < 100; ++i) Put32(image, 0x200 + 40 + 4 * i, 0x11C0);
+  EXPECT_FALSE(PeExportNames(image));
 }
 
 TEST(DryRunFidelity, TheReportShowsParametersOddLinkNamesAndIcons) {

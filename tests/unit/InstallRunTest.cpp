@@ -21,6 +21,7 @@
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/WindowsVersion.h"
@@ -161,6 +162,96 @@ TEST_F(InstallRunTest, PendingReplacementIsRefreshedAndStaleCacheRemoved) {
   // An empty line is an entry: the folder itself, which cannot be copied.
   EXPECT_TRUE(Logged("Caching: C:\\Program Files\\Demo\\"));
   EXPECT_TRUE(Logged("Caching failed: C:\\Program Files\\Demo\\"));
+}
+
+// From the run's own temporary folder a file is moved into place, and then has exactly the access
+// a file created there has; a source that a later entry names again is copied until that entry.
+TEST_F(InstallRunTest, PackageFilesAreMovedIntoPlaceWithTheirFoldersSecurity) {
+  const std::vector<os::Trustee> own{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                     os::Trustee::CurrentUser};
+  const std::vector<os::Trustee> admins{os::Trustee::Administrators};
+  struct Row {
+    std::uint32_t platform, major;
+    bool moves;
+  };
+  for (const Row& row : {Row{2, 5, true}, Row{2, 4, false}, Row{1, 4, true}}) {
+    SCOPED_TRACE("platform " + std::to_string(row.platform) + ", version " + std::to_string(row.major));
+    SetUp();
+    Version(row.platform, row.major, 0);
+    const std::string temp = "C:\\WINDOWS\\TEMP\\QVINST1";
+    ASSERT_TRUE(os::CreateDirectoryForA(temp, own));
+    ASSERT_TRUE(os::CreateDirectoryForA("C:\\Program Files", admins));
+    Shared().TempInstallDir = Shared().SourceDir = temp;
+    for (const char* name : {"a.txt", "twice.dll", "b.dat"}) os::fake::AddFile(temp + "\\" + name, name);
+    const os::FileTime written = os::fake::MakeFileTime(2001, 2, 3, 4, 5, 6);
+    os::fake::SetLastWriteTime(temp + "\\a.txt", written);
+    // An earlier install's replacement of b.dat still waits for the NT restart: it gets the new content.
+    os::fake::AddFile("C:\\Program Files\\Demo\\b.MCC", "older");
+    ScheduleReplace("C:\\Program Files\\Demo\\b.BAK", "C:\\Program Files\\Demo\\b.MCC",
+                    "C:\\Program Files\\Demo\\b.dat");
+    Run(":INSTALL\r\na.txt\r\ntwice.dll\r\nb.dat\r\n:\r\n:SYSTEM\r\ntwice.dll\r\n:\r\n");
+
+    const std::string dest = "C:\\Program Files\\Demo\\";
+    for (const char* name : {"a.txt", "twice.dll", "b.dat"}) {
+      EXPECT_EQ(os::fake::Content(dest + name), name);
+      EXPECT_TRUE(Logged("Copy: " + dest + name)) << name;
+      EXPECT_EQ(os::fake::Attributes(dest + name), os::kAttrArchive) << name;
+      if (row.platform == 2) {  // the 95 family has no security on files
+        EXPECT_EQ(os::fake::FolderTrustees(dest + name), admins)
+            << name << " has the access of a file made there";
+      }
+    }
+    EXPECT_EQ(os::fake::LastWriteTime(dest + "a.txt").ticks, written.ticks);
+    if (row.platform == 2) {
+      EXPECT_EQ(os::fake::Content(dest + "b.MCC"), "b.dat");
+    }
+    EXPECT_EQ(os::fake::Content(SystemFolder() + "\\twice.dll"), "twice.dll");
+    EXPECT_EQ(os::fake::Exists(temp + "\\a.txt"), !row.moves);
+    EXPECT_EQ(os::fake::Exists(temp + "\\twice.dll"), !row.moves)
+        << "the last entry that names it may move it";
+  }
+}
+
+TEST(MovesIntoPlaceTest, OnlyAFileNothingElseNeedsOnItsOwnVolume) {
+  struct Row {
+    const char* what;
+    PlacementFacts facts;
+    bool moves;
+  };
+  const PlacementFacts base{"C:\\WINDOWS\\TEMP\\QVINST1\\a.exe",
+                            "C:\\Program Files\\Demo\\a.exe",
+                            kWinXP,
+                            true,
+                            false,
+                            true,
+                            false};
+  auto with = [&](auto change) {
+    PlacementFacts f = base;
+    change(f);
+    return f;
+  };
+  const Row rows[] = {
+      {"a new file from the private folder", base, true},
+      {"on the first Windows 95", with([](PlacementFacts& f) { f.version = kWin95A; }), true},
+      {"NT 4.0 cannot give it its folder's security", with([](PlacementFacts& f) { f.version = kWinNT4; }),
+       false},
+      {"from the setup folder", with([](PlacementFacts& f) { f.fromPrivateFolder = false; }), false},
+      {"named again later", with([](PlacementFacts& f) { f.usedLater = true; }), false},
+      {"a file is in its place", with([](PlacementFacts& f) { f.destinationNew = false; }), false},
+      {"an extra setup program gets the folder", with([](PlacementFacts& f) { f.sourcesKept = true; }),
+       false},
+      {"another drive", with([](PlacementFacts& f) { f.destination = "d:\\Demo\\a.exe"; }), false},
+      {"the drive in other case", with([](PlacementFacts& f) { f.destination = "c:\\Demo\\a.exe"; }), true},
+      {"the same share", with([](PlacementFacts& f) {
+         f.source = "\\\\srv\\apps\\t\\a.exe", f.destination = "\\\\SRV\\Apps\\Demo\\a.exe";
+       }),
+       true},
+      {"another share", with([](PlacementFacts& f) {
+         f.source = "\\\\srv\\apps\\t\\a.exe", f.destination = "\\\\srv\\apps2\\Demo\\a.exe";
+       }),
+       false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(MovesIntoPlace(row.facts), row.moves) << row.what;
 }
 
 TEST_F(InstallRunTest, ProgressCountsEntriesAndTheSystemBackup) {

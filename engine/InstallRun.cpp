@@ -2,8 +2,8 @@
 // order, with progress, cancellation, logging and the uninstall data.
 #include "engine/InstallRun.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <set>
 #include <map>
 #include <vector>
 
@@ -106,7 +106,7 @@ class InstallRun {
   int stepTotal_ = 0, stepCount_ = 0;
   std::string programKey_, dataFile_, uninstallKey_;
   PendingReplacements pending_;  // what waits for the next start of Windows
-  std::set<std::string> copied_;  // destinations this run copied, upper case: the only files it may start
+  std::vector<std::string> copied_;  // destinations this run copied, upper case: the only files it may start
   std::map<std::string, int> usesLeft_;  // upper-cased source name: entries of the file sections not yet run
   bool keepSources_ = false;             // no source leaves its folder (CountSourceUses says why)
   MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
@@ -283,7 +283,7 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     }
     if (copied) {
       known_.Added(destination);
-      copied_.insert(UpperText(destination));
+      copied_.push_back(UpperText(destination));
     }
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
@@ -457,7 +457,7 @@ void InstallRun::SaveUninstallData() {
 // was there before (an install folder may have existed, writable by users)
 // is never loaded or started with the installer's rights.
 bool InstallRun::InstalledHere(const std::string& folder, const std::string& name) const {
-  return copied_.count(UpperText(StripBackslash(folder) + "\\" + name)) > 0;
+  return std::find(copied_.begin(), copied_.end(), UpperText(StripBackslash(folder) + "\\" + name)) != copied_.end();
 }
 
 void InstallRun::ExtraSetup() {

@@ -114,20 +114,16 @@ void ForceFolders(const std::string& path) {
 
 bool NoLinkOnTheWay(const std::string& folder, const std::string& path) {
   const std::string base = StripBackslash(folder);
-  const std::string prefix = UpperText(base) + "\\";
   // Without the folder in front, only the path's own folder and the path itself are looked at.
-  std::size_t from = UpperText(path).rfind(prefix, 0) == 0 ? base.size() : LastSeparator(path, "\\");
-  if (from == std::string::npos) from = path.size();
-  std::vector<std::string> parts{path.substr(0, from)};
-  for (std::size_t at = NextSeparator(path, "\\", from + 1); at != std::string::npos;
-       at = NextSeparator(path, "\\", at + 1))
-    parts.push_back(path.substr(0, at));
-  parts.push_back(path);
-  for (const std::string& part : parts) {
-    const std::uint32_t attributes = os::GetFileAttributesA(part);
+  std::size_t at =
+      UpperText(path).rfind(UpperText(base) + "\\", 0) == 0 ? base.size() : LastSeparator(path, "\\");
+  for (;;) {
+    const std::uint32_t attributes =
+        os::GetFileAttributesA(at == std::string::npos ? path : path.substr(0, at));
     if (attributes != os::kInvalidFileAttributes && (attributes & os::kAttrReparsePoint)) return false;
+    if (at == std::string::npos) return true;
+    at = NextSeparator(path, "\\", at + 1);
   }
-  return true;
 }
 
 namespace {

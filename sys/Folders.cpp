@@ -1,6 +1,7 @@
 // Folders, files and directory trees over the seam's file operations.
 #include "sys/Folders.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "os/OsFiles.h"
@@ -10,9 +11,6 @@
 #include "sys/WindowsVersion.h"
 
 namespace {
-
-// A folder that is a link to somewhere else (a junction or a symbolic link).
-constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 bool EndsWithAnyMask(const std::string& text) {
   // "*.*" at the end: the last and the third-from-last characters are both "*".
@@ -114,10 +112,51 @@ void ForceFolders(const std::string& path) {
   os::CreateDirectoryA(folder);  // a failure shows up in the caller's FolderExists test
 }
 
+bool NoLinkOnTheWay(const std::string& folder, const std::string& path) {
+  const std::string base = StripBackslash(folder);
+  const std::string prefix = UpperText(base) + "\\";
+  // Without the folder in front, only the path's own folder and the path itself are looked at.
+  std::size_t from = UpperText(path).rfind(prefix, 0) == 0 ? base.size() : LastSeparator(path, "\\");
+  if (from == std::string::npos) from = path.size();
+  std::vector<std::string> parts{path.substr(0, from)};
+  for (std::size_t at = NextSeparator(path, "\\", from + 1); at != std::string::npos;
+       at = NextSeparator(path, "\\", at + 1))
+    parts.push_back(path.substr(0, at));
+  parts.push_back(path);
+  for (const std::string& part : parts) {
+    const std::uint32_t attributes = os::GetFileAttributesA(part);
+    if (attributes != os::kInvalidFileAttributes && (attributes & os::kAttrReparsePoint)) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The folder is as private as it was made: its owner is one of the trustees, and its list holds
+// entries that allow them and nobody else (none merged from the parent). A volume that keeps no
+// security (FAT) has nothing to check.
+bool PrivateAsMade(const std::string& path, const std::vector<os::Trustee>& trustees) {
+  os::FolderSecurity security;
+  if (!os::GetFolderSecurityA(path, security)) return false;
+  if (!security.kept) return true;
+  const auto listed = [&](os::Trustee t) {
+    return std::find(trustees.begin(), trustees.end(), t) != trustees.end();
+  };
+  return security.ownerKnown && listed(security.owner) && security.hasList && !security.othersListed &&
+         std::all_of(security.allowed.begin(), security.allowed.end(), listed);
+}
+
+}  // namespace
+
 bool CreateOwnFolder(const std::string& path) {
   if (!IsNtFamily(GetWinVersion())) return os::CreateDirectoryA(path);
-  return os::CreateDirectoryForA(path, {os::Trustee::Administrators, os::Trustee::LocalSystem,
-                                        os::Trustee::CurrentUser});
+  const std::vector<os::Trustee> trustees{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                          os::Trustee::CurrentUser};
+  if (!os::CreateDirectoryForA(path, trustees)) return false;
+  if (PrivateAsMade(path, trustees)) return true;
+  os::RemoveDirectoryA(path);  // a folder others may use is no private folder
+  os::SetLastError(os::kErrorAccessDenied);
+  return false;
 }
 
 std::string CreateNumberedOwnFolder(const std::string& base, int most) {
@@ -180,7 +219,7 @@ void ListTree(const std::string& mask, std::vector<std::string>& list, const std
         if (LowerText(name).find("startup") == std::string::npos) list.push_back("[" + folder);
       }
       // A linked folder is removed as a link; what it points to lies outside the tree.
-      if (!(found.attributes & kAttrReparsePoint)) ListTree(folder + "\\*.*", list, startPath);
+      if (!(found.attributes & os::kAttrReparsePoint)) ListTree(folder + "\\*.*", list, startPath);
     } else {
       DropAnyMask(prefix);
       list.push_back(prefix + name);

@@ -11,6 +11,7 @@
 #include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
 #include "unzdll/Extractor.h"
+#include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzExports.h"
 #include "unzdll/UnzFiles.h"
 
@@ -131,7 +132,9 @@ std::int32_t QV_UNZ_STDCALL SeamEngineExec(void* argument) {
   if (request == nullptr) return 0;
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-    return unz::RunExtraction(*request, *files, unz::RunOptions{false});
+    const os::MachineSize machine = os::GetMachineSize();
+    const unz::MemoryBudget budget = unz::BudgetFor({machine.processors, machine.physicalBytes});
+    return unz::RunExtraction(*request, *files, unz::RunOptions{false, budget.chunkSize});
   } catch (...) {
     return 0;
   }

@@ -8,10 +8,11 @@
 namespace {
 
 TEST(TrustFuzzRegression, KeptInputsOfEveryTarget) {
-  const std::pair<const char*, trustfuzz::Target> targets[] = {{"StubFileOf", trustfuzz::StubFileOf},
-                                                               {"UninstallDataOf", trustfuzz::UninstallDataOf},
-                                                               {"PendingRenamesOf", trustfuzz::PendingRenamesOf},
-                                                               {"ListNamesOf", trustfuzz::ListNamesOf}};
+  const std::pair<const char*, trustfuzz::Target> targets[] = {
+      {"StubFileOf", trustfuzz::StubFileOf},
+      {"UninstallDataOf", trustfuzz::UninstallDataOf},
+      {"PendingRenamesOf", trustfuzz::PendingRenamesOf},
+      {"ListNamesOf", trustfuzz::ListNamesOf}};
   for (const auto& [name, target] : targets) EXPECT_GT(trustfuzz::ReplayKept(name, target), 0) << name;
 }
 

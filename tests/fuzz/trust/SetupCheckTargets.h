@@ -22,7 +22,8 @@ inline void PeExportsOf(const std::uint8_t* data, std::size_t size) {
   if (!names) return;
   // Every name has a pointer of four bytes in the name table, which the image holds.
   Check(names->size() <= image.size() / 4, "no more names than the image has room for");
-  for (const std::string& name : *names) Check(name.find('\0') == std::string::npos, "a name ends at its NUL");
+  for (const std::string& name : *names)
+    Check(name.find('\0') == std::string::npos, "a name ends at its NUL");
 }
 
 // A setup folder made from the input, packed. The first byte chooses: a
@@ -58,7 +59,8 @@ inline void PackedFolderOf(const std::uint8_t* data, std::size_t size) {
     for (int n = 0; n <= (kind >> 4) * 16; ++n) content += piece;
     if (sound) {  // a short lower-case name of letters and digits, unique
       std::string plain;
-      for (char c : name.substr(0, 8)) plain += "abcdefghijklmnopqrstuvwxyz0123456789"[static_cast<unsigned char>(c) % 36];
+      for (char c : name.substr(0, 8))
+        plain += "abcdefghijklmnopqrstuvwxyz0123456789"[static_cast<unsigned char>(c) % 36];
       name = (plain.empty() ? "f" : plain) + ".dat";
       if (!taken.insert(name).second) continue;
     } else {
@@ -90,8 +92,9 @@ inline void PackedFolderOf(const std::uint8_t* data, std::size_t size) {
 
   const char* const diskSizes[] = {"1.44M", "360K", "720K", "650M"};
   const char* const codePages[] = {"1252", "932", "1251", "1250"};
-  std::vector<std::string> args{"--pack",     (root / "out").string(), "--disk-size", diskSizes[(mode >> 2) & 3],
-                                "--codepage", codePages[(mode >> 4) & 3]};
+  std::vector<std::string> args{"--pack",      (root / "out").string(),
+                                "--disk-size", diskSizes[(mode >> 2) & 3],
+                                "--codepage",  codePages[(mode >> 4) & 3]};
   if (mode & 0x40) args.insert(args.end(), {"--single-file", (root / "one.exe").string()});
   args.push_back(folder.string());
   const int result = PackMain(args, (root / "setupcheck").string());

@@ -84,8 +84,8 @@ inline void StubFileOf(const std::uint8_t* data, std::size_t size) {
   Check(check.crcMatches == (crc == p.crc), "the CRC check agrees with zlib's CRC of the parts");
   // The same trailer at the end of a file 4 GiB longer names too little of it.
   sfx::Payload longer;
-  Check(sfx::ReadTrailer(file.size() + 0x100000000ull, file.substr(file.size() - sfx::kTrailerSize), longer) !=
-            sfx::TrailerStatus::Ok,
+  Check(sfx::ReadTrailer(file.size() + 0x100000000ull, file.substr(file.size() - sfx::kTrailerSize),
+                         longer) != sfx::TrailerStatus::Ok,
         "a trailer fits one file size");
 }
 
@@ -118,11 +118,12 @@ inline void UninstallDataOf(const std::uint8_t* data, std::size_t size) {
       const std::string path = RuledPath(recorded);
       Check((verdict == PathVerdict::Unsafe) == path.empty(), "only a path that does not resolve is unsafe");
       if (verdict != PathVerdict::Remove) continue;
-      Check(IsInsideFolder(path, dir) || (UpperText(ExtractFileExt(path)) == ".LNK" &&
-                                          IsInsideFolder(path, folders.programs)),
+      Check(IsInsideFolder(path, dir) ||
+                (UpperText(ExtractFileExt(path)) == ".LNK" && IsInsideFolder(path, folders.programs)),
             "a path to remove lies inside the install folder, or is a shortcut among the Programs");
       for (const std::string* system : {&folders.windows, &folders.system, &folders.programFiles})
-        Check(!SameFolder(path, *system) && !IsInsideFolder(*system, path), "no path to remove holds a system folder");
+        Check(!SameFolder(path, *system) && !IsInsideFolder(*system, path),
+              "no path to remove holds a system folder");
       removable.push_back(path);
     }
     for (const std::string& parent : EmptiedParents(dir, folders.programFiles))
@@ -215,7 +216,8 @@ inline void PendingRenamesOf(const std::uint8_t* data, std::size_t size) {
     return value && value->type == os::kRegMultiSz ? value->data : std::string();
   };
   const std::string listBefore = PendingPairs(pendingValue());
-  Check(ScheduleReplace(ChangeFileExt(destination, ".BAK"), cached, destination), "the replacement is scheduled");
+  Check(ScheduleReplace(ChangeFileExt(destination, ".BAK"), cached, destination),
+        "the replacement is scheduled");
   Check(IsRenamePending(destination), "a scheduled replacement is pending");
   if (ninetyFive) {
     std::vector<std::string> after;

@@ -11,6 +11,7 @@
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
 #include "engine/SetupTexts.h"
+#include "engine/UninstallData.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -486,11 +487,8 @@ void DryRunner::ReportShortcutsAndPending() {
 void DryRunner::ReportUninstallData() {
   for (const auto& v : run_.values)
     if (v.name == "UninstallString") {
-      const auto open = v.data.find('"');
-      const auto close = v.data.rfind('"');
-      if (open != std::string::npos && close > open)
-        run_.uninstallDataFile =
-            UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
+      const TUninstallArgs command = ParseUninstallCommand(v.data);
+      if (command.valid) run_.uninstallDataFile = UninstallDataWrittenTo(command.dataFile, Shared().InstallDir);
     }
   if (!run_.uninstallDataFile.empty()) run_.uninstallData = os::fake::Content(run_.uninstallDataFile);
 }

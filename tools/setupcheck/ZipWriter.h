@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,21 @@ std::uint32_t DosDateTimeOf(std::time_t moment);
 // when an entry or the archive outgrows what a zip archive without its
 // 64-bit extension can hold.
 std::string WriteZip(const std::vector<ZipSource>& files);
+
+// The same archive written one entry at a time, each entry's bytes handed to
+// the sink as soon as they are made, so that only one file is in memory.
+class ZipStreamWriter {
+ public:
+  using Sink = std::function<void(const std::string& bytes)>;
+  explicit ZipStreamWriter(Sink sink) : sink_(std::move(sink)) {}
+  void Add(const ZipSource& file);
+  void Finish();  // the central directory and the end record
+  std::uint64_t Written() const { return written_; }
+
+ private:
+  void Emit(const std::string& bytes);
+  Sink sink_;
+  std::string central_;
+  std::uint64_t written_ = 0;
+  std::size_t count_ = 0;
+};

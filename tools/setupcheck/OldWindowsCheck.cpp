@@ -104,3 +104,9 @@ void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, con
                                      ", which Windows 95 and NT 4.0 cannot show: the wizard's picture stays "
                                      "blank there; " + problem->remedy});
 }
+
+std::uint32_t LzmaDictionaryFor(const TSetupList& list) {
+  const std::optional<TOsRange> range = Admitted(list);
+  const bool family95 = !range || range->Allows(kWin95A) || range->Allows(kWin95B) || range->Allows(kWin95C);
+  return family95 ? 1u << 20 : 4u << 20;
+}

@@ -2,6 +2,7 @@
 // logo.bmp that Windows 95 and NT 4.0 cannot show, and the C runtime
 // library (msvcrt.dll) that the first Windows 95 does not have.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,8 @@
 // folder otherwise.
 void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
                      std::vector<Finding>& findings);
+
+// The LZMA dictionary the oldest Windows the list admits can decode with:
+// 1 MB while the range reaches the Windows 95 family (8 MB machines; a list
+// without :OS admits them), 4 MB from Windows 98 and NT 4.0 on.
+std::uint32_t LzmaDictionaryFor(const TSetupList& list);

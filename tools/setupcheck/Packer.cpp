@@ -26,9 +26,11 @@
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
+#include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/SeamEngine.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "tools/setupcheck/Toolkit.h"
 #include "tools/setupcheck/ZipWriter.h"
 #include "zip/ZipMaster.h"
 
@@ -43,14 +45,19 @@ constexpr char kGathered[] = "C:\\DISKS";  // every disk's files, as if all were
 constexpr char kSfxProof[] = "C:\\SFXPROOF";
 constexpr char kUsage[] =
     "usage: setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] [--stub SETUPSFX]\n"
-    "                  [--codepage N] FOLDER\n"
+    "                  [--method deflate|lzma] [--smallest] [--codepage N] FOLDER\n"
     "\n"
     "Checks FOLDER, then writes OUTDIR/DISK1, OUTDIR/DISK2, ... for disks of SIZE\n"
     "(360K, 720K, 1.2M, 1.44M, 2.88M, 650M for a CD, or a byte count; 1.44M when\n"
     "not given), joins and extracts them as setup.exe would and compares the result\n"
     "with FOLDER. --single-file also writes one program for a download, made from\n"
     "setupsfx.exe (found beside setupcheck unless --stub names it). --codepage N:\n"
-    "the Windows ANSI code page the lists are written in (1252 when not given).\n";
+    "the Windows ANSI code page the lists are written in (1252 when not given).\n"
+    "--method lzma: LZMA entries (zip method 14) where smaller than deflate, with a\n"
+    "dictionary the oldest Windows of the list's :OS range decodes (1 MB from the\n"
+    "Windows 95 family, 4 MB otherwise); 7-Zip and libarchive read them, not\n"
+    "Info-ZIP. --smallest: an exhaustive deflate search (the smaller of it and\n"
+    "zlib's best), or LZMA's slowest settings; many times slower.\n";
 
 // The files that must stay beside setup.exe: the program, its unzip engine
 // and the marker files, which it looks for in its own folder.
@@ -125,16 +132,8 @@ std::string PackageListText(const std::vector<std::string>& extras, int parts) {
 
 std::string FindStub(const PackRequest& request, const std::string& programPath) {
   if (!request.stub.empty()) return request.stub;
-  const std::size_t cut = LastSeparator(programPath, "/\\");
-  const std::string beside =
-      (cut == std::string::npos ? std::string(".") : programPath.substr(0, cut)) + "/setupsfx.exe";
-  struct stat info {};
-  if (stat(beside.c_str(), &info) == 0) return beside;
-#ifdef QV_SFX_STUB
-  return QV_SFX_STUB;
-#else
-  return beside;
-#endif
+  const std::string found = FindProduct("setupsfx.exe", programPath);
+  return found.empty() ? "setupsfx.exe" : found;
 }
 
 std::string Thousands(std::uint64_t n) {
@@ -225,6 +224,11 @@ int Packer::Check() {
     if (!StaysInside(extra) || NextSeparator(extra, "\\/") != std::string::npos ||
         !FileFound(std::string(kSource) + "\\" + extra))
       return Fail("setup.lst: the extra file " + extra + " is not in the folder");
+  if (request_.zip.method == ZipMethod::kLzma) {
+    TSetupList setupList;
+    setupList.Load(std::string(kSource) + "\\setup.ini");
+    request_.zip.lzmaDictionary = LzmaDictionaryFor(setupList);
+  }
   for (const char* needed : {"setup.exe", "UNZDLL.DLL"})
     if (!FileFound(std::string(kSource) + "\\" + needed))
       return Fail(std::string(needed) + " is not in the folder; disk 1 needs it beside the package");
@@ -293,7 +297,7 @@ int Packer::WriteSingleFile() {
     if (!SameName(e.ansi, "setup.lst"))
       files.push_back(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
   const std::string engine = Bytes("UNZDLL.DLL");
-  const std::string archive = WriteZip(files);
+  const std::string archive = WriteZip(files, request_.zip);
   const std::uint64_t total = std::uint64_t{stub.size()} + engine.size() + archive.size() + sfx::kTrailerSize;
   if (total >= 0x80000000ull) return Fail("the single file would be larger than 2 GB");
   std::uint32_t crc = sfx::Crc32(0, engine.data(), engine.size());
@@ -359,7 +363,7 @@ int Packer::Run() {
     }
     std::stable_partition(files.begin(), files.end(),
                           [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
-    std::string archive = WriteZip(files);
+    std::string archive = WriteZip(files, request_.zip);
     const std::uint64_t archiveSize = archive.size();
     const DiskLayout layout = LayOutDisks(disk_, loose, archiveSize, [&](int parts) {
       return static_cast<std::uint64_t>(PackageListText(extras_, parts).size());
@@ -440,6 +444,12 @@ int PackMain(const std::vector<std::string>& args, const std::string& programPat
       if (a == "--stub") request.stub = value;
       if (a == "--codepage" && !ParseCodePage(value, request.codePage))
         return Usage("unknown code page \"" + value + "\"");
+    } else if (a == "--method") {
+      const std::string value = i + 1 < args.size() ? args[++i] : "";
+      if (value != "deflate" && value != "lzma") return Usage("--method wants deflate or lzma");
+      request.zip.method = value == "lzma" ? ZipMethod::kLzma : ZipMethod::kDeflate;
+    } else if (a == "--smallest") {
+      request.zip.smallest = true;
     } else if (request.folder.empty() && !a.empty() && a[0] != '-') {
       request.folder = a;
     } else {

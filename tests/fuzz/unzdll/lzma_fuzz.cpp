@@ -1,0 +1,56 @@
+// Fuzz target of the engine's LZMA path: any bytes as one LZMA entry's data, with the entry's
+// size taken from the input's first four bytes. The decoder must stay within the
+// entry's size, and a success must have produced exactly that size.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "unzdll/EntryDecoder.h"
+#include "zip/ZipRecords.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+class MemoryArchive : public unz::ArchiveFile {
+ public:
+  MemoryArchive(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
+    if (offset >= size_) return 0;
+    const std::size_t n = std::min<std::uint64_t>(length, size_ - offset);
+    std::memcpy(buffer, data_ + offset, n);
+    return n;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  unz::ZipEntry entry;
+  entry.method = ::zip::rec::kMethodLzma;
+  // Up to 4 MB claimed: enough to cross the decoder's piece size and its dictionary's end.
+  entry.size = ::zip::rec::Le32(data) & 0x3FFFFF;
+  entry.dataOffset = 4;
+  entry.compressedSize = static_cast<std::uint32_t>(size - 4);
+  MemoryArchive archive(data, size);
+  static unz::EntryDecoder decoder;  // kept, as the engine keeps it from entry to entry
+  std::uint64_t produced = 0;
+  const unz::UnzError result =
+      decoder.Decode(archive, entry, [&](std::vector<unsigned char>& buffer, std::size_t length) {
+        Require(length <= buffer.size());
+        produced += length;
+        Require(produced <= entry.size);
+        return true;
+      });
+  Require(result != unz::UnzError::kNone || produced == entry.size);
+  return 0;
+}

@@ -20,6 +20,7 @@
 #include "sys/TextBytes.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
+#include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SeamEngine.h"
 #include "tools/setupcheck/ZipWriter.h"
@@ -184,6 +185,26 @@ TEST_P(ZipWriterMethods, DebiansToolsTestAndExtractIt) {
     EXPECT_EQ(ReadFile(out), f.data);
     EXPECT_EQ(fs::last_write_time(out),
               fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(stamp)));
+  }
+}
+
+// The LZMA dictionary follows the oldest Windows of the list's range: 1 MB while an 8 MB machine
+// of the 95 family may decode it.
+TEST(ZipWriter, LzmaDictionaryForTheOldestWindows) {
+  const struct {
+    const char* os;
+    std::uint32_t dictionary;
+  } rows[] = {
+      {"", 1u << 20},
+      {":OS\r\nWIN_95A\r\nWIN_XP\r\nno\r\n", 1u << 20},
+      {":OS\r\nWIN_95C\r\nWIN_98\r\nno\r\n", 1u << 20},
+      {":OS\r\nWIN_98\r\nWIN_XP\r\nno\r\n", 4u << 20},
+      {":OS\r\nWIN_NT\r\nWIN_2K\r\nno\r\n", 4u << 20},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.os);
+    const TSetupList list(std::string("\\T\r\nT\r\nT 1\r\n") + row.os + ":INSTALL\r\nt.txt\r\n:\r\n");
+    EXPECT_EQ(LzmaDictionaryFor(list), row.dictionary);
   }
 }
 

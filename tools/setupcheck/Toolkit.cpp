@@ -11,6 +11,7 @@
 
 #include "sys/TextBytes.h"
 #include "tools/setupcheck/HostFolder.h"
+#include "tools/setupcheck/ZipWriter.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -69,7 +70,10 @@ bool PrepareEmptyFolder(const std::string& folder, std::string& problem) {
 
 }  // namespace
 
-std::string VersionText() { return std::string("setupcheck ") + QV_VERSION; }
+std::string VersionText() {
+  return std::string("setupcheck ") + QV_VERSION +
+         (HasExhaustiveDeflate() ? "" : " (built without the exhaustive deflate search of --smallest)");
+}
 
 std::vector<std::string> ProductFolders(const std::string& programPath) {
   const std::string beside = ProgramFolder(programPath);

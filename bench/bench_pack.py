@@ -35,7 +35,10 @@ OUR_ROWS = [
 
 
 def run(cmd, **kw):
-    return subprocess.run(cmd, check=True, capture_output=True, **kw)
+    result = subprocess.run(cmd, capture_output=True, **kw)
+    if result.returncode != 0:
+        sys.exit(f"{' '.join(map(str, cmd))}: exit {result.returncode}\n{result.stdout.decode()}{result.stderr.decode()}")
+    return result
 
 
 def setup_ini(files):
@@ -116,6 +119,7 @@ def joined_archive(disks, out):
 
 def pack_ours(setupcheck, folder, out, args):
     shutil.rmtree(out, ignore_errors=True)
+    out.mkdir(parents=True)
     start = time.monotonic()
     result = run([str(setupcheck), "--pack", str(out / "disks"), "--disk-size", "1.44M", *args,
                   "--single-file", str(out / "single.exe"), str(folder)])

@@ -175,12 +175,21 @@ TEST_F(UnzMalformed, DirectoryCutShortStillGivesTheEntriesBeforeTheDamage) {
 TEST_F(UnzMalformed, KeptFuzzInputsRunCleanly) {
   const fs::path dir = fs::path(QV_SOURCE_DIR) / "tests" / "fuzz" / "unzdll";
   std::size_t replayed = 0;
-  for (const char* sub : {"corpus", "crashers"}) {
+  for (const std::string sub : {"corpus", "crashers", "corpus-lzma", "crashers-lzma"}) {
     if (!fs::exists(dir / sub)) continue;
     for (const auto& item : fs::directory_iterator(dir / sub)) {
       if (!item.is_regular_file() || item.path().filename().string()[0] == '.') continue;
       SCOPED_TRACE(item.path().string());
-      const std::string bytes = ReadFile(item.path());
+      std::string bytes = ReadFile(item.path());
+      // The LZMA target's inputs are one entry's data after its claimed size (four bytes).
+      if (sub.ends_with("-lzma") && bytes.size() >= 4) {
+        const auto size = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) |
+                                                     static_cast<unsigned char>(bytes[1]) << 8 |
+                                                     static_cast<unsigned char>(bytes[2]) << 16) & 0x3FFFFF;
+        bytes = BuildZip({{.name = "l.bin", .data = bytes.substr(4), .deflate = false, .setSizes = true,
+                           .compressedSize = static_cast<std::uint32_t>(bytes.size() - 4), .size = size,
+                           .method = 14}});
+      }
       for (bool folders : {false, true}) {
         EXPECT_GE(RunBytes(bytes, folders), 0);
         for (const auto& file : fs::recursive_directory_iterator(scratch_.root()))

@@ -16,5 +16,6 @@ enum SetupCode : int {
 };
 
 inline void PostSetupMessage(os::Hwnd window, SetupCode code) {
+  // A message that cannot be posted (the queue is full) is lost, as Windows loses it.
   os::PostMessageA(window, kSetupMessage, static_cast<std::uintptr_t>(code), code);
 }

@@ -55,10 +55,11 @@ void TfSetup::FormDestroy() {
   // program when it was installed (not waited for), else directly. A restart
   // that Windows refuses was told to the user, and the exit code says that
   // a restart is still needed.
-  if (FileFound(s.RestartProgram))
-    os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal);
-  else if (!RestartWindows())
+  if (FileFound(s.RestartProgram)) {
+    if (!os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal)) s.RestartNeeded = true;
+  } else if (!RestartWindows()) {
     s.RestartNeeded = true;
+  }
 }
 
 void TfSetup::LayOut() {

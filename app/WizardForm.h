@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Form.h"
+#include "app/WizardFlow.h"
 #include "engine/InstallList.h"
 #include "engine/InstallRun.h"
 #include "zip/ZipMaster.h"
@@ -77,6 +78,13 @@ class TfSetup : public Form, private InstallHost {
   void Finish();
 
   void LayOut();
+  // The panel of a page; showing a page hides the current one and sets the captions.
+  os::Hwnd PagePanel(WizardPage page) const;
+  void ShowPage(WizardPage page);
+  // The licence not accepted by its check box: the reminder, once at a time.
+  void RemindOfLicense();
+  // Next on the paths page: the destination's checks, then the summary.
+  void LeavePaths();
   // Shows the box, posts AbortSetup: start-up ends before the wizard shows.
   void Abort(const std::string& warning);
   void PressNext();
@@ -86,6 +94,7 @@ class TfSetup : public Form, private InstallHost {
   TfBack& back_;
   TfCopy* copy_ = nullptr;
   std::vector<std::string> intro_;
+  WizardPage page_ = WizardPage::Intro;
   bool reminderShown_ = false;  // the licence reminder is on the screen
   TfCopy* extraction_ = nullptr;  // the package stage's own copy window while it extracts
 };

@@ -1,9 +1,11 @@
-// The wizard's pages: what happens when it is shown, Next and Back on each
-// page with the captions they set, and the Start Menu folder choice.
+// The wizard's pages: what happens when it is shown, what Next and Back do
+// on each page (the flow itself is WizardFlow), the destination's checks and
+// the Start Menu folder choice.
 #include "app/CopyWindow.h"
 #include "app/SetupMessages.h"
 #include "app/WizardForm.h"
 #include "engine/InstallLog.h"
+#include "engine/RemovalRules.h"
 #include "engine/SetupState.h"
 #include "os/OsFiles.h"
 #include "sys/Dialogs.h"
@@ -48,77 +50,105 @@ void TfSetup::FormShow() {
   std::string preInstall = ProgramFolder() + "\\_IN242.exe";
   if (FileFound(preInstall)) {
     RunProgramAndWait(preInstall, "INSTALL");
-    os::SetForegroundWindow(application_);
+    os::SetForegroundWindow(application_);  // a refused request leaves the windows where they are
   }
+}
+
+os::Hwnd TfSetup::PagePanel(WizardPage page) const {
+  switch (page) {
+    case WizardPage::Intro: return pIntro;
+    case WizardPage::License: return pLicense;
+    case WizardPage::Readme: return pReadme;
+    case WizardPage::Paths: return pPaths;
+    case WizardPage::Finish: break;
+  }
+  return pFinish;
+}
+
+void TfSetup::ShowPage(WizardPage page) {
+  os::ShowWindow(PagePanel(page), true);
+  os::ShowWindow(PagePanel(page_), false);
+  page_ = page;
+  const ButtonCaptions captions = CaptionsOn(page, Shared().AcceptByCheckBox);
+  os::SetWindowTextA(bNext, captions.next);
+  os::SetWindowTextA(bCancel, captions.cancel);
 }
 
 void TfSetup::bNextClick() {
   SetupState& s = Shared();
-  if (os::IsWindowVisible(pIntro)) {
-    PostSetupMessage(Handle(), AutoAdvance);
-    os::ShowWindow(pIntro, false);
-    os::ShowWindow(pLicense, true);
-    if (!s.AcceptByCheckBox) {
-      os::SetWindowTextA(bNext, "Yes");
-      os::SetWindowTextA(bCancel, "No");
-    }
-    std::string license = s.SetupDir + "\\license.txt";
-    os::SetWindowTextA(lbLicense, FileFound(license) ? FileText(license) : JoinLines(kFreewareLicense));
-  } else if (os::IsWindowVisible(pLicense)) {
-    if (AutomaticMode()) {
+  switch (page_) {
+    case WizardPage::Intro: {
       PostSetupMessage(Handle(), AutoAdvance);
-    } else if (s.AcceptByCheckBox && !os::IsChecked(cbLicense)) {
-      if (!reminderShown_) {
-        reminderShown_ = true;
-        for (os::Hwnd b : {bNext, bBack, bCancel}) os::EnableWindow(b, false);
-        OwnedInfoBox(Handle(),
-                     "Please accept this license agreement by placing a mark in the check box. If you do not "
-                     "accept this license agreement, please click the Cancel button.");
-        for (os::Hwnd b : {bCancel, bNext, bBack}) os::EnableWindow(b, true);
-        reminderShown_ = false;
-      }
+      ShowPage(PageAfter(page_));
+      std::string license = s.SetupDir + "\\license.txt";
+      os::SetWindowTextA(lbLicense, FileFound(license) ? FileText(license) : JoinLines(kFreewareLicense));
       return;
     }
-    os::ShowWindow(pReadme, true);
-    os::ShowWindow(pLicense, false);
-    os::SetWindowTextA(bNext, "Next");
-    os::SetWindowTextA(bCancel, "Cancel");
-    std::string readme = s.SetupDir + "\\readme.txt";
-    if (FileFound(readme)) os::SetWindowTextA(lbReadme, FileText(readme));
-  } else if (os::IsWindowVisible(pReadme)) {
-    if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
-    os::ShowWindow(pReadme, false);
-    os::ShowWindow(pPaths, true);
-    os::SetWindowTextA(eDestination, s.InstallDir);
-    os::SetWindowTextA(lInstall, "Setup will install " + s.Title + " to the following folder:");
-    os::SetWindowTextA(eStartMenu, s.StartMenu);
-    FillStartMenuList();
-  } else if (os::IsWindowVisible(pPaths)) {
-    std::string destination = os::GetWindowTextA(eDestination);
-    if (destination.size() <= 3) return OwnedInfoBox(Handle(), kRootMessage);
-    if (!s.DefPath.empty() && FindTextIgnoringCase(destination, s.DefPath) == std::string::npos) {
-      destination = AddBackslash(destination) + s.DefPath;
-      os::SetWindowTextA(eDestination, destination);
+    case WizardPage::License: {
+      if (AutomaticMode()) {
+        PostSetupMessage(Handle(), AutoAdvance);
+      } else if (s.AcceptByCheckBox && !os::IsChecked(cbLicense)) {
+        RemindOfLicense();
+        return;
+      }
+      ShowPage(PageAfter(page_));
+      std::string readme = s.SetupDir + "\\readme.txt";
+      if (FileFound(readme)) os::SetWindowTextA(lbReadme, FileText(readme));
+      return;
     }
-    // A folder that cannot be made (a name Windows refuses, a path through a file) would leave
-    // every file uncopied; the test leaves nothing behind.
-    if (!FolderCanBeCreated(destination))
-      return OwnedInfoBox(Handle(), "The folder " + destination +
-                                        " cannot be created.  Please select a valid folder to continue.");
-    // Automatic mode goes on only from a destination that was taken: a refused one would be
-    // refused again and again.
-    if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
-    s.StartMenu = os::GetWindowTextA(eStartMenu);
-    s.InstallDir = destination;
-    os::ShowWindow(pPaths, false);
-    os::ShowWindow(pFinish, true);
-    os::SetWindowTextA(bNext, "Finish");
-    os::SetWindowTextA(lProgramName, s.Title);
-    os::SetWindowTextA(lProgFiles, s.InstallDir);
-    os::SetWindowTextA(lStartMenu, s.StartMenu);
-  } else if (os::IsWindowVisible(pFinish)) {
-    Finish();
+    case WizardPage::Readme:
+      if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
+      ShowPage(PageAfter(page_));
+      os::SetWindowTextA(eDestination, s.InstallDir);
+      os::SetWindowTextA(lInstall, "Setup will install " + s.Title + " to the following folder:");
+      os::SetWindowTextA(eStartMenu, s.StartMenu);
+      FillStartMenuList();
+      return;
+    case WizardPage::Paths:
+      return LeavePaths();
+    case WizardPage::Finish:
+      return Finish();
   }
+}
+
+void TfSetup::RemindOfLicense() {
+  if (reminderShown_) return;
+  reminderShown_ = true;
+  for (os::Hwnd b : {bNext, bBack, bCancel}) os::EnableWindow(b, false);
+  OwnedInfoBox(Handle(),
+               "Please accept this license agreement by placing a mark in the check box. If you do not "
+               "accept this license agreement, please click the Cancel button.");
+  for (os::Hwnd b : {bCancel, bNext, bBack}) os::EnableWindow(b, true);
+  reminderShown_ = false;
+}
+
+void TfSetup::LeavePaths() {
+  SetupState& s = Shared();
+  std::string destination = os::GetWindowTextA(eDestination);
+  if (IsDriveRoot(destination)) return OwnedInfoBox(Handle(), kRootMessage);
+  if (!s.DefPath.empty() && FindTextIgnoringCase(destination, s.DefPath) == std::string::npos) {
+    destination = AddBackslash(destination) + s.DefPath;
+    os::SetWindowTextA(eDestination, destination);
+  }
+  // A folder that cannot be made (a name Windows refuses, a path through a file) would leave
+  // every file uncopied; the test leaves nothing behind.
+  if (!FolderCanBeCreated(destination))
+    return OwnedInfoBox(Handle(), "The folder " + destination +
+                                      " cannot be created.  Please select a valid folder to continue.");
+  // A folder the uninstaller would refuse to remove from is refused here already.
+  const std::string problem = InstallFolderProblem(destination, MachineFolders());
+  if (!problem.empty())
+    return OwnedInfoBox(Handle(), "You may not install this software to " + destination + ", which " + problem +
+                                      ".  Please select a valid folder to continue.");
+  // Automatic mode goes on only from a destination that was taken: a refused one would be
+  // refused again and again.
+  if (AutomaticMode()) PostSetupMessage(Handle(), AutoAdvance);
+  s.StartMenu = os::GetWindowTextA(eStartMenu);
+  s.InstallDir = destination;
+  ShowPage(PageAfter(page_));
+  os::SetWindowTextA(lProgramName, s.Title);
+  os::SetWindowTextA(lProgFiles, s.InstallDir);
+  os::SetWindowTextA(lStartMenu, s.StartMenu);
 }
 
 void TfSetup::Finish() {
@@ -166,26 +196,7 @@ void TfSetup::CloseCopyWindow() {
 }
 
 void TfSetup::bBackClick() {
-  if (os::IsWindowVisible(pFinish)) {
-    os::ShowWindow(pFinish, false);
-    os::ShowWindow(pPaths, true);
-    os::SetWindowTextA(bNext, "Next");
-  } else if (os::IsWindowVisible(pPaths)) {
-    os::ShowWindow(pPaths, false);
-    os::ShowWindow(pReadme, true);
-  } else if (os::IsWindowVisible(pReadme)) {
-    os::ShowWindow(pReadme, false);
-    os::ShowWindow(pLicense, true);
-    if (!Shared().AcceptByCheckBox) {
-      os::SetWindowTextA(bNext, "Yes");
-      os::SetWindowTextA(bCancel, "No");
-    }
-  } else if (os::IsWindowVisible(pLicense)) {
-    os::ShowWindow(pLicense, false);
-    os::ShowWindow(pIntro, true);
-    os::SetWindowTextA(bNext, "Next");
-    os::SetWindowTextA(bCancel, "Cancel");
-  }
+  if (page_ != WizardPage::Intro) ShowPage(PageBefore(page_));
 }
 
 void TfSetup::lbStartMenuClick() {

@@ -1,5 +1,6 @@
-// How a run of the installer ended, and the exit code that tells an
-// unattended caller. The values are documented in the README.
+// The exit codes of every program we ship (setup.exe, uninst.exe,
+// setupsfx.exe), one vocabulary for a caller that scripts against them, and
+// how a run of the installer ended. The table is in the guide.
 #pragma once
 
 enum class RunOutcome {
@@ -11,11 +12,11 @@ enum class RunOutcome {
 };
 
 namespace exitcode {
-constexpr int kInstalled = 0;
-constexpr int kRefused = 1;
-constexpr int kCancelled = 1602;
-constexpr int kFailed = 1603;
-constexpr int kRestartNeeded = 3010;
+constexpr int kInstalled = 0;         // done: installed, or everything recorded removed
+constexpr int kRefused = 1;           // refused at start-up; nothing changed
+constexpr int kCancelled = 1602;      // the user cancelled or answered No
+constexpr int kFailed = 1603;         // stopped by an error, or ended with items it could not handle
+constexpr int kRestartNeeded = 3010;  // done once Windows has restarted
 }  // namespace exitcode
 
 // Installed with a restart needed (a file in use waits for it, or the list

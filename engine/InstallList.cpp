@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "os/OsFiles.h"
+#include "engine/TextFile.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/TextBytes.h"
@@ -42,8 +42,6 @@ std::string LineCount(int count) { return std::to_string(count) + (count == 1 ? 
   throw ListError(header, "has no terminator line \":\" before the end of the list");
 }
 
-constexpr std::uint32_t kReadChunk = 64 * 1024;
-
 }  // namespace
 
 // --- lines ----------------------------------------------------------------------
@@ -67,16 +65,8 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 bool TSetupList::Load(const std::string& path) {
   lines_.clear();
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
-  if (!file) return false;
   std::string text;
-  std::string chunk(kReadChunk, '\0');
-  for (;;) {
-    std::uint32_t read = 0;
-    if (!os::ReadFile(file.get(), chunk.data(), kReadChunk, read)) return false;
-    if (read == 0) break;
-    text.append(chunk, 0, read);
-  }
+  if (!ReadWholeFile(path, text)) return false;
   SetText(text);
   return true;
 }

@@ -9,7 +9,8 @@
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
 #include "engine/SetupTexts.h"
-#include "engine/TextFile.h"
+#include "engine/RemovalRules.h"
+#include "engine/UninstallData.h"
 #include "engine/UninstallTraces.h"
 #include "os/OsFiles.h"
 #include "os/OsLibrary.h"
@@ -68,7 +69,7 @@ class InstallRun {
   InstallHost& host_;
   SetupState& s_;
   int version_ = 0;
-  std::vector<std::string> uninstall_;  // UninstallList
+  TUninstallData uninstall_;            // written to the uninstall data file at the end
   TFolderIndex known_{false};           // files of the destination folders: which are new, stale cached files
   TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
@@ -82,7 +83,9 @@ void InstallRun::Run() {
   // The log starts; the uninstall data begins with the title and the install folder; the Start
   // Menu folder becomes a path under the Programs folder.
   version_ = GetWinVersion();
-  uninstall_ = {s_.Title, s_.InstallDir};
+  uninstall_ = TUninstallData{};
+  uninstall_.title = s_.Title;
+  uninstall_.installDir = s_.InstallDir;
   StartLog(s_.Title, s_.InstallDir);
   s_.StartMenu = StripBackslash(StripBackslash(ProgramsFolder()) + "\\" + s_.StartMenu);
   // The NT preparation program, then the copy window, its bar measured in the lines of the three
@@ -94,8 +97,11 @@ void InstallRun::Run() {
   host_.ShowCopyWindow(!AutomaticMode());
   // The system backup, or its three steps off the count.
   if (list_.Has(Header::kSysBackup)) SysBackup(); else stepTotal_ -= 3;
-  // The install folder, before anything names it: a run that cannot create it would install
-  // nothing and call that complete.
+  // The install folder, before anything names it: one the uninstaller would refuse to remove
+  // from is refused here too, and a run that cannot create it would install nothing and call
+  // that complete.
+  if (const std::string problem = InstallFolderProblem(s_.InstallDir, MachineFolders()); !problem.empty())
+    throw SetupError("Setup may not install to " + StripBackslash(s_.InstallDir) + ", which " + problem + ".");
   if (list_.Has(Header::kInstall)) {
     ForceFolders(s_.InstallDir);
     if (!FolderExists(s_.InstallDir))
@@ -131,7 +137,6 @@ void InstallRun::Run() {
   // The shortcuts once the copy window is gone, then whether a program runs afterwards.
   host_.CloseCopyWindow();
   if (!Shortcuts()) return;
-  uninstall_.push_back("");
   RunAfterChoice();
   // Registry values, the uninstall data file, the publisher's extra setup, and the end.
   if (list_.Has(Header::kReg)) RegistryItems();
@@ -248,7 +253,7 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
         LogLine(cachingFailed + destination);
       }
     }
-    uninstall_.push_back(destination);
+    uninstall_.paths.push_back(destination);
   }
 }
 
@@ -307,9 +312,9 @@ bool InstallRun::Shortcuts() {
     CreateShortcut(link, ParseShortcut(target));
     LogLine("Shortcut: " + link + ", " + target);
     if (s_.RunFile.empty()) s_.RunFile = ExtractFileName(target);
-    uninstall_.push_back(link + ".lnk");
+    uninstall_.paths.push_back(link + ".lnk");
   }
-  uninstall_.push_back("+" + s_.StartMenu);
+  uninstall_.startMenu = s_.StartMenu;
   return true;
 }
 
@@ -326,7 +331,7 @@ void InstallRun::RunAfterChoice() {
 
 void InstallRun::RegistryItems() {
   LogLine("Adding Registry items");
-  uninstall_.push_back(":reg");
+  uninstall_.hasReg = true;
   WriteMachineString(programKey_, "smpath", s_.StartMenu);
   TRegMacroContext context{WindowsFolder(), SystemFolder(), s_.InstallDir, s_.RunFile};
   TSectionReader reader(list_, Header::kReg);
@@ -344,15 +349,14 @@ void InstallRun::RegistryItems() {
     if (SkipForNt4Mark(key, version_)) continue;
     WriteRegValue(group.root, key, group.name, data);
     LogLine("Reg Add: " + group.root + ", " + key + ", " + group.name + ", " + data);
-    uninstall_.insert(uninstall_.end(), {group.root, key, group.name, data});
+    uninstall_.regItems.push_back({group.root, key, group.name, data});
   }
-  uninstall_.push_back(":");
 }
 
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
   const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
-  if (!WriteTextLines(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+  if (!WriteUninstallData(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
 }
 
 void InstallRun::ExtraSetup() {

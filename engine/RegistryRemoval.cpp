@@ -159,12 +159,6 @@ std::string ParentKey(const std::string& path) {
   return pos == std::string::npos ? "" : path.substr(0, pos);
 }
 
-os::UniqueKey OpenKey(os::Hkey root, const std::string& path) {
-  os::Hkey raw = 0;
-  if (root == 0 || os::RegOpenKeyExA(root, path, os::kKeyAllAccess, raw) != 0) return os::UniqueKey();
-  return os::UniqueKey(raw);
-}
-
 // True when the stored value is what the install wrote for the data.
 bool HoldsData(os::Hkey key, const TRegItem& item, bool& exists) {
   std::uint32_t type = 0, size = 0;
@@ -186,10 +180,6 @@ bool HoldsData(os::Hkey key, const TRegItem& item, bool& exists) {
 }
 
 }  // namespace
-
-std::string RegKeyPath(const std::string& key) {
-  return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
-}
 
 bool IsWellKnownKey(const std::string& root, const std::string& key) {
   std::string path = UpperText(RegKeyPath(key));
@@ -216,7 +206,7 @@ bool IsSafeKeyPath(const std::string& key) {
 }
 
 ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item) {
-  os::UniqueKey key = OpenKey(RootKeyByName(item.root), RegKeyPath(item.key));
+  os::UniqueKey key = OpenRegKey(RootKeyByName(item.root), RegKeyPath(item.key));
   bool exists = false;
   if (!key) return ValueRemoval::Missing;
   if (!HoldsData(key.get(), item, exists)) return exists ? ValueRemoval::Changed : ValueRemoval::Missing;
@@ -224,7 +214,7 @@ ValueRemoval RemoveRegValueIfUnchanged(const TRegItem& item) {
 }
 
 void RemoveMachineValues(const std::string& keyPath, const std::vector<std::string>& names) {
-  os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, RegKeyPath(keyPath));
+  os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, RegKeyPath(keyPath));
   if (!key) return;
   for (const std::string& name : names)
     if (os::RegDeleteValueA(key.get(), name) == 0)
@@ -238,7 +228,7 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
     if ((path != own && !parents) || IsWellKnownKey(root, path)) return;
     std::uint32_t subKeys = 1, values = 1;
     {
-      os::UniqueKey open = OpenKey(rootKey, path);
+      os::UniqueKey open = OpenRegKey(rootKey, path);
       if (!open) continue;  // gone already
       if (os::RegQueryInfoKeyA(open.get(), subKeys, values) != 0) return;
     }
@@ -251,7 +241,7 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
 void RemoveUninstallEntryFor(const std::string& dataFile) {
   std::vector<std::string> entries;
   {
-    os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, kUninstallKey);
+    os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, kUninstallKey);
     std::uint32_t subKeys = 0, values = 0;
     if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return;
     for (std::uint32_t i = 0; i < subKeys; ++i) {
@@ -266,14 +256,13 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     } catch (const RegistryError&) {
       continue;  // a command of another type is not ours
     }
-    // The command names the data file in quotes, spelt as the install wrote it.
-    std::size_t open = command.find('"'), close = command.find('"', open + 1);
-    if (open == std::string::npos || close == std::string::npos ||
-        !SamePlace(command.substr(open + 1, close - open - 1), dataFile))
-      continue;
+    // The command names the data file, spelt as the install wrote it.
+    const TUninstallArgs args = ParseUninstallCommand(command);
+    if (!args.valid || !SamePlace(args.dataFile, dataFile)) continue;
     {
-      os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path);
+      os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path);
       if (!key) continue;
+      // A value that refuses to go keeps the key: PruneRegKey leaves a key that holds anything.
       os::RegDeleteValueA(key.get(), "DisplayName");
       os::RegDeleteValueA(key.get(), "UninstallString");
     }

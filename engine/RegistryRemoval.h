@@ -6,8 +6,6 @@
 
 #include "engine/UninstallData.h"
 
-// The key path without a leading backslash (which means the same).
-std::string RegKeyPath(const std::string& key);
 // True for a key that every Windows has (a root, Software, Software\Classes,
 // Software\Microsoft\Windows\CurrentVersion, ...): the removal never
 // deletes it, empty or not.

@@ -58,10 +58,15 @@ bool IsInsideFolder(const std::string& path, const std::string& folder) {
   return p.size() > f.size() && p.compare(0, f.size(), f) == 0;
 }
 
+bool IsDriveRoot(const std::string& folder) {
+  const std::string resolved = RuledPath(folder);
+  return resolved.empty() ? folder.size() <= 3 : resolved.size() <= 3;
+}
+
 std::string InstallFolderProblem(const std::string& installDir, const TRemovalFolders& folders) {
   std::string dir = RuledPath(installDir);
   if (dir.empty()) return "is not a full path of a folder";
-  if (dir.size() <= 3) return "is the root of a drive";
+  if (IsDriveRoot(dir)) return "is the root of a drive";
   const std::pair<const std::string*, const char*> system[] = {
       {&folders.windows, "Windows"}, {&folders.system, "System"}, {&folders.programFiles, "Program Files"}};
   for (const auto& [folder, name] : system) {

@@ -28,6 +28,12 @@ std::string RuledPath(const std::string& path);
 bool IsInsideFolder(const std::string& path, const std::string& folder);
 bool SameFolder(const std::string& a, const std::string& b);
 
+// True for the root of a drive as Windows reads the path ("C:\", "C:\.",
+// "C:\Windows\..") and for a bare drive ("C:").
+bool IsDriveRoot(const std::string& folder);
+
+// The one rule for a folder an installation may go to (the wizard, the
+// install run) and be removed from (the uninstaller).
 // Why the install folder must not be used (the text completes "The install
 // folder ... "), or empty when it may: a drive root, the Windows, System or
 // Program Files folder itself, a folder that holds one of them, or a folder

@@ -6,7 +6,7 @@
 #include "engine/InstallList.h"
 #include "os/OsFiles.h"
 
-bool ReadTextFile(const std::string& path, std::string& text) {
+bool ReadWholeFile(const std::string& path, std::string& text) {
   os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
   if (!file) return false;
   text.clear();
@@ -21,7 +21,7 @@ bool ReadTextFile(const std::string& path, std::string& text) {
 
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
   std::string text;
-  if (!ReadTextFile(path, text)) return false;
+  if (!ReadWholeFile(path, text)) return false;
   lines = SplitLines(text);
   return true;
 }

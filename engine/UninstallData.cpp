@@ -1,11 +1,12 @@
-// Reading the uninstall data file back, refusing anything that is not
-// exactly what the install run writes.
+// The uninstall data file: its writer, and its reader, which refuses
+// anything that is not exactly what the writer writes.
 #include "engine/UninstallData.h"
 
 #include <cctype>
 
 #include "engine/InstallList.h"
 #include "engine/TextFile.h"
+#include "sys/PathText.h"
 
 namespace {
 
@@ -78,6 +79,65 @@ UninstallDataResult ParseUninstallData(const std::string& text, TUninstallData& 
 UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& data) {
   data = TUninstallData{};
   std::string text;
-  if (!ReadTextFile(path, text)) return {UninstallDataStatus::Missing, 0};
+  if (!ReadWholeFile(path, text)) return {UninstallDataStatus::Missing, 0};
   return ParseUninstallData(text, data);
+}
+
+std::vector<std::string> UninstallDataLines(const TUninstallData& data) {
+  std::vector<std::string> lines = {data.title, data.installDir};
+  lines.insert(lines.end(), data.paths.begin(), data.paths.end());
+  if (!data.startMenu.empty()) lines.push_back("+" + data.startMenu);
+  lines.push_back("");
+  if (data.hasReg) {
+    lines.push_back(":reg");
+    for (const TRegItem& item : data.regItems)
+      lines.insert(lines.end(), {item.root, item.key, item.name, item.data});
+    lines.push_back(":");
+  }
+  return lines;
+}
+
+bool WriteUninstallData(const std::string& path, const TUninstallData& data) {
+  return WriteTextLines(path, UninstallDataLines(data));
+}
+
+std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile) {
+  return uninstaller + " \"" + dataFile + "\"";
+}
+
+TUninstallArgs ParseUninstallArgs(const std::string& commandLine) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (char c : commandLine) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  TUninstallArgs args;
+  if (words.empty() || words[0].empty() || words.size() > 2) return args;
+  args.dataFile = words[0];
+  if (words.size() == 2) {
+    if (UpperText(words[1]) != "/S") return args;
+    args.silent = true;
+  }
+  args.valid = true;
+  return args;
+}
+
+TUninstallArgs ParseUninstallCommand(const std::string& command) {
+  // A quoted program ends at its closing quote, an unquoted one (blanks and all) at the quote
+  // that opens the data file.
+  std::size_t args = command.find('"', command.empty() || command[0] != '"' ? 0 : 1);
+  if (!command.empty() && command[0] == '"' && args != std::string::npos) ++args;
+  return ParseUninstallArgs(args == std::string::npos ? "" : command.substr(args));
 }

@@ -1,5 +1,5 @@
-// The uninstall data file as the install run writes it, read back for the
-// uninstaller (and for any tool that checks what an install left).
+// The uninstall data file: written by the install run, read back by the
+// uninstaller (and by any tool that checks what an install left).
 #pragma once
 #include <string>
 #include <vector>
@@ -39,3 +39,25 @@ struct UninstallDataResult {
 // optional ":reg" block of four-line groups closed by ":" may follow.
 UninstallDataResult ParseUninstallData(const std::string& text, TUninstallData& data);
 UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& data);
+
+// The file's lines as the install run writes them: the head, the paths, the
+// "+" line, an empty line, then the ":reg" block closed by ":" when there is
+// one. ParseUninstallData reads them back as they were.
+std::vector<std::string> UninstallDataLines(const TUninstallData& data);
+// Creates or overwrites the file with those lines; false when it cannot be written whole.
+bool WriteUninstallData(const std::string& path, const TUninstallData& data);
+
+// The uninstall entry's command: the uninstaller, then the data file in quotes.
+std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile);
+
+// The command line: the data file's path (quoted when it holds blanks),
+// then optionally "/S" for a removal without any box.
+struct TUninstallArgs {
+  std::string dataFile;
+  bool silent = false;
+  bool valid = false;
+};
+TUninstallArgs ParseUninstallArgs(const std::string& commandLine);
+// The arguments of a whole command as UninstallCommand writes it: what
+// follows the program (a quoted program, else everything before the first quote).
+TUninstallArgs ParseUninstallCommand(const std::string& command);

@@ -372,35 +372,6 @@ int Removal::End() {
 
 }  // namespace
 
-TUninstallArgs ParseUninstallArgs(const std::string& commandLine) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false, inWord = false;
-  for (char c : commandLine) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
-  TUninstallArgs args;
-  if (words.empty() || words[0].empty() || words.size() > 2) return args;
-  args.dataFile = words[0];
-  if (words.size() == 2) {
-    if (UpperText(words[1]) != "/S") return args;
-    args.silent = true;
-  }
-  args.valid = true;
-  return args;
-}
-
 int RunUninstall(const std::string& commandLine, UninstallHost& host) {
   TUninstallArgs args = ParseUninstallArgs(commandLine);
   return Removal(args, host).Run();

@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "engine/ExitCode.h"
 #include "engine/UninstallData.h"
 
 // What the run needs of the program's window.
@@ -16,24 +17,15 @@ class UninstallHost {
   virtual void CloseProgressWindow() = 0;
 };
 
-// The program's exit codes.
+// The program's exit codes: the installer's vocabulary (engine/ExitCode.h).
 enum UninstallExitCode : int {
-  kUninstallDone = 0,        // everything recorded is gone
-  kUninstallIncomplete = 1,  // some items remain; the user was told which
-  kUninstallRestart = 2,     // items in use go at the next start of Windows (others may remain)
-  kUninstallDeclined = 3,    // the user answered No; nothing changed
-  kUninstallBadInput = 4,    // no usable data file or install folder; nothing changed
-  kUninstallNotAdmin = 5,    // refused: not an administrator on the NT family
+  kUninstallDone = exitcode::kInstalled,         // everything recorded is gone
+  kUninstallIncomplete = exitcode::kFailed,      // some items remain; the user was told which
+  kUninstallRestart = exitcode::kRestartNeeded,  // items in use go at the next start of Windows
+  kUninstallDeclined = exitcode::kCancelled,     // the user answered No; nothing changed
+  kUninstallBadInput = exitcode::kRefused,       // no usable data file or install folder; nothing changed
+  kUninstallNotAdmin = exitcode::kRefused,       // not an administrator on the NT family; nothing changed
 };
-
-// The command line: the data file's path (quoted when it holds blanks),
-// then optionally "/S" for a removal without any box.
-struct TUninstallArgs {
-  std::string dataFile;
-  bool silent = false;
-  bool valid = false;
-};
-TUninstallArgs ParseUninstallArgs(const std::string& commandLine);
 
 // The whole removal; answers the exit code.
 int RunUninstall(const std::string& commandLine, UninstallHost& host);

@@ -12,7 +12,7 @@ packages=(
   locales fonts-vlgothic
   nsis
   lzma-dev libzopfli-dev lintian dpkg-dev fakeroot man-db
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

@@ -1,7 +1,6 @@
 // Reading and writing the single-file download's trailer.
 #include "sfx/SfxTrailer.h"
 
-#include <array>
 #include <cstring>
 
 #include "zip/ZipRecords.h"
@@ -23,31 +22,6 @@ const char* TrailerStatusName(TrailerStatus status) {
       return "trailer does not fit the file";
   }
   return "unknown";
-}
-
-namespace {
-
-// The stub carries no zlib (the engine does the unzipping): a table of the
-// reflected polynomial, made by the compiler, is all the CRC it takes.
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-  std::array<std::uint32_t, 256> t{};
-  for (std::uint32_t i = 0; i < 256; ++i) {
-    std::uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    t[i] = c;
-  }
-  return t;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
-
-}  // namespace
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
-  const auto& table = kCrcTable;
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
 }
 
 TrailerStatus ReadTrailer(std::uint64_t fileSize, const std::string& tail, Payload& payload) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "zip/Crc32.h"
+
 namespace sfx {
 
 // The trailer's fields, all little-endian.
@@ -41,7 +43,7 @@ TrailerStatus ReadTrailer(std::uint64_t fileSize, const std::string& tail, Paylo
 std::string MakeTrailer(std::uint32_t stubSize, std::uint32_t engineSize, std::uint32_t archiveSize,
                         std::uint32_t crc);
 
-// CRC-32 continued over length bytes (0 to start), as zlib counts it.
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length);
+// The CRC-32 the trailer holds: the zip one.
+using zip::Crc32;
 
 }  // namespace sfx

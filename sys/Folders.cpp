@@ -202,7 +202,7 @@ void RemoveTree(const std::string& path, const std::string& /*unused*/, int code
       // and is tried again; failures are ignored.
       if (os::DeleteFileA(entry)) continue;
       os::SetFileAttributesA(entry, os::kAttrArchive);
-      os::DeleteFileA(entry);
+      os::DeleteFileA(entry);  // a file that stays keeps its folder, which the caller sees
     }
     std::vector<std::string> folders;
     for (auto it = tree.rbegin(); it != tree.rend(); ++it)

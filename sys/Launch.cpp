@@ -48,6 +48,7 @@ bool RunAndWait(const std::string& file, const std::string& parameters, const st
   // there is nothing to wait for.
   if (request.process != 0) {
     os::UniqueProcess process(request.process);
+    // A wait that fails ends as one that is over: the run goes on either way.
     os::WaitForInputIdle(process.get(), os::kInfinite);
     os::WaitForSingleObject(process.get(), os::kInfinite);
   }

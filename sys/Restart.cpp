@@ -1,3 +1,5 @@
+// Restarting Windows: the shutdown privilege where the NT family wants it,
+// the request, and the box when Windows refuses.
 #include "sys/Restart.h"
 
 #include "os/OsSession.h"

@@ -15,19 +15,6 @@ constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVers
 constexpr const char* kShellFoldersKey =
     "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-// A leading backslash means the same as none: the path starts at the root.
-std::string Relative(const std::string& keyPath) {
-  return !keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath;
-}
-
-os::UniqueKey OpenKey(os::Hkey root, const std::string& keyPath, bool create) {
-  os::Hkey key = 0;
-  if (root == 0) return os::UniqueKey();
-  std::int32_t r = create ? os::RegCreateKeyExA(root, Relative(keyPath), os::kKeyAllAccess, key)
-                          : os::RegOpenKeyExA(root, Relative(keyPath), os::kKeyAllAccess, key);
-  return r == 0 ? os::UniqueKey(key) : os::UniqueKey();
-}
-
 void SetValue(os::Hkey key, const std::string& name, std::uint32_t type, const void* data,
               std::uint32_t size) {
   if (os::RegSetValueExA(key, name, type, data, size) != 0)
@@ -84,6 +71,18 @@ void DeleteTree(os::Hkey parent, const std::string& keyPath) {
 
 }  // namespace
 
+std::string RegKeyPath(const std::string& keyPath) {
+  return !keyPath.empty() && keyPath[0] == '\\' ? keyPath.substr(1) : keyPath;
+}
+
+os::UniqueKey OpenRegKey(os::Hkey root, const std::string& keyPath, bool create) {
+  os::Hkey key = 0;
+  if (root == 0) return os::UniqueKey();
+  std::int32_t r = create ? os::RegCreateKeyExA(root, RegKeyPath(keyPath), os::kKeyAllAccess, key)
+                          : os::RegOpenKeyExA(root, RegKeyPath(keyPath), os::kKeyAllAccess, key);
+  return r == 0 ? os::UniqueKey(key) : os::UniqueKey();
+}
+
 os::Hkey RootKeyByName(const std::string& name) {
   static const struct {
     const char* name;
@@ -136,11 +135,11 @@ void WriteRegValue(const std::string& root, const std::string& keyPath, const st
                    const std::string& data) {
   os::Hkey rootKey = RootKeyByName(root);
   if (!data.empty() && data[0] == '#') {
-    os::UniqueKey key = OpenKey(rootKey, keyPath, true);
+    os::UniqueKey key = OpenRegKey(rootKey, keyPath, true);
     if (key) WriteInteger(key.get(), name, TextToInt(RegNumberDigits(data)));
     return;
   }
-  os::UniqueKey key = OpenKey(rootKey, keyPath, true);
+  os::UniqueKey key = OpenRegKey(rootKey, keyPath, true);
   if (!key) return;
   if (name == "PrimaryProvider") {
     std::string old = ReadString(key.get(), "PrimaryProvider");
@@ -151,13 +150,13 @@ void WriteRegValue(const std::string& root, const std::string& keyPath, const st
 }
 
 std::string ReadRegString(const std::string& root, const std::string& keyPath, const std::string& name) {
-  os::UniqueKey key = OpenKey(RootKeyByName(root), keyPath, false);
+  os::UniqueKey key = OpenRegKey(RootKeyByName(root), keyPath, false);
   return key ? ReadString(key.get(), name) : "";
 }
 
 void DeleteRegKey(const std::string& root, const std::string& keyPath) {
   os::Hkey rootKey = RootKeyByName(root);
-  std::string path = Relative(keyPath);
+  std::string path = RegKeyPath(keyPath);
   if (rootKey == 0 || path.empty()) return;
   DeleteTree(rootKey, path);
 }
@@ -165,9 +164,9 @@ void DeleteRegKey(const std::string& root, const std::string& keyPath) {
 void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,
                          const std::string& command) {
   std::string path = kUninstallKey + keyName;
-  if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))
+  if (os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path, true))
     WriteString(key.get(), "DisplayName", displayName);
-  if (os::UniqueKey key = OpenKey(os::kHkeyLocalMachine, path, true))
+  if (os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path, true))
     WriteString(key.get(), "UninstallString", command);
 }
 

@@ -3,11 +3,19 @@
 #pragma once
 #include <string>
 
+#include "os/OsRegistry.h"
 #include "os/OsTypes.h"
 
 // The root key named exactly (case-sensitive, whole text) by one of the seven
 // "HKEY_..." names; 0 when the name is none of them.
 os::Hkey RootKeyByName(const std::string& name);
+
+// The key path relative to its root: a leading backslash means the same as none.
+std::string RegKeyPath(const std::string& keyPath);
+
+// The key opened (or, with `create`, created when missing) with full access;
+// empty for root 0 or a key Windows does not open.
+os::UniqueKey OpenRegKey(os::Hkey root, const std::string& keyPath, bool create = false);
 
 // The text that :reg data of the number form "#digits#" holds between its
 // first and last character; empty when the data is shorter than two.

@@ -1,4 +1,12 @@
 // Reading of the end record, the central directory and the local headers.
+// The archive component (zip/ZipMaster.cpp) has a reader of its own on the
+// same record definitions (zip/ZipRecords.h): that one reads a set spread
+// over several disks and parts, asking for disks and answering with the
+// component's message numbers, and reads on over damage it can report. This
+// one, which extracts, reads a single file through a positional read, takes
+// the 64-bit end record some tools write for small archives, and refuses
+// every size or offset that does not fit. tests/unit/ZipDirectoryTest.cpp
+// holds both to one table of archives.
 #include "unzdll/ZipDirectory.h"
 
 #include <algorithm>

@@ -125,7 +125,7 @@ void TZipMaster::ExtractInner(bool& loadedHere, bool& passwordCleared, std::uint
     std::string folder = TempDir.empty() ? os::GetTempPathA() : TempDir;
     if (!folder.empty() && !EndsWithBackslash(folder)) folder += '\\';
     std::string target = folder;
-    if (JoinSpannedArchive(zipFileName_, target) != 0) {
+    if (JoinSpannedArchive(zipFileName_, target) != kJoinDone) {
       busy_ = false;
       if (loadedHere) UnloadEngine();
       loadedHere = false;
@@ -292,6 +292,18 @@ std::int32_t TZipMaster::Dispatch(CallbackRecord& record) {
       totalSizeToProcess_ = size;
       Fire(ProgressType::TotalSize2Process, "", size);
       break;
+    default:
+      AnswerQuestion(record, text);
+      break;
+  }
+  pump_.Pump();
+  return CancelRequested ? -1 : 0;
+}
+
+void TZipMaster::AnswerQuestion(CallbackRecord& record, const std::string& text) {
+  std::int32_t value = record.ErrorCode;
+  std::uint32_t size = record.Size;
+  switch (record.ActionCode) {
     case kCbNewName:
       if (OnSetNewName) {
         std::string name = text;
@@ -357,8 +369,6 @@ std::int32_t TZipMaster::Dispatch(CallbackRecord& record) {
     default:
       break;
   }
-  pump_.Pump();
-  return CancelRequested ? -1 : 0;
 }
 
 void TZipMaster::AnswerPassword(CallbackRecord& record, const std::string& text) {

@@ -1,5 +1,11 @@
 // The archive component: properties, message reporting and the reading of
-// an archive's central directory.
+// an archive's central directory. The unzip engine reads directories too
+// (unzdll/ZipDirectory.cpp), on the same record definitions, but not the same
+// way: this reader follows a set over disks and parts (volume labels, disk
+// prompts, the end record on the last part) and reports the component's
+// message numbers while it reads on; the engine's reads one file through a
+// positional read and refuses what does not fit. tests/unit/ZipDirectoryTest.cpp
+// holds both to one table of archives.
 #include "zip/ZipMaster.h"
 
 #include <algorithm>
@@ -186,54 +192,7 @@ bool TZipMaster::FindEndRecord(bool raising) {
       endSpannedFirst_ = true;
       multiPart_ = true;
     }
-    auto take = [&](const std::uint8_t* p) {
-      end_ = EndRecord{};
-      std::copy(p, p + kEndSize, end_.raw);
-      end_.thisDisk = Le16(p + kEndThisDisk);
-      end_.centralDisk = Le16(p + kEndCentralDisk);
-      end_.entriesHere = Le16(p + kEndEntriesHere);
-      end_.totalEntries = Le16(p + kEndTotalEntries);
-      end_.centralSize = Le32(p + kEndCentralSize);
-      end_.centralOffset = Le32(p + kEndCentralOffset);
-      end_.commentLength = Le16(p + kEndCommentLength);
-    };
-    if (size >= kEndSize) {
-      std::uint8_t tail[kEndSize];
-      SeekPart(size - kEndSize, ZipMsgSeekFailed);
-      if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize &&
-          Le32(tail) == kEndSignature) {
-        take(tail);
-        // Nothing follows the record: whatever its comment length says, there is no comment.
-        end_.commentLength = 0;
-        fileSize_ = endOfZipData_ = size;
-        found = true;
-      }
-    }
-    if (!found) {
-      auto w = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
-      std::vector<std::uint8_t> buffer(w);
-      SeekPart(size - w, ZipMsgSeekFailed);
-      if (!os::ReadFile(partFile_.get(), buffer.data(), w, got) || got != w) throw EZipMaster(ZipMsgReadTail);
-      partPos_ += got;
-      for (std::int64_t i = static_cast<std::int64_t>(w) - 23; i >= 0; --i) {
-        const std::uint8_t* p = buffer.data() + i;
-        if (Le32(p) != kEndSignature) continue;
-        std::uint64_t commentEnd = static_cast<std::uint64_t>(i) + kEndSize + Le16(p + kEndCommentLength);
-        if (commentEnd > w) continue;  // a comment running past the file: not an end record
-        take(p);
-        fileSize_ = size;
-        std::uint64_t trailing = w - commentEnd;
-        endOfZipData_ = size - trailing;
-        if (trailing) {
-          bool zeros = std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(commentEnd), buffer.end(),
-                                   [](std::uint8_t b) { return b == 0; });
-          if (!(trailing < 512 && size % 512 == 0 && zeros)) ReportMessage(ZipMsgTrailingBytes, "");
-        }
-        archiveComment_.assign(reinterpret_cast<const char*>(p + kEndSize), end_.commentLength);
-        found = true;
-        break;
-      }
-    }
+    found = ReadEndRecord(size);
   } catch (const EZipMaster&) {
     if (raising) throw;
     return false;
@@ -243,6 +202,58 @@ bool TZipMaster::FindEndRecord(bool raising) {
   if (!endSpannedFirst_) throw EZipMaster(ZipMsgNoEndRecord);
   if (labelPart == 1) throw EZipMaster(ZipMsgEndNotOnFirst);
   throw EZipMaster(ZipMsgEndNotOnSpanned);
+}
+
+TZipMaster::EndRecord TZipMaster::ParseEndRecord(const std::uint8_t* p) {
+  EndRecord end;
+  std::copy(p, p + kEndSize, end.raw);
+  end.thisDisk = Le16(p + kEndThisDisk);
+  end.centralDisk = Le16(p + kEndCentralDisk);
+  end.entriesHere = Le16(p + kEndEntriesHere);
+  end.totalEntries = Le16(p + kEndTotalEntries);
+  end.centralSize = Le32(p + kEndCentralSize);
+  end.centralOffset = Le32(p + kEndCentralOffset);
+  end.commentLength = Le16(p + kEndCommentLength);
+  return end;
+}
+
+bool TZipMaster::ReadEndRecord(std::uint64_t size) {
+  std::uint32_t got = 0;
+  if (size >= kEndSize) {
+    std::uint8_t tail[kEndSize];
+    SeekPart(size - kEndSize, ZipMsgSeekFailed);
+    if (os::ReadFile(partFile_.get(), tail, kEndSize, got) && got == kEndSize &&
+        Le32(tail) == kEndSignature) {
+      end_ = ParseEndRecord(tail);
+      // Nothing follows the record: whatever its comment length says, there is no comment.
+      end_.commentLength = 0;
+      fileSize_ = endOfZipData_ = size;
+      return true;
+    }
+  }
+  auto w = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
+  std::vector<std::uint8_t> buffer(w);
+  SeekPart(size - w, ZipMsgSeekFailed);
+  if (!os::ReadFile(partFile_.get(), buffer.data(), w, got) || got != w) throw EZipMaster(ZipMsgReadTail);
+  partPos_ += got;
+  for (std::int64_t i = static_cast<std::int64_t>(w) - 23; i >= 0; --i) {
+    const std::uint8_t* p = buffer.data() + i;
+    if (Le32(p) != kEndSignature) continue;
+    std::uint64_t commentEnd = static_cast<std::uint64_t>(i) + kEndSize + Le16(p + kEndCommentLength);
+    if (commentEnd > w) continue;  // a comment running past the file: not an end record
+    end_ = ParseEndRecord(p);
+    fileSize_ = size;
+    std::uint64_t trailing = w - commentEnd;
+    endOfZipData_ = size - trailing;
+    if (trailing) {
+      bool zeros = std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(commentEnd), buffer.end(),
+                               [](std::uint8_t b) { return b == 0; });
+      if (!(trailing < 512 && size % 512 == 0 && zeros)) ReportMessage(ZipMsgTrailingBytes, "");
+    }
+    archiveComment_.assign(reinterpret_cast<const char*>(p + kEndSize), end_.commentLength);
+    return true;
+  }
+  return false;
 }
 
 // --- reading parts ----------------------------------------------------------------

@@ -146,6 +146,14 @@ class EZipMaster : public SetupError {
   bool display_;
 };
 
+// The results of JoinSpannedArchive (the archive component's numbers).
+enum JoinResult : int {
+  kJoinDone = 0,
+  kJoinFailed = -7,       // the component's own error, reported through its messages
+  kJoinOutOfMemory = -8,  // a buffer could not be had
+  kJoinOther = -9,        // any other failure, an owner's handler's included
+};
+
 class TZipMaster;
 using TNotifyEvent = std::function<void(TZipMaster* Sender)>;
 using TProgressEvent = std::function<void(TZipMaster* Sender, ProgressType ProgrType,
@@ -251,8 +259,8 @@ class TZipMaster {
   // --- operations; none lets an exception out --------------------------------
   void ReadDirectory() noexcept;
   void ExtractFiles() noexcept;
-  // Copies a spanned set into one archive: 0 with target the joined file's
-  // path, or -7, -8, -9 with target emptied.
+  // Copies a spanned set into one archive: kJoinDone with target the joined
+  // file's path, or one of the other JoinResult values with target emptied.
   int JoinSpannedArchive(const std::string& source, std::string& target) noexcept;
   void LoadEngine() noexcept;
   void UnloadEngine() noexcept;
@@ -313,6 +321,10 @@ class TZipMaster {
   void ReadDirectoryInner();
   bool CheckDrive();  // raises for a bad drive letter; false when no disk is ready
   bool FindEndRecord(bool raising);
+  // The end record as the file's last bytes, else searched for in its tail (a comment after
+  // it); true when found. Reading failures raise.
+  bool ReadEndRecord(std::uint64_t size);
+  static EndRecord ParseEndRecord(const std::uint8_t* p);
   void ReadCentralHeader(std::uint8_t (&header)[46], int shortCode);
   std::string Convert(const std::string& text, std::uint8_t madeBy, std::uint8_t host) const;
   void WaitCursorOn();
@@ -338,6 +350,9 @@ class TZipMaster {
   std::int32_t Exec(void* request);
   std::int32_t CallEngine(const std::string& archive, int version);
   std::int32_t Dispatch(CallbackRecord& record);
+  // The callbacks that ask the owner (a new name, a password, a CRC error, an overwrite, a comment) or
+  // report to it (a skipped file), and the engine's request for memory.
+  void AnswerQuestion(CallbackRecord& record, const std::string& text);
   void AnswerPassword(CallbackRecord& record, const std::string& text);
   bool AskPassword(const std::string& forFile, bool confirm, std::string& password);
 

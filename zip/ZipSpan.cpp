@@ -136,7 +136,7 @@ int TZipMaster::JoinSpannedArchive(const std::string& source, std::string& targe
     // Only an owner's handler failing during the closing reports lands here.
     target.clear();
     busy_ = false;
-    return -9;
+    return kJoinOther;
   }
 }
 
@@ -147,7 +147,7 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   currentPart_ = -1;
   WaitCursorOn();
   std::string out;
-  int result = 0;
+  int result = kJoinDone;
   os::FileTime archiveTime;
   std::vector<JoinSlot> table;
   try {
@@ -283,19 +283,19 @@ int TZipMaster::JoinInner(const std::string& source, std::string& target) {
   } catch (const EZipMaster& e) {
     copying_ = false;
     ReportException(e);
-    result = -7;
+    result = kJoinFailed;
   } catch (const std::bad_alloc&) {
     copying_ = false;
     ReportMessage(ZipMsgOutOfMemory, "");
-    result = -8;
+    result = kJoinOutOfMemory;
   } catch (const std::exception& e) {
     copying_ = false;
     ReportMessage(ZipMsgJoinOther, e.what());
-    result = -9;
+    result = kJoinOther;
   } catch (...) {
     copying_ = false;
     ReportMessage(ZipMsgJoinOther, "");
-    result = -9;
+    result = kJoinOther;
   }
   copying_ = false;
   table.clear();

@@ -23,14 +23,13 @@ const CodePage kCodePages[] = {
     {950, {{0x81, 0xFE}}},
 };
 
-const CodePage*& Current() {
-  static const CodePage* current = &kCodePages[0];
-  return current;
-}
+struct CodePageState {
+  const CodePage* current = &kCodePages[0];
+};
+
+const CodePage*& Current() { return AreaState<CodePageState>().current; }
 
 }  // namespace
-
-void ResetCodePage() { Current() = &kCodePages[0]; }
 
 bool SetAnsiCodePage(std::uint32_t codePage) {
   for (const CodePage& page : kCodePages)

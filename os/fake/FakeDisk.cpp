@@ -23,10 +23,7 @@ struct DiskState {
   unsigned tempCounter = 0;
 };
 
-DiskState& Disk() {
-  static DiskState state;
-  return state;
-}
+DiskState& Disk() { return AreaState<DiskState>(); }
 
 char LetterOf(const std::string& root) {
   if (root.size() < 2 || root[1] != ':') return 0;

@@ -35,10 +35,7 @@ struct Registry {
   std::function<void()> afterSizeQuery;
 };
 
-Registry& Reg() {
-  static Registry r;
-  return r;
-}
+Registry& Reg() { return AreaState<Registry>(); }
 
 bool IsRoot(Hkey key) { return key >= kHkeyClassesRoot && key <= kHkeyDynData; }
 

@@ -1,5 +1,6 @@
 // The in-memory session: it records what would start or restart.
 #include "os/OsSession.h"
+#include "os/fake/FakeControl.h"
 #include "os/fake/FakeSessionControl.h"
 #include "os/fake/FakeState.h"
 
@@ -11,13 +12,9 @@ struct Session {
   std::vector<std::string> calls;
   bool privilegeHeld = true, privilegeEnabled = false;
 };
-Session& TheSession() {
-  static Session session;
-  return session;
-}
+Session& TheSession() { return AreaState<Session>(); }
 }  // namespace
 
-void ResetSession() { TheSession() = Session{}; }
 const std::vector<Executed>& ExecutedCommands() { return TheSession().executed; }
 const std::vector<std::uint32_t>& RestartRequests() { return TheSession().restarts; }
 const std::vector<std::string>& SessionCalls() { return TheSession().calls; }
@@ -28,6 +25,16 @@ void SetShutdownPrivilegeHeld(bool held) { TheSession().privilegeHeld = held; }
 namespace os {
 
 bool WinExec(const std::string& commandLine, int show) {
+  // The program is the quoted text or the text up to the first blank; a path to no file starts
+  // nothing, as on Windows (a bare name would be looked for along the path: it is taken as found).
+  std::string program = commandLine;
+  if (!program.empty() && program[0] == '"') {
+    program = program.substr(1, program.find('"', 1) - 1);
+  } else if (const std::size_t blank = program.find(' '); blank != std::string::npos) {
+    program.resize(blank);
+  }
+  if (program.find('\\') != std::string::npos && !fake::Exists(program) && !fake::Exists(program + ".exe"))
+    return false;
   fake::TheSession().executed.push_back({commandLine, show});
   return true;
 }

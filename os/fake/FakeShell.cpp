@@ -42,15 +42,9 @@ struct Shell {
   bool failAllocator = false;
 };
 
-Processes& Procs() {
-  static Processes p;
-  return p;
-}
+Processes& Procs() { return AreaState<Processes>(); }
 
-Shell& Sh() {
-  static Shell s;
-  return s;
-}
+Shell& Sh() { return AreaState<Shell>(); }
 
 std::string EnvValue(const std::string& name) {
   std::string up = Upper(name);

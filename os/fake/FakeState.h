@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,9 +68,29 @@ struct State {
   std::map<Handle, std::string> loadedModules;
   // Gives the exports of a file that is not a library added beforehand.
   std::function<std::optional<std::map<std::string, Proc>>(const std::string& path)> libraryLoader;
+
+  // The state of the other areas (disk, registry, session, shell, windows,
+  // code page), each made on first use: Reset() drops them with the rest.
+  std::map<const void*, std::shared_ptr<void>> areas;  // by AreaKey<T>()
 };
 
+// The in-memory Windows: one state object, which Reset() replaces whole.
 State& TheState();
+
+// A key of its own for each area's type (the cross build has no run-time type information).
+template <typename T>
+const void* AreaKey() {
+  static const char key = 0;
+  return &key;
+}
+
+// An area's state of type T inside the one state object.
+template <typename T>
+T& AreaState() {
+  std::shared_ptr<void>& area = TheState().areas[AreaKey<T>()];
+  if (!area) area = std::make_shared<T>();
+  return *static_cast<T*>(area.get());
+}
 // Full, upper-cased key of a path: resolves a relative path against the
 // current folder, drops "." parts and a trailing backslash.
 std::string KeyOf(const std::string& path);

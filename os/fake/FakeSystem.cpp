@@ -14,15 +14,10 @@ State& TheState() {
 
 Handle NewHandle() { return TheState().nextHandle += 4; }
 
-// Each area of the in-memory Windows resets its own state; the areas that
-// a build does not contain are simply skipped.
 void ResetUi();
-void ResetSession();
-__attribute__((weak)) void ResetRegistry();
-__attribute__((weak)) void ResetShell();
-__attribute__((weak)) void ResetProcesses();
-void ResetCodePage();
 
+// Every area's state goes with the one state object: files, disk, registry,
+// session, shell, windows and code page start afresh.
 void Reset() {
   State& s = TheState();
   s = State{};
@@ -32,6 +27,7 @@ void Reset() {
   s.systemDirectory = "C:\\WINDOWS\\SYSTEM32";
   AddFolder(s.windowsDirectory);
   AddFolder(s.systemDirectory);
+  AddFolder("C:\\TEMP");  // the temporary folder GetTempPathA names
   s.moduleFileName = "C:\\SETUP\\setup.exe";
   AddFile(s.moduleFileName, "MZ");
   s.version = OsVersionInfo{5, 1, 2600, 2, "Service Pack 2"};
@@ -39,10 +35,6 @@ void Reset() {
   s.processGroups = {AdministratorsSid()};
   os::SetLastError(0);
   ResetUi();
-  ResetSession();
-  ResetCodePage();
-  for (auto hook : {ResetRegistry, ResetShell, ResetProcesses})
-    if (hook) hook();
 }
 
 void SetVersion(const OsVersionInfo& info) { TheState().version = info; }

@@ -38,10 +38,7 @@ struct Ui {
   Hwnd nextHwnd = 0x1000;
 };
 
-Ui& TheUi() {
-  static Ui ui;
-  return ui;
-}
+Ui& TheUi() { return AreaState<Ui>(); }
 
 Window* W(Hwnd h) {
   auto it = TheUi().windows.find(h);
@@ -74,6 +71,7 @@ void Dispatch(const QueuedMessage& m) {
 // As on Windows, what a handler threw while the system called a window is
 // thrown again by the loop that was running; outside any loop (a test
 // clicking directly) it is thrown at once.
+// The depth belongs to the running call stack, not to the machine: Reset() leaves it.
 int& LoopDepth() {
   static int depth = 0;
   return depth;

@@ -12,5 +12,8 @@ bool OnRealWindows();
 // The next message box with the caption "Dialog" is answered by pressing the
 // button with the given identifier (os::kIdOk, ...), as a user would.
 void AnswerNextBox(int buttonId);
+// A library every system has, by the name a program loads it with, and one
+// of its exports.
+std::string SystemLibrary(std::string& exportName);
 
 }  // namespace contract

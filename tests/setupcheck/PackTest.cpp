@@ -355,7 +355,7 @@ class Pack : public ::testing::Test {
     Put("UNZDLL.DLL", "MZ" + Noise(2000, 2));
     Put("autoin.dat", "");
     Put("readme.txt", "loose readme\r\n");
-    Put("setup.lst", ":EXTRA\r\nreadme.txt\r\n:\r\n");
+    Put("setup.lst", ":EXTRA\r\nREADME.TXT\r\n:\r\n");  // names compare without letter case
     WriteFile(scratch_.path() / "setupsfx.exe", "MZ stub " + Noise(500, 9));
   }
   void Put(const std::string& name, const std::string& content) { WriteFile(folder_ / name, content); }
@@ -408,7 +408,7 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
                                                              "readme.txt", "setup.exe", "setup.lst"}));
   EXPECT_EQ(Files(out_ / "DISK3"), std::vector<std::string>{"PACKAGE.003"});
   EXPECT_EQ(ReadFile(out_ / "DISK1" / "setup.lst"),
-            ":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\nPACKAGE.002\r\nPACKAGE.003\r\n:\r\n");
+            ":EXTRA\r\nREADME.TXT\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\nPACKAGE.002\r\nPACKAGE.003\r\n:\r\n");
   std::uint64_t disk1 = 0;
   for (const auto& e : fs::directory_iterator(out_ / "DISK1")) disk1 += fs::file_size(e.path());
   EXPECT_EQ(disk1, 6000u);

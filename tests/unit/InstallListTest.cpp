@@ -333,6 +333,7 @@ TEST(InstallListMarks, Nt4MarkAndIndirectKeys) {
       {"|Software\\Demo", kWinNT4, true, "|Software\\Demo"},
       {"|Software\\Demo", kWin2K, false, "Software\\Demo"},
       {"|Software\\Demo", kWin95A, false, "Software\\Demo"},
+      {"|Software\\Demo", kWinME, false, "Software\\Demo"},  // the codes on either side of NT 4.0
       {"Software\\Demo", kWinNT4, false, "Software\\Demo"},
       {"||x", kWinXP, false, "|x"},
   };

@@ -510,7 +510,8 @@ TEST_F(InstallRunTest, AProtectedDestinationIsMadeNormalBeforeItIsReplaced) {
 // an uninstall entry, instead of ending as complete.
 TEST_F(InstallRunTest, AnInstallFolderThatCannotBeCreatedStopsTheRun) {
   Source("readme.txt", "r");
-  for (const char* dir : {"C:\\Qvs<Bad>|Name", "C:\\SETUP\\readme.txt\\Demo"}) {
+  // The last two could be made, but the uninstaller would refuse to remove from them.
+  for (const char* dir : {"C:\\Qvs<Bad>|Name", "C:\\SETUP\\readme.txt\\Demo", "C:\\.", "C:\\WINDOWS\\"}) {
     SCOPED_TRACE(dir);
     Shared().InstallDir = dir;
     EXPECT_THROW(Run(":INSTALL\r\nreadme.txt\r\n:\r\n:UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n:\r\n"),

@@ -42,6 +42,12 @@ TEST_F(TextBytes, FolderAndNameSplitOnlyAtWholeBackslashes) {
       {932, "C:\\a\x95\\b", "C:\\", "a\x95\\b"},
       // A lead byte at the very end has no partner: it stands alone.
       {932, "C:\\a\x95", "C:\\", "a\x95"},
+      // The last lead byte of each range takes its 0x5C; the byte after the range does not.
+      {932, "C:\\\x9F\x5C\\b", "C:\\\x9F\x5C\\", "b"},
+      {932, "C:\\a\xA0\\b", "C:\\a\xA0\\", "b"},
+      {932, "C:\\\xFC\x5C", "C:\\", "\xFC\x5C"},
+      {932, "C:\\a\xFD\\b", "C:\\a\xFD\\", "b"},
+      {936, "C:\\\xFE\x5C", "C:\\", "\xFE\x5C"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.codePage) + " " + row.path);

@@ -32,12 +32,13 @@ constexpr char kDataFile[] = "C:\\Program Files\\Demo\\unin.ini";
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo";
 constexpr char kQuestion[] = "Are you sure you want to completely remove Demo 1.0 and all of its components?";
 
-TEST(UninstallDataReader, ReadsEveryPartOfTheFile) {
-  TUninstallData d;
-  UninstallDataResult r = ParseUninstallData(
+// The reader takes back exactly what the writer writes.
+TEST(UninstallDataReader, ReadsEveryPartOfTheFileTheWriterWrites) {
+  const std::string text =
       "Demo 1.0\r\nC:\\Demo\r\nC:\\Demo\\a.exe\r\nC:\\P\\Demo\\A.lnk\r\n+C:\\P\\Demo\r\n\r\n:reg\r\n"
-      "HKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\n:\r\n:\r\nHKEY_CLASSES_ROOT\r\n.dem\r\n\r\nDemoFile\r\n:\r\n",
-      d);
+      "HKEY_LOCAL_MACHINE\r\nSoftware\\Demo\r\n:\r\n:\r\nHKEY_CLASSES_ROOT\r\n.dem\r\n\r\nDemoFile\r\n:\r\n";
+  TUninstallData d;
+  UninstallDataResult r = ParseUninstallData(text, d);
   ASSERT_EQ(r.status, UninstallDataStatus::Ok);
   EXPECT_EQ(d.title, "Demo 1.0");
   EXPECT_EQ(d.installDir, "C:\\Demo");
@@ -47,6 +48,17 @@ TEST(UninstallDataReader, ReadsEveryPartOfTheFile) {
   EXPECT_EQ(d.regItems[0].data, ":");
   EXPECT_EQ(d.regItems[1].name, "");
   EXPECT_EQ(d.ProgramKey(), "Software\\Demo");
+  const auto written = [](const TUninstallData& data) {
+    std::string all;
+    for (const std::string& line : UninstallDataLines(data)) all += line + "\r\n";
+    return all;
+  };
+  EXPECT_EQ(written(d), text);
+  // Without a Start Menu folder and a registry block the file still reads back.
+  d.hasReg = false;
+  d.startMenu.clear();
+  ASSERT_EQ(ParseUninstallData(written(d), d).status, UninstallDataStatus::Ok);
+  EXPECT_EQ(d.paths.size(), 2u);
 }
 
 TEST(UninstallDataReader, RefusesWhatTheInstallNeverWrites) {
@@ -65,6 +77,8 @@ TEST(UninstallDataReader, RefusesWhatTheInstallNeverWrites) {
       {"Demo\r\nC:\\Demo\r\n+\r\n\r\n", UninstallDataStatus::Garbled, 3},
       {"Demo\r\nC:\\Demo\r\n\r\n:reg\r\nHKEY_USERS\r\nk\r\n", UninstallDataStatus::Garbled, 5},
       {"Demo\r\nC:\\Demo\r\n\r\n:reg\r\nHKEY_USERS\r\nk\r\nn\r\nd\r\n", UninstallDataStatus::Garbled, 9},
+      // A group one line short before the terminator: the ":" is its data, the block never ends.
+      {"Demo\r\nC:\\Demo\r\n\r\n:reg\r\nHKEY_USERS\r\nk\r\nn\r\n:\r\n", UninstallDataStatus::Garbled, 9},
       {"Demo\r\nC:\\Demo\r\n\r\n:reg\r\n:\r\nmore\r\n", UninstallDataStatus::Garbled, 6},
       {"Demo\r\nC:\\Demo\r\n\r\nC:\\Demo\\late.exe\r\n", UninstallDataStatus::Garbled, 4},
       {"Demo\r\nC:\\Demo\r\nC:\\De\x01mo\\a\r\n\r\n", UninstallDataStatus::Garbled, 3},
@@ -99,6 +113,8 @@ TEST(RemovalRules, InstallFolderMustBeAProgramsOwnFolder) {
       {"Demo", false},
       {"C:\\Demo\\..", false},
       {"C:\\Demo\\...", true},  // Windows drops the periods: C:\Demo
+      {"C:\\.", false},            // the root, however it is spelt
+      {"C:\\Demo\\..\\.", false},
       {"C:\\Program Files/..", false},
       {"\\\\server\\share", false},
   };
@@ -114,6 +130,7 @@ TEST(RemovalRules, OnlyPathsInsideTheInstallFolderOrShortcutsInProgramsAreRemove
       {"C:\\Program Files\\Demo\\a.exe", PathVerdict::Remove},
       {"c:\\program files\\demo\\SUB\\b.dat", PathVerdict::Remove},
       {menu + "\\Demo.lnk", PathVerdict::Remove},
+      {menu + "\\Read Me.LNK", PathVerdict::Remove},  // the extension in any letter case
       {menu + "\\Demo.exe", PathVerdict::Outside},  // only shortcuts in Programs
       {"C:\\WINDOWS\\uninst.exe", PathVerdict::Shared},
       {"C:\\WINDOWS\\SYSTEM32\\demo.dll", PathVerdict::Shared},
@@ -151,6 +168,14 @@ TEST(UninstallArgs, DataFileThenOptionalSilentSwitch) {
   EXPECT_TRUE(ParseUninstallArgs("C:\\Demo\\unin.ini").valid);
   for (const char* bad : {"", "   ", "\"\"", "C:\\a.ini /x", "C:\\a.ini /S more"})
     EXPECT_FALSE(ParseUninstallArgs(bad).valid) << bad;
+  // The whole command as the install writes it, read back by the removal of the entry.
+  for (const char* program : {"C:\\WINDOWS\\uninst.exe", "C:\\My Windows\\uninst.exe"}) {
+    a = ParseUninstallCommand(UninstallCommand(program, "C:\\Program Files\\Demo\\unin.ini"));
+    EXPECT_TRUE(a.valid && !a.silent) << program;
+    EXPECT_EQ(a.dataFile, "C:\\Program Files\\Demo\\unin.ini") << program;
+  }
+  EXPECT_EQ(ParseUninstallCommand("\"C:\\My Windows\\uninst.exe\" \"C:\\D\\unin.ini\" /S").dataFile, "C:\\D\\unin.ini");
+  EXPECT_FALSE(ParseUninstallCommand("C:\\WINDOWS\\uninst.exe").valid);
 }
 
 using programtest::NoWizard;

@@ -124,20 +124,7 @@ TEST(UnzNames, DoubleByteCharactersAreNeverSeparatorsOrForbidden) {
   EXPECT_FALSE(unz::SelectedBySpecs({"x.txt"}, "\x95\x5Cx.txt", kShiftJis));  // 表x.txt has no folder
 }
 
-class MemoryArchive : public unz::ArchiveFile {
- public:
-  explicit MemoryArchive(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
-    if (offset >= bytes_.size()) return 0;
-    const std::size_t n = std::min<std::size_t>(length, bytes_.size() - offset);
-    std::memcpy(buffer, bytes_.data() + offset, n);
-    return n;
-  }
-
- private:
-  std::string bytes_;
-};
+using unztest::MemoryArchive;
 
 TEST(UnzNames, ANameEndingInASecondByteBackslashIsAFile) {
   unztest::TestEntry hyou{"\x90\xAC\x90\xD1\x95\x5C", "a file"};  // 成績表

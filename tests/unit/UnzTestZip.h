@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,6 +52,22 @@ struct TestEntry {
   std::uint32_t localOffset = 0;
   std::uint16_t method = 0xFFFF;  // other than 0xFFFF: stored as this method
   std::uint16_t flags = 0;
+};
+
+// An archive held in memory, for the directory reader.
+class MemoryArchive : public unz::ArchiveFile {
+ public:
+  explicit MemoryArchive(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
+    if (offset >= bytes_.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(length, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return n;
+  }
+
+ private:
+  std::string bytes_;
 };
 
 inline void Put16(std::string& s, std::uint32_t v) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Setup.h"
+#include "app/WizardFlow.h"
 #include "engine/SetupState.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
@@ -159,21 +160,38 @@ TEST_F(WizardPages, LicenceByButtonsReadsYesAndNo) {
 }
 
 TEST_F(WizardPages, DestinationChecks) {
+  const std::string root =
+      "You may not install this software to the root of a hard disk.  Please select a valid folder on this "
+      "drive to continue.";
+  const auto cannot = [](const std::string& folder) {
+    return "The folder " + folder + " cannot be created.  Please select a valid folder to continue.";
+  };
+  const auto refused = [](const std::string& folder, const std::string& why) {
+    return "You may not install this software to " + folder + ", which " + why +
+           ".  Please select a valid folder to continue.";
+  };
   struct Case {
     std::string defPath, typed;
-    bool accepted;
+    std::string box;  // empty when the destination is taken
     std::string destination;
   } cases[] = {
-      {"", "C:\\", false, ""},
-      {"", "D:", false, ""},
-      {"", "C:\\A", true, "C:\\A"},
-      {"Acme", "C:\\Program Files", true, "C:\\Program Files\\Acme"},
-      {"Acme", "d:\\tools\\acme\\bin", true, "d:\\tools\\acme\\bin"},
-      {"Acme", "D:\\Apps\\", true, "D:\\Apps\\Acme"},
+      {"", "C:\\", root, ""},
+      {"", "D:", root, ""},
+      // A root however it is spelt: the uninstaller would refuse to remove from it.
+      {"", "C:\\.", root, ""},
+      {"Acme", "C:\\Windows\\..", root, ""},
+      {"", "C:\\A", "", "C:\\A"},
+      {"Acme", "C:\\Program Files", "", "C:\\Program Files\\Acme"},
+      {"Acme", "d:\\tools\\acme\\bin", "", "d:\\tools\\acme\\bin"},
+      {"Acme", "D:\\Apps\\", "", "D:\\Apps\\Acme"},
       // Folders that cannot be made: a name Windows refuses, a path through a file, a missing drive.
-      {"", "C:\\Qvs<Bad>|Name", false, ""},
-      {"", "C:\\SETUP\\setup.exe\\Sub", false, ""},
-      {"", "Q:\\Apps", false, ""},
+      {"", "C:\\Qvs<Bad>|Name", cannot("C:\\Qvs<Bad>|Name"), ""},
+      {"", "C:\\SETUP\\setup.exe\\Sub", cannot("C:\\SETUP\\setup.exe\\Sub"), ""},
+      {"", "Q:\\Apps", cannot("Q:\\Apps"), ""},
+      // Folders the uninstaller would not remove from.
+      {"", "C:\\Program Files", refused("C:\\Program Files", "is the Program Files folder"), ""},
+      {"", "c:\\windows\\", refused("c:\\windows\\", "is the Windows folder"), ""},
+      {"Acme", "C:\\WINDOWS\\SYSTEM32", refused("C:\\WINDOWS\\SYSTEM32\\Acme", "lies inside the System folder"), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -192,19 +210,40 @@ TEST_F(WizardPages, DestinationChecks) {
           page = VisiblePage(w);
         },
     });
-    EXPECT_EQ(page, c.accepted ? 4 : 3);
-    if (c.accepted) {
+    EXPECT_EQ(page, c.box.empty() ? 4 : 3);
+    if (c.box.empty()) {
       EXPECT_EQ(Shared().InstallDir, c.destination);
       EXPECT_FALSE(os::fake::Exists(c.destination));  // the test made it and took it away again
       EXPECT_TRUE(os::fake::Boxes().empty());
     } else {
       ASSERT_EQ(os::fake::Boxes().size(), 1u);
-      EXPECT_EQ(os::fake::Boxes()[0].text,
-                c.typed.size() <= 3 ? "You may not install this software to the root of a hard disk.  Please "
-                                      "select a valid folder on this drive to continue."
-                                    : "The folder " + c.typed +
-                                          " cannot be created.  Please select a valid folder to continue.");
+      EXPECT_EQ(os::fake::Boxes()[0].text, c.box);
       EXPECT_EQ(Shared().InstallDir, "C:\\Program Files\\Acme");
+    }
+  }
+}
+
+// The flow alone, without a window: where Next and Back lead, and what the buttons read.
+TEST(WizardFlow, PagesAndCaptions) {
+  using P = WizardPage;
+  struct Row {
+    P page;
+    P after, before;
+    std::string byButtons, byCheckBox;  // "next/cancel" in either way of accepting the licence
+  } rows[] = {
+      {P::Intro, P::License, P::Intro, "Next/Cancel", "Next/Cancel"},
+      {P::License, P::Readme, P::Intro, "Yes/No", "Next/Cancel"},
+      {P::Readme, P::Paths, P::License, "Next/Cancel", "Next/Cancel"},
+      {P::Paths, P::Finish, P::Readme, "Next/Cancel", "Next/Cancel"},
+      {P::Finish, P::Finish, P::Paths, "Finish/Cancel", "Finish/Cancel"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(static_cast<int>(r.page));
+    EXPECT_EQ(PageAfter(r.page), r.after);
+    EXPECT_EQ(PageBefore(r.page), r.before);
+    for (bool checkBox : {false, true}) {
+      const ButtonCaptions c = CaptionsOn(r.page, checkBox);
+      EXPECT_EQ(std::string(c.next) + "/" + c.cancel, checkBox ? r.byCheckBox : r.byButtons);
     }
   }
 }

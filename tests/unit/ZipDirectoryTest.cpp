@@ -1,11 +1,13 @@
 // The archive component's directory reader, on archives made by real tools
-// and on damaged and lying ones.
+// and on damaged and lying ones; the unzip engine's reader on the same table.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "os/OsDisk.h"
+#include "tests/unit/UnzTestZip.h"
 #include "tests/unit/ZipTestUtil.h"
+#include "unzdll/ZipDirectory.h"
 
 namespace {
 
@@ -54,6 +56,18 @@ TEST_F(ZipDirectory, ArchivesOfRealToolsReadAsTheirMakersWroteThem) {
     EXPECT_FALSE(z.MultiPart());
     EXPECT_FALSE(z.OffsetsDisagree());
     EXPECT_EQ(z.LowestLocalOffset(), 0u);
+    // The engine's reader sees the same entries.
+    unztest::MemoryArchive archive(ReadData(name + ".zip"));
+    unz::ZipDirectory d;
+    ASSERT_EQ(unz::ReadZipDirectory(archive, d), unz::UnzError::kNone);
+    ASSERT_EQ(d.entries.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(d.entries[i].name, expected[i].name);
+      EXPECT_EQ(d.entries[i].compressedSize, expected[i].compressed);
+      EXPECT_EQ(d.entries[i].size, expected[i].uncompressed);
+      EXPECT_EQ(d.entries[i].crc, expected[i].crc);
+      EXPECT_EQ(d.entries[i].method, expected[i].method);
+    }
   }
 }
 
@@ -279,6 +293,7 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
     const char* what;
     std::string bytes;
     int message;
+    unz::UnzError engine = unz::UnzError::kBadDirectory;  // the unzip engine's verdict on the same bytes
   };
   std::vector<Case> cases;
   auto with = [&](auto change) {
@@ -287,14 +302,14 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
     return s;
   };
   cases.push_back({"entry count too high", with([&](std::string& s) { Put16(s, end + 10, 65535); }),
-                   zip::ZipMsgCentralShort});
+                   zip::ZipMsgCentralShort, unz::UnzError::kMultiPart});
   cases.push_back({"directory larger than the file",
                    with([&](std::string& s) { Put32(s, end + 12, 0xFFFFFF00u); }), zip::ZipMsgDirSeek});
   cases.push_back({"comment running past the end", with([&](std::string& s) {
                      Put16(s, end + 20, 40);
                      s += "x";
                    }),
-                   zip::ZipMsgNoEndRecord});
+                   zip::ZipMsgNoEndRecord, unz::UnzError::kNoEndRecord});
   cases.push_back({"bad central signature", with([&](std::string& s) { s[central] = 'Q'; }),
                    zip::ZipMsgCentralSignature});
   auto last = good.rfind("PK\x01\x02");
@@ -305,8 +320,9 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
   cases.push_back({"comment longer than the file", with([&](std::string& s) { Put16(s, last + 32, 65535); }),
                    zip::ZipMsgCopyFileComment});
   cases.push_back({"central directory on a later part", with([&](std::string& s) { Put16(s, end + 6, 3); }),
-                   zip::ZipMsgDirSeek});
+                   zip::ZipMsgDirSeek, unz::UnzError::kMultiPart});
   cases.push_back({"cut inside the directory", good.substr(0, central + 60) + good.substr(end), 0});
+  // The component reads what it can of a lying directory; the engine, which extracts, refuses it.
   cases.push_back({"only an end record", good.substr(end), 0});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -318,6 +334,10 @@ TEST_F(ZipDirectory, DamagedArchivesGiveMessageNumbers) {
       EXPECT_EQ(t.ErrorCode(), c.message) << t.LastMessage();
     }
     EXPECT_LE(t.EntryCount(), 3);
+    unztest::MemoryArchive archive(c.bytes);
+    unz::ZipDirectory d;
+    EXPECT_EQ(unz::ReadZipDirectory(archive, d), c.engine);
+    EXPECT_LE(d.entries.size(), 4u);
   }
 }
 

@@ -119,7 +119,7 @@ TEST_F(ZipJoin, HardDiskPartWithoutEndRecordFailsAtOnce) {
                                          {"span002.zip", zip::ZipMsgEndNotOnPart}}) {
     SCOPED_TRACE(c.part);
     std::string target = "C:\\TEMP\\";
-    EXPECT_EQ(z.JoinSpannedArchive(std::string("C:\\DATA\\") + c.part, target), -7);
+    EXPECT_EQ(z.JoinSpannedArchive(std::string("C:\\DATA\\") + c.part, target), zip::kJoinFailed);
     EXPECT_EQ(z.ErrorCode(), c.message);
     EXPECT_EQ(target, "");
     EXPECT_TRUE(os::fake::List("C:\\TEMP").empty());  // the output was removed
@@ -147,7 +147,7 @@ class ZipJoinDisks : public ZipJoin {
 
 TEST_F(ZipJoinDisks, UnattendedStopsAtTheFirstDiskChange) {
   std::string target = "C:\\TEMP\\";
-  EXPECT_EQ(z.JoinSpannedArchive("A:\\span.zip", target), -7);
+  EXPECT_EQ(z.JoinSpannedArchive("A:\\span.zip", target), zip::kJoinFailed);
   EXPECT_EQ(z.ErrorCode(), zip::ZipMsgUnattendedDisk);
   EXPECT_TRUE(os::fake::Boxes().empty());
 }
@@ -172,7 +172,7 @@ TEST_F(ZipJoinDisks, WithoutAHandlerTheUserIsAskedAndMayCancel) {
   os::fake::Drive('A').ready = false;
   os::fake::AnswerNextBoxes({os::kIdCancel});
   std::string target = "C:\\TEMP\\";
-  EXPECT_EQ(z.JoinSpannedArchive("A:\\span.zip", target), -7);
+  EXPECT_EQ(z.JoinSpannedArchive("A:\\span.zip", target), zip::kJoinFailed);
   EXPECT_EQ(z.ErrorCode(), zip::ZipMsgDiskCancelled);
   ASSERT_EQ(os::fake::Boxes().size(), 1u);  // the prompt only: a cancel is not shown
   EXPECT_EQ(os::fake::Boxes()[0].text, "Please insert last disk in set\r\nin drive: A:\\");
@@ -222,7 +222,7 @@ TEST_F(ZipJoin, LyingSetsGiveMessageNumbers) {
     os::fake::AddFile("C:\\DATA\\d002.zip", c.b);
     os::fake::AddFile("C:\\DATA\\d003.zip", c.c);
     std::string target = "C:\\TEMP\\";
-    EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\d003.zip", target), -7);
+    EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\d003.zip", target), zip::kJoinFailed);
     EXPECT_EQ(z.ErrorCode(), c.message) << z.LastMessage();
     EXPECT_EQ(target, "");
   }
@@ -231,7 +231,7 @@ TEST_F(ZipJoin, LyingSetsGiveMessageNumbers) {
   os::fake::AddFile("C:\\DATA\\d001.zip", p1);
   os::fake::AddFile("C:\\DATA\\d003.zip", p3);
   std::string target = "C:\\TEMP\\";
-  EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\d003.zip", target), -7);
+  EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\d003.zip", target), zip::kJoinFailed);
   EXPECT_EQ(z.ErrorCode(), zip::ZipMsgOpenFailed);
   EXPECT_TRUE(os::fake::List("C:\\TEMP").empty());
 }
@@ -239,7 +239,7 @@ TEST_F(ZipJoin, LyingSetsGiveMessageNumbers) {
 TEST_F(ZipJoin, NoTemporaryNameGives11027) {
   PutSet("span", 3);
   std::string target = "C:\\NOWHERE\\";
-  EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\span003.zip", target), -7);
+  EXPECT_EQ(z.JoinSpannedArchive("C:\\DATA\\span003.zip", target), zip::kJoinFailed);
   EXPECT_EQ(z.ErrorCode(), zip::ZipMsgNoTempName);
 }
 

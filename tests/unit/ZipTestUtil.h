@@ -10,6 +10,7 @@
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeDiskControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "zip/Crc32.h"
 #include "zip/ZipMaster.h"
 
 namespace ziptest {
@@ -46,14 +47,7 @@ inline std::vector<Expected> ReadExpected(const std::string& name) {
   return rows;
 }
 
-inline std::uint32_t Crc32(const std::string& data) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char c : data) {
-    crc ^= c;
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
+inline std::uint32_t Crc32(const std::string& data) { return zip::Crc32(0, data.data(), data.size()); }
 
 inline std::uint16_t Le16(const std::string& s, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |

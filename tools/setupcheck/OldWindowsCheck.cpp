@@ -1,3 +1,5 @@
+// The checks for the oldest Windows a list admits: the logo's bitmap header
+// and the C runtime library beside the program.
 #include "tools/setupcheck/OldWindowsCheck.h"
 
 #include <cstdint>

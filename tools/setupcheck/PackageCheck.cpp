@@ -30,14 +30,17 @@ std::vector<std::pair<int, std::string>> Entries(const TSetupList& list, const c
   return entries;
 }
 
-}  // namespace
-
-std::string CheckPackage(const TSetupList& packageList, const std::string& folder,
-                         std::vector<Finding>& findings) {
-  auto error = [&](int index, const std::string& message) {
+// Errors of setup.lst at a line index.
+struct ListErrors {
+  std::vector<Finding>& findings;
+  void operator()(int index, const std::string& message) const {
     findings.push_back(Finding{"setup.lst", index + 1, Severity::Error, message});
-  };
-  const int packageHeader = packageList.Find(Header::kPackage);
+  }
+};
+
+// The :EXTRA files the installer copies.
+std::vector<std::string> CheckExtras(const TSetupList& packageList, const std::string& folder,
+                                     const ListErrors& error) {
   std::vector<std::string> extras;
   for (const auto& [line, extra] : Entries(packageList, Header::kExtra)) {
     if (!StaysInside(extra))
@@ -48,11 +51,12 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     else
       extras.push_back(extra);
   }
-  if (packageHeader < 0) {
-    error(0, "there is no :PACKAGE section; the installer stops with \"No install package information.\"");
-    return "";
-  }
-  std::vector<std::string> parts;
+  return extras;
+}
+
+// The parts in :PACKAGE; false when one is missing or none is named (reported).
+bool CheckParts(const TSetupList& packageList, const std::string& folder, int packageHeader,
+                const ListErrors& error, std::vector<std::string>& parts) {
   bool complete = true;
   for (const auto& [line, part] : Entries(packageList, Header::kPackage)) {
     const int disk = static_cast<int>(parts.size()) + 1;
@@ -73,15 +77,22 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     }
   }
   if (parts.empty()) {
-    if (packageList.Find(Header::kPackage) >= 0 && !Entries(packageList, Header::kPackage).empty()) return "";
-    error(packageHeader, "section :PACKAGE names no part");
-    return "";
+    if (Entries(packageList, Header::kPackage).empty())
+      error(packageHeader, "section :PACKAGE names no part");
+    return false;
   }
-  if (!complete) return "";
+  return complete;
+}
 
-  // The parts joined as the package stage joins them, in a folder of our own.
+// The parts joined and extracted as the package stage does it, in a folder of our own, with the
+// :EXTRA files beside them; the folder, or empty when that fails (reported).
+std::string JoinAndExtract(const std::string& folder, const std::vector<std::string>& parts,
+                           const std::vector<std::string>& extras, int packageHeader,
+                           std::vector<Finding>& findings) {
+  const ListErrors error{findings};
   const std::string work = std::string(kWorkFolder) + "\\PACKAGE";
   ForceFolders(work);
+  // A part that cannot be copied fails the join, which is reported.
   for (const std::string& part : parts) os::CopyFileA(folder + "\\" + part, work + "\\" + part, false);
   const std::string package = PackagePath(work, parts);
   if (!JoinPackage(work, parts, package)) {
@@ -128,6 +139,7 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     error(packageHeader,
           "UNZDLL.DLL, the unzip engine, is not in the setup folder; the installer cannot extract "
           "the package");
+  // As the installer does, a failed copy of an :EXTRA file is passed over: the checks below see it.
   for (const std::string& extra : extras)
     os::CopyFileA(folder + "\\" + extra, extracted + "\\" + extra, false);
   if (!FileFound(extracted + "\\setup.ini")) {
@@ -135,4 +147,20 @@ std::string CheckPackage(const TSetupList& packageList, const std::string& folde
     return "";
   }
   return extracted;
+}
+
+}  // namespace
+
+std::string CheckPackage(const TSetupList& packageList, const std::string& folder,
+                         std::vector<Finding>& findings) {
+  const ListErrors error{findings};
+  const int packageHeader = packageList.Find(Header::kPackage);
+  const std::vector<std::string> extras = CheckExtras(packageList, folder, error);
+  if (packageHeader < 0) {
+    error(0, "there is no :PACKAGE section; the installer stops with \"No install package information.\"");
+    return "";
+  }
+  std::vector<std::string> parts;
+  if (!CheckParts(packageList, folder, packageHeader, error, parts)) return "";
+  return JoinAndExtract(folder, parts, extras, packageHeader, findings);
 }

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/TextFile.h"
 #include "os/OsFiles.h"
 #include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
-#include "tools/setupcheck/WholeFile.h"
 #include "unzdll/Extractor.h"
 #include "unzdll/UnzExports.h"
 #include "unzdll/UnzFiles.h"
@@ -43,6 +43,7 @@ class SeamOutput : public OutputFile {
     return true;
   }
   bool Commit() override {
+    // A read-only file that keeps its attribute refuses the CreateFileA below, which is checked.
     if (os::GetFileAttributesA(path_) != os::kInvalidFileAttributes)
       os::SetFileAttributesA(path_, os::kAttrNormal);
     {
@@ -56,7 +57,7 @@ class SeamOutput : public OutputFile {
       if (os::DosDateTimeToFileTime(static_cast<std::uint16_t>(stamp_.dosDateTime >> 16),
                                     static_cast<std::uint16_t>(stamp_.dosDateTime & 0xFFFF), local) &&
           os::LocalFileTimeToFileTime(local, utc))
-        os::SetFileTime(file.get(), utc);
+        os::SetFileTime(file.get(), utc);  // a refused stamp leaves the time of writing, as in the engine's own layer
     }
     const std::uint32_t attributes =
         stamp_.dosAttributes & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem | os::kAttrArchive);

@@ -8,6 +8,7 @@
 
 #include "os/OsFiles.h"
 #include "engine/SetupTexts.h"
+#include "engine/TextFile.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
@@ -20,7 +21,6 @@
 #include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/PeExports.h"
-#include "tools/setupcheck/WholeFile.h"
 
 namespace {
 

@@ -16,6 +16,7 @@ extern "C" {
 #endif
 
 #include "sys/TextBytes.h"
+#include "unzdll/Crc32.h"
 #include "zip/ZipRecords.h"
 
 namespace {
@@ -174,8 +175,8 @@ std::string WriteZip(const std::vector<ZipSource>& files, const ZipOptions& opti
     if (name.empty() || name.size() > 0xFFFF)
       throw std::runtime_error("a file name cannot be stored: " + name);
     const std::uint32_t size = Checked32(file.data.size(), name);
-    const std::uint32_t crc = static_cast<std::uint32_t>(
-        crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(file.data.data()), size));
+    const std::uint32_t crc =
+        unz::Crc32Update(0, reinterpret_cast<const unsigned char*>(file.data.data()), file.data.size());
     const CompressedData compressed = Compress(file.data, options);
     const std::uint16_t method = compressed.method;
     const std::string& body = compressed.body;

@@ -16,4 +16,14 @@ bool OnRealWindows() { return false; }
 
 void AnswerNextBox(int buttonId) { os::fake::AnswerNextBoxes({buttonId}); }
 
+namespace {
+void AnyExport() {}
+}  // namespace
+
+std::string SystemLibrary(std::string& exportName) {
+  exportName = "GetVersion";
+  os::fake::AddLibrary("C:\\WINDOWS\\SYSTEM32\\KERNEL32.DLL", {{exportName, &AnyExport}});
+  return "kernel32.dll";
+}
+
 }  // namespace contract

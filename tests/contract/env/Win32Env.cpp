@@ -34,4 +34,9 @@ void AnswerNextBox(int buttonId) {
   }).detach();
 }
 
+std::string SystemLibrary(std::string& exportName) {
+  exportName = "GetVersion";
+  return "kernel32.dll";
+}
+
 }  // namespace contract

@@ -73,7 +73,8 @@ UnzError LzmaDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, std::v
     // The last piece must end the stream: at its end, or at its end marker.
     const ELzmaFinishMode finish = produced + outLength == entry.size ? LZMA_FINISH_END : LZMA_FINISH_ANY;
     ELzmaStatus status = LZMA_STATUS_NOT_SPECIFIED;
-    const SRes result = LzmaDec_DecodeToBuf(&dec, out.data(), &outLength, in.data() + inPos, &inLength, finish, &status);
+    const SRes result =
+        LzmaDec_DecodeToBuf(&dec, out.data(), &outLength, in.data() + inPos, &inLength, finish, &status);
     inPos += inLength;
     produced += static_cast<std::uint32_t>(outLength);
     if (result != SZ_OK) return UnzError::kBadData;

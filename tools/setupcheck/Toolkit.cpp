@@ -158,13 +158,17 @@ int NewFolderMain(const std::string& folder, const std::string& programPath) {
     }
   }
   std::string problem;
-  if (!PrepareEmptyFolder(folder, problem)) return std::fprintf(stderr, "setupcheck: %s\n", problem.c_str()), 1;
+  if (!PrepareEmptyFolder(folder, problem))
+    return std::fprintf(stderr, "setupcheck: %s\n", problem.c_str()), 1;
   for (int i = 0; i < 3; ++i) {
     std::string bytes;
     if (!ReadHostFile(products[i], bytes) || !WriteNewFile(folder + "/" + kStarterProducts[i], bytes))
-      return std::fprintf(stderr, "setupcheck: cannot copy %s into %s\n", products[i].c_str(), folder.c_str()), 1;
+      return std::fprintf(stderr, "setupcheck: cannot copy %s into %s\n", products[i].c_str(),
+                          folder.c_str()),
+             1;
   }
-  if (!WriteNewFile(folder + "/setup.ini", kStarterList) || !WriteNewFile(folder + "/readme.txt", kStarterReadme))
+  if (!WriteNewFile(folder + "/setup.ini", kStarterList) ||
+      !WriteNewFile(folder + "/readme.txt", kStarterReadme))
     return std::fprintf(stderr, "setupcheck: cannot write into %s\n", folder.c_str()), 1;
   std::printf(
       "%s: a new setup folder with setup.exe, UNZDLL.DLL, uninst.exe, setup.ini and readme.txt.\n"

@@ -90,12 +90,13 @@ std::string Lzma(const std::string& data, const ZipOptions& options) {
   SizeT streamSize = data.size() - kPrefix;
   SizeT propsSize = kLzmaPropsSize;
   ISzAlloc heap = {LzmaAllocate, LzmaRelease};
-  const SRes result = LzmaEncode(reinterpret_cast<Byte*>(out.data() + kPrefix), &streamSize,
-                                 reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
-                                 reinterpret_cast<Byte*>(out.data() + kLzmaHeaderSize), &propsSize, 1, nullptr,
-                                 &heap, &heap);
+  const SRes result =
+      LzmaEncode(reinterpret_cast<Byte*>(out.data() + kPrefix), &streamSize,
+                 reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
+                 reinterpret_cast<Byte*>(out.data() + kLzmaHeaderSize), &propsSize, 1, nullptr, &heap, &heap);
   if (result == SZ_ERROR_OUTPUT_EOF) return std::string();
-  if (result != SZ_OK || propsSize != kLzmaPropsSize) throw std::runtime_error("the LZMA encoder failed on a file");
+  if (result != SZ_OK || propsSize != kLzmaPropsSize)
+    throw std::runtime_error("the LZMA encoder failed on a file");
   out[0] = 9;  // the SDK's version, 9.22
   out[1] = 22;
   out[2] = static_cast<char>(kLzmaPropsSize);

@@ -430,7 +430,8 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   // The uninstall entry's command names the data file; the data goes where the install run writes it.
   for (const auto& v : run.values)
     if (v.name == "UninstallString" && ParseUninstallCommand(v.data).valid)
-      run.uninstallDataFile = UninstallDataWrittenTo(ParseUninstallCommand(v.data).dataFile, Shared().InstallDir);
+      run.uninstallDataFile =
+          UninstallDataWrittenTo(ParseUninstallCommand(v.data).dataFile, Shared().InstallDir);
   if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
   run.logFile = LogPath();
   if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);

@@ -55,8 +55,8 @@ void TfSetup::FormDestroy() {
   // program when it was installed (not waited for), else directly. A restart
   // that Windows refuses was told to the user, and the exit code says that
   // a restart is still needed.
-  if (FileFound(s.RestartProgram)) {
-    if (!os::WinExec(s.RestartProgram + " /rb", os::kSwShowNormal)) s.RestartNeeded = true;
+  if (!s.RestartProgram.empty() && FileFound(s.RestartProgram)) {
+    if (!os::WinExec(QuotedCommand(s.RestartProgram, "/rb"), os::kSwShowNormal)) s.RestartNeeded = true;
   } else if (!RestartWindows()) {
     s.RestartNeeded = true;
   }
@@ -153,9 +153,10 @@ void TfSetup::FormCreate() {
   // The setup folder is the program's own, without a trailing backslash.
   s.SetupDir = StripBackslash(ProgramFolder() + "\\");
   // The publisher's credits replace the built-in ones.
-  if (FileFound(s.SetupDir + "\\copyQuill.txt")) os::SetWindowTextA(mCopyRight, FileText(s.SetupDir + "\\copyQuill.txt"));
+  const std::string credits = s.SetupDir + "\\" + kCreditsFile;
+  if (FileFound(credits)) os::SetWindowTextA(mCopyRight, FileText(credits));
   // A package list beside the program selects package mode.
-  if (FileFound(s.SetupDir + "\\setup.lst")) {
+  if (FileFound(s.SetupDir + "\\" + kPackageListFile)) {
     try {
       if (!PackageStage()) return;
     } catch (const ListError& e) {

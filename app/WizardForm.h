@@ -87,6 +87,15 @@ class TfSetup : public Form, private InstallHost {
   void LeavePaths();
   // Shows the box, posts AbortSetup: start-up ends before the wizard shows.
   void Abort(const std::string& warning);
+
+  // The package stage's steps (app/PackageStage.cpp); each false when start-up was ended.
+  bool ConfirmFloppyInstall();
+  bool AwaitPart(const std::string& path, const std::string& prompt);
+  void CancelStartUp();
+  bool EnoughTemporarySpace(const std::string& folder, std::uint64_t bytes);
+  std::vector<std::string> KeepExtraFiles(const std::string& temp);
+  bool GatherPackage(const std::vector<std::string>& parts, std::uint64_t packageBytes, const std::string& package);
+  bool ExtractPackage(const std::string& package, const std::string& temp);
   void PressNext();
   void FillStartMenuList();
 

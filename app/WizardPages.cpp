@@ -47,7 +47,7 @@ void TfSetup::FormShow() {
   }
   // No listed program runs: the publisher's pre-install program, from the
   // setup program's own folder, runs to its end first.
-  std::string preInstall = ProgramFolder() + "\\_IN242.exe";
+  std::string preInstall = ProgramFile(kPreInstallFile);
   if (FileFound(preInstall)) {
     RunProgramAndWait(preInstall, "INSTALL");
     os::SetForegroundWindow(application_);  // a refused request leaves the windows where they are

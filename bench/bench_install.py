@@ -11,6 +11,11 @@ operations of writing it into a temporary folder, copying it into place and dele
 ("writes-twice", what installing from an unpacked package does), and a windowed program that only
 shows a window ("window", the start that every installer with a window pays under Wine).
 
+Ours runs in four ways: "loose" (the files beside setup.exe), "package" (one zipped part),
+"parts4" (the package as setupcheck --pack splits it over four disks, every disk's files in one
+folder, so Setup gathers and joins the parts) and "single" (the single file for a download that
+setupcheck --pack --single-file makes of the loose folder: it extracts itself and runs Setup).
+
 Payloads (made once and kept in the work folder): "tree", about 2,000 small files in 40 folders;
 "flat", the same files in one folder; "large", 8 files of 37.5 MB; "one", a single file of 1 KB,
 which shows each contender's fixed cost (process start, windows, lists) on its own. Our installation list copies
@@ -26,6 +31,7 @@ wall time per contender and the ratios of medians.
 import argparse
 import hashlib
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -166,9 +172,14 @@ class Bench:
 
         ini = ["\\" + TITLE, TITLE, TITLE + " 1.0", ":INSTALL"] + [os.path.basename(n) for n in names] + [":"]
         for label, dist in self.args.dists:
-            for mode in ("loose", "package"):
-                if mode == "loose" and not flat:
+            for mode in ("loose", "package", "parts4", "single"):
+                if mode != "package" and not flat:
                     continue  # the installation list copies into the destination folder only
+                if mode in ("parts4", "single"):
+                    if self.args.setupcheck and not (mode == "parts4" and shape == "one"):
+                        run = self.packed(base, label, dist, mode, ini, source)
+                        contenders["%s-%s" % (label, mode)] = (run, os.path.join(self.drive_c, DEST), True)
+                    continue
                 folder = os.path.join(base, "%s-%s" % (label, mode))
                 os.makedirs(folder)
                 for f in ("setup.exe", "UNZDLL.DLL"):
@@ -186,6 +197,45 @@ class Bench:
                                                       os.path.join(self.drive_c, DEST), True)
         return contenders, expected_flat, expected_layout
 
+    def packed(self, base, label, dist, mode, ini, source):
+        """Ours from what setupcheck --pack makes of the loose folder: four disks' files gathered in
+        one folder ("parts4"), or the single file ("single"); returns the run."""
+        loose = os.path.join(base, "%s-%s-loose" % (label, mode))
+        os.makedirs(loose)
+        for f in ("setup.exe", "UNZDLL.DLL"):
+            shutil.copyfile(os.path.join(dist, f), os.path.join(loose, f))
+        for marker in ("autoin.dat", "batch.dat"):
+            open(os.path.join(loose, marker), "w").close()
+        write_crlf(os.path.join(loose, "setup.ini"), ini)
+        link_tree(source, loose, True)
+        disks = os.path.join(base, "%s-%s-disks" % (label, mode))
+        pack = [self.args.setupcheck, "--pack", disks]
+        if mode == "single":
+            exe = os.path.join(base, "%s-single.exe" % label)
+            pack += ["--disk-size", "650M", "--single-file", exe, "--stub", os.path.join(dist, "setupsfx.exe")]
+        else:
+            # Four disks: a quarter of the archive and the files beside it each, with a little room
+            # for the lists; the archive's size comes from a first packing on one disk.
+            once = subprocess.run([self.args.setupcheck, "--pack", disks, "--disk-size", "650M", loose],
+                                  check=True, stdout=subprocess.PIPE).stdout.decode()
+            shutil.rmtree(disks)
+            archive = int(re.search(r"archive ([\d,]+) bytes", once).group(1).replace(",", ""))
+            beside = sum(os.path.getsize(os.path.join(dist, f)) for f in ("setup.exe", "UNZDLL.DLL"))
+            pack += ["--disk-size", str((archive + beside) // 4 + 16 * 1024)]
+        subprocess.run(pack + [loose], check=True, stdout=subprocess.DEVNULL)
+        if mode == "single":
+            return lambda e=exe: self.wine(e)
+        numbered = sorted(os.listdir(disks))
+        if len(numbered) != 4:
+            sys.exit("%s: setupcheck made %d disks, not 4" % (disks, len(numbered)))
+        folder = os.path.join(base, "%s-parts4" % label)
+        os.makedirs(folder)
+        for disk in numbered:
+            for name in os.listdir(os.path.join(disks, disk)):
+                os.link(os.path.join(disks, disk, name), os.path.join(folder, name))
+        exe = os.path.join(folder, "setup.exe")
+        return lambda e=exe: self.wine(e)
+
     def clean(self):
         for path in (os.path.join(self.root, "out-copy"), os.path.join(self.root, "out-nsis"),
                      os.path.join(self.root, "out-unz"), os.path.join(self.root, "out-twice-temp"),
@@ -194,7 +244,7 @@ class Bench:
         os.makedirs(os.path.join(self.root, "out-unz"))  # the extractors write into a folder that exists
         temp = os.path.join(self.drive_c, "windows", "temp")
         for name in os.listdir(temp) if os.path.isdir(temp) else []:
-            if name.upper().startswith("QVINST"):
+            if name.upper().startswith(("QVINST", "QVSFX")):
                 shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
         subprocess.run(["sync"])
 
@@ -233,7 +283,8 @@ class Bench:
             for c in order:
                 print("  %-18s median %7.3f s   runs %s" % (c, medians[c], " ".join("%.3f" % x for x in times[c])))
             for label, _ in self.args.dists:
-                for mode, anchor in (("loose", "copyloop"), ("package", "nsis"), ("engine", "bareunzip")):
+                for mode, anchor in (("loose", "copyloop"), ("package", "nsis"), ("parts4", "nsis"),
+                                     ("single", "nsis"), ("engine", "bareunzip")):
                     ours = "%s-%s" % (label, mode)
                     if ours in medians and anchor in medians:
                         print("  %-18s / %-9s %.2fx" % (ours, anchor, medians[ours] / medians[anchor]))
@@ -251,7 +302,7 @@ class Bench:
             if len(self.args.dists) > 1:
                 first = self.args.dists[0][0]
                 for label, _ in self.args.dists[1:]:
-                    for mode in ("loose", "package", "engine"):
+                    for mode in ("loose", "package", "parts4", "single", "engine"):
                         a, b = "%s-%s" % (label, mode), "%s-%s" % (first, mode)
                         if a in medians and b in medians:
                             print("  %-18s / %-9s %.2fx" % (a, b, medians[a] / medians[b]))
@@ -269,6 +320,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--shapes", default="flat,tree,large,one")
     parser.add_argument("--no-nsis", action="store_true")
+    parser.add_argument("--setupcheck", help="the packer, for the four-part package and the single file")
     args = parser.parse_args()
     args.dists = [tuple(d.split("=", 1)) for d in args.dist] or [("ours", "dist")]
     args.shapes = args.shapes.split(",")

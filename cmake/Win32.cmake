@@ -42,7 +42,9 @@ endif()
 file(GLOB QV_OS_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/os/win32/*.cpp)
 add_library(qv_os STATIC ${QV_OS_WIN32_SOURCES})
 target_include_directories(qv_os PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(qv_os PUBLIC ole32 oleaut32 uuid shell32 comctl32 comdlg32 advapi32 user32 gdi32 kernel32)
+# The programs import only from NT 4.0's KnownDLLs, which the loader never takes from beside
+# the program; the common controls and OLE are loaded from the System folder (os/win32).
+target_link_libraries(qv_os PUBLIC uuid shell32 comdlg32 advapi32 user32 gdi32 kernel32)
 
 add_library(qv_logic STATIC ${QV_LOGIC_SOURCES})
 target_include_directories(qv_logic PUBLIC ${CMAKE_SOURCE_DIR})

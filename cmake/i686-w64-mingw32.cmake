@@ -20,7 +20,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # scripts/build-runtime.sh, which builds them once per machine into a cache
 # and names the directory. cmake/Win32.cmake applies QV_CPU_COMPILE and
 # QV_CPU_LINK to every product; -B finds the start-up objects, -L the
-# archives, both ahead of the system's. The test programs (the posix thread
+# archives, both ahead of the system's, and crtdll.specs links the C runtime
+# of crtdll.dll in place of msvcrt.dll. The test programs (the posix thread
 # model compilers, QV_SYSTEM_RUNTIME) keep the system's runtime.
 if(QV_SYSTEM_RUNTIME)
   return()
@@ -35,4 +36,4 @@ if(NOT QV_RUNTIME OR NOT IS_DIRECTORY "${QV_RUNTIME}")
 endif()
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QV_RUNTIME)
 set(QV_CPU_COMPILE -march=i486 -mtune=generic)
-set(QV_CPU_LINK ${QV_CPU_COMPILE} -B${QV_RUNTIME}/ -L${QV_RUNTIME})
+set(QV_CPU_LINK ${QV_CPU_COMPILE} -B${QV_RUNTIME}/ -L${QV_RUNTIME} -specs=${QV_RUNTIME}/crtdll.specs)

@@ -215,7 +215,8 @@ std::string PendingReplacements::CachedNameFor(const std::string& destination) c
   for (int n = 0;; ++n) {
     std::string cached = ChangeFileExt(destination, n == 0 ? ".MCC" : ".MC" + std::to_string(n));
     const std::string form = Form(cached);
-    bool used = false;
+    // A destination named *.MCC would otherwise be its own cached file.
+    bool used = form == Form(destination);
     for (const Move& move : moves_) used = used || move.cachedForm == form;
     if (!used) return cached;
   }

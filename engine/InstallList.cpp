@@ -362,8 +362,9 @@ std::string ExpandRegData(const std::string& data, const TRegMacroContext& conte
   ReplaceLeading(text, "<SYS>", context.systemFolder);
 
   if (LowerText(text) == "r") text = context.installDir;
-  if (text == "p") text = context.installDir + "\\" + context.runFile + " %1";
-  if (text == "P") text = context.installDir + "\\" + context.runFile + " %1 %2 %3 %4 %5 %6 %7 %8 %9";
+  const std::string listedProgram = context.installDir + "\\" + context.runFile;
+  if (text == "p") text = QuotedCommand(listedProgram, "%1");
+  if (text == "P") text = QuotedCommand(listedProgram, "%1 %2 %3 %4 %5 %6 %7 %8 %9");
 
   ReplaceFirst(text, "<EXEFILEPATH>", programPath);
   ReplaceFirst(text, "<EXEFILE>", context.runFile);
@@ -375,7 +376,8 @@ std::string ExpandRegData(const std::string& data, const TRegMacroContext& conte
   std::string whole;
   for (int n = 1; n <= 3; ++n) {
     params += quoted[n - 1];
-    if (text.find("<EXEPARAMS" + std::to_string(n) + ">") != std::string::npos) whole = programPath + params;
+    if (text.find("<EXEPARAMS" + std::to_string(n) + ">") != std::string::npos)
+      whole = QuotedCommand(programPath, params.substr(1));
   }
   if (!whole.empty()) text = whole;
   return text;

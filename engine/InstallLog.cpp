@@ -1,6 +1,5 @@
-// The install log: each line opens the file, appends and closes it again,
-// except while a LogHold keeps it open; every line is written through to the
-// system at once either way, so the log survives whatever happens to the run.
+// The install log: created as a new file in the shared temp folder and
+// written through the one handle for the whole run.
 #include "engine/InstallLog.h"
 
 #include <cstdint>
@@ -14,9 +13,10 @@ namespace {
 
 struct LogState {
   std::string path;
-  os::UniqueFile held;  // open while a LogHold lasts and a line was written
-  int holds = 0;
+  os::UniqueFile file;  // the log, open from StartLog to the end of the process
 };
+
+constexpr int kMaxLogNames = 99;
 
 LogState& TheLog() {
   static LogState log;
@@ -44,31 +44,28 @@ std::string LogFileName(const std::string& windowsFolder, const std::string& tit
 }
 
 void StartLog(const std::string& title, const std::string& installDir, const std::string& prefix) {
-  TheLog().path = LogFileName(WindowsFolder(), title, prefix);
-  os::UniqueFile file(os::CreateFileA(TheLog().path, os::Access::Write, os::Disposition::CreateAlways));
-  if (!file) return;  // no log; later lines fail the same way, silently
-  WriteAll(file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
+  LogState& log = TheLog();
+  log.file.reset();
+  const std::string name = LogFileName(WindowsFolder(), title, prefix);
+  log.path = name;
+  for (int number = 1; number <= kMaxLogNames && !log.file; ++number) {
+    const std::string path = number == 1 ? name : ChangeFileExt(name, std::to_string(number) + ".txt");
+    // Deleting removes a link itself, never what it points to; a name that cannot be cleared is
+    // someone else's, and so is one taken again before the file is created.
+    os::DeleteFileA(path);
+    log.file.reset(os::CreateFileA(path, os::Access::Write, os::Disposition::CreateNew));
+    if (log.file) log.path = path;
+    const std::uint32_t error = os::GetLastError();
+    if (!log.file && error != os::kErrorFileExists && error != os::kErrorAlreadyExists &&
+        error != os::kErrorAccessDenied && error != os::kErrorSharingViolation)
+      return;  // no temp folder and the like: no log, silently
+  }
+  if (log.file) WriteAll(log.file.get(), "Title: " + title + "\r\nDestination: " + installDir + "\r\n");
 }
 
 void LogLine(const std::string& text) {
   LogState& log = TheLog();
-  if (log.path.empty()) return;
-  if (log.held) {
-    if (WriteAll(log.held.get(), text + "\r\n")) return;
-    log.held.reset();  // the next line opens the file afresh
-    return;
-  }
-  // Appending needs the file that StartLog made; a file gone since stays gone.
-  os::UniqueFile file(os::CreateFileA(log.path, os::Access::Write, os::Disposition::OpenExisting));
-  std::uint64_t size = 0;
-  if (!file || !os::GetFileSize(file.get(), size) || !os::SetFilePointer(file.get(), size)) return;
-  if (WriteAll(file.get(), text + "\r\n") && log.holds > 0) log.held = std::move(file);
-}
-
-LogHold::LogHold() { ++TheLog().holds; }
-
-LogHold::~LogHold() {
-  if (--TheLog().holds == 0) TheLog().held.reset();
+  if (log.file && !WriteAll(log.file.get(), text + "\r\n")) log.file.reset();  // a log that fails stays off
 }
 
 const std::string& LogPath() { return TheLog().path; }

@@ -11,28 +11,21 @@ constexpr const char kRemovalLogPrefix[] = "qvuninst_";
 std::string LogFileName(const std::string& windowsFolder, const std::string& title,
                         const std::string& prefix = kInstallLogPrefix);
 
-// Remembers the log path, then creates (or truncates) the file with the
-// lines "Title: " and "Destination: ".
+// Creates the log afresh with the lines "Title: " and "Destination: ". The
+// temp folder is shared, so the name is never trusted: whatever lies there
+// (a file, a link someone planted) is removed, and the log is created only
+// as a new file; when someone takes the name in between, the next numbered
+// name ("qvsetup_Demo2.txt" ...) is used. The one handle serves every line
+// of the run and is never reopened by name.
 void StartLog(const std::string& title, const std::string& installDir,
               const std::string& prefix = kInstallLogPrefix);
 
-// Appends one line when a log was started; the file is opened and closed
-// each time, unless a LogHold keeps it open.
+// Appends one line when a log was started. Each line reaches the system when
+// it is logged, so a run that dies leaves its log complete.
 void LogLine(const std::string& text);
 
-// While one lasts, the log stays open between lines: a line costs one write
-// instead of an open, a seek, a write and a close. Each line still reaches
-// the system when it is logged, so a run that dies leaves its log complete;
-// other programs cannot write to the log meanwhile.
-class LogHold {
- public:
-  LogHold();
-  ~LogHold();
-  LogHold(const LogHold&) = delete;
-  LogHold& operator=(const LogHold&) = delete;
-};
-
-// The path StartLog remembered; empty before.
+// The path of the log StartLog created; before that, or when none could be
+// created, the name it was meant to have.
 const std::string& LogPath();
-// Forgets the remembered path. Only tests call this.
+// Closes the log and forgets it. Only tests (and the dry run) call this.
 void ForgetLogForTests();

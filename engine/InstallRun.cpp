@@ -2,13 +2,16 @@
 // order, with progress, cancellation, logging and the uninstall data.
 #include "engine/InstallRun.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "engine/DelayedReplacement.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
 #include "engine/SetupTexts.h"
+#include "engine/TextFile.h"
 #include "engine/RemovalRules.h"
 #include "engine/UninstallData.h"
 #include "engine/UninstallTraces.h"
@@ -16,6 +19,7 @@
 #include "os/OsLibrary.h"
 #include "os/OsUi.h"
 #include "sys/Dialogs.h"
+#include "sys/Digest.h"
 #include "sys/Folders.h"
 #include "sys/Launch.h"
 #include "sys/MessagePump.h"
@@ -23,6 +27,7 @@
 #include "sys/SetupError.h"
 #include "sys/SetupRegistry.h"
 #include "sys/ShellLinks.h"
+#include "sys/TextBytes.h"
 #include "sys/WindowsVersion.h"
 
 namespace {
@@ -43,6 +48,28 @@ std::string CrashText(std::uint32_t code) {
   return " (exception " + hex + ")";
 }
 
+// The volume a full path lies on: its drive ("C:") or its share ("\\\\SERVER\\SHARE"), upper
+// case; "" for anything else.
+std::string VolumeOf(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return UpperText(path.substr(0, 2));
+  if (path.rfind("\\\\", 0) != 0) return "";
+  std::size_t end = NextSeparator(path, "\\", 2);
+  if (end != std::string::npos) end = NextSeparator(path, "\\", end + 1);
+  return UpperText(path.substr(0, end));
+}
+
+}  // namespace
+
+bool MovesIntoPlace(const PlacementFacts& facts) {
+  if (!facts.fromPrivateFolder || facts.usedLater || !facts.destinationNew || facts.sourcesKept) return false;
+  if (VolumeOf(facts.source).empty() || VolumeOf(facts.source) != VolumeOf(facts.destination)) return false;
+  // A file moved on the NT family keeps the private folder's security until it is given its new
+  // folder's, which NT 4.0 cannot do: there it is copied.
+  return !IsNtFamily(facts.version) || facts.version >= kWin2K;
+}
+
+namespace {
+
 class InstallRun {
  public:
   InstallRun(const TSetupList& list, InstallHost& host) : list_(list), host_(host), s_(Shared()) {}
@@ -55,6 +82,9 @@ class InstallRun {
   void SysBackup();
   void RemoveFiles();
   bool FileSection(const char* header, const std::string& folder, const std::string& cachingFailed);
+  void CountSourceUses();
+  bool Place(const std::string& source, const std::string& destination, bool failIfExists, bool mayMove,
+             bool& moved);
   void RefreshPendingReplacement(const std::string& source, const std::string& destination);
   bool RegisterServers();
   bool Shortcuts();
@@ -64,6 +94,7 @@ class InstallRun {
   void ExtraSetup();
   void End();
   void OpenRunFile();
+  bool InstalledHere(const std::string& folder, const std::string& name) const;
 
   const TSetupList& list_;
   InstallHost& host_;
@@ -73,8 +104,11 @@ class InstallRun {
   TFolderIndex known_{false};           // files of the destination folders: which are new, stale cached files
   TFolderIndex sources_{false};         // files of the source folders, for their attributes
   int stepTotal_ = 0, stepCount_ = 0;
-  std::string programKey_, dataFile_;
+  std::string programKey_, dataFile_, uninstallKey_;
   PendingReplacements pending_;  // what waits for the next start of Windows
+  std::vector<std::string> copied_;  // destinations this run copied, upper case: the only files it may start
+  std::map<std::string, int> usesLeft_;  // upper-cased source name: entries of the file sections not yet run
+  bool keepSources_ = false;             // no source leaves its folder (CountSourceUses says why)
   MessagePump pump_{true};   // Cancel before the next step, repaints between the steps
   bool runAfter_ = false, forceRun_ = false, dink_ = false;
 };
@@ -114,6 +148,7 @@ void InstallRun::Run() {
     dataFile_ = UninstallDataWrittenTo(UninstallDataFile(section->dataFileLine, s_.InstallDir, WindowsFolder()),
                                        s_.InstallDir);
     RegisterUninstall(*section, dataFile_);
+    uninstallKey_ = section->keyName;
   }
   // The program's key is read now; its values are written after the shortcuts.
   if (list_.Has(Header::kReg)) {
@@ -124,6 +159,7 @@ void InstallRun::Run() {
   // cancelled or fails ends the run.
   if (list_.Has(Header::kRemoveFiles)) RemoveFiles();
   pending_ = PendingReplacements::Read();
+  CountSourceUses();
   if (list_.Has(Header::kInstall)) {
     LogLine("Installing Program Files");
     if (!FileSection(Header::kInstall, StripBackslash(s_.InstallDir), std::string(kCachingFailed) + ": ")) return;
@@ -165,7 +201,7 @@ void InstallRun::Advance() {
 }
 
 void InstallRun::NtPreparation() {
-  std::string shipped = ProgramFolder() + "\\_presnt.ex_";
+  std::string shipped = ProgramFile(kNtPreparationFile);
   if (!FileFound(shipped) || !IsNtFamily(version_)) return;
   std::string program = WindowsFolder() + "\\_presnt.exe";
   os::CopyFileA(shipped, program, false);
@@ -195,7 +231,7 @@ void InstallRun::RemoveFiles() {
   std::string entry;
   while (reader.Next(entry)) {
     std::string path = ExpandRemoveFilesEntry(entry, WindowsFolder(), s_.InstallDir);
-    if (!FileFound(path)) continue;
+    if (!FileFound(path) || !NoLinkOnTheWay(s_.InstallDir, path)) continue;
     LogLine("Removing: " + path);
     os::DeleteFileA(path);
   }
@@ -203,7 +239,6 @@ void InstallRun::RemoveFiles() {
 
 bool InstallRun::FileSection(const char* header, const std::string& folder, const std::string& cachingFailed) {
   TSectionReader reader(list_, header);
-  LogHold logOpen;  // one line or more for every entry
   for (;;) {
     if (Cancelled()) return false;
     TFileEntry entry;
@@ -215,6 +250,13 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     Advance();
     std::string source = s_.SourceDir + "\\" + entry.name;
     std::string destination = folder + "\\" + InstalledFileName(entry.name);
+    // A folder swapped for a link (the install folder may be one users can write) would take the
+    // copy, or the cached copy beside it, somewhere else: nothing is written there.
+    if (!NoLinkOnTheWay(folder, destination)) {
+      LogLine("Not copied, a link is on the way: " + destination);
+      uninstall_.paths.push_back(destination);
+      continue;
+    }
     // Most destinations are new, and the folder's listing says which: a copy
     // that may not replace anything creates those without first looking for a
     // file to replace. A file to be replaced that the listing shows read-only,
@@ -226,19 +268,30 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     if (!isNew && !entry.keepExisting && listed != os::kInvalidFileAttributes &&
         (listed & (os::kAttrReadonly | os::kAttrHidden | os::kAttrSystem)))
       os::SetFileAttributesA(destination, os::kAttrNormal);
-    bool copied = os::CopyFileA(source, destination, entry.keepExisting || isNew);
+    const bool usedLater = --usesLeft_[UpperText(entry.name)] > 0;
+    const bool fromPrivateFolder =
+        !s_.TempInstallDir.empty() &&
+        SameTextIgnoringCase(StripBackslash(s_.SourceDir), StripBackslash(s_.TempInstallDir));
+    const bool mayMove = MovesIntoPlace(
+        PlacementFacts{source, destination, version_, fromPrivateFolder, usedLater, isNew, keepSources_});
+    const bool onlyArchive = sources_.Attributes(source) == os::kAttrArchive;
+    bool moved = false;
+    bool copied = Place(source, destination, entry.keepExisting || isNew, mayMove, moved);
     if (!copied && !entry.keepExisting && FileFound(destination)) {
       os::SetFileAttributesA(destination, os::kAttrNormal);
       copied = os::CopyFileA(source, destination, false);
     }
-    if (copied) known_.Added(destination);
+    if (copied) {
+      known_.Added(destination);
+      copied_.push_back(UpperText(destination));
+    }
     if (copied || entry.keepExisting) {
       LogLine("Copy: " + destination);
-      RefreshPendingReplacement(source, destination);
-      // A copy carries its source's attributes: after one whose source has
-      // only the archive bit, the destination has exactly that already.
-      if (!copied || sources_.Attributes(source) != os::kAttrArchive)
-        os::SetFileAttributesA(destination, os::kAttrArchive);
+      // A moved file's content is at its destination now.
+      RefreshPendingReplacement(moved ? destination : source, destination);
+      // A copy (or a move) carries its source's attributes: after one whose
+      // source has only the archive bit, the destination has exactly that already.
+      if (!copied || !onlyArchive) os::SetFileAttributesA(destination, os::kAttrArchive);
     } else {
       // The destination is in use: the new file waits beside it for the next start of Windows.
       LogLine("Caching: " + destination);
@@ -255,6 +308,42 @@ bool InstallRun::FileSection(const char* header, const std::string& folder, cons
     }
     uninstall_.paths.push_back(destination);
   }
+}
+
+// How often each source file is named by the three file sections, and whether every source must
+// stay where it is: an extra setup program will be handed the source folder (it may read any file
+// there), or a section has no end (the run stops there, as it always did, and moves nothing).
+void InstallRun::CountSourceUses() {
+  usesLeft_.clear();
+  keepSources_ = FileFound(s_.InstallDir + "\\_setup.exe");
+  try {
+    for (const char* header : {Header::kInstall, Header::kWin, Header::kSystem}) {
+      if (!list_.Has(header)) continue;
+      TSectionReader reader(list_, header);
+      TFileEntry entry;
+      while (reader.NextFileEntry(entry)) {
+        ++usesLeft_[UpperText(entry.name)];
+        if (header == Header::kInstall && SameTextIgnoringCase(InstalledFileName(entry.name), "_setup.exe"))
+          keepSources_ = true;
+      }
+    }
+  } catch (const ListError&) {
+    keepSources_ = true;
+  }
+}
+
+// The file put at its destination: moved there when that may be done, copied otherwise (and when
+// the move fails). A moved file is given the security of a file created in its new folder; where
+// that fails it goes back and is copied.
+bool InstallRun::Place(const std::string& source, const std::string& destination, bool failIfExists,
+                       bool mayMove, bool& moved) {
+  moved = false;
+  if (mayMove && os::MoveFileA(source, destination)) {
+    if (!IsNtFamily(version_) || os::SetInheritedSecurityA(destination)) return moved = true;
+    // Back for a copy; a file that cannot go back stays, with no wider access than it had.
+    if (!os::MoveFileA(destination, source)) return moved = true;
+  }
+  return os::CopyFileA(source, destination, failIfExists);
 }
 
 void InstallRun::RefreshPendingReplacement(const std::string& source, const std::string& destination) {
@@ -356,12 +445,25 @@ void InstallRun::RegistryItems() {
 void InstallRun::SaveUninstallData() {
   if (dataFile_.empty()) return;
   const std::string path = UninstallDataWrittenTo(dataFile_, s_.InstallDir);
-  if (!WriteUninstallData(path, uninstall_)) throw SetupError("Could not write the uninstall data file " + path);
+  const std::string text = TextOfLines(UninstallDataLines(uninstall_));
+  if (!NoLinkOnTheWay(s_.InstallDir, path) || !WriteNewTextFile(path, text))
+    throw SetupError("Could not write the uninstall data file " + path);
+  // The uninstaller trusts the data file only as far as the administrators' uninstall entry vouches
+  // for it: the file may lie in a folder users can write.
+  WriteUninstallSeal(uninstallKey_, s_.InstallDir, Sha256Hex(text));
+}
+
+// Whether this run copied the file into the folder. A program or library that
+// was there before (an install folder may have existed, writable by users)
+// is never loaded or started with the installer's rights.
+bool InstallRun::InstalledHere(const std::string& folder, const std::string& name) const {
+  return std::find(copied_.begin(), copied_.end(), UpperText(StripBackslash(folder) + "\\" + name)) != copied_.end();
 }
 
 void InstallRun::ExtraSetup() {
   std::string library = s_.InstallDir + "\\_setup.dll";
-  if (FileFound(library)) {
+  const bool libraryFound = FileFound(library);
+  if (libraryFound && InstalledHere(s_.InstallDir, "_setup.dll")) {
     LogLine("loading _setup.dll");
     os::UniqueLibrary module(os::LoadLibraryA(library));
     if (module.get() < 32) {
@@ -384,25 +486,35 @@ void InstallRun::ExtraSetup() {
     LogLine("DoSetup returned: " + std::to_string(call.result));
     return;
   }
-  LogLine("no _setup.dll");
+  LogLine(libraryFound ? "_setup.dll not installed by this run" : "no _setup.dll");
   std::string program = s_.InstallDir + "\\_setup.exe";
   if (!FileFound(program)) {
     LogLine("no _setup.exe");
     return;
   }
+  if (!InstalledHere(s_.InstallDir, "_setup.exe")) {
+    LogLine("_setup.exe not installed by this run");
+    return;
+  }
   LogLine("Running extra setup items");
-  RunProgramAndWait(program, s_.SourceDir);
+  RunProgramAndWait(program, "\"" + s_.SourceDir + "\"");
   os::DeleteFileA(program);
   os::SetForegroundWindow(host_.ApplicationWindow());
 }
 
-void InstallRun::OpenRunFile() { OpenDocument(s_.InstallDir + "\\" + s_.RunFile, ""); }
+void InstallRun::OpenRunFile() {
+  if (!InstalledHere(s_.InstallDir, s_.RunFile)) {
+    LogLine(s_.RunFile + " not installed by this run");
+    return;
+  }
+  OpenDocument(s_.InstallDir + "\\" + s_.RunFile, "");
+}
 
 void InstallRun::End() {
   bool reboot = list_.Has(Header::kReboot) || s_.RebootNeeded;
   s_.Outcome = RunOutcome::Installed;
   s_.RestartNeeded = reboot;
-  if (FileFound(ProgramFolder() + "\\batch.dat")) {
+  if (FileFound(ProgramFile(kBatchFile))) {
     if (reboot) WriteMachineString("\\SOFTWARE\\Marrowfield\\BatchInstall", "reboot", "1");
     return host_.CloseWizard();
   }
@@ -411,7 +523,9 @@ void InstallRun::End() {
       QuestionOkCancelBox("Installation must reboot your computer.")) {
     RemoveTempInstallDir(s_.TempInstallDir);
     s_.RebootFlag = true;
-    s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
+    // The publisher's restart program only when this run put it there; else Windows restarts directly.
+    if (InstalledHere(host_.DestinationText(), "winexit.exe"))
+      s_.RestartProgram = StripBackslash(host_.DestinationText()) + "\\winexit.exe";
     LogLine("Rebooting");
     LogLine("Install Complete");
     return host_.CloseWizard();
@@ -420,7 +534,7 @@ void InstallRun::End() {
     LogLine("Install Complete");
     return host_.CloseWizard();
   }
-  bool autoRun = FileFound(ProgramFolder() + "\\autorun.dat");
+  bool autoRun = FileFound(ProgramFile(kAutoRunFile));
   if (runAfter_ && autoRun) return OpenRunFile();
   if (runAfter_ && !forceRun_) {
     if (QuestionBox(0, "Installation is complete, would you like to run " + s_.Title + " now?")) OpenRunFile();

@@ -28,3 +28,17 @@ class InstallHost {
 // A malformed list, a registry value Windows refuses or an uninstall data
 // file that cannot be written stop the run with a SetupError.
 void RunInstallation(const TSetupList& list, InstallHost& host);
+
+// What decides whether a file of a file section is moved into place rather than copied.
+struct PlacementFacts {
+  std::string source, destination;  // full paths
+  int version = 0;                  // GetWinVersion's code
+  bool fromPrivateFolder = false;   // the source folder is the run's own temporary folder
+  bool usedLater = false;           // a later entry of the file sections names the same source
+  bool destinationNew = false;      // nothing is at the destination yet
+  bool sourcesKept = false;         // every source stays: an extra setup program is given the folder
+};
+// True when the file may be moved: it comes from the private temporary folder, nothing needs it
+// there afterwards, nothing is in its place, it stays on its volume, and the system can give a
+// moved file the security of its new folder (the 95 family has none; NT 4.0 cannot).
+bool MovesIntoPlace(const PlacementFacts& facts);

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "engine/InstallLog.h"
+#include "engine/UninstallTraces.h"
 #include "os/OsRegistry.h"
+#include "sys/Digest.h"
 #include "sys/PathText.h"
 #include "sys/ResolvedPath.h"
 #include "sys/SetupError.h"
@@ -238,12 +240,12 @@ void PruneRegKey(const std::string& root, const std::string& key, bool parents) 
   }
 }
 
-void RemoveUninstallEntryFor(const std::string& dataFile) {
-  std::vector<std::string> entries;
+std::vector<std::string> UninstallEntriesFor(const std::string& dataFile) {
+  std::vector<std::string> entries, found;
   {
     os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, kUninstallKey);
     std::uint32_t subKeys = 0, values = 0;
-    if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return;
+    if (!key || os::RegQueryInfoKeyA(key.get(), subKeys, values) != 0) return found;
     for (std::uint32_t i = 0; i < subKeys; ++i) {
       std::string name;
       if (os::RegEnumKeyExA(key.get(), i, name) == 0 && !name.empty()) entries.push_back(name);
@@ -258,13 +260,34 @@ void RemoveUninstallEntryFor(const std::string& dataFile) {
     }
     // The command names the data file, spelt as the install wrote it.
     const TUninstallArgs args = ParseUninstallCommand(command);
-    if (!args.valid || !SamePlace(args.dataFile, dataFile)) continue;
+    if (args.valid && SamePlace(args.dataFile, dataFile)) found.push_back(path);
+  }
+  return found;
+}
+
+bool UninstallDataSealed(const std::string& dataFile, const std::string& installDir,
+                         const std::string& text) {
+  const std::string digest = Sha256Hex(text);
+  for (const std::string& entry : UninstallEntriesFor(dataFile)) {
+    try {
+      if (ReadRegString("HKEY_LOCAL_MACHINE", entry, kDataDigestValue) == digest &&
+          SamePlace(ReadRegString("HKEY_LOCAL_MACHINE", entry, kInstallLocationValue), installDir))
+        return true;
+    } catch (const RegistryError&) {
+      // a value of another type was not written by an install
+    }
+  }
+  return false;
+}
+
+void RemoveUninstallEntryFor(const std::string& dataFile) {
+  for (const std::string& path : UninstallEntriesFor(dataFile)) {
     {
       os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, path);
       if (!key) continue;
       // A value that refuses to go keeps the key: PruneRegKey leaves a key that holds anything.
-      os::RegDeleteValueA(key.get(), "DisplayName");
-      os::RegDeleteValueA(key.get(), "UninstallString");
+      for (const char* value : {"DisplayName", "UninstallString", kInstallLocationValue, kDataDigestValue})
+        os::RegDeleteValueA(key.get(), value);
     }
     PruneRegKey("HKEY_LOCAL_MACHINE", path, false);
   }

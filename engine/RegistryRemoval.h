@@ -22,5 +22,11 @@ void RemoveMachineValues(const std::string& keyPath, const std::vector<std::stri
 // Removes the key when it holds nothing any more, then (with `parents`) its
 // parents the same way, stopping at a well-known key.
 void PruneRegKey(const std::string& root, const std::string& key, bool parents);
+// The uninstall entries (key paths under HKEY_LOCAL_MACHINE) whose command names the data file.
+std::vector<std::string> UninstallEntriesFor(const std::string& dataFile);
+// True when an uninstall entry that names the data file records this install folder and the
+// digest of exactly this text: the data file is the one the install wrote. The entry lies where
+// only administrators write; the data file may lie where users write.
+bool UninstallDataSealed(const std::string& dataFile, const std::string& installDir, const std::string& text);
 // Removes the uninstall entry (or entries) whose command names the data file.
 void RemoveUninstallEntryFor(const std::string& dataFile);

@@ -16,4 +16,6 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 
-bool AutomaticMode() { return FileFound(ProgramFolder() + "\\autoin.dat"); }
+std::string ProgramFile(const char* name) { return ProgramFolder() + "\\" + name; }
+
+bool AutomaticMode() { return FileFound(ProgramFile(kAutomaticFile)); }

@@ -33,6 +33,23 @@ SetupState& Shared();
 
 // The folder of the running program, without a trailing backslash.
 std::string ProgramFolder();
+
+// Files setup.exe reads from its own folder, not from the setup folder that
+// the package stage makes of the temporary folder: read before the stage or
+// looked for there only. A packed setup keeps them loose beside setup.exe.
+constexpr char kSetupProgramFile[] = "setup.exe";
+constexpr char kPackageListFile[] = "setup.lst";
+constexpr char kCreditsFile[] = "copyQuill.txt";
+constexpr char kAutomaticFile[] = "autoin.dat";
+constexpr char kAutoRunFile[] = "autorun.dat";
+constexpr char kBatchFile[] = "batch.dat";
+constexpr char kNtPreparationFile[] = "_presnt.ex_";
+constexpr char kPreInstallFile[] = "_IN242.exe";
+constexpr const char* kProgramFolderFiles[] = {kSetupProgramFile,  kPackageListFile, kCreditsFile,
+                                               kAutomaticFile,     kAutoRunFile,     kBatchFile,
+                                               kNtPreparationFile, kPreInstallFile};
+// The path of one of them.
+std::string ProgramFile(const char* name);
 // Automatic (unattended) mode: autoin.dat lies in the program's folder.
 // Asked afresh every time.
 bool AutomaticMode();

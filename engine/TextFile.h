@@ -12,3 +12,10 @@ bool ReadWholeFile(const std::string& path, std::string& text);
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 // Creates or overwrites the file; false when it cannot be written whole.
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+// The lines as the file holds them: CR LF after every line.
+std::string TextOfLines(const std::vector<std::string>& lines);
+// Writes the text as a new file: whatever lies at the name goes first (a link
+// itself, never what it points to), and the file is created only as a new
+// one, so nothing planted at the name is written through. False when it
+// cannot be written whole.
+bool WriteNewTextFile(const std::string& path, const std::string& text);

@@ -97,12 +97,8 @@ std::vector<std::string> UninstallDataLines(const TUninstallData& data) {
   return lines;
 }
 
-bool WriteUninstallData(const std::string& path, const TUninstallData& data) {
-  return WriteTextLines(path, UninstallDataLines(data));
-}
-
 std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile) {
-  return uninstaller + " \"" + dataFile + "\"";
+  return QuotedCommand(uninstaller, "\"" + dataFile + "\"");
 }
 
 TUninstallArgs ParseUninstallArgs(const std::string& commandLine) {

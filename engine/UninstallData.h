@@ -44,10 +44,8 @@ UninstallDataResult ReadUninstallData(const std::string& path, TUninstallData& d
 // "+" line, an empty line, then the ":reg" block closed by ":" when there is
 // one. ParseUninstallData reads them back as they were.
 std::vector<std::string> UninstallDataLines(const TUninstallData& data);
-// Creates or overwrites the file with those lines; false when it cannot be written whole.
-bool WriteUninstallData(const std::string& path, const TUninstallData& data);
 
-// The uninstall entry's command: the uninstaller, then the data file in quotes.
+// The uninstall entry's command: the uninstaller and the data file, each in quotes.
 std::string UninstallCommand(const std::string& uninstaller, const std::string& dataFile);
 
 // The command line: the data file's path (quoted when it holds blanks),

@@ -13,6 +13,7 @@
 #include "engine/InstallLog.h"
 #include "engine/RegistryRemoval.h"
 #include "engine/RemovalRules.h"
+#include "engine/TextFile.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -70,9 +71,9 @@ class Removal {
   void Notice(const std::string& text) {
     if (!args_.silent) InfoBox(text);
   }
-  int Refuse(const std::string& text) {
+  int Refuse(const std::string& text, int exitCode = kUninstallBadInput) {
     if (!args_.silent) WarningBox(text + " Nothing was removed.");
-    return kUninstallBadInput;
+    return exitCode;
   }
   void Step(const std::string& text);
   bool Recorded(const std::string& path) const;
@@ -110,8 +111,17 @@ int Removal::Run() {
   dataFile_ = args_.valid ? ResolvePath(args_.dataFile) : "";
   if (dataFile_.empty() || dataFile_.size() <= 3)
     return Refuse("Start the uninstaller with the full path of an uninstall data file.");
-  UninstallDataResult read = ReadUninstallData(dataFile_, data_);
+  std::string text;
+  UninstallDataResult read = ReadWholeFile(dataFile_, text)
+                                 ? ParseUninstallData(text, data_)
+                                 : UninstallDataResult{UninstallDataStatus::Missing, 0};
   if (read.status != UninstallDataStatus::Ok) return Refuse(DataProblem(args_.dataFile, read));
+  // The data file decides what goes only when the administrators' uninstall entry records this
+  // very file and install folder: an edited file could name anything.
+  if (!UninstallDataSealed(dataFile_, data_.installDir, text))
+    return Refuse("The uninstall data file " + args_.dataFile +
+                      " is not the one the installation recorded, or it was changed since.",
+                  kUninstallNotRecorded);
   folders_ = MachineFolders();
   std::string problem = InstallFolderProblem(data_.installDir, folders_);
   if (!problem.empty())
@@ -236,6 +246,15 @@ void Removal::RemovePaths() {
 bool Removal::RemoveFile(const std::string& path) {
   std::uint32_t attributes = os::GetFileAttributesA(path);
   if (attributes == os::kInvalidFileAttributes) return true;  // gone already
+  // A folder of the install swapped for a link since would lead the delete elsewhere.
+  const std::string& container = IsInsideFolder(path, installDir_) ? installDir_
+                                 : (!folders_.programs.empty() && IsInsideFolder(path, folders_.programs))
+                                     ? folders_.programs
+                                     : ParentOf(path);
+  if (!NoLinkOnTheWay(container, path)) {
+    LogLine("Kept, a link is on the way: " + path);
+    return false;
+  }
   if (attributes & os::kAttrDirectory) {
     LogLine("Kept: " + path);  // a folder is never removed as an entry
     return false;

@@ -25,6 +25,8 @@ enum UninstallExitCode : int {
   kUninstallDeclined = exitcode::kCancelled,     // the user answered No; nothing changed
   kUninstallBadInput = exitcode::kRefused,       // no usable data file or install folder; nothing changed
   kUninstallNotAdmin = exitcode::kRefused,       // not an administrator on the NT family; nothing changed
+  // the data file is not the one the install recorded (or changed since); nothing changed
+  kUninstallNotRecorded = exitcode::kRefused,
 };
 
 // The whole removal; answers the exit code.

@@ -32,7 +32,29 @@ enum class Trustee { Administrators, LocalSystem, CurrentUser };
 // CreateDirectoryA with a security descriptor that grants full access to
 // the trustees and to nobody else, passed on to everything created inside.
 // The NT family only: the 95 family has no security on files.
+// The folder's list is protected: nothing of the parent's list is merged in,
+// where the system knows the protection (Windows 2000 and later).
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees);
+// Gives the file exactly the security a file created in its folder gets: the
+// entries it inherits from there and nothing of its own (a file moved keeps the
+// security of the folder it was created in). False, last error
+// kErrorCallNotImplemented, on the systems without inherited security: the 95
+// family (no security on files) and NT 4.0 (no way to ask for the inherited entries).
+bool SetInheritedSecurityA(const std::string& path);
+
+// A folder's owner and access list as the file system keeps them.
+struct FolderSecurity {
+  bool kept = false;                        // the volume keeps security at all (FAT does not)
+  bool ownerKnown = false;                  // the owner is one of the Trustee values...
+  Trustee owner = Trustee::Administrators;  // ...this one
+  bool hasList = false;                     // an access list is present (none grants everyone everything)
+  bool protectedList = false;               // the list takes nothing from the parent
+  bool protectionKnown = false;             // the system knows that protection
+  std::vector<Trustee> allowed;             // the trustees of the entries that allow
+  bool othersListed = false;                // an entry for anyone else, or one that is not a plain allow
+};
+// False when the folder's security cannot be read (the 95 family has none).
+bool GetFolderSecurityA(const std::string& path, FolderSecurity& security);
 
 // --- searches ---------------------------------------------------------------
 struct FindData {

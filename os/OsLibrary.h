@@ -14,6 +14,10 @@ namespace os {
 
 using Proc = void (*)();  // an export; called only through CallExport below
 
+// Takes the current folder out of the search for libraries named without a path, where the
+// system can (SetDllDirectoryA("")); elsewhere nothing changes. Called first thing.
+void ExcludeCurrentFolderFromLibrarySearch();
+
 // The library's start-up runs guarded: 0 when it failed or crashed.
 Hmodule LoadLibraryA(const std::string& path);
 Proc GetProcAddress(Hmodule module, const std::string& name);  // nullptr when missing

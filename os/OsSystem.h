@@ -32,8 +32,18 @@ struct ByteRange {
 };
 bool GetAnsiLeadByteRanges(std::vector<ByteRange>& ranges);
 
+// The machine's size: processors (GetSystemInfo) and physical memory (GlobalMemoryStatus).
+struct MachineSize {
+  unsigned processors = 1;
+  std::uint64_t physicalBytes = 0;
+};
+MachineSize GetMachineSize();
+
 // Milliseconds since the system started; wraps after 49.7 days.
 std::uint32_t GetTickCount();
+// Suspends the thread for the milliseconds given (the in-memory Windows only
+// moves its clock of ticks on).
+void Sleep(std::uint32_t milliseconds);
 
 // Access tokens. OpenThreadToken fails with kErrorNoToken when the thread
 // is not impersonating.

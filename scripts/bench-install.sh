@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Install benchmark (not part of the tests): the whole unattended install
-# under Wine, loose files and package, against a bare CopyFileA loop and an
-# NSIS 3 zlib installer of the same payload, and the engine alone against a
-# bare zlib extractor. Usage:
+# under Wine, loose files, package, the package split over four disks and the
+# single file for a download, against a bare CopyFileA loop and an NSIS 3 zlib
+# installer of the same payload, and the engine alone against a bare zlib
+# extractor. The four-part package and the single file are made by setupcheck
+# (build/native, from scripts/build.sh). Usage:
 #   scripts/bench-install.sh [--rounds N] [--shapes flat,tree,large,one] [--dist LABEL=DIR]... [--image]
 # Three rounds by default (a few minutes); --rounds 7 for steadier medians.
 # --image puts the Wine prefix and the payloads on an ext4 image of its own
@@ -18,7 +20,7 @@ cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake >/dev/null
 cmake -S . -B build/win32-tests -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32-posix.cmake -DQV_WIN32_TESTS=ON >/dev/null
-cmake --build build/win32 --target setup unzdll >/dev/null
+cmake --build build/win32 --target setup unzdll setupsfx >/dev/null
 cmake --build build/win32-tests --target copyloop bareunzip unzrun windowfloor >/dev/null
 source scripts/lib/wine.sh
 args=()
@@ -55,5 +57,7 @@ mkdir -p "$work"
 has_dist=0
 for a in "${args[@]}"; do [ "$a" = --dist ] && has_dist=1; done
 [ "$has_dist" = 1 ] || args+=(--dist "ours=$root/dist")
+setupcheck=$root/build/native/tools/setupcheck/setupcheck
+[ -x "$setupcheck" ] || { echo "build first: bash scripts/build.sh ($setupcheck is missing)"; exit 1; }
 python3 bench/bench_install.py --prefix "$prefix" --work "$work" \
-  --anchors "$root/build/fixtures/bench" "${args[@]}"
+  --anchors "$root/build/fixtures/bench" --setupcheck "$setupcheck" "${args[@]}"

@@ -16,6 +16,14 @@
 # link (a link with -Wl,-t,-t lists them). scripts/check-cpu-floor.sh is the
 # judge: a member drawn in later and still holding post-486 code fails it,
 # named by function, and then belongs in this list.
+#
+# The C runtime DLL is crtdll.dll, which every Windows 95 and NT has, not
+# msvcrt.dll, which the first Windows 95 lacks: DIR/crtdll.specs is the
+# compiler's own specs with the C runtime library swapped, and the start-up
+# code and the helpers that crtdll lacks come from mingw-w64's crtdll
+# support, rebuilt here like the rest. The thread primitives of libgcc create
+# their semaphores with the ANSI call: the Unicode one is a stub that fails on
+# the 95 family, which left a contended lock without a semaphore.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 say() { echo "runtime: $*" >&2; }
@@ -32,7 +40,7 @@ zlib_ver=$(ver libz-mingw-w64-dev)
 key=$( { echo "$gcc_ver $gcc_src_ver $crt_ver $zlib_ver"; cat "$here/build-runtime.sh" "$here"/runtime/*; } |
   sha256sum | cut -c1-16)
 out=$cache/runtime486-$key
-if [ -f "$out/complete" ]; then echo "$out/lib"; exit 0; fi
+if [ -f "$out/complete" ]; then touch "$out"; echo "$out/lib"; exit 0; fi
 
 mkdir -p "$cache"
 exec 9>"$cache/runtime486.lock"
@@ -167,6 +175,17 @@ replace() {
   (cd "$work/x" && $AR r "$out/lib/$a" "$m" && rm -f "$m")
 }
 
+# ansi_semaphores SOURCE OUT: a copy of a thread-primitives source whose
+# semaphores are created with the ANSI call (the Unicode one fails on the 95
+# family).
+ansi_semaphores() {
+  sed 's/CreateSemaphoreW/CreateSemaphoreA/g' "$1" >"$2"
+  if grep -q 'CreateSemaphoreW' "$2" || ! grep -q 'CreateSemaphoreA' "$2"; then
+    say "$(basename "$1"): the semaphore calls were not where expected"
+    exit 1
+  fi
+}
+
 # zlib, whole, at the optimisation its own build uses.
 say "zlib"
 mkdir -p "$work/zlib"
@@ -180,13 +199,19 @@ $AR rcs "$out/lib/libz.a" "$work/zlib"/*.o
 say "libstdc++"
 gcc_src=$gcc_tree
 # std::random_device, built as configured, asks the processor with cpuid
-# whether it has rdrand: a configuration without those sources, found ahead
-# of the installed one, leaves it the C runtime's random numbers.
+# whether it has rdrand, or else msvcrt's rand_s, and reads through POSIX
+# names that crtdll lacks: a configuration without those sources, found ahead
+# of the installed one, leaves it its own generator over the C runtime's
+# stdio. Nothing in the products draws random numbers from it.
 noxrand=$work/noxrand
 mkdir -p "$noxrand/bits"
 config=$($CXX -print-file-name=include/c++)/i686-w64-mingw32/bits/c++config.h
 [ -f "$config" ] || { say "no $config"; exit 1; }
-grep -vE '^#define _GLIBCXX_X86_RD(RAND|SEED) ' "$config" >"$noxrand/bits/c++config.h"
+grep -vE '^#define (_GLIBCXX_X86_RD(RAND|SEED)|_GLIBCXX_USE_CRT_RAND_S|_GLIBCXX_HAVE_FCNTL_H) ' "$config" \
+  >"$noxrand/bits/c++config.h"
+grep -vE '^#define _GLIBCXX_USE_CRT_RAND_S ' "$(dirname "$config")/os_defines.h" >"$noxrand/bits/os_defines.h"
+# The thread primitives inlined into libstdc++ create ANSI semaphores.
+ansi_semaphores "$(dirname "$config")/gthr-default.h" "$noxrand/bits/gthr-default.h"
 for m in bad_alloc bad_array_new bad_cast bad_typeid class_type_info del_op del_ops eh_alloc eh_call \
   eh_catch eh_exception eh_globals eh_personality eh_ptr eh_term_handler eh_terminate eh_throw \
   eh_unex_handler guard guard_error hash_bytes new_handler new_op new_opnt si_class_type_info tinfo \
@@ -214,6 +239,7 @@ printf '#define DWARF_REG_TO_UNWIND_COLUMN(REGNO) (REGNO)\n' >"$cfg/tm.h"
 : >"$cfg/libgcc_tm.h"
 printf '#include "gthr-win32.h"\n' >"$cfg/gthr-default.h"
 cp "$gcc_src/libgcc/config/i386/w32-unwind.h" "$cfg/md-unwind-support.h"
+ansi_semaphores "$gcc_src/libgcc/config/i386/gthr-win32.h" "$cfg/gthr-win32.h"
 printf '#define %s\n' 'HAVE_GETIPINFO 1' 'USE_EMUTLS 1' 'HAVE_INIT_PRIORITY 1' 'HAVE_INTTYPES_H 1' \
   'HAVE_STDINT_H 1' 'HAVE_STDLIB_H 1' 'HAVE_STRING_H 1' 'HAVE_STRINGS_H 1' 'HAVE_SYS_STAT_H 1' \
   'HAVE_SYS_TYPES_H 1' 'HAVE_UNISTD_H 1' 'HAVE_MEMORY_H 1' 'SIZEOF_DOUBLE 8' 'SIZEOF_LONG_DOUBLE 12' \
@@ -225,8 +251,15 @@ for m in unwind-dw2 unwind-dw2-fde unwind-c emutls; do
   replace libgcc_eh.a "$m.o" "$work/$m.o"
 done
 
+# libgcc's thread primitives, with ANSI semaphores.
+ansi_semaphores "$gcc_src/libgcc/config/i386/gthr-win32.c" "$work/gthr-win32.c"
+compile "$work/gthr-win32.o" "$work/gthr-win32.c" -O2 -DIN_GCC -DIN_LIBGCC2 -fbuilding-libgcc \
+  -fno-stack-protector -I"$cfg" -I"$gcc_src/libgcc" -I"$gcc_src/libgcc/config/i386" -I"$gcc_src/include" \
+  -I"$gcc_src/gcc"
+replace libgcc.a gthr-win32.o "$work/gthr-win32.o"
+
 # The C runtime: start-up objects and the members of libmingw32, libmingwex
-# and libmsvcrt that the products link, with the flags of its own build.
+# and libcrtdll that the products link, with the flags of its own build.
 # Tuned for the 486 too: tuned for today's processors, the compiler counts
 # trailing zeros with "rep bsf", an encoding the 486 does not define.
 say "mingw-w64 C runtime"
@@ -248,23 +281,35 @@ for m in gdtoa/gdtoa gdtoa/dmisc gdtoa/gmisc gdtoa/misc stdio/mingw_pformat stdi
   compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -I"$crt/gdtoa"
   replace libmingwex.a "$n" "$work/$n"
 done
-for m in misc/wcrtomb misc/mbrtowc; do
+# crtdll's import library with mingw-w64's helpers for what crtdll lacks.
+for m in crt/crtdll_compat misc/___mb_cur_max_func misc/__initenv misc/__p___argv misc/__p__acmdln \
+  misc/__p__commode misc/__p__fmode misc/__set_app_type misc/dummy__setusermatherr \
+  misc/invalid_parameter_handler misc/lc_locale_func misc/seterrno stdio/_scprintf stdio/_vscprintf \
+  stdio/mingw_dummy__lock stdio/mingw_lock; do
+  n=lib32_libcrtdll_extra_a-$(basename "$m").o
+  compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D__LIBMSVCRT__
+  replace libcrtdll.a "$n" "$work/$n"
+done
+for m in misc/wcrtomb misc/mbrtowc misc/onexit_table stdio/acrt_iob_func; do
   n=lib32_libmsvcrt_common_a-$(basename "$m").o
   compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D__LIBMSVCRT__
-  replace libmsvcrt.a "$n" "$work/$n"
+  replace libcrtdll.a "$n" "$work/$n"
 done
-for m in secapi/_localtime32_s; do
-  n=lib32_libmsvcrt_extra_a-$(basename "$m").o
-  compile "$work/$n" "$crt/$m.c" "${CRTFLAGS[@]}" -D__LIBMSVCRT__ -D__LIBMSVCRT_OS__
-  replace libmsvcrt.a "$n" "$work/$n"
-done
+# What crtdll lacks under msvcrt's names, from our own code.
+compile "$work/crtdllextra.o" "$here/runtime/crtdllextra.c" "${CRTFLAGS[@]}" -Wno-attributes
+(cd "$work" && $AR r "$out/lib/libcrtdll.a" crtdllextra.o)
+$CXX -dumpspecs | sed 's/-lmsvcrt\b/-lcrtdll/g' >"$out/lib/crtdll.specs"
+if grep -q -- '-lmsvcrt' "$out/lib/crtdll.specs" || ! grep -q -- '-lcrtdll' "$out/lib/crtdll.specs"; then
+  say "the compiler's specs name the C runtime library in an unexpected way"
+  exit 1
+fi
 for a in "$out"/lib/*.a; do i686-w64-mingw32-ranlib "$a"; done
 
 rm -rf "$work"
 touch "$out/complete"
-# Older builds of the runtime (other package versions) are no longer used.
-for d in "$cache"/runtime486-*; do
-  [ "$d" = "$out" ] || rm -rf "$d"
-done
+# Older builds of the runtime (other package versions, other versions of
+# this script) go when unused for a week: work trees of different versions
+# share the cache.
+find "$cache" -maxdepth 1 -name 'runtime486-*' -type d ! -path "$out" -mtime +7 -exec rm -rf {} +
 say "done in $((SECONDS - start)) s"
 echo "$out/lib"

@@ -11,10 +11,12 @@
 #include "os/OsDisk.h"
 #include "os/OsFiles.h"
 #include "os/OsShell.h"
+#include "os/OsSystem.h"
 #include "sys/Dialogs.h"
 #include "sys/Folders.h"
 #include "sys/TextBytes.h"
 #include "zip/ZipMaster.h"
+#include "zip/ZipMsg.h"
 
 namespace sfx {
 namespace {
@@ -27,20 +29,48 @@ bool ReadExactly(os::Handle file, void* buffer, std::uint32_t length) {
   return os::ReadFile(file, buffer, length, read) && read == length;
 }
 
-// Copies length bytes from the file's current position into a new file.
-bool CopyOut(os::Handle from, std::uint32_t length, const std::string& to) {
+std::size_t ReadAtOffset(os::Handle file, std::uint64_t offset, void* buffer, std::size_t length) {
+  std::uint32_t read = 0;
+  if (!os::SetFilePointer(file, offset) ||
+      !os::ReadFile(file, buffer, static_cast<std::uint32_t>(length), read))
+    return 0;
+  return read;
+}
+
+// The stub's own file, opened so that nobody can write, rename or delete it
+// while it is held. A virus scanner or an indexer may have a new download
+// open for a moment: a sharing violation is tried again for a few seconds.
+os::UniqueFile OpenOwnFile(const std::string& path) {
+  constexpr int kTries = 30;
+  constexpr std::uint32_t kPause = 100;
+  for (int attempt = 1;; ++attempt) {
+    os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
+    if (file || attempt == kTries || os::GetLastError() != os::kErrorSharingViolation) return file;
+    os::Sleep(kPause);
+  }
+}
+
+// Why a file could not be written, in words for the box.
+std::string WriteFailure(std::uint32_t error) {
+  if (error == os::kErrorDiskFull || error == os::kErrorHandleDiskFull) return "the disk is full";
+  return "Windows error " + std::to_string(error);
+}
+
+// Copies length bytes from the file's current position into a new file;
+// empty when done, else why not.
+std::string CopyOut(os::Handle from, std::uint32_t length, const std::string& to) {
   os::UniqueFile out(os::CreateFileA(to, os::Access::Write, os::Disposition::CreateNew));
-  if (!out) return false;
+  if (!out) return "could not create " + to + " (" + WriteFailure(os::GetLastError()) + ")";
   std::vector<char> block(kBlock);
   while (length > 0) {
     const std::uint32_t n = length < kBlock ? length : kBlock;
     std::uint32_t written = 0;
-    if (!ReadExactly(from, block.data(), n) || !os::WriteFile(out.get(), block.data(), n, written) ||
-        written != n)
-      return false;
+    if (!ReadExactly(from, block.data(), n)) return "could not read this setup program again";
+    if (!os::WriteFile(out.get(), block.data(), n, written) || written != n)
+      return "could not write " + to + " (" + WriteFailure(os::GetLastError()) + ")";
     length -= n;
   }
-  return true;
+  return {};
 }
 
 // Progress of a large extraction, by bytes, in the copy window.
@@ -90,34 +120,19 @@ bool RunAndWaitFor(const std::string& program, const std::string& folder, std::u
 
 }  // namespace
 
-SelfCheck CheckOwnFile(const std::string& path) {
-  SelfCheck check;
-  os::UniqueFile file(os::CreateFileA(path, os::Access::Read, os::Disposition::OpenExisting));
+SelfCheck CheckOwnFile(os::Handle file) {
   std::uint64_t size = 0;
-  if (!file || !os::GetFileSize(file.get(), size) || size < kTrailerSize) return check;
-  std::string tail(kTrailerSize, '\0');
-  if (!os::SetFilePointer(file.get(), size - kTrailerSize) ||
-      !ReadExactly(file.get(), tail.data(), kTrailerSize))
-    return check;
-  check.status = ReadTrailer(size, tail, check.payload);
-  if (check.status != TrailerStatus::Ok) return check;
-  if (!os::SetFilePointer(file.get(), check.payload.engineOffset)) return check;
-  std::uint32_t left = check.payload.engineSize + check.payload.archiveSize;
-  std::uint32_t crc = 0;
-  std::vector<char> block(kBlock);
-  while (left > 0) {
-    const std::uint32_t n = left < kBlock ? left : kBlock;
-    if (!ReadExactly(file.get(), block.data(), n)) return check;
-    crc = Crc32(crc, block.data(), n);
-    left -= n;
-  }
-  check.crcMatches = crc == check.payload.crc;
-  return check;
+  if (!os::GetFileSize(file, size)) return SelfCheck{};
+  return CheckDownload(size, [file](std::uint64_t at, void* buffer, std::size_t n) {
+    return ReadAtOffset(file, at, buffer, n);
+  });
 }
 
 int RunSelfExtractor(const std::string& selfPath) {
   LoadSystemLeadBytes();
-  const SelfCheck check = CheckOwnFile(selfPath);
+  // Held to the end of the extraction: what was checked is what the engine reads.
+  os::UniqueFile self = OpenOwnFile(selfPath);
+  const SelfCheck check = self ? CheckOwnFile(self.get()) : SelfCheck{};
   if (!check.Sound()) {
     WarningBox(
         "This setup program is damaged or incomplete, so nothing was installed. Please download it again.");
@@ -131,37 +146,49 @@ int RunSelfExtractor(const std::string& selfPath) {
     return exitcode::kFailed;
   }
   const std::string setupFolder = folder + "\\SETUP";
-  const std::string archivePath = folder + "\\setup.zip";
-  bool unpacked = false;
-  {
-    os::UniqueFile self(os::CreateFileA(selfPath, os::Access::Read, os::Disposition::OpenExisting));
-    unpacked = self && os::CreateDirectoryA(setupFolder) &&
-               os::SetFilePointer(self.get(), check.payload.engineOffset) &&
-               CopyOut(self.get(), check.payload.engineSize, folder + "\\UNZDLL.DLL") &&
-               CopyOut(self.get(), check.payload.archiveSize, archivePath);
-  }
-  if (unpacked) {
+  // The engine must be a file of its own to be loaded; the archive it reads where it lies.
+  std::string failure;
+  if (!os::CreateDirectoryA(setupFolder))
+    failure = "could not create " + setupFolder + " (" + WriteFailure(os::GetLastError()) + ")";
+  else if (!os::SetFilePointer(self.get(), check.payload.engineOffset))
+    failure = "could not read this setup program again";
+  else
+    failure = CopyOut(self.get(), check.payload.engineSize, folder + "\\UNZDLL.DLL");
+  if (failure.empty()) {
     zip::TZipMaster archive;
     archive.Unattended = true;
     archive.SetDLLDirectory(folder);
     archive.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
     archive.ExtrBaseDir = setupFolder;
-    archive.SetZipFileName(archivePath);
+    // The engine's first complaint is the one that tells why.
+    std::string engineSaid;
+    archive.OnMessage = [&engineSaid](zip::TZipMaster*, int code, const std::string& text) {
+      if (code != 0 && engineSaid.empty()) engineSaid = text;
+    };
+    archive.SetZipFileName(selfPath);
     std::unique_ptr<ExtractionDisplay> display;
     if (check.payload.archiveSize > kProgressThreshold)
       display = std::make_unique<ExtractionDisplay>(archive);
     archive.ExtractFiles();
-    unpacked = archive.EntryCount() > 0 && archive.SuccessCount() == archive.EntryCount() &&
-               FileFound(setupFolder + "\\setup.exe");
     // The window goes before setup starts: a window nobody serves would hold up setup's broadcasts.
+    display.reset();
+    const int code = archive.ErrorCode();
+    if (code == zip::ZipMsgNoEngine || code == zip::ZipMsgNoExec || code == zip::ZipMsgNoVersion)
+      failure = "the unzip engine could not be loaded";
+    else if (archive.EntryCount() == 0 || archive.SuccessCount() != archive.EntryCount())
+      failure = !engineSaid.empty() ? engineSaid
+                                    : std::to_string(archive.SuccessCount()) + " of " +
+                                          std::to_string(archive.EntryCount()) + " files came out";
+    else if (!FileFound(setupFolder + "\\setup.exe"))
+      failure = "the download holds no setup.exe";
   }
-  os::DeleteFileA(archivePath);  // room on the disk for the installation; the folder goes at the end anyway
+  self.reset();
   int result = exitcode::kFailed;
   std::uint32_t exitCode = 0;
-  if (!unpacked)
-    WarningBox("Could not unpack Setup's files into " + folder +
-               ". There may not be enough free disk space.");
-  else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
+  if (!failure.empty()) {
+    if (failure.back() == '.') failure.pop_back();
+    WarningBox("Could not unpack Setup's files into " + folder + ": " + failure + ".");
+  } else if (!RunAndWaitFor(setupFolder + "\\setup.exe", setupFolder, exitCode))
     WarningBox("Could not start " + setupFolder + "\\setup.exe");
   else
     result = static_cast<int>(exitCode);

@@ -2,7 +2,10 @@
 // and the setup folder's zip archive, then a fixed trailer at the very end
 // that says where both lie and what their bytes' CRC is.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "zip/Crc32.h"
@@ -24,6 +27,8 @@ struct Payload {
   std::uint32_t engineOffset = 0, engineSize = 0;
   std::uint32_t archiveOffset = 0, archiveSize = 0;
   std::uint32_t crc = 0;  // CRC-32 of the bytes from engineOffset to the archive's end
+  // Engine and archive together, counted in 64 bits so that no sum of two fields can wrap.
+  std::uint64_t Length() const { return std::uint64_t{engineSize} + archiveSize; }
 };
 
 enum class TrailerStatus {
@@ -34,9 +39,33 @@ enum class TrailerStatus {
 };
 const char* TrailerStatusName(TrailerStatus status);
 
-// Reads the trailer from the last kTrailerSize bytes of a file of fileSize
-// bytes; tail holds those bytes (fewer when the file is shorter).
-TrailerStatus ReadTrailer(std::uint64_t fileSize, const std::string& tail, Payload& payload);
+// Reads the trailer from the last kTrailerSize bytes of a download whose own
+// bytes end at dataEnd (see OwnDataEnd); tail holds those bytes.
+TrailerStatus ReadTrailer(std::uint64_t dataEnd, const std::string& tail, Payload& payload);
+
+// Reads up to length bytes at offset of the download; the count read.
+using ReadAt = std::function<std::size_t(std::uint64_t offset, void* buffer, std::size_t length)>;
+
+// Where the download's own bytes end. Signing appends a certificate table to
+// the program and names it in the program's security directory; the table is
+// aligned to 8 bytes by up to seven zero bytes before it. So the download
+// ends at the file's end when the directory is empty, or where the table's
+// alignment begins when the table reaches exactly to the file's end. Nothing
+// when the file is no 32-bit program, or when its directory names anything
+// else: bytes appended after signing, or a table inside the file.
+std::optional<std::uint64_t> OwnDataEnd(std::uint64_t fileSize, const ReadAt& read);
+
+// Why a download cannot be used: the trailer's verdict, or TrailerStatus::Ok
+// with crcMatches false for bytes that changed.
+struct SelfCheck {
+  TrailerStatus status = TrailerStatus::NoTrailer;
+  bool crcMatches = false;
+  Payload payload;
+  bool Sound() const { return status == TrailerStatus::Ok && crcMatches; }
+};
+// The whole check of a download of fileSize bytes: where its own bytes end,
+// its trailer there, and the CRC of the engine and the archive, read in blocks.
+SelfCheck CheckDownload(std::uint64_t fileSize, const ReadAt& read);
 
 // The trailer for a payload: engine and archive, back to back, right after
 // a stub of stubSize bytes. crc is the CRC-32 of engine and archive together.

@@ -1,6 +1,7 @@
 // Folders, files and directory trees over the seam's file operations.
 #include "sys/Folders.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "os/OsFiles.h"
@@ -10,9 +11,6 @@
 #include "sys/WindowsVersion.h"
 
 namespace {
-
-// A folder that is a link to somewhere else (a junction or a symbolic link).
-constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 bool EndsWithAnyMask(const std::string& text) {
   // "*.*" at the end: the last and the third-from-last characters are both "*".
@@ -114,10 +112,47 @@ void ForceFolders(const std::string& path) {
   os::CreateDirectoryA(folder);  // a failure shows up in the caller's FolderExists test
 }
 
+bool NoLinkOnTheWay(const std::string& folder, const std::string& path) {
+  const std::string base = StripBackslash(folder);
+  // Without the folder in front, only the path's own folder and the path itself are looked at.
+  std::size_t at =
+      UpperText(path).rfind(UpperText(base) + "\\", 0) == 0 ? base.size() : LastSeparator(path, "\\");
+  for (;;) {
+    const std::uint32_t attributes =
+        os::GetFileAttributesA(at == std::string::npos ? path : path.substr(0, at));
+    if (attributes != os::kInvalidFileAttributes && (attributes & os::kAttrReparsePoint)) return false;
+    if (at == std::string::npos) return true;
+    at = NextSeparator(path, "\\", at + 1);
+  }
+}
+
+namespace {
+
+// The folder is as private as it was made: its owner is one of the trustees, and its list holds
+// entries that allow them and nobody else (none merged from the parent). A volume that keeps no
+// security (FAT) has nothing to check.
+bool PrivateAsMade(const std::string& path, const std::vector<os::Trustee>& trustees) {
+  os::FolderSecurity security;
+  if (!os::GetFolderSecurityA(path, security)) return false;
+  if (!security.kept) return true;
+  const auto listed = [&](os::Trustee t) {
+    return std::find(trustees.begin(), trustees.end(), t) != trustees.end();
+  };
+  return security.ownerKnown && listed(security.owner) && security.hasList && !security.othersListed &&
+         std::all_of(security.allowed.begin(), security.allowed.end(), listed);
+}
+
+}  // namespace
+
 bool CreateOwnFolder(const std::string& path) {
   if (!IsNtFamily(GetWinVersion())) return os::CreateDirectoryA(path);
-  return os::CreateDirectoryForA(path, {os::Trustee::Administrators, os::Trustee::LocalSystem,
-                                        os::Trustee::CurrentUser});
+  const std::vector<os::Trustee> trustees{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                          os::Trustee::CurrentUser};
+  if (!os::CreateDirectoryForA(path, trustees)) return false;
+  if (PrivateAsMade(path, trustees)) return true;
+  os::RemoveDirectoryA(path);  // a folder others may use is no private folder
+  os::SetLastError(os::kErrorAccessDenied);
+  return false;
 }
 
 std::string CreateNumberedOwnFolder(const std::string& base, int most) {
@@ -180,7 +215,7 @@ void ListTree(const std::string& mask, std::vector<std::string>& list, const std
         if (LowerText(name).find("startup") == std::string::npos) list.push_back("[" + folder);
       }
       // A linked folder is removed as a link; what it points to lies outside the tree.
-      if (!(found.attributes & kAttrReparsePoint)) ListTree(folder + "\\*.*", list, startPath);
+      if (!(found.attributes & os::kAttrReparsePoint)) ListTree(folder + "\\*.*", list, startPath);
     } else {
       DropAnyMask(prefix);
       list.push_back(prefix + name);

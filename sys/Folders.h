@@ -47,8 +47,17 @@ bool FolderExists(const std::string& path);
 void ForceFolders(const std::string& path);
 // Creates the folder, failing (last error kErrorAlreadyExists) when anything
 // of that name exists already. On the NT family only Administrators, SYSTEM
-// and the user who runs the program may use it and what is made inside.
+// and the user who runs the program may use it and what is made inside,
+// nothing of the parent's list merged in; the folder is read back, and one
+// that came out otherwise is removed again (last error kErrorAccessDenied).
 bool CreateOwnFolder(const std::string& path);
+
+// True when nothing on the way from the folder (itself included) down to the path, the path
+// itself included, is a reparse point: a junction, a symbolic link or a mount point would lead a
+// delete or a write somewhere else than the path's text says. Parts that do not exist are no
+// links. A path outside the folder is checked from its own folder down.
+bool NoLinkOnTheWay(const std::string& folder, const std::string& path);
+
 // The first base<n>, n counting from 1 up to most, that this call created
 // itself with CreateOwnFolder: a name that is taken already, by anyone and
 // even a moment ago, is passed over. "" when the parent refuses a folder or

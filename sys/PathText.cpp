@@ -45,3 +45,9 @@ std::string ExtractFileExt(const std::string& path) {
 std::string ChangeFileExt(const std::string& path, const std::string& extension) {
   return path.substr(0, ExtensionStart(path)) + extension;
 }
+
+std::string QuotedCommand(const std::string& program, const std::string& arguments) {
+  std::string command = "\"" + program + "\"";
+  if (!arguments.empty()) command += " " + arguments;
+  return command;
+}

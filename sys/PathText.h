@@ -21,3 +21,8 @@ std::string ExtractFileExt(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 // A copy with the single-byte letters A-Z made lower case; every other byte unchanged.
 std::string LowerText(const std::string& text);
+
+// A command line that names its program in double quotes, as Windows writes
+// its own commands: unquoted, a path with blanks would start whatever program
+// its first word names. The arguments follow after one blank, when there are any.
+std::string QuotedCommand(const std::string& program, const std::string& arguments);

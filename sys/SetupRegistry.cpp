@@ -170,4 +170,12 @@ void WriteUninstallEntry(const std::string& keyName, const std::string& displayN
     WriteString(key.get(), "UninstallString", command);
 }
 
+void WriteUninstallSeal(const std::string& keyName, const std::string& installDir,
+                        const std::string& digest) {
+  if (os::UniqueKey key = OpenRegKey(os::kHkeyLocalMachine, kUninstallKey + keyName, true)) {
+    WriteString(key.get(), kInstallLocationValue, installDir);
+    WriteString(key.get(), kDataDigestValue, digest);
+  }
+}
+
 std::string ProgramsFolder() { return ReadRegString("HKEY_CURRENT_USER", kShellFoldersKey, "Programs"); }

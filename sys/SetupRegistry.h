@@ -45,6 +45,12 @@ void DeleteRegKey(const std::string& root, const std::string& keyPath);
 void WriteUninstallEntry(const std::string& keyName, const std::string& displayName,
                          const std::string& command);
 
+// What the install records beside the uninstall command for the uninstaller to check the data
+// file against: the install folder and the SHA-256 digest of the data file (sys/Digest.h).
+constexpr const char kInstallLocationValue[] = "InstallLocation";
+constexpr const char kDataDigestValue[] = "UninstallDataDigest";
+void WriteUninstallSeal(const std::string& keyName, const std::string& installDir, const std::string& digest);
+
 // The current user's Start Menu Programs folder as stored under Explorer's
 // "Shell Folders"; empty when the key cannot be opened or the value is missing.
 std::string ProgramsFolder();

@@ -20,7 +20,8 @@ struct EntryDecoder::Inflater {
   }
 };
 
-EntryDecoder::EntryDecoder() : inflater_(std::make_unique<Inflater>()), in_(kChunkSize), out_(kChunkSize) {}
+EntryDecoder::EntryDecoder(std::size_t chunkSize)
+    : chunkSize_(chunkSize), inflater_(std::make_unique<Inflater>()), in_(chunkSize), out_(chunkSize) {}
 
 EntryDecoder::~EntryDecoder() = default;
 
@@ -39,7 +40,7 @@ UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const
 // A receiver that kept the buffer left a smaller one or none; the next piece needs a full one.
 bool EntryDecoder::Hand(const ChunkSink& sink, std::size_t length) {
   const bool more = sink(out_, length);
-  if (out_.size() < kChunkSize) out_.resize(kChunkSize);
+  if (out_.size() < chunkSize_) out_.resize(chunkSize_);
   return more;
 }
 
@@ -86,9 +87,9 @@ UnzError EntryDecoder::DecodeDeflated(ArchiveFile& archive, const ZipEntry& entr
       zs.avail_in = static_cast<uInt>(want);
     }
     zs.next_out = out_.data();
-    zs.avail_out = static_cast<uInt>(kChunkSize);
+    zs.avail_out = static_cast<uInt>(chunkSize_);
     const int rc = inflate(&zs, Z_NO_FLUSH);
-    const std::size_t got = kChunkSize - zs.avail_out;
+    const std::size_t got = chunkSize_ - zs.avail_out;
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return UnzError::kBadData;
     produced += got;
     if (produced > entry.size) return UnzError::kBadData;

@@ -16,7 +16,7 @@ namespace unz {
 class LzmaDecoder;
 
 // Receives the next piece of uncompressed data: the first `length` bytes of `buffer`. It may take
-// the buffer by swapping in another of at least EntryDecoder::kChunkSize bytes, so no piece needs
+// the buffer by swapping in another of at least the decoder's ChunkSize() bytes, so no piece needs
 // copying. False stops the decoding.
 // Whether the engine decodes entries of this compression method.
 bool IsKnownMethod(std::uint16_t method);
@@ -25,7 +25,7 @@ using ChunkSink = std::function<bool(std::vector<unsigned char>& buffer, std::si
 
 class EntryDecoder {
  public:
-  EntryDecoder();
+  explicit EntryDecoder(std::size_t chunkSize = kChunkSize);
   ~EntryDecoder();
   EntryDecoder(const EntryDecoder&) = delete;
   EntryDecoder& operator=(const EntryDecoder&) = delete;
@@ -37,6 +37,7 @@ class EntryDecoder {
   UnzError Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
 
   static constexpr std::size_t kChunkSize = 256 * 1024;
+  std::size_t ChunkSize() const { return chunkSize_; }
 
  private:
   UnzError DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink);
@@ -45,6 +46,7 @@ class EntryDecoder {
   bool Hand(const ChunkSink& sink, std::size_t length);
 
   struct Inflater;
+  std::size_t chunkSize_;
   std::unique_ptr<Inflater> inflater_;
   std::unique_ptr<LzmaDecoder> lzma_;  // made at the first LZMA entry
   std::vector<unsigned char> in_;

@@ -14,7 +14,7 @@ namespace {
 
 class DirectFeed : public EntryFeed {
  public:
-  explicit DirectFeed(ArchiveFile& archive) : archive_(archive) {}
+  DirectFeed(ArchiveFile& archive, std::size_t chunkSize) : archive_(archive), decoder_(chunkSize) {}
   UnzError Feed(const ZipEntry& entry, const ChunkSink& sink, std::uint32_t& crc) override {
     crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
     return decoder_.Decode(archive_, entry, [&](std::vector<unsigned char>& buffer, std::size_t length) {
@@ -33,8 +33,8 @@ class DirectFeed : public EntryFeed {
 // in the same order. Buffers go back to a free list so steady work allocates nothing.
 class WorkerFeed : public EntryFeed {
  public:
-  WorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan)
-      : archive_(archive), plan_(std::move(plan)) {}
+  WorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan, std::size_t chunkSize)
+      : archive_(archive), plan_(std::move(plan)), decoder_(chunkSize) {}
 
   ~WorkerFeed() override {
     {
@@ -110,7 +110,7 @@ class WorkerFeed : public EntryFeed {
   }
 
   void Recycle(std::vector<unsigned char> buffer) {
-    if (buffer.size() < EntryDecoder::kChunkSize) return;
+    if (buffer.size() < decoder_.ChunkSize()) return;
     Locked lock(lock_);
     free_.push_back(std::move(buffer));
   }
@@ -136,7 +136,7 @@ class WorkerFeed : public EntryFeed {
 
   std::vector<unsigned char> FreeBuffer() {
     Locked lock(lock_);
-    if (free_.empty()) return std::vector<unsigned char>(EntryDecoder::kChunkSize);
+    if (free_.empty()) return std::vector<unsigned char>(decoder_.ChunkSize());
     std::vector<unsigned char> buffer = std::move(free_.back());
     free_.pop_back();
     return buffer;
@@ -200,11 +200,14 @@ class WorkerFeed : public EntryFeed {
 
 }  // namespace
 
-std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive) { return std::make_unique<DirectFeed>(archive); }
+std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive, std::size_t chunkSize) {
+  return std::make_unique<DirectFeed>(archive, chunkSize);
+}
 
-std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan) {
-  auto feed = std::make_unique<WorkerFeed>(archive, std::move(plan));
-  if (!feed->Start()) return MakeDirectFeed(archive);
+std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan,
+                                          std::size_t chunkSize) {
+  auto feed = std::make_unique<WorkerFeed>(archive, std::move(plan), chunkSize);
+  if (!feed->Start()) return MakeDirectFeed(archive, chunkSize);
   return feed;
 }
 

@@ -20,12 +20,14 @@ class EntryFeed {
   virtual void Skip(const ZipEntry& entry) = 0;
 };
 
-// Decodes on the caller's thread.
-std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive);
+// Decodes on the caller's thread, in buffers of chunkSize bytes.
+std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive,
+                                          std::size_t chunkSize = EntryDecoder::kChunkSize);
 
 // Decodes the planned entries in order on a worker thread, a few pieces ahead of the caller.
 // The worker only reads the archive and inflates; everything else stays on the caller's thread.
 // Where no thread can be started, the entries are decoded on the caller's thread after all.
-std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan);
+std::unique_ptr<EntryFeed> MakeWorkerFeed(ArchiveFile& archive, std::vector<const ZipEntry*> plan,
+                                          std::size_t chunkSize = EntryDecoder::kChunkSize);
 
 }  // namespace unz

@@ -343,8 +343,9 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
   std::vector<const ZipEntry*> plan;
   for (const ZipEntry* e : files)
     if (e->problem == UnzError::kNone) plan.push_back(e);
-  std::unique_ptr<EntryFeed> feed = options_.useWorker && plan.size() > 0 ? MakeWorkerFeed(*archive, plan)
-                                                                          : MakeDirectFeed(*archive);
+  std::unique_ptr<EntryFeed> feed = options_.useWorker && plan.size() > 0
+                                         ? MakeWorkerFeed(*archive, plan, options_.chunkSize)
+                                         : MakeDirectFeed(*archive, options_.chunkSize);
   for (const ZipEntry* e : files) {
     if (HandleFile(*e, *feed) == Outcome::kStop) return succeeded_;
   }

@@ -2,6 +2,7 @@
 // through the file layer and reports through the caller's callback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "unzdll/UnzFiles.h"
@@ -12,6 +13,8 @@ namespace unz {
 struct RunOptions {
   // Decode on a worker thread while this thread writes; callbacks stay on this thread.
   bool useWorker = true;
+  // Bytes of each decoding buffer.
+  std::size_t chunkSize = 256 * 1024;
 };
 
 // Carries out the request and returns the number of files extracted (or tested) successfully.

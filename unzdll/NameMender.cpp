@@ -16,10 +16,12 @@ bool IsReservedDeviceName(const std::string& part) {
   static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
   for (const char* n : kNames)
     if (base == n) return true;
-  if (base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) && base[3] >= '0' &&
-      base[3] <= '9')
-    return true;
-  return false;
+  if (base.size() != 4 || (base.rfind("COM", 0) != 0 && base.rfind("LPT", 0) != 0)) return false;
+  // Windows takes the superscript digits one to three for digits here too: in the ANSI code pages
+  // that have them they are the single bytes B9, B2 and B3. Where those bytes are other letters,
+  // such a rare name gains the underscore as well, which only renames it.
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 bool IsForbiddenCharacter(unsigned char c) {

@@ -2,6 +2,7 @@
 #include "unzdll/UnzExports.h"
 
 #include "unzdll/Extractor.h"
+#include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzFiles.h"
 
 extern "C" {
@@ -13,7 +14,8 @@ std::int32_t QV_UNZ_STDCALL UnzDllExec(ExtractRequest* request) {
   // Nothing may leave the library as an exception: the caller is not C++.
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-    return unz::RunExtraction(*request, *files);
+    const unz::MemoryBudget budget = unz::BudgetFor(unz::ThisMachine());
+    return unz::RunExtraction(*request, *files, unz::RunOptions{budget.useWorker, budget.chunkSize});
   } catch (...) {
     return 0;
   }

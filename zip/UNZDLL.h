@@ -12,6 +12,9 @@
 #define QV_UNZ_STDCALL
 #endif
 
+// The engine library's file name, looked for beside the program that loads it.
+constexpr char kUnzDllFileName[] = "UNZDLL.DLL";
+
 // The interface version the component announces in every request.
 constexpr std::int32_t kUnzInterfaceVersion = 160;
 // Engines of this version and above take the current request layout.

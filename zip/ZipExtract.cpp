@@ -8,10 +8,11 @@
 
 #include "os/OsDisk.h"
 #include "os/OsFiles.h"
+#include "os/OsSystem.h"
 #include "os/OsUi.h"
+#include "sys/TextBytes.h"
 #include "zip/OldEngineRequest.h"
 #include "zip/ZipMaster.h"
-#include "sys/TextBytes.h"
 #include "zip/ZipPath.h"
 
 namespace zip {
@@ -19,7 +20,7 @@ namespace zip {
 std::set<const TZipMaster*>& LiveComponents();
 
 namespace {
-constexpr const char* kEngineName = "UNZDLL.DLL";
+constexpr const char* kEngineName = kUnzDllFileName;
 constexpr std::int32_t Flag(bool on) { return on ? kUnzTrue : kUnzFalse; }
 constexpr std::uint32_t kMaxPasswordRepeats = 15;
 constexpr std::size_t kMaxPasswordAnswer = 80;
@@ -30,9 +31,13 @@ constexpr std::size_t kMaxPasswordAnswer = 80;
 void TZipMaster::LoadEngine() noexcept {
   try {
     if (engine_) return;
-    std::string path = kEngineName;
-    if (!dllDirectory_.empty() && FileExists(dllDirectory_ + "\\" + kEngineName))
-      path = dllDirectory_ + "\\" + kEngineName;
+    // Always by its full path: by its bare name Windows would search the current folder and the
+    // PATH too, where anyone may have left a library of that name.
+    std::string path = dllDirectory_ + "\\" + kEngineName;
+    if (dllDirectory_.empty() || !FileExists(path)) {
+      const std::string program = os::GetModuleFileNameA();
+      path = program.substr(0, LastSeparator(program, "\\") + 1) + kEngineName;
+    }
     std::uint32_t callersMode = os::SetErrorMode(os::kSemFailCriticalErrors | os::kSemNoGpFaultErrorBox);
     os::Hmodule module = os::LoadLibraryA(path);
     os::SetErrorMode(callersMode);

@@ -291,9 +291,17 @@ void TZipMaster::ReadCentralHeader(std::uint8_t (&header)[46], int shortCode) {
 
 // --- the directory ----------------------------------------------------------------
 
+std::uint64_t TZipMaster::DeclaredArchiveSize() const {
+  if (end_.raw[0] == 0) return 0;  // no end record was read
+  // Bytes after the end record and its comment belong to the file all the same.
+  const std::uint64_t after = fileSize_ > endOfZipData_ ? fileSize_ - endOfZipData_ : 0;
+  return std::uint64_t{end_.centralOffset} + end_.centralSize + kEndSize + end_.commentLength + after;
+}
+
 void TZipMaster::ReadDirectory() noexcept {
   try {
     contents_.clear();
+    end_ = EndRecord{};
     fileSize_ = centralOffset_ = lowestLocalOffset_ = endOfZipData_ = 0;
     archiveComment_.clear();
     multiPart_ = offsetsDisagree_ = false;

@@ -292,6 +292,10 @@ class TZipMaster {
   int ThisDisk() const { return thisDisk_; }
   bool MultiPart() const { return multiPart_; }
   bool OffsetsDisagree() const { return offsetsDisagree_; }
+  // The size of the whole archive as the end record found by ReadDirectory declares it, with any
+  // bytes that follow the record: for the last part of a package (which holds the end), the
+  // joined package's. 0 without an end record.
+  std::uint64_t DeclaredArchiveSize() const;
 
   // The engine's callback; the record's caller is the component.
   static std::int32_t QV_ZCALLBACK ZCallback(CallbackRecord* record);
@@ -309,6 +313,7 @@ class TZipMaster {
     std::uint8_t raw[22] = {};
   };
   struct JoinSlot;
+  struct JoinTable;
 
   // Messages.
   void ReportMessage(int number, const std::string& extra);
@@ -339,8 +344,15 @@ class TZipMaster {
   void SeekPart(std::uint64_t offset, int failCode);
   void ClosePart() { partFile_.reset(); }
 
-  // Joining.
+  // Joining, in its steps.
   int JoinInner(const std::string& source, std::string& target);
+  std::string OpenJoinOutput(const std::string& target);
+  os::FileTime FindSpannedEnd();
+  JoinTable ReadJoinTable();
+  void CopyJoinedEntries(JoinTable& table);
+  void WriteJoinedDirectory(const JoinTable& table);
+  int ReportJoinFailure();
+  void FinishJoin(int result, const std::string& out, const os::FileTime& archiveTime, std::string& target);
   void WriteOut(const void* data, std::uint32_t length, int failCode);
   void CopyBytes(std::uint64_t length, int readCode, int writeCode);
 

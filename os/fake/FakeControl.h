@@ -24,10 +24,19 @@ void Reset();
 void AddFolder(const std::string& path);  // with its parents
 void AddFile(const std::string& path, const std::string& content,
              std::uint32_t attributes = kAttrArchive);  // parents created
+// A file whose bytes are those of a file of the machine the program runs on,
+// size bytes long, read from there only when asked for while large files are
+// kept on the host (KeepLargeFilesOnHost); the host file is never written.
+void AddHostFile(const std::string& path, const std::string& hostPath, std::uint64_t size);
 bool Exists(const std::string& path);
 // Who may use the folder, as CreateDirectoryForA gave it; empty for a folder
-// without an access list of its own.
+// without an access list of its own. For a file: the list it got where it was
+// created (the nearest folder above it with a list of its own), which a move keeps.
 std::vector<Trustee> FolderTrustees(const std::string& path);
+// From now on CreateDirectoryForA creates plain folders, as a system that drops the list would.
+void IgnoreFolderLists(bool ignored);
+// False: the volume keeps no security at all (FAT); folders get no lists.
+void SetVolumeKeepsSecurity(bool kept);
 std::string Content(const std::string& path);  // "" when missing
 std::uint32_t Attributes(const std::string& path);  // kInvalidFileAttributes when missing
 void SetLastWriteTime(const std::string& path, const FileTime& time);
@@ -55,6 +64,7 @@ FileTime MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0
 void SetVersion(const OsVersionInfo& info);
 void FailVersionQueries(int count);  // the next count queries fail
 int VersionQueryCount();
+void SetMachineSize(const MachineSize& machine);  // processors and physical memory
 void SetModuleFileName(const std::string& path);
 // Moves GetTickCount on; it starts at 0 and stands still otherwise.
 void AdvanceTicks(std::uint32_t milliseconds);

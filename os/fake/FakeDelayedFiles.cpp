@@ -1,5 +1,6 @@
 // The in-memory Windows' short paths, delayed moves (recorded where Windows
 // records them) and profile strings.
+#include <algorithm>
 #include <vector>
 
 #include "os/OsDelayedFiles.h"
@@ -34,8 +35,17 @@ bool RecordDelayedMove(const std::string& from, const std::string& to, std::uint
   if (os::RegQueryValueExA(key, "PendingFileRenameOperations", &type, data.data(), &size) == 0 &&
       type == kRegMultiSz) {
     data.resize(size);
-    while (!data.empty() && data.back() == '\0') data.pop_back();
-    if (!data.empty()) data += '\0';
+    // The pairs there are, each entry with its NUL (an empty target, a
+    // deletion, included); only the NUL that ends the list goes.
+    std::string pairs;
+    for (std::size_t at = 0; at < data.size();) {
+      const std::size_t sourceEnd = data.find('\0', at);
+      if (sourceEnd == at || sourceEnd == std::string::npos) break;
+      const std::size_t targetEnd = std::min(data.find('\0', sourceEnd + 1), data.size());
+      pairs.append(data, at, targetEnd - at) += '\0';
+      at = targetEnd + 1;
+    }
+    data = pairs;
   } else {
     data.clear();
   }

@@ -17,6 +17,19 @@ std::string LastPart(const std::string& key) {
   return pos == std::string::npos ? key : key.substr(pos + 1);
 }
 
+// Calls visit(key, node) for each node directly inside the folder with the given key. The map
+// keeps a folder's whole subtree together (every key below it starts with its key and a
+// backslash), so this passes over that subtree only, never over the whole disk: a search in a
+// folder of thousands of files costs what the folder holds, not what the disk holds.
+template <typename Visit>
+void ForEachChild(const std::string& folderKey, Visit visit) {
+  auto& nodes = TheState().nodes;
+  const std::string prefix = folderKey + "\\";
+  for (auto it = nodes.lower_bound(prefix);
+       it != nodes.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+    if (ParentKey(it->first) == folderKey && visit(it->first, it->second)) return;
+}
+
 bool IsShortName(const std::string& name) {
   auto dot = name.find('.');
   std::string base = name.substr(0, dot);
@@ -45,15 +58,18 @@ std::string MakeShortName(const std::string& parentKey, const std::string& name)
     ext = WholeCharsPrefix(WithoutChars(Upper(name.substr(dot + 1)), " "), 3);
     clean = WithoutChars(Upper(name.substr(0, dot)), kDropped);
   }
-  for (int n = 1; n < 1000000; ++n) {
+  State& s = TheState();
+  // The candidates depend on the first six characters and the extension alone.
+  int& from = s.shortNameFrom[parentKey + "|" + WholeCharsPrefix(clean, 6) + "|" + ext];
+  for (int n = std::max(from, 1); n < 1000000; ++n) {
     std::string tail = "~" + std::to_string(n);
     std::string candidate = WholeCharsPrefix(clean, 8 - std::min<size_t>(tail.size(), 7)) + tail;
     if (!ext.empty()) candidate += "." + ext;
-    bool taken = false;
-    for (auto& [key, node] : TheState().nodes)
-      if (ParentKey(key) == parentKey && (Upper(node.shortName) == candidate || key == parentKey + "\\" + candidate))
-        taken = true;
-    if (!taken) return candidate;
+    const std::string key = parentKey + "\\" + candidate;
+    if (!s.nodes.count(key) && !s.shortNames.count(key)) {
+      from = n + 1;  // the caller gives this one out
+      return candidate;
+    }
   }
   return "";
 }
@@ -83,6 +99,16 @@ bool WildMatch(const char* pattern, const char* text) {
   return *text == 0;
 }
 
+// A node's short name in use, or no longer: a node that goes may free a number below the ones
+// remembered for its basis, so those are forgotten.
+void KeepShortName(const std::string& key, const Node& node) {
+  if (!node.shortName.empty()) TheState().shortNames.insert(ParentKey(key) + "\\" + Upper(node.shortName));
+}
+void DropShortName(const std::string& key, const Node& node) {
+  if (!node.shortName.empty()) TheState().shortNames.erase(ParentKey(key) + "\\" + Upper(node.shortName));
+  TheState().shortNameFrom.clear();
+}
+
 Node* Find(const std::string& path) {
   auto& nodes = TheState().nodes;
   auto it = nodes.find(KeyOf(path));
@@ -96,6 +122,16 @@ bool ParentIsFolder(const std::string& key) {
   return node && node->folder;
 }
 
+// The access list a file created in the folder inherits: that of the nearest folder, it or above
+// it, that has one of its own.
+std::vector<Trustee> InheritedTrustees(std::string folderKey) {
+  for (; !folderKey.empty(); folderKey = ParentKey(folderKey)) {
+    auto it = TheState().nodes.find(folderKey);
+    if (it != TheState().nodes.end() && !it->second.trustees.empty()) return it->second.trustees;
+  }
+  return {};
+}
+
 Node& Create(const std::string& key, const std::string& displayName, bool folder) {
   auto& s = TheState();
   Node node;
@@ -105,6 +141,8 @@ Node& Create(const std::string& key, const std::string& displayName, bool folder
   node.attributes = folder ? kAttrDirectory : kAttrArchive;
   node.creationTime = node.lastAccessTime = node.lastWriteTime = s.clock;
   node.order = s.nextOrder++;
+  if (!folder) node.trustees = InheritedTrustees(ParentKey(key));
+  KeepShortName(key, node);
   return s.nodes[key] = node;
 }
 
@@ -138,9 +176,9 @@ bool IsValidName(const std::string& name) {
 }
 
 bool HasChildren(const std::string& key) {
-  for (auto& [k, node] : TheState().nodes)
-    if (ParentKey(k) == key) return true;
-  return false;
+  bool found = false;
+  ForEachChild(key, [&](const std::string&, const Node&) { return found = true; });
+  return found;
 }
 
 struct Search {
@@ -223,12 +261,11 @@ std::string KeyOf(const std::string& path) {
   for (size_t i = 0; i < parts.size(); ++i) {
     std::string next = (i ? key + "\\" : "") + Upper(parts[i]);
     if (i > 0 && parts[i].find('~') != std::string::npos && !nodes.count(next)) {
-      for (const auto& [nodeKey, node] : nodes)
-        if (!node.shortName.empty() && Upper(node.shortName) == Upper(parts[i]) &&
-            ParentKey(nodeKey) == key) {
-          next = nodeKey;
-          break;
-        }
+      ForEachChild(key, [&](const std::string& nodeKey, const Node& node) {
+        if (node.shortName.empty() || Upper(node.shortName) != Upper(parts[i])) return false;
+        next = nodeKey;
+        return true;
+      });
     }
     key = next;
   }
@@ -264,19 +301,26 @@ void AddFile(const std::string& path, const std::string& content, std::uint32_t 
   AddFolder(ParentPath(path));
   Node* node = Find(path);
   if (!node) node = &Create(key, DisplayName(path), false);
-  node->data = content;
+  node->data = FileBytes(content);
   node->attributes = attributes;
   node->lastWriteTime = TheState().clock;
 }
 
+void AddHostFile(const std::string& path, const std::string& hostPath, std::uint64_t size) {
+  AddFile(path, "");
+  Find(path)->data = FileBytes::OfHostFile(hostPath, size);
+}
+
 bool Exists(const std::string& path) { return Find(path) != nullptr; }
+void IgnoreFolderLists(bool ignored) { TheState().folderListsIgnored = ignored; }
+void SetVolumeKeepsSecurity(bool kept) { TheState().volumeKeepsSecurity = kept; }
 std::vector<Trustee> FolderTrustees(const std::string& path) {
   auto* n = Find(path);
   return n ? n->trustees : std::vector<Trustee>{};
 }
 std::string Content(const std::string& path) {
   auto* n = Find(path);
-  return n ? n->data : "";
+  return n ? n->data.str() : "";
 }
 std::uint32_t Attributes(const std::string& path) {
   auto* n = Find(path);
@@ -299,8 +343,10 @@ void SetTimeZoneBiasMinutes(int minutesEast) { TheState().biasMinutes = minutesE
 std::vector<std::string> List(const std::string& folder) {
   std::string key = KeyOf(folder);
   std::vector<std::pair<std::uint64_t, std::string>> found;
-  for (auto& [k, node] : TheState().nodes)
-    if (ParentKey(k) == key) found.emplace_back(node.order, node.name);
+  ForEachChild(key, [&](const std::string&, const Node& node) {
+    found.emplace_back(node.order, node.name);
+    return false;
+  });
   std::sort(found.begin(), found.end());
   std::vector<std::string> names;
   for (auto& f : found) names.push_back(f.second);
@@ -349,7 +395,37 @@ bool CreateDirectoryA(const std::string& path) {
 
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
   if (!CreateDirectoryA(path)) return false;
+  if (TheState().folderListsIgnored || !TheState().volumeKeepsSecurity) return true;
   Find(path)->trustees = trustees;
+  Find(path)->listProtected = true;
+  return true;
+}
+
+bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
+  security = FolderSecurity{};
+  const OsVersionInfo& v = TheState().version;
+  if (v.platformId != 2) return Fail(kErrorCallNotImplemented), false;
+  Node* node = Find(path);
+  if (!node) return Fail(kErrorFileNotFound), false;
+  security.kept = TheState().volumeKeepsSecurity;
+  security.ownerKnown = true;
+  security.owner = Trustee::CurrentUser;
+  security.hasList = true;
+  security.protectionKnown = v.majorVersion >= 5;
+  security.protectedList = node->listProtected && security.protectionKnown;
+  security.allowed = node->trustees;
+  // Without a list of its own a folder carries its parent's inheritable entries (Users may create
+  // files in TEMP).
+  security.othersListed = node->trustees.empty();
+  return true;
+}
+
+bool SetInheritedSecurityA(const std::string& path) {
+  const OsVersionInfo& v = TheState().version;
+  if (v.platformId != 2 || v.majorVersion < 5) return Fail(kErrorCallNotImplemented), false;
+  auto* n = Find(path);
+  if (!n) return Fail(kErrorFileNotFound), false;
+  n->trustees = InheritedTrustees(ParentKey(KeyOf(path)));
   return true;
 }
 
@@ -377,6 +453,7 @@ bool RemoveDirectoryA(const std::string& path) {
   if (key.size() <= 2) return Fail(kErrorAccessDenied), false;
   if (HasChildren(key)) return Fail(kErrorDirNotEmpty), false;
   if (KeyOf(TheState().currentDirectory) == key) return Fail(32), false;
+  DropShortName(key, *n);
   TheState().nodes.erase(key);
   return true;
 }
@@ -386,6 +463,7 @@ bool DeleteFileA(const std::string& path) {
   if (!n) return Fail(ParentIsFolder(KeyOf(path)) ? kErrorFileNotFound : kErrorPathNotFound), false;
   if (n->folder || (n->attributes & kAttrReadonly)) return Fail(kErrorAccessDenied), false;
   if (n->inUse || n->openWriters || n->openReaders) return Fail(kErrorSharingViolation), false;
+  DropShortName(KeyOf(path), *n);
   TheState().nodes.erase(KeyOf(path));
   return true;
 }
@@ -426,19 +504,19 @@ bool MoveFileA(const std::string& from, const std::string& to) {
   if (!ParentIsFolder(toKey)) return Fail(kErrorPathNotFound), false;
   auto& nodes = TheState().nodes;
   std::vector<std::pair<std::string, Node>> moved;
-  for (auto it = nodes.begin(); it != nodes.end();) {
-    if (it->first == fromKey || it->first.rfind(fromKey + "\\", 0) == 0) {
-      moved.emplace_back(toKey + it->first.substr(fromKey.size()), it->second);
-      it = nodes.erase(it);
-    } else {
-      ++it;
-    }
+  // The node and its subtree, which the map keeps together after it.
+  for (auto it = nodes.find(fromKey);
+       it != nodes.end() && (it->first == fromKey || it->first.rfind(fromKey + "\\", 0) == 0);) {
+    moved.emplace_back(toKey + it->first.substr(fromKey.size()), it->second);
+    DropShortName(it->first, it->second);
+    it = nodes.erase(it);
   }
   for (auto& [key, node] : moved) {
     if (key == toKey) {
       node.name = DisplayName(to);
       node.shortName = MakeShortName(ParentKey(toKey), node.name);
     }
+    KeepShortName(key, node);
     nodes[key] = node;
   }
   return true;
@@ -468,11 +546,19 @@ Handle FindFirstFileA(const std::string& pattern, FindData& found) {
   auto* folder = Find(folderPart.empty() ? "." : folderPart);
   if (!folder || !folder->folder) return Fail(kErrorPathNotFound), kInvalidFind;
   std::vector<std::pair<std::uint64_t, std::string>> hits;
-  for (auto& [key, node] : TheState().nodes) {
-    if (ParentKey(key) != folderKey) continue;
+  const auto matches = [&](const std::string& key, const Node& node) {
     if (WildMatch(mask.c_str(), node.name.c_str()) ||
         (!node.shortName.empty() && WildMatch(mask.c_str(), node.shortName.c_str())))
       hits.emplace_back(node.order, key);
+    return false;
+  };
+  if (mask.find_first_of("*?") == std::string::npos && mask != "." && mask != "..") {
+    // One name: the node it names, if any, without passing over the folder.
+    const std::string key = KeyOf(folderKey + "\\" + mask);
+    if (auto it = TheState().nodes.find(key); it != TheState().nodes.end() && ParentKey(key) == folderKey)
+      matches(key, it->second);
+  } else {
+    ForEachChild(folderKey, matches);
   }
   std::sort(hits.begin(), hits.end());
   if (folderKey.size() > 2) {  // every folder but a drive root lists "." and ".." first
@@ -591,12 +677,8 @@ bool ReadFile(Handle file, void* buffer, std::uint32_t length, std::uint32_t& re
   read = 0;
   auto* f = Open(file);
   if (!f || !f->canRead) return Fail(kErrorInvalidHandle), false;
-  const std::string& data = TheState().nodes.at(f->key).data;
-  if (f->position < data.size()) {
-    read = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, data.size() - f->position));
-    std::memcpy(buffer, data.data() + f->position, read);
-    f->position += read;
-  }
+  read = static_cast<std::uint32_t>(TheState().nodes.at(f->key).data.ReadAt(f->position, buffer, length));
+  f->position += read;
   return true;
 }
 
@@ -605,8 +687,7 @@ bool WriteFile(Handle file, const void* buffer, std::uint32_t length, std::uint3
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
   auto& node = TheState().nodes.at(f->key);
-  if (node.data.size() < f->position + length) node.data.resize(f->position + length);
-  if (length) std::memcpy(node.data.data() + f->position, buffer, length);
+  if (!node.data.WriteAt(f->position, buffer, length)) return Fail(kErrorDiskFull), false;
   f->position += length;
   written = length;
   node.lastWriteTime = TheState().clock;
@@ -630,7 +711,7 @@ bool GetFileSize(Handle file, std::uint64_t& size) {
 bool SetEndOfFile(Handle file) {
   auto* f = Open(file);
   if (!f || !f->canWrite) return Fail(kErrorInvalidHandle), false;
-  TheState().nodes.at(f->key).data.resize(f->position);
+  if (!TheState().nodes.at(f->key).data.resize(f->position)) return Fail(kErrorDiskFull), false;
   return true;
 }
 

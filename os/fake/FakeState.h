@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "os/OsLibrary.h"
 #include "os/OsSystem.h"
 #include "os/OsTypes.h"
+#include "os/fake/FakeFileBytes.h"
 
 namespace os::fake {
 
@@ -20,13 +22,14 @@ struct Node {
   std::string name;       // last path component as created
   std::string shortName;  // generated 8.3 name, empty when name is one
   std::uint32_t attributes = 0;
-  std::string data;
+  FileBytes data;
   FileTime creationTime, lastAccessTime, lastWriteTime;
   std::uint64_t order = 0;  // creation order: the enumeration order
   bool inUse = false;
   int openWriters = 0;
   int openReaders = 0;
-  std::vector<Trustee> trustees;  // a folder's own access list; empty: none of its own
+  std::vector<Trustee> trustees;  // a folder's own access list, a file's inherited one; empty: none
+  bool listProtected = false;     // that list takes nothing from the parent
 };
 
 struct OpenFile {
@@ -44,6 +47,11 @@ struct Library {
 
 struct State {
   std::map<std::string, Node> nodes;  // key: upper-case full path, "C:" for a root
+  // Every short name given, as its folder's key, a backslash and the name: a new one is checked
+  // against them at once. And for each basis of a short name (folder, six characters, extension) the lowest
+  // number worth trying, which stays right until a node goes (then all are forgotten).
+  std::set<std::string> shortNames;
+  std::map<std::string, int> shortNameFrom;
   std::map<Handle, OpenFile> files;
   std::uint64_t nextOrder = 1;
   Handle nextHandle = 0x100;
@@ -54,10 +62,14 @@ struct State {
   bool copiesKeepAttributes = false;
 
   OsVersionInfo version;
+  MachineSize machine{2, 256ull << 20};
   int failVersionQueries = 0;
   int versionQueries = 0;
   std::map<std::string, std::string> profileCache;  // upper-case path -> the content Windows holds for it
   std::string moduleFileName;
+  bool currentFolderOffLibrarySearch = false;
+  bool folderListsIgnored = false;  // CreateDirectoryForA drops the list, as a careless system would
+  bool volumeKeepsSecurity = true;  // false: a FAT volume
   std::string windowsDirectory, systemDirectory;
   int threadToken = 0, processToken = 0;  // TokenState values
   std::vector<Sid> threadGroups, processGroups;

@@ -41,6 +41,7 @@ void SetVersion(const OsVersionInfo& info) { TheState().version = info; }
 void FailVersionQueries(int count) { TheState().failVersionQueries = count; }
 int VersionQueryCount() { return TheState().versionQueries; }
 void AdvanceTicks(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
+void SetMachineSize(const MachineSize& machine) { TheState().machine = machine; }
 
 void SetModuleFileName(const std::string& path) {
   TheState().moduleFileName = path;
@@ -101,6 +102,8 @@ using namespace os::fake;
 
 std::string GetModuleFileNameA() { return TheState().moduleFileName; }
 std::uint32_t GetTickCount() { return TheState().ticks; }
+MachineSize GetMachineSize() { return TheState().machine; }
+void Sleep(std::uint32_t milliseconds) { TheState().ticks += milliseconds; }
 std::string GetWindowsDirectoryA() { return TheState().windowsDirectory; }
 std::string GetSystemDirectoryA() { return TheState().systemDirectory; }
 
@@ -163,13 +166,24 @@ bool GetTokenGroups(Handle token, std::uint32_t size, std::vector<Sid>& groups) 
 
 bool CloseToken(Handle token) { return TheState().tokens.erase(token) == 1; }
 
+namespace {
+std::string CurrentFolderPrefix() {
+  std::string folder = GetCurrentDirectoryA();
+  return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+}
+}  // namespace
+
+void ExcludeCurrentFolderFromLibrarySearch() { TheState().currentFolderOffLibrarySearch = true; }
+
 Hmodule LoadLibraryA(const std::string& path) {
-  // A bare name is looked for in the program's folder, then the System folder.
+  // A bare name is looked for in the program's folder, the current folder, then the System and
+  // Windows folders.
   std::vector<std::string> candidates{path};
   if (NextBackslash(path, 0) == std::string::npos && path.find(':') == std::string::npos) {
     std::string program = TheState().moduleFileName;
-    candidates = {program.substr(0, LastBackslash(program) + 1) + path,
+    candidates = {program.substr(0, LastBackslash(program) + 1) + path, CurrentFolderPrefix() + path,
                   TheState().systemDirectory + "\\" + path, TheState().windowsDirectory + "\\" + path};
+    if (TheState().currentFolderOffLibrarySearch) candidates.erase(candidates.begin() + 1);
   }
   for (auto& candidate : candidates) {
     auto it = TheState().libraries.find(KeyOf(candidate));
@@ -225,12 +239,20 @@ ExportCall Guarded(Call call) {
 
 }  // namespace
 
+// The exports' own convention: the checker's Windows build runs the in-memory
+// Windows too, and a stdcall export called as cdecl leaves the stack unbalanced.
+#if defined(_WIN32)
+#define QV_EXPORT_CALL __stdcall
+#else
+#define QV_EXPORT_CALL
+#endif
+
 ExportCall CallExport(Proc entry) {
-  return Guarded([&] { return reinterpret_cast<std::int32_t (*)()>(entry)(); });
+  return Guarded([&] { return reinterpret_cast<std::int32_t(QV_EXPORT_CALL*)()>(entry)(); });
 }
 
 ExportCall CallExport(Proc entry, void* argument) {
-  return Guarded([&] { return reinterpret_cast<std::int32_t (*)(void*)>(entry)(argument); });
+  return Guarded([&] { return reinterpret_cast<std::int32_t(QV_EXPORT_CALL*)(void*)>(entry)(argument); });
 }
 
 ExportCall CallRegisterExport(Proc entry, std::uint32_t eax) {

@@ -1,5 +1,7 @@
 // File-system operations over the real Win32 API.
 #include <windows.h>
+// (after windows.h, whose types it uses)
+#include <accctrl.h>
 
 #include <vector>
 
@@ -99,27 +101,46 @@ bool CurrentUserSid(std::vector<DWORD>& buffer, PSID& sid) {
   return ok;
 }
 
+// The SID of a trustee, kept alive by the holder.
+class TrusteeSids {
+ public:
+  PSID Sid(Trustee trustee) {
+    switch (trustee) {
+      case Trustee::Administrators:
+        return administrators_.Allocate(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS)
+                   ? administrators_.get()
+                   : nullptr;
+      case Trustee::LocalSystem:
+        return localSystem_.Allocate(1, SECURITY_LOCAL_SYSTEM_RID, 0) ? localSystem_.get() : nullptr;
+      case Trustee::CurrentUser:
+        if (!user_) CurrentUserSid(userBuffer_, user_);
+        return user_;
+    }
+    return nullptr;
+  }
+  // The trustee whose SID this is, if any.
+  bool Which(PSID sid, Trustee& found) {
+    for (Trustee t : {Trustee::Administrators, Trustee::LocalSystem, Trustee::CurrentUser}) {
+      PSID known = Sid(t);
+      if (known && sid && ::EqualSid(known, sid)) return found = t, true;
+    }
+    return false;
+  }
+
+ private:
+  AllocatedSid administrators_, localSystem_;
+  std::vector<DWORD> userBuffer_;
+  PSID user_ = nullptr;
+};
+
 }  // namespace
 
 bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& trustees) {
-  AllocatedSid administrators, localSystem;
-  std::vector<DWORD> userBuffer;
+  TrusteeSids known;
   std::vector<PSID> sids;
   for (Trustee trustee : trustees) {
-    PSID sid = nullptr;
-    switch (trustee) {
-      case Trustee::Administrators:
-        if (!administrators.Allocate(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS)) return false;
-        sid = administrators.get();
-        break;
-      case Trustee::LocalSystem:
-        if (!localSystem.Allocate(1, SECURITY_LOCAL_SYSTEM_RID, 0)) return false;
-        sid = localSystem.get();
-        break;
-      case Trustee::CurrentUser:
-        if (!CurrentUserSid(userBuffer, sid)) return false;
-        break;
-    }
+    PSID sid = known.Sid(trustee);
+    if (!sid) return false;
     sids.push_back(sid);
   }
   DWORD aclSize = sizeof(ACL);
@@ -139,8 +160,84 @@ bool CreateDirectoryForA(const std::string& path, const std::vector<Trustee>& tr
   if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
       !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE))
     return false;
+  // Protected, so that the inheritable entries of the parent (TEMP lets users create files) are
+  // not merged in. NT 4.0 has no such flag and needs none: it applies inheritance only when an
+  // object is created without a list of its own, and this folder is created with one.
+  using SetControlFn =
+      BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+  if (auto setControl = win32::FindNewer<SetControlFn>("advapi32.dll", "SetSecurityDescriptorControl"))
+    if (!setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) return false;
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
   return ::CreateDirectoryA(path.c_str(), &attributes) != 0;
+}
+
+bool GetFolderSecurityA(const std::string& path, FolderSecurity& security) {
+  security = FolderSecurity{};
+  // Whether the volume keeps security: FAT has none, and reports a descriptor all the same.
+  std::string root = path.size() >= 3 && path[1] == ':' ? path.substr(0, 3) : "";
+  DWORD serial = 0, longest = 0, flags = 0;
+  if (root.empty() ||
+      !::GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &longest, &flags, nullptr, 0))
+    return false;
+  security.kept = (flags & FS_PERSISTENT_ACLS) != 0;
+  const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  ::GetFileSecurityA(path.c_str(), wanted, nullptr, 0, &size);  // fails, reporting the size
+  if (size == 0) return false;
+  std::vector<DWORD> buffer(size / sizeof(DWORD) + 1, 0);
+  auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(buffer.data());
+  if (!::GetFileSecurityA(path.c_str(), wanted, descriptor, size, &size)) return false;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  PSID owner = nullptr;
+  BOOL ownerDefaulted = FALSE, present = FALSE, daclDefaulted = FALSE;
+  PACL acl = nullptr;
+  if (!::GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+      !::GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted) ||
+      !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &daclDefaulted))
+    return false;
+  TrusteeSids known;
+  security.ownerKnown = known.Which(owner, security.owner);
+  security.hasList = present && acl;
+  security.protectedList = (control & SE_DACL_PROTECTED) != 0;
+  security.protectionKnown =
+      win32::FindNewerFunction("advapi32.dll", "SetSecurityDescriptorControl") != nullptr;
+  for (DWORD i = 0; security.hasList && i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(acl, i, &ace)) return false;
+    Trustee trustee;
+    auto* header = static_cast<ACE_HEADER*>(ace);
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        known.Which(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, trustee))
+      security.allowed.push_back(trustee);
+    else
+      security.othersListed = true;
+  }
+  return true;
+}
+
+bool SetInheritedSecurityA(const std::string& path) {
+  // Inherited entries came with Windows 2000, and SetSecurityDescriptorControl with them; NT 4.0's
+  // SetNamedSecurityInfoA would leave the empty list below as the file's whole security.
+  using SetNamedSecurityInfoFn =
+      DWORD(WINAPI*)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+  auto setNamedSecurityInfo =
+      win32::FindNewer<SetNamedSecurityInfoFn>("advapi32.dll", "SetNamedSecurityInfoA");
+  if (!setNamedSecurityInfo || !win32::FindNewerFunction("advapi32.dll", "SetSecurityDescriptorControl")) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+  }
+  // No entries of its own, and the inherited ones taken from the folder.
+  DWORD acl[sizeof(ACL) / sizeof(DWORD) + 1] = {};
+  if (!::InitializeAcl(reinterpret_cast<PACL>(acl), sizeof acl, ACL_REVISION)) return false;
+  std::vector<char> name(path.begin(), path.end());
+  name.push_back('\0');
+  const DWORD result = setNamedSecurityInfo(name.data(), SE_FILE_OBJECT,
+                                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                            nullptr, nullptr, reinterpret_cast<PACL>(acl), nullptr);
+  if (result == ERROR_SUCCESS) return true;
+  ::SetLastError(result);
+  return false;
 }
 bool DeleteFileA(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {

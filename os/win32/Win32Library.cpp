@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "os/OsLibrary.h"
+#include "os/win32/Win32Compat.h"
 
 namespace {
 
@@ -145,6 +146,13 @@ ExportCall Guarded(Call call) {
 HMODULE M(Hmodule h) { return reinterpret_cast<HMODULE>(h); }
 
 }  // namespace
+
+void ExcludeCurrentFolderFromLibrarySearch() {
+  // XP SP1 and later; the systems before it search the current folder whatever the program does.
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+  if (auto setDllDirectory = win32::FindNewer<SetDllDirectoryFn>("kernel32.dll", "SetDllDirectoryA"))
+    setDllDirectory("");  // a failure leaves the search as it was: nothing to do about it
+}
 
 Hmodule LoadLibraryA(const std::string& path) {
   Hmodule module = 0;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "os/OsShell.h"
+#include "os/win32/Win32Compat.h"
 
 namespace os {
 namespace {
@@ -82,8 +83,18 @@ class Win32Malloc final : public Malloc {
 
 }  // namespace
 
-HResult OleInitialize() { return ::OleInitialize(nullptr); }
-void OleUninitialize() { ::OleUninitialize(); }
+// OLE is not imported (not a KnownDLL of NT 4.0): it comes from the System folder.
+HResult OleInitialize() {
+  using OleInitializeFn = HRESULT(WINAPI*)(LPVOID);
+  auto initialize = win32::SystemFunction<OleInitializeFn>("ole32.dll", "OleInitialize");
+  return initialize ? initialize(nullptr) : E_FAIL;
+}
+
+void OleUninitialize() {
+  using OleUninitializeFn = void(WINAPI*)();
+  if (auto uninitialize = win32::SystemFunction<OleUninitializeFn>("ole32.dll", "OleUninitialize"))
+    uninitialize();
+}
 
 bool ShellExecuteExA(ShellExecuteInfo& info) {
   SHELLEXECUTEINFOA sei;
@@ -131,8 +142,11 @@ bool GetExitCodeProcess(Handle process, std::uint32_t& code) {
 
 HResult CoCreateShellLink(std::unique_ptr<ShellLinkA>& link) {
   ComPtr<IShellLinkA> p;
-  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(p.put()));
+  using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+  auto create = win32::SystemFunction<CoCreateInstanceFn>("ole32.dll", "CoCreateInstance");
+  if (!create) return REGDB_E_CLASSNOTREG;
+  HRESULT hr = create(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                      reinterpret_cast<void**>(p.put()));
   if (SUCCEEDED(hr)) link = std::make_unique<Win32ShellLink>(std::move(p));
   return hr;
 }

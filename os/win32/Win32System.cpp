@@ -8,6 +8,16 @@
 namespace os {
 
 std::uint32_t GetTickCount() { return ::GetTickCount(); }
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+MachineSize GetMachineSize() {
+  SYSTEM_INFO system{};
+  ::GetSystemInfo(&system);
+  MEMORYSTATUS memory{};
+  memory.dwLength = sizeof memory;
+  ::GlobalMemoryStatus(&memory);
+  return {system.dwNumberOfProcessors ? static_cast<unsigned>(system.dwNumberOfProcessors) : 1u, memory.dwTotalPhys};
+}
 
 std::string GetModuleFileNameA() {
   std::vector<char> buffer(MAX_PATH);

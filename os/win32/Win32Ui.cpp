@@ -557,12 +557,16 @@ std::string BrowseForFolder(Hwnd owner, const std::string& prompt) {
   BROWSEINFOA info{};
   info.hwndOwner = H(owner);
   info.lpszTitle = prompt.c_str();
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  // The resizable browser with its edit box came with shell32 5; an older shell shows a broken
+  // dialog for the flag.
+  info.ulFlags = BIF_RETURNONLYFSDIRS | (win32::ShellMajorVersion() >= 5 ? BIF_NEWDIALOGSTYLE : 0);
   LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
   if (!chosen) return "";
   char path[MAX_PATH] = {};
   BOOL ok = ::SHGetPathFromIDListA(chosen, path);
-  ::CoTaskMemFree(chosen);
+  // The list was allocated by the shell's allocator, which is OLE's task allocator.
+  using CoTaskMemFreeFn = void(WINAPI*)(LPVOID);
+  if (auto free = win32::SystemFunction<CoTaskMemFreeFn>("ole32.dll", "CoTaskMemFree")) free(chosen);
   return ok ? std::string(path) : std::string();
 }
 

@@ -3,6 +3,9 @@
 
   cpufloor.py floor BINARY MAP   every instruction of the code is one a 486 has
   cpufloor.py tls BINARY         the PE header has no thread-local-storage directory
+  cpufloor.py unicode BINARY MAP every imported ...W function, with the functions that
+                                 call it; fails on one that the 95 family has only as a
+                                 failing stub
 
 floor disassembles the code of the .text section and nothing else: the link
 map (-Wl,-Map) tells which input sections are code, so the data the linker
@@ -121,7 +124,9 @@ def short_object(obj):
     return re.sub(r"^.*/", "", obj)
 
 
-def check_floor(binary, map_path):
+def code_locator(binary, map_path):
+    """A function from an address of the binary's code to (function, object),
+    None for data the linker placed in .text."""
     _, sections, _ = pe_header(binary)
     text = [s for s in sections if s[0] == ".text"]
     if not text:
@@ -158,13 +163,22 @@ def check_floor(binary, map_path):
             function = f"(a local function at {address - start:#x} in {name})"
         return function, short_object(obj)
 
+    return where
+
+
+def disassembly(binary):
     out = subprocess.run([OBJDUMP, "-d", "-w", "-j", ".text", binary],
                          capture_output=True, text=True)
     if out.returncode != 0:
         fail_input(f"{binary}: {out.stderr.strip()}")
+    return out.stdout
+
+
+def check_floor(binary, map_path):
+    where = code_locator(binary, map_path)
     hits = []
     checked = unplaced = 0
-    for line in out.stdout.splitlines():
+    for line in disassembly(binary).splitlines():
         m = LINE.match(line)
         if not m or not m.group(3):
             continue
@@ -203,9 +217,67 @@ def check_tls(binary):
     return 0
 
 
+# The Unicode functions that the 95 family implements; every other ...W export
+# of its DLLs is a stub that fails.
+UNICODE_ON_95 = {"ExtTextOutW", "GetCharWidthW", "GetCharWidth32W", "GetTextExtentExPointW",
+                 "GetTextExtentPointW", "GetTextExtentPoint32W", "MessageBoxW", "MessageBoxExW",
+                 "TextOutW", "lstrlenW"}
+
+
+def imports(binary):
+    """[(dll, name, address of its slot in the import address table)]."""
+    image_base, _, _ = pe_header(binary)
+    out = subprocess.run([OBJDUMP, "-p", binary], capture_output=True, text=True)
+    if out.returncode != 0:
+        fail_input(f"{binary}: {out.stderr.strip()}")
+    found, dll, slot, last_row = [], None, 0, None
+    for line in out.stdout.splitlines():
+        row = re.match(r"^ ([0-9a-f]{8})\t([0-9a-f]{8}) ([0-9a-f]{8}) ([0-9a-f]{8}) ([0-9a-f]{8}) ([0-9a-f]{8})$", line)
+        if row:
+            last_row = row
+            continue
+        m = re.match(r"^\tDLL Name: (\S+)$", line)
+        if m:
+            dll = m.group(1)
+            slot = image_base + int(last_row.group(6), 16) if last_row else 0
+            continue
+        m = re.match(r"^\t([0-9a-f]+)\s+\d+\s+(\S+)$", line)
+        if m and dll:
+            found.append((dll, m.group(2), slot))
+            slot += 4
+    return found
+
+
+def check_unicode(binary, map_path):
+    # Without a map ("-") a caller is named by its address.
+    where = code_locator(binary, map_path) if map_path != "-" else lambda address: (f"{address:#x}", "")
+    wide = [(dll, name, slot) for dll, name, slot in imports(binary) if re.match(r"^[A-Za-z_]\w*[a-z0-9]W$", name)]
+    callers = {slot: set() for _, _, slot in wide}
+    if wide:
+        for line in disassembly(binary).splitlines():
+            m = LINE.match(line)
+            if not m:
+                continue
+            for ref in re.findall(r"0x([0-9a-f]+)", m.group(3)):
+                if int(ref, 16) in callers:
+                    place = where(int(m.group(1), 16))
+                    callers[int(ref, 16)].add(place[0] if place else "(data)")
+    name = re.sub(r"^.*/", "", binary)
+    stubs = 0
+    for dll, function, slot in wide:
+        works = function in UNICODE_ON_95
+        stubs += not works
+        print(f"{name}: imports {dll} {function}, called from {', '.join(sorted(callers[slot])) or 'nowhere'}"
+              f"{'' if works else ' (a failing stub on the 95 family)'}")
+    print(f"{name}: {len(wide)} Unicode imports, {stubs} failing on the 95 family")
+    return 1 if stubs else 0
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == "floor":
         return check_floor(argv[2], argv[3])
+    if len(argv) == 4 and argv[1] == "unicode":
+        return check_unicode(argv[2], argv[3])
     if len(argv) == 3 and argv[1] == "tls":
         return check_tls(argv[2])
     print(__doc__)

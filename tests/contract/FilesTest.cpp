@@ -157,4 +157,25 @@ TEST(SystemContract, FoldersAndVersion) {
   EXPECT_EQ(os::GetFileAttributesA(program) & os::kAttrDirectory, 0u);
 }
 
+// A folder made for some trustees reads back with entries for them alone. (Wine keeps no list
+// of its own for files: it answers the user's and SYSTEM's entries, which pass too; whether the
+// list is protected only Windows can show.)
+TEST(FilesContract, AFolderMadeForTrusteesReadsBackAsMade) {
+  std::string s = contract::FreshScratch();
+  const std::vector<os::Trustee> trustees{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                          os::Trustee::CurrentUser};
+  ASSERT_TRUE(os::CreateDirectoryForA(s + "\\own", trustees));
+  os::FolderSecurity own;
+  own.othersListed = true;  // sentinels: the call must set them
+  own.kept = false;
+  ASSERT_TRUE(os::GetFolderSecurityA(s + "\\own", own));
+  ASSERT_TRUE(own.kept);
+  EXPECT_TRUE(own.ownerKnown);
+  EXPECT_TRUE(own.hasList);
+  EXPECT_FALSE(own.othersListed);
+  ASSERT_FALSE(own.allowed.empty());
+  for (os::Trustee t : own.allowed) EXPECT_NE(std::find(trustees.begin(), trustees.end(), t), trustees.end());
+  EXPECT_FALSE(os::GetFolderSecurityA(s + "\\nothing", own));
+}
+
 }  // namespace

@@ -10,7 +10,7 @@ import subprocess
 import zipfile
 
 from cases_simulate import SETUPCHECK
-from cases_uninstall import expect_as_before, reg_string, snapshot
+from cases_uninstall import expect_as_before, reg_string, snapshot, split_command
 from harness import ROOT, case, expect, expect_eq
 
 ENGINE = ROOT / "dist" / "UNZDLL.DLL"
@@ -115,11 +115,9 @@ def japanese_round_trip(c):
               sorted("C:\\Program Files\\成績表\\" + n for n in ("ソフト.txt", "レポート.txt", "十能.dll", "表示.exe", "unin.ini")),
               "files of setupcheck --codepage 932 --simulate WIN_XP")
 
-    command = reg_string(c, UNINSTALL + "成績表", "UninstallString")
-    expect(command and ' "' in command, f"no usable uninstall command: {command!r}")
-    exe, data = command.split(' "', 1)
-    expect_eq(data.rstrip('"'), "C:\\Program Files\\成績表\\unin.ini", "data file in the command")
-    seen = c.start_watched(exe=exe, args=[data.rstrip('"')], answer="Yes,OK", timeout=60000)
+    exe, data = split_command(reg_string(c, UNINSTALL + "成績表", "UninstallString"))
+    expect_eq(data, "C:\\Program Files\\成績表\\unin.ini", "data file in the command")
+    seen = c.start_watched(exe=exe, args=[data], answer="Yes,OK", timeout=60000)
     expect(seen["ended"], "uninst.exe did not end")
     expect_eq(len(seen["boxes"]), 2, "boxes of the removal (the question and the report)")
     expect(seen["boxes"][1]["box"]["text"].endswith(" was removed."),

@@ -7,11 +7,13 @@ loose demo folder, which cases_simulate.py holds to the loose install."""
 
 import random
 import shutil
+import struct
 import subprocess
 import time
+import zlib
 
 from cases_simulate import DEMO, QUESTION, SETUPCHECK, expect_installed_as_simulated, simulate
-from harness import ROOT, case, expect, expect_eq
+from harness import FIXTURES, ROOT, case, expect, expect_eq
 
 DIST = ROOT / "dist"
 PROMPT = "Please insert setup disk number "
@@ -168,15 +170,24 @@ def single_winxp(c):
     run_single_file(c, single_file(c, demo_folder(c)), "WIN_XP")
 
 
-@case("pack: the single file ends with setup's own exit code", timeout=150)
-def single_exit_code(c):
-    folder = c.workdir / "small"
+def one_file_folder(c, title, automatic=False):
+    """setup.exe, the engine and one file, which the list installs under
+    \\TITLE as "TITLE 1.0"; in automatic mode when asked."""
+    folder = c.workdir / title.lower()
     folder.mkdir()
     for name in ("setup.exe", "UNZDLL.DLL"):
         shutil.copy(DIST / name, folder / name)
-    (folder / "tiny.txt").write_bytes(b"tiny\r\n")
-    (folder / "setup.ini").write_bytes(b"\\Tiny\r\nTiny\r\nTiny 1.0\r\n:INSTALL\r\ntiny.txt\r\n:\r\n")
-    c.start(single_file(c, folder))
+    if automatic:
+        (folder / "autoin.dat").write_bytes(b"")
+    file = title.lower() + ".txt"
+    (folder / file).write_bytes(title.encode() + b"\r\n")
+    (folder / "setup.ini").write_bytes(f"\\{title}\r\n{title}\r\n{title} 1.0\r\n:INSTALL\r\n{file}\r\n:\r\n".encode())
+    return folder
+
+
+@case("pack: the single file ends with setup's own exit code", timeout=150)
+def single_exit_code(c):
+    c.start(single_file(c, one_file_folder(c, "Tiny")))
     # The wizard closed before Finish: setup ends as cancelled (1602), a code the stub never makes itself.
     c.wait_wizard("Tiny 1.0")
     c.driver.must("system-close", caption="Tiny 1.0", exe="setup.exe")
@@ -200,6 +211,80 @@ def single_truncated(c):
     expect_eq(sfx_folders(c), [], "folders the cut single file left")
     expect(not c.c_path("C:\\Program Files\\Quillpad").exists(), "something was installed")
 
+
+
+def signed(c, exe):
+    """The single file signed as a publisher signs it, with a test certificate."""
+    key, cert, out = c.workdir / "key.pem", c.workdir / "cert.pem", c.workdir / "signed.exe"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key), "-out",
+                    str(cert), "-days", "2", "-subj", "/CN=Test Publisher"], check=True, capture_output=True)
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-n", "Demo", "-in",
+                    str(exe), "-out", str(out)], check=True, capture_output=True)
+    return out.read_bytes()
+
+
+@case("pack: the single file signed with osslsigncode installs on winxp as the loose demo does", version="winxp",
+      timeout=200)
+def single_signed(c):
+    folder = demo_folder(c)
+    pack(c, folder, "--single-file", str(c.workdir / "demo-setup.exe"))
+    data = signed(c, c.workdir / "demo-setup.exe")
+    expect(len(data) > (c.workdir / "demo-setup.exe").stat().st_size, "signing appended nothing")
+    (c.wine.drive_c / "demo-setup.exe").write_bytes(data)
+    run_single_file(c, "C:\\demo-setup.exe", "WIN_XP")
+
+
+@case("pack: a signed single file with a byte changed inside is refused and runs nothing", timeout=150)
+def single_signed_changed(c):
+    pack(c, demo_folder(c), "--single-file", str(c.workdir / "demo-setup.exe"))
+    data = bytearray(signed(c, c.workdir / "demo-setup.exe"))
+    data[len(data) * 2 // 3] ^= 0x01
+    (c.wine.drive_c / "demo-setup.exe").write_bytes(bytes(data))
+    seen = c.start_watched(exe="C:\\demo-setup.exe", answer="OK", timeout=30000)
+    c.expect_ended(20)
+    expect_eq([b["box"]["text"] for b in seen["boxes"]],
+              ["This setup program is damaged or incomplete, so nothing was installed. Please download it again."],
+              "boxes shown")
+    expect(not c.c_path("C:\\Program Files\\Quillpad").exists(), "something was installed")
+
+
+def trailer(stub_size, engine_size, archive_size, crc):
+    fields = struct.pack("<5I", stub_size, engine_size, stub_size + engine_size, archive_size, crc)
+    return fields + struct.pack("<I", zlib.crc32(fields)) + b"QVSFX\r\n\x1a"
+
+
+def same_layout(good, evil):
+    """The evil download laid out like the good one: same stub and engine, its
+    archive at the end of a region as long as the good archive's, so that a
+    stub that reads the good trailer's offsets from the evil file gets it."""
+    stub_size, engine_size, _, archive_size = struct.unpack("<4I", good[-32:-16])
+    e_stub, e_engine, _, e_archive_size = struct.unpack("<4I", evil[-32:-16])
+    archive = evil[e_stub + e_engine:e_stub + e_engine + e_archive_size]
+    expect(len(archive) < archive_size, "the evil archive is not the smaller one")
+    payload = good[stub_size:stub_size + engine_size] + bytes(archive_size - len(archive)) + archive
+    return good[:stub_size] + payload + trailer(stub_size, engine_size, archive_size, zlib.crc32(payload))
+
+
+@case("pack: the single file holds itself from its check to the end of its unpacking: a file moved over it "
+      "the moment it lets go is never run", version="winxp", timeout=250)
+def single_swapped(c):
+    good = c.workdir / "good.exe"
+    pack(c, demo_folder(c, {"ballast.bin": random.Random(7).randbytes(24_000_000)}), "--single-file", str(good))
+    evil_folder = one_file_folder(c, "Evil", automatic=True)
+    out = subprocess.run([str(SETUPCHECK), "--pack", str(c.workdir / "evil-disks"), "--single-file",
+                          str(c.workdir / "evil.exe"), str(evil_folder)], capture_output=True, timeout=120)
+    expect_eq(out.returncode, 0, "packing the evil folder")
+    (c.wine.drive_c / "demo-setup.exe").write_bytes(good.read_bytes())
+    (c.wine.drive_c / "evil.exe").write_bytes(same_layout(good.read_bytes(), (c.workdir / "evil.exe").read_bytes()))
+    swapper = c.wine.start([str(FIXTURES / "swapper.exe"), "C:\\demo-setup.exe", "C:\\evil.exe", "C:\\swap.txt",
+                            "90"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(2)
+    run_single_file(c, "C:\\demo-setup.exe", "WIN_XP")
+    swapper.wait(timeout=120)
+    report = (c.wine.drive_c / "swap.txt").read_text()
+    c.note(f"swapper: {report.strip()}")
+    expect(report.startswith("held 1"), f"the swapper never saw the file held: {report}")
+    expect(not c.c_path("C:\\Program Files\\Evil").exists(), "the swapped-in setup.exe ran")
 
 
 @case("pack: setupcheck.exe under Wine writes the same disks and single file as the Linux build", version=None,

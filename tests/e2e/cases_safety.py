@@ -9,7 +9,7 @@ import time
 import zipfile
 
 from cases_package import ENGINE, package_parts
-from cases_uninstall import reg_export, reg_string
+from cases_uninstall import reg_export, reg_string, seal, split_command
 from harness import FIXTURES, case, expect, expect_eq
 
 UNINST = "C:\\setup\\uninst.exe"
@@ -43,11 +43,8 @@ def to_paths_page(c, title):
 
 
 def uninstall_command(c, key):
-    command = reg_string(c, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key,
-                         "UninstallString")
-    expect(command and ' "' in command, f"no usable uninstall command: {command!r}")
-    exe, arg = command.split(' "', 1)
-    return exe, arg.rstrip('"')
+    return split_command(reg_string(
+        c, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key, "UninstallString"))
 
 
 def key_exists(c, key):
@@ -74,6 +71,7 @@ def hostile_aliases(c):
     def data_file(install_dir, paths):
         text = "Hostile\r\n" + install_dir + "\r\n" + "".join(p + "\r\n" for p in paths) + "\r\n"
         c.c_path("C:\\hostile\\unin.ini").write_bytes(text.encode("latin-1"))
+        seal(c, "C:\\hostile\\unin.ini", install_dir)
 
     aliases = [progra + "\\Other\\victim.txt", "C:\\Program Files.\\Other\\victim.txt",
                "C:\\windows.\\victim.ini", "C:\\hostile\\app\\..\\..\\" + progra[3:] + "\\Other\\victim.txt"]

@@ -3,6 +3,7 @@ then the uninstall entry's command run as Windows runs it; the prefix's
 files, registry and Start Menu must be as before the install. Also a file
 held open during the removal, and hostile data files."""
 
+import hashlib
 import subprocess
 import time
 
@@ -65,6 +66,21 @@ def reg_string(c, key, name):
     return None
 
 
+def seal(c, data_file, install_dir, key="Hostile"):
+    """Records a data file made by hand as an install records the one it
+    writes (the command, the install folder, the file's digest), so that
+    what it names meets the removal rules."""
+    def text(value):
+        return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+    digest = hashlib.sha256(c.c_path(data_file).read_bytes()).hexdigest()
+    values = {"UninstallString": f'"C:\\windows\\uninst.exe" "{data_file}"', "InstallLocation": install_dir,
+              "UninstallDataDigest": digest}
+    reg = c.workdir / "seal.reg"
+    reg.write_bytes(("REGEDIT4\r\n\r\n[" + ENTRY.rsplit("\\", 1)[0] + "\\" + key + "]\r\n" +
+                     "".join(f"{text(n)}={text(v)}\r\n" for n, v in values.items())).encode("latin-1"))
+    expect_eq(c.wine.run(["regedit", "/s", "Z:" + str(reg).replace("/", "\\")]), 0, "regedit's exit code")
+
+
 def snapshot(c):
     """Files and folders of drive C: (names only) and the registry's
     software keys with their values."""
@@ -91,13 +107,17 @@ def expect_as_before(c, before, also_left=()):
            f"gone {sorted(before[1] - registry)[:10]}")
 
 
+def split_command(command):
+    """An uninstall command split as Windows splits it: the quoted program,
+    then the quoted data file."""
+    expect(command and command.startswith('"') and command.count('"') == 4,
+           f"no usable uninstall command: {command!r}")
+    _, exe, _, data, _ = command.split('"')
+    return exe, data
+
+
 def uninstall_command(c):
-    """The uninstall entry's command, split as Windows splits it: the
-    program, then the quoted data file."""
-    command = reg_string(c, ENTRY, "UninstallString")
-    expect(command and ' "' in command, f"no usable uninstall command: {command!r}")
-    exe, arg = command.split(' "', 1)
-    return exe, arg.rstrip('"')
+    return split_command(reg_string(c, ENTRY, "UninstallString"))
 
 
 def round_trip(c, user_file):
@@ -198,6 +218,7 @@ def hostile(c):
     def data_file(install_dir, paths):
         text = "Hostile\r\n" + install_dir + "\r\n" + "".join(p + "\r\n" for p in paths) + "\r\n"
         c.c_path("C:\\hostile\\unin.ini").write_bytes(text.encode("latin-1"))
+        seal(c, "C:\\hostile\\unin.ini", install_dir)
 
     data_file("C:\\", victims)
     seen = c.start_watched(exe=uninst, args=["C:\\hostile\\unin.ini"], answer="OK", timeout=30000)

@@ -29,6 +29,7 @@ import cases_safety  # noqa: E402,F401
 import cases_pack  # noqa: E402,F401
 import cases_codepage  # noqa: E402,F401
 import cases_toolkit  # noqa: E402,F401
+import cases_trust  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.

@@ -177,6 +177,13 @@ TEST(DryRunFidelity, ACraftedLibraryCannotMakeTheCheckerReadPastIt) {
     for (const auto& [at, value] : c.edits) Put32(image, at, value);
     EXPECT_FALSE(PeExportNames(image));
   }
+  // A hundred names that are all the same long one: they would take six times
+  // the file (a 2 MB library took gigabytes this way).
+  std::string image = PeImage({"DoSetup"});
+  Put32(image, 0x200 + 24, 100);
+  image.replace(0x3C0, 60, std::string(60, 'x'));
+  for (std::size_t i = 0; i < 100; ++i) Put32(image, 0x200 + 40 + 4 * i, 0x11C0);
+  EXPECT_FALSE(PeExportNames(image));
 }
 
 TEST(DryRunFidelity, TheReportShowsParametersOddLinkNamesAndIcons) {
@@ -185,7 +192,7 @@ TEST(DryRunFidelity, TheReportShowsParametersOddLinkNamesAndIcons) {
   Put("_setup.exe", "MZ");
   Put("a.txt", "a");
   const DryRun run = RunDry("WIN_98", {});
-  EXPECT_EQ(run.started, (std::vector<std::string>{"C:\\Program Files\\A\\_setup.exe C:\\SETUP"}));
+  EXPECT_EQ(run.started, (std::vector<std::string>{"C:\\Program Files\\A\\_setup.exe \"C:\\SETUP\""}));
   ASSERT_EQ(run.shortcuts.size(), 1u);
   EXPECT_EQ(run.shortcuts[0].file, "C:\\WINDOWS\\Start Menu\\Programs\\A\\Notes.lnk.txt");
   ASSERT_EQ(run.boxes.size(), 1u);

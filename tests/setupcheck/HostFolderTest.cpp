@@ -56,7 +56,7 @@ TEST_F(HostFolder, NamesAreTakenIntoTheListsCodePage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.codePage);
     PrepareWindows("WIN_XP");
-    HostNames names{c.codePage, {}};
+    HostNames names{c.codePage, {}, {}};
     ASSERT_TRUE(MirrorHostFolder(folder_.string(), "C:\\SETUP", names));
     EXPECT_EQ(names.unnamed, c.unnamed);
     EXPECT_EQ(os::fake::Exists("C:\\SETUP\\caf\xE9.txt"), c.codePage == 1252);

@@ -1,6 +1,5 @@
 // The checker on what the oldest Windows a list admits cannot do: a logo
-// that Windows 95 and NT 4.0 show blank, and no msvcrt.dll for the first
-// Windows 95.
+// that Windows 95 and NT 4.0 show blank.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -84,19 +83,19 @@ TEST(OldWindowsCheck, LogoThatTheOldestWindowsCannotShow) {
   }
 }
 
-TEST(OldWindowsCheck, LogoAndRuntimeFollowTheRange) {
+TEST(OldWindowsCheck, LogoFollowsTheRange) {
+  // The programs need no C runtime library beyond what every Windows 95 has: the first Windows 95
+  // without msvcrt.dll is warned about no longer.
   const struct {
     const char* os;
-    bool msvcrt;  // msvcrt.dll in the setup folder
     std::vector<std::string> warnings;
   } rows[] = {
-      {"", false, {"logo.bmp:1"}},  // every Windows; the runtime is left to the publisher
-      {":OS\nWIN_95A\nWIN_XP\nNeeds Windows.\n", false, {"setup.ini:5", "logo.bmp:1"}},
-      {":OS\nWIN_95A\nWIN_95A\nNeeds Windows.\n", true, {"logo.bmp:1"}},
-      {":OS\nWIN_95B\nWIN_XP\nNeeds Windows.\n", false, {"logo.bmp:1"}},
-      {":OS\nWIN_98\nWIN_NT\nNeeds Windows.\n", false, {"logo.bmp:1"}},  // NT 4.0
-      {":OS\nWIN_98\nWIN_ME\nNeeds Windows.\n", false, {}},
-      {":OS\nWIN_2K\nWIN_XP\nNeeds Windows.\n", false, {}},
+      {"", {"logo.bmp:1"}},  // every Windows
+      {":OS\nWIN_95A\nWIN_XP\nNeeds Windows.\n", {"logo.bmp:1"}},
+      {":OS\nWIN_95B\nWIN_XP\nNeeds Windows.\n", {"logo.bmp:1"}},
+      {":OS\nWIN_98\nWIN_NT\nNeeds Windows.\n", {"logo.bmp:1"}},  // NT 4.0
+      {":OS\nWIN_98\nWIN_ME\nNeeds Windows.\n", {}},
+      {":OS\nWIN_2K\nWIN_XP\nNeeds Windows.\n", {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.os);
@@ -104,7 +103,6 @@ TEST(OldWindowsCheck, LogoAndRuntimeFollowTheRange) {
     Put("setup.ini", List(row.os));
     Put("writer.exe", "MZ");
     Put("logo.bmp", Bitmap(124, 0));
-    if (row.msvcrt) Put("msvcrt.dll", "MZ");
     EXPECT_EQ(Warnings(), row.warnings);
   }
 }
@@ -133,16 +131,6 @@ TEST(OldWindowsCheck, APackedSetupsLogoIsThePackages) {
     if (!row.loose.empty()) Put("logo.bmp", row.loose);
     EXPECT_EQ(Warnings(), row.warned ? std::vector<std::string>{"logo.bmp:1"} : std::vector<std::string>{});
   }
-}
-
-// The runtime's warning keeps the list's line order among the other findings.
-TEST(OldWindowsCheck, RuntimeWarningStandsAtTheRangeInLineOrder) {
-  PrepareWindows("WIN_XP");
-  Put("setup.ini", Crlf("\\Acme\nAcme\nAcme Writer\n:OS\nWIN_95A\nWIN_XP\nNeeds Windows.\n"
-                        ":INSTALL\nmissing.exe\n:\n"));
-  std::vector<std::string> where;
-  for (const Finding& f : CheckSetupFolder("C:\\SETUP")) where.push_back(f.file + ":" + std::to_string(f.line));
-  EXPECT_EQ(where, (std::vector<std::string>{"setup.ini:5", "setup.ini:9"}));
 }
 
 }  // namespace

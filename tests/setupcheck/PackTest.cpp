@@ -18,6 +18,7 @@
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
 #include "sys/TextBytes.h"
+#include "tests/unit/SfxTestUtil.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/OldWindowsCheck.h"
@@ -356,7 +357,7 @@ class Pack : public ::testing::Test {
     Put("autoin.dat", "");
     Put("readme.txt", "loose readme\r\n");
     Put("setup.lst", ":EXTRA\r\nREADME.TXT\r\n:\r\n");  // names compare without letter case
-    WriteFile(scratch_.path() / "setupsfx.exe", "MZ stub " + Noise(500, 9));
+    WriteFile(scratch_.path() / "setupsfx.exe", sfxtest::StubProgram(500));
   }
   void Put(const std::string& name, const std::string& content) { WriteFile(folder_ / name, content); }
   int Run(std::vector<std::string> extra = {}) {
@@ -436,6 +437,24 @@ TEST_F(Pack, DisksInTheOrderTheJoinWantsThemAndASingleFile) {
   EXPECT_EQ(p.crc, sfx::Crc32(0, download.data() + p.engineOffset, p.engineSize + p.archiveSize));
 }
 
+// What setup.exe reads from its own folder stays there; a runtime library the
+// publisher lists is only installed, so it travels in the package (setup.exe
+// itself needs nothing beside it, not even on the oldest Windows).
+TEST_F(Pack, DiskOneKeepsWhatSetupReadsFromItsOwnFolder) {
+  Put("setup.ini",
+      "\\Tiny\r\nTiny\r\nTiny 1.0\r\n:OS\r\nWIN_95A\r\nWIN_XP\r\nNo.\r\n:INSTALL\r\ntiny.txt\r\n:\r\n"
+      ":SYSTEM\r\n*msvcrt.dll\r\n:\r\n");
+  Put("copyQuill.txt", "Tiny Software\r\n");
+  Put("_IN242.exe", "MZ" + Noise(100, 7));
+  Put("msvcrt.dll", "MZ" + Noise(100, 8));
+  ASSERT_EQ(Run(), 0) << output_ << errors_;
+  EXPECT_EQ(Files(out_ / "DISK1"),
+            (std::vector<std::string>{"PACKAGE.001", "UNZDLL.DLL", "_IN242.exe", "autoin.dat",
+                                      "copyQuill.txt", "readme.txt", "setup.exe", "setup.lst"}));
+  EXPECT_EQ(ReadFile(out_ / "DISK1" / "setup.lst"),
+            ":EXTRA\r\nREADME.TXT\r\n:\r\n:PACKAGE\r\nPACKAGE.001\r\n:\r\n");
+}
+
 TEST_F(Pack, RefusesWhatCannotBePacked) {
   struct Row {
     const char* what;
@@ -451,6 +470,10 @@ TEST_F(Pack, RefusesWhatCannotBePacked) {
        [](Pack& p) { fs::remove(p.folder_ / "UNZDLL.DLL"); },
        {},
        "UNZDLL.DLL is not in the folder"},
+      {"no setup.exe",
+       [](Pack& p) { fs::remove(p.folder_ / "setup.exe"); },
+       {},
+       "setup.exe is not in the folder"},
       {"a loose file larger than a disk",
        [](Pack& p) { p.Put("setup.exe", Noise(7000, 4)); },
        {"--disk-size", "6000"},
@@ -468,10 +491,25 @@ TEST_F(Pack, RefusesWhatCannotBePacked) {
        [](Pack& p) { p.Put("setup.lst", ":EXTRA\r\nnothere.txt\r\n:\r\n"); },
        {},
        "nothere.txt is not in the folder"},
+      {"a link to a file outside the folder",
+       [](Pack& p) {
+         WriteFile(p.scratch_.path() / "secret.key", "private");
+         fs::create_symlink(p.scratch_.path() / "secret.key", p.folder_ / "key.txt");
+       },
+       {},
+       "key.txt is a symbolic link"},
+      {"links that loop",
+       [](Pack& p) {
+         fs::create_directory_symlink(p.folder_, p.folder_ / "again");
+         fs::create_symlink(p.folder_ / "b", p.folder_ / "a");
+         fs::create_symlink(p.folder_ / "a", p.folder_ / "b");
+       },
+       {},
+       "is a symbolic link"},
       {"an output folder in use",
        [](Pack& p) { WriteFile(p.out_ / "mine.txt", "keep"); },
        {},
-       "is not empty"},
+       "is one there already"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

@@ -3,6 +3,7 @@
 // exit code it ends with, what it leaves, and what it shows.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "os/OsFiles.h"
@@ -10,6 +11,7 @@
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sfx/SelfExtractor.h"
+#include "tests/unit/SfxTestUtil.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/ZipWriter.h"
 #include "unzdll/Extractor.h"
@@ -22,8 +24,9 @@ constexpr char kDownload[] = "C:\\DL\\setup-demo.exe";
 constexpr char kFolder[] = "C:\\TEMP\\QVSFX1";
 constexpr char kSetup[] = "C:\\TEMP\\QVSFX1\\SETUP\\setup.exe";
 
-// Captions of the visible windows while the engine ran.
+// Captions of the visible windows while the engine ran, and the archive it read.
 std::vector<std::string> shownDuringExtraction;
+std::string archiveRead;
 
 std::int32_t QV_UNZ_STDCALL EngineVersion() { return 160; }
 
@@ -31,6 +34,7 @@ std::int32_t QV_UNZ_STDCALL EngineExec(ExtractRequest* request) {
   for (os::Hwnd w : os::fake::TopLevelWindows())
     if (const auto* info = os::fake::Info(w); info && info->visible)
       shownDuringExtraction.push_back(info->text);
+  archiveRead = request->ZipFileName;
   std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
   return unz::RunExtraction(*request, *files, unz::RunOptions{false});
 }
@@ -47,6 +51,7 @@ class Stub : public ::testing::Test {
   void SetUp() override {
     PrepareWindows("WIN_XP");
     shownDuringExtraction.clear();
+    archiveRead.clear();
     // The engine and setup.exe are known to the in-memory Windows by their
     // paths; the files themselves are the stub's to write.
     os::fake::AddLibrary(std::string(kFolder) + "\\UNZDLL.DLL",
@@ -64,13 +69,9 @@ class Stub : public ::testing::Test {
   }
 
   void Download(const std::string& cut = "") {
-    const std::string stub = "MZ stub", engine = "MZ engine", archive = WriteZip(files_);
-    const std::string payload = engine + archive;
-    std::string file =
-        stub + payload +
-        sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                         static_cast<std::uint32_t>(archive.size()),
-                         sfx::Crc32(0, payload.data(), payload.size()));
+    std::string archive = WriteZip(files_);
+    if (damage_) damage_(archive);
+    const std::string file = sfxtest::Download(sfxtest::StubProgram(), "MZ engine", archive);
     os::fake::AddFile(kDownload, cut.empty() ? file : file.substr(0, file.size() - cut.size()));
   }
 
@@ -81,10 +82,12 @@ class Stub : public ::testing::Test {
     for (os::Hwnd w : os::fake::TopLevelWindows())
       if (os::fake::Info(w)) windowsAtSetup_.push_back(os::fake::Info(w)->text);
     trusteesAtSetup_ = os::fake::FolderTrustees(kFolder);
+    folderAtSetup_ = os::fake::List(kFolder);
   }
 
   std::vector<ZipSource> files_;
-  std::vector<std::string> seenBySetup_, windowsAtSetup_;
+  std::function<void(std::string&)> damage_;  // the archive changed before the trailer is made
+  std::vector<std::string> seenBySetup_, windowsAtSetup_, folderAtSetup_;
   std::vector<os::Trustee> trusteesAtSetup_;
 };
 
@@ -103,6 +106,8 @@ TEST_F(Stub, RunsSetupInAFolderOfItsOwnAndEndsWithItsExitCode) {
   for (const ZipSource& f : files_) expected.push_back(f.data);
   EXPECT_EQ(seenBySetup_, expected);
   EXPECT_TRUE(windowsAtSetup_.empty());
+  EXPECT_EQ(archiveRead, kDownload) << "the archive is read where it lies, not written out first";
+  EXPECT_EQ(folderAtSetup_, (std::vector<std::string>{"SETUP", "UNZDLL.DLL"}));
   EXPECT_TRUE(shownDuringExtraction.empty()) << "a small download shows no progress";
   EXPECT_FALSE(os::fake::Exists(kFolder)) << "the folder is removed at the end";
   EXPECT_TRUE(os::fake::Boxes().empty());
@@ -145,7 +150,7 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
        [](Stub& s) {
          s.Download();
          std::string file = os::fake::Content(kDownload);
-         file[20] ^= 1;
+         file[sfxtest::StubProgram().size() + 3] ^= 1;  // in the engine
          os::fake::AddFile(kDownload, file);
        }},
   };
@@ -163,14 +168,33 @@ TEST_F(Stub, RefusesADamagedDownloadAndRunsNothing) {
   }
 }
 
-TEST_F(Stub, AnArchiveWithoutSetupIsNotRun) {
-  files_.erase(files_.begin());
-  Download();
-  EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
-  ASSERT_EQ(os::fake::Boxes().size(), 1u);
-  EXPECT_NE(os::fake::Boxes()[0].text.find("Could not unpack Setup's files"), std::string::npos);
-  EXPECT_TRUE(os::fake::Launches().empty());
-  EXPECT_FALSE(os::fake::Exists(kFolder));
+// The box says why nothing was unpacked: the packer's trailer is sound, what it holds is not.
+TEST_F(Stub, AFailedUnpackingIsNamedAndNothingRuns) {
+  struct Row {
+    const char* what;
+    std::function<void(Stub&)> make;
+    std::string cause;
+  } rows[] = {
+      {"no setup.exe", [](Stub& s) { s.files_.erase(s.files_.begin()); }, "the download holds no setup.exe."},
+      {"a file's bytes changed in the archive",
+       [](Stub& s) { s.damage_ = [](std::string& zip) { zip[zip.find("read me")] ^= 1; }; },
+       "readme.txt: CRC error"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    damage_ = nullptr;
+    row.make(*this);
+    Download();
+    EXPECT_EQ(sfx::RunSelfExtractor(kDownload), 1603);
+    ASSERT_EQ(os::fake::Boxes().size(), 1u);
+    EXPECT_EQ(os::fake::Boxes()[0].text.rfind(
+                  "Could not unpack Setup's files into C:\\TEMP\\QVSFX1: " + row.cause, 0),
+              0u)
+        << os::fake::Boxes()[0].text;
+    EXPECT_TRUE(os::fake::Launches().empty());
+    EXPECT_FALSE(os::fake::Exists(kFolder));
+  }
 }
 
 }  // namespace

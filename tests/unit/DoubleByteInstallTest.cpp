@@ -132,7 +132,7 @@ TEST_F(DoubleByteInstall, EverythingLandsUnderItsWholeName) {
   EXPECT_TRUE(os::fake::Exists("C:\\WINDOWS\\Temp\\qvsetup_" SJ_SEISEKIHYOU "1.0.txt"));
   const auto command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString");
   ASSERT_TRUE(command);
-  EXPECT_EQ(*command, "C:\\WINDOWS\\uninst.exe \"" + kDataFile + "\"");
+  EXPECT_EQ(*command, "\"C:\\WINDOWS\\uninst.exe\" \"" + kDataFile + "\"");
   const auto path =
       os::fake::RegStringAt(os::kHkeyCurrentUser, "Software\\" SJ_SEISEKIHYOU "\\" SJ_JUU SJ_NOU, "Path");
   ASSERT_TRUE(path);

@@ -38,6 +38,22 @@ TEST(FakeWindows, LongNamesGetShortNames) {
   EXPECT_EQ(found.shortName, "LONGNA~1.TEX");
   ASSERT_TRUE(os::FindNextFileA(g.get(), found));
   EXPECT_EQ(found.shortName, "LONGNA~2.TEX");
+  // A number is free again once its file is gone or moved away, and a long name that looks like
+  // a short one takes its number too.
+  const auto shortOf = [&](const std::string& path) {
+    os::UniqueFind h(os::FindFirstFileA(path, found));
+    return h ? found.shortName : std::string("(none)");
+  };
+  ASSERT_TRUE(os::DeleteFileA("C:\\Program Files\\Long Name Here.text"));
+  os::fake::AddFile("C:\\Program Files\\LONGNA~3.TEX", "");
+  os::fake::AddFile("C:\\Program Files\\Long Name Third.text", "");
+  EXPECT_EQ(shortOf("C:\\Program Files\\Long Name Third.text"), "LONGNA~1.TEX");
+  os::fake::AddFile("C:\\Program Files\\Long Name Fourth.text", "");
+  EXPECT_EQ(shortOf("C:\\Program Files\\Long Name Fourth.text"), "LONGNA~4.TEX");
+  ASSERT_TRUE(os::MoveFileA("C:\\Program Files\\Long Name Other.text", "C:\\Long Name Other.text"));
+  EXPECT_EQ(shortOf("C:\\Long Name Other.text"), "LONGNA~1.TEX");
+  os::fake::AddFile("C:\\Program Files\\Long Name Fifth.text", "");
+  EXPECT_EQ(shortOf("C:\\Program Files\\Long Name Fifth.text"), "LONGNA~2.TEX");
 }
 
 int answer() { return 42; }

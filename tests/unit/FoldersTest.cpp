@@ -208,6 +208,28 @@ TEST(DirTree, LinkedFoldersAreNotFollowed) {
   EXPECT_EQ(std::find(list.begin(), list.end(), "C:\\T\\Link\\precious.txt"), list.end());
   RemoveTree("C:\\T", "C:\\T", kRemoveTreeConfirm);
   EXPECT_EQ(os::fake::Content("C:\\T\\Link\\precious.txt"), "elsewhere");
+
+  // A link anywhere from the folder down (the folder itself included) is on the way; links above
+  // the folder and parts that do not exist yet are not.
+  os::fake::AddFile("C:\\T\\Sub\\b.txt", "b");
+  os::fake::AddFile("C:\\Up\\App\\x.txt", "x");
+  os::fake::MarkFolderAsLink("C:\\Up");
+  const struct {
+    const char* folder;
+    const char* path;
+    bool free;
+  } rows[] = {
+      {"C:\\T", "C:\\T\\Sub\\b.txt", true},
+      {"C:\\T\\", "C:\\t\\sub\\new\\c.txt", true},
+      {"C:\\T", "C:\\T\\Link\\precious.txt", false},
+      {"c:\\t", "C:\\T\\LINK\\New\\x.txt", false},
+      {"C:\\T\\Link", "C:\\T\\Link\\precious.txt", false},
+      {"C:\\Up\\App", "C:\\Up\\App\\x.txt", true},
+      {"C:\\Other", "C:\\T\\Link\\precious.txt", false},  // outside: its own folder is looked at
+      {"C:\\Other", "C:\\T\\Sub\\b.txt", true},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(NoLinkOnTheWay(row.folder, row.path), row.free) << row.folder << " " << row.path;
 }
 
 }  // namespace

@@ -59,8 +59,8 @@ TEST(InstallListMacros, RegData) {
       {"r", demo, "C:\\Program Files\\Demo"},
       {"R", slash, "C:\\Demo\\"},
       {"r ", demo, "r "},
-      {"p", demo, exe + " %1"},
-      {"P", demo, exe + " %1 %2 %3 %4 %5 %6 %7 %8 %9"},
+      {"p", demo, "\"" + exe + "\" %1"},
+      {"P", demo, "\"" + exe + "\" %1 %2 %3 %4 %5 %6 %7 %8 %9"},
       {"pp", demo, "pp"},
       // RunFile macros: first occurrence only
       {"<EXEFILE>", demo, "demo.exe"},
@@ -70,12 +70,12 @@ TEST(InstallListMacros, RegData) {
       {"<EXEFILEPATH>", slash, "C:\\Demo\\demo.exe"},
       {"<EXEFILEPATH>,<EXEFILE>,<EXEPATH>", demo, exe + ",demo.exe,C:\\Program Files\\Demo"},
       // EXEPARAMS forms replace the whole data; the highest present wins
-      {"open <EXEPARAMS1> now", demo, exe + " \"%1\""},
-      {"<EXEPARAMS2>", demo, exe + " \"%1\" \"%2\""},
-      {"<EXEPARAMS3>", demo, exe + " \"%1\" \"%2\" \"%3\""},
-      {"<EXEPARAMS3><EXEPARAMS1>", demo, exe + " \"%1\" \"%2\" \"%3\""},
-      {"<EXEPARAMS1><EXEPARAMS2>", demo, exe + " \"%1\" \"%2\""},
-      {"<EXEPARAMS1>", slash, "C:\\Demo\\demo.exe \"%1\""},
+      {"open <EXEPARAMS1> now", demo, "\"" + exe + "\" \"%1\""},
+      {"<EXEPARAMS2>", demo, "\"" + exe + "\" \"%1\" \"%2\""},
+      {"<EXEPARAMS3>", demo, "\"" + exe + "\" \"%1\" \"%2\" \"%3\""},
+      {"<EXEPARAMS3><EXEPARAMS1>", demo, "\"" + exe + "\" \"%1\" \"%2\" \"%3\""},
+      {"<EXEPARAMS1><EXEPARAMS2>", demo, "\"" + exe + "\" \"%1\" \"%2\""},
+      {"<EXEPARAMS1>", slash, "\"C:\\Demo\\demo.exe\" \"%1\""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.data);

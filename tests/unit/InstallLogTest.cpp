@@ -60,21 +60,26 @@ TEST_F(Log, FailuresAreSilentAndTheTempFolderIsNotCreated) {
   EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo.txt"), "held");
 }
 
-TEST_F(Log, AHoldKeepsTheFileOpenButWritesEveryLineAtOnce) {
+TEST_F(Log, IsCreatedAsANewFileAndWrittenThroughOneHandle) {
   os::fake::AddFolder("C:\\WINDOWS\\temp");
   const std::string path = "C:\\WINDOWS\\temp\\qvsetup_Demo.txt";
   StartLog("Demo", "C:\\D");
-  {
-    LogHold hold;
-    LogLine("Copy: a");
-    // Written through while held: a run that dies here leaves the line behind.
-    EXPECT_EQ(os::fake::Content(path), "Title: Demo\r\nDestination: C:\\D\r\nCopy: a\r\n");
-    EXPECT_FALSE(os::DeleteFileA(path));  // open, so nobody removes it meanwhile
-    LogLine("Copy: b");
-  }
-  EXPECT_TRUE(os::DeleteFileA(path));  // closed when the hold ends
-  LogLine("after");                    // and a log gone stays gone
-  EXPECT_FALSE(os::fake::Exists(path));
+  LogLine("Copy: a");
+  // Written through: a run that dies here leaves the line behind.
+  EXPECT_EQ(os::fake::Content(path), "Title: Demo\r\nDestination: C:\\D\r\nCopy: a\r\n");
+  EXPECT_FALSE(os::DeleteFileA(path));  // open for the whole run: nobody swaps it meanwhile
+
+  // A name that cannot be cleared is someone else's: the log takes the next numbered name and
+  // leaves that file as it was.
+  ForgetLogForTests();
+  os::fake::SetInUse(path, true);
+  os::fake::AddFile("C:\\WINDOWS\\temp\\qvsetup_Demo2.txt", "planted");
+  os::fake::SetInUse("C:\\WINDOWS\\temp\\qvsetup_Demo2.txt", true);
+  StartLog("Demo", "C:\\E");
+  LogLine("Copy: b");
+  EXPECT_EQ(LogPath(), "C:\\WINDOWS\\temp\\qvsetup_Demo3.txt");
+  EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo2.txt"), "planted");
+  EXPECT_EQ(os::fake::Content(LogPath()), "Title: Demo\r\nDestination: C:\\E\r\nCopy: b\r\n");
 }
 
 }  // namespace

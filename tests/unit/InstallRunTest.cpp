@@ -17,9 +17,11 @@
 #include "os/OsRegistry.h"
 #include "os/OsShell.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeDirControl.h"
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeShellControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "sys/Folders.h"
 #include "sys/PathText.h"
 #include "sys/SetupError.h"
 #include "sys/WindowsVersion.h"
@@ -68,7 +70,10 @@ class InstallRunTest : public ::testing::Test {
     ReadTextLines(path, lines);
     return lines;
   }
-  static std::vector<std::string> Log() { return Lines("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"); }
+  // Read past the run's own handle, which keeps others out while it lasts.
+  static std::vector<std::string> Log() {
+    return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"));
+  }
   static bool Logged(const std::string& line) {
     for (const std::string& l : Log())
       if (l == line) return true;
@@ -123,12 +128,12 @@ TEST_F(InstallRunTest, FilesAreRenamedKeptOrCachedAndRecorded) {
                                       "C:\\WINDOWS\\win.ini.txt", ""}));
   EXPECT_EQ(os::fake::Content("C:\\Program Files\\Demo\\unin.ini").substr(0, 10), "Demo 1.0\r\n");
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
-            "C:\\WINDOWS\\uninst.exe \"C:\\Program Files\\Demo\\unin.ini\"");
+            "\"C:\\WINDOWS\\uninst.exe\" \"C:\\Program Files\\Demo\\unin.ini\"");
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "DisplayName").value_or(""), "Demo 1.0");
   // Restart asked (a file was cached), answered OK by default.
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Installation must reboot your computer."}));
   EXPECT_TRUE(Shared().RebootFlag);
-  EXPECT_EQ(Shared().RestartProgram, "C:\\Program Files\\Demo\\winexit.exe");
+  EXPECT_EQ(Shared().RestartProgram, "");  // no winexit.exe installed: Windows restarts directly
   EXPECT_TRUE(host.wizardClosed);
 }
 
@@ -157,6 +162,96 @@ TEST_F(InstallRunTest, PendingReplacementIsRefreshedAndStaleCacheRemoved) {
   // An empty line is an entry: the folder itself, which cannot be copied.
   EXPECT_TRUE(Logged("Caching: C:\\Program Files\\Demo\\"));
   EXPECT_TRUE(Logged("Caching failed: C:\\Program Files\\Demo\\"));
+}
+
+// From the run's own temporary folder a file is moved into place, and then has exactly the access
+// a file created there has; a source that a later entry names again is copied until that entry.
+TEST_F(InstallRunTest, PackageFilesAreMovedIntoPlaceWithTheirFoldersSecurity) {
+  const std::vector<os::Trustee> own{os::Trustee::Administrators, os::Trustee::LocalSystem,
+                                     os::Trustee::CurrentUser};
+  const std::vector<os::Trustee> admins{os::Trustee::Administrators};
+  struct Row {
+    std::uint32_t platform, major;
+    bool moves;
+  };
+  for (const Row& row : {Row{2, 5, true}, Row{2, 4, false}, Row{1, 4, true}}) {
+    SCOPED_TRACE("platform " + std::to_string(row.platform) + ", version " + std::to_string(row.major));
+    SetUp();
+    Version(row.platform, row.major, 0);
+    const std::string temp = "C:\\WINDOWS\\TEMP\\QVINST1";
+    ASSERT_TRUE(os::CreateDirectoryForA(temp, own));
+    ASSERT_TRUE(os::CreateDirectoryForA("C:\\Program Files", admins));
+    Shared().TempInstallDir = Shared().SourceDir = temp;
+    for (const char* name : {"a.txt", "twice.dll", "b.dat"}) os::fake::AddFile(temp + "\\" + name, name);
+    const os::FileTime written = os::fake::MakeFileTime(2001, 2, 3, 4, 5, 6);
+    os::fake::SetLastWriteTime(temp + "\\a.txt", written);
+    // An earlier install's replacement of b.dat still waits for the NT restart: it gets the new content.
+    os::fake::AddFile("C:\\Program Files\\Demo\\b.MCC", "older");
+    ScheduleReplace("C:\\Program Files\\Demo\\b.BAK", "C:\\Program Files\\Demo\\b.MCC",
+                    "C:\\Program Files\\Demo\\b.dat");
+    Run(":INSTALL\r\na.txt\r\ntwice.dll\r\nb.dat\r\n:\r\n:SYSTEM\r\ntwice.dll\r\n:\r\n");
+
+    const std::string dest = "C:\\Program Files\\Demo\\";
+    for (const char* name : {"a.txt", "twice.dll", "b.dat"}) {
+      EXPECT_EQ(os::fake::Content(dest + name), name);
+      EXPECT_TRUE(Logged("Copy: " + dest + name)) << name;
+      EXPECT_EQ(os::fake::Attributes(dest + name), os::kAttrArchive) << name;
+      if (row.platform == 2) {  // the 95 family has no security on files
+        EXPECT_EQ(os::fake::FolderTrustees(dest + name), admins)
+            << name << " has the access of a file made there";
+      }
+    }
+    EXPECT_EQ(os::fake::LastWriteTime(dest + "a.txt").ticks, written.ticks);
+    if (row.platform == 2) {
+      EXPECT_EQ(os::fake::Content(dest + "b.MCC"), "b.dat");
+    }
+    EXPECT_EQ(os::fake::Content(SystemFolder() + "\\twice.dll"), "twice.dll");
+    EXPECT_EQ(os::fake::Exists(temp + "\\a.txt"), !row.moves);
+    EXPECT_EQ(os::fake::Exists(temp + "\\twice.dll"), !row.moves)
+        << "the last entry that names it may move it";
+  }
+}
+
+TEST(MovesIntoPlaceTest, OnlyAFileNothingElseNeedsOnItsOwnVolume) {
+  struct Row {
+    const char* what;
+    PlacementFacts facts;
+    bool moves;
+  };
+  const PlacementFacts base{"C:\\WINDOWS\\TEMP\\QVINST1\\a.exe",
+                            "C:\\Program Files\\Demo\\a.exe",
+                            kWinXP,
+                            true,
+                            false,
+                            true,
+                            false};
+  auto with = [&](auto change) {
+    PlacementFacts f = base;
+    change(f);
+    return f;
+  };
+  const Row rows[] = {
+      {"a new file from the private folder", base, true},
+      {"on the first Windows 95", with([](PlacementFacts& f) { f.version = kWin95A; }), true},
+      {"NT 4.0 cannot give it its folder's security", with([](PlacementFacts& f) { f.version = kWinNT4; }),
+       false},
+      {"from the setup folder", with([](PlacementFacts& f) { f.fromPrivateFolder = false; }), false},
+      {"named again later", with([](PlacementFacts& f) { f.usedLater = true; }), false},
+      {"a file is in its place", with([](PlacementFacts& f) { f.destinationNew = false; }), false},
+      {"an extra setup program gets the folder", with([](PlacementFacts& f) { f.sourcesKept = true; }),
+       false},
+      {"another drive", with([](PlacementFacts& f) { f.destination = "d:\\Demo\\a.exe"; }), false},
+      {"the drive in other case", with([](PlacementFacts& f) { f.destination = "c:\\Demo\\a.exe"; }), true},
+      {"the same share", with([](PlacementFacts& f) {
+         f.source = "\\\\srv\\apps\\t\\a.exe", f.destination = "\\\\SRV\\Apps\\Demo\\a.exe";
+       }),
+       true},
+      {"another share", with([](PlacementFacts& f) {
+         f.source = "\\\\srv\\apps\\t\\a.exe", f.destination = "\\\\srv\\apps2\\Demo\\a.exe";
+       }),
+       false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(MovesIntoPlace(row.facts), row.moves) << row.what;
 }
 
 TEST_F(InstallRunTest, ProgressCountsEntriesAndTheSystemBackup) {
@@ -237,19 +332,19 @@ TEST_F(InstallRunTest, ServersShortcutsAndRegistryItemsAreWrittenAndRecorded) {
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, "Software\\Demo", "Path").value_or(""), "C:\\Program Files\\Demo");
   EXPECT_EQ(os::fake::RegDwordAt(os::kHkeyLocalMachine, "Software\\Demo", "Count").value_or(0), 10u);
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyClassesRoot, "DemoFile\\shell\\open\\command", "").value_or(""),
-            "C:\\Program Files\\Demo\\demo.exe*-x \"%1\"");  // RunFile from the first shortcut
+            "\"C:\\Program Files\\Demo\\demo.exe*-x\" \"%1\"");  // RunFile from the first shortcut
   ASSERT_TRUE(os::fake::LinkAt(menu + "\\Demo.lnk"));
   EXPECT_EQ(os::fake::LinkAt(menu + "\\Demo.lnk")->arguments, "-x");
   EXPECT_TRUE(os::fake::LinkAt(menu + "\\NT Only Off.lnk"));  // not NT 4: made without the mark
   // The command names the list's file; the data goes to unin.ini in the folder.
   EXPECT_EQ(os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or(""),
-            "C:\\WINDOWS\\uninst.exe \"C:\\Program Files\\Demo\\unin.ini\"");  // where the data is saved
+            "\"C:\\WINDOWS\\uninst.exe\" \"C:\\Program Files\\Demo\\unin.ini\"");  // where the data is saved
   EXPECT_EQ(Lines("C:\\Program Files\\Demo\\unin.ini"),
             (std::vector<std::string>{"Demo 1.0", "C:\\Program Files\\Demo", menu + "\\Demo.lnk",
                                       menu + "\\NT Only Off.lnk", "+" + menu, "", ":reg", "HKEY_LOCAL_MACHINE",
                                       "Software\\Demo", "Path", "C:\\Program Files\\Demo", "HKEY_CLASSES_ROOT",
                                       "DemoFile\\shell\\open\\command", "",
-                                      "C:\\Program Files\\Demo\\demo.exe*-x \"%1\"", "HKEY_LOCAL_MACHINE",
+                                      "\"C:\\Program Files\\Demo\\demo.exe*-x\" \"%1\"", "HKEY_LOCAL_MACHINE",
                                       "Software\\Demo", "Count", "#10#", ":"}));
   EXPECT_TRUE(Logged("Register Server: one.dll"));
   EXPECT_FALSE(Logged("Register Server: two.dll"));
@@ -305,10 +400,11 @@ TEST_F(InstallRunTest, TheEndFollowsMarkersFlagsAndAnswers) {
     SetUp();
     host = Host{};
     os::fake::AddProgram("C:\\Program Files\\Demo\\demo.exe");
+    Source("demo.exe", "demo");
     if (!c.marker.empty()) os::fake::AddFile("C:\\SETUP\\" + c.marker, "");
     os::fake::SetCtrlDown(c.ctrl);
     os::fake::AnswerNextBoxes(c.answers);
-    Run(c.body);
+    Run(":INSTALL\r\ndemo.exe\r\n:\r\n" + c.body);
     EXPECT_EQ(BoxTexts(), c.boxes);
     EXPECT_EQ(!os::fake::Launches().empty(), c.started);
     EXPECT_FALSE(Shared().RebootFlag);
@@ -325,9 +421,13 @@ TEST_F(InstallRunTest, TheEndFollowsMarkersFlagsAndAnswers) {
 
 TEST_F(InstallRunTest, ExtraSetupProgramRunsWithTheSourceFolderAndIsDeleted) {
   os::fake::AddProgram("C:\\Program Files\\Demo\\_setup.exe");
-  Run("");
+  Source("_setup.exe", "extra");
+  Shared().SourceDir = "C:\\Setup Disk";
+  os::fake::AddFile("C:\\Setup Disk\\_setup.exe", "extra");
+  Run(":INSTALL\r\n_setup.exe\r\n:\r\n");
   ASSERT_EQ(os::fake::Launches().size(), 1u);
-  EXPECT_EQ(os::fake::Launches()[0].parameters.value_or(""), "C:\\SETUP");
+  EXPECT_EQ(os::fake::Launches()[0].parameters.value_or(""),
+            "\"C:\\Setup Disk\"");  // one argument, blanks and all
   EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo\\_setup.exe"));
   EXPECT_TRUE(Logged("no _setup.dll"));
   EXPECT_TRUE(Logged("Running extra setup items"));
@@ -337,10 +437,58 @@ std::int32_t DoSetup(std::uint32_t window) { return window == 0x4444 ? 7 : -1; }
 
 TEST_F(InstallRunTest, ExtraSetupLibraryGetsTheApplicationWindow) {
   os::fake::AddLibrary("C:\\Program Files\\Demo\\_setup.dll", {{"DoSetup", reinterpret_cast<os::Proc>(&DoSetup)}});
-  Run("");
+  Source("_setup.dll", "library");
+  Run(":INSTALL\r\n_setup.dll\r\n:\r\n");
   EXPECT_TRUE(Logged("loading DoSetup"));
   EXPECT_TRUE(Logged("DoSetup returned: 7"));
   EXPECT_FALSE(os::fake::IsLoaded("C:\\Program Files\\Demo\\_setup.dll"));
+}
+
+// An install folder that existed before the run may hold what users put there: only what this
+// run copied is loaded or started, and nothing is copied through a folder swapped for a link.
+TEST_F(InstallRunTest, OnlyWhatThisRunInstalledIsStartedAndNoLinkIsWrittenThrough) {
+  const std::string dir = "C:\\Program Files\\Demo\\";
+  os::fake::AddLibrary(dir + "_setup.dll", {{"DoSetup", reinterpret_cast<os::Proc>(&DoSetup)}});
+  for (const char* program : {"_setup.exe", "demo.exe", "winexit.exe"}) os::fake::AddProgram(dir + program);
+  os::fake::AddFile("C:\\SETUP\\autorun.dat", "");
+  Run(":RUNFILE\r\ndemo.exe\r\n:REBOOT\r\n");
+  EXPECT_EQ(os::fake::LoadCount(dir + "_setup.dll"), 0);
+  EXPECT_TRUE(os::fake::Launches().empty());
+  EXPECT_TRUE(os::fake::Exists(dir + "_setup.exe"));
+  EXPECT_TRUE(Shared().RebootFlag);
+  EXPECT_EQ(Shared().RestartProgram, "");
+  EXPECT_TRUE(Logged("_setup.dll not installed by this run"));
+  EXPECT_TRUE(Logged("_setup.exe not installed by this run"));
+
+  SetUp();  // the restart program and the program to run, both copied by this run
+  host = Host{};
+  for (const char* program : {"demo.exe", "winexit.exe"}) {
+    os::fake::AddProgram(dir + program);
+    Source(program, program);
+  }
+  os::fake::AddFile("C:\\SETUP\\autorun.dat", "");
+  Run(":INSTALL\r\ndemo.exe\r\nwinexit.exe\r\n:\r\n:RUNFILE\r\ndemo.exe\r\n");
+  EXPECT_EQ(os::fake::Launches().size(), 1u);
+  SetUp();
+  host = Host{};
+  Source("winexit.exe", "w");
+  Run(":INSTALL\r\nwinexit.exe\r\n:\r\n:REBOOT\r\n");
+  EXPECT_EQ(Shared().RestartProgram, dir + "winexit.exe");
+
+  // The install folder swapped for a link: nothing is copied or removed through it.
+  SetUp();
+  host = Host{};
+  os::fake::AddFile(dir + "demo.exe", "someone else's");
+  os::fake::AddFile(dir + "old.txt", "someone else's");
+  os::fake::MarkFolderAsLink("C:\\Program Files\\Demo");
+  Source("demo.exe", "new");
+  EXPECT_THROW(Run(":REMOVEFILES\r\n<RUN>\\old.txt\r\n:\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
+                   ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\nr\r\n"),
+               SetupError);  // nor the uninstall data
+  EXPECT_EQ(os::fake::Content(dir + "demo.exe"), "someone else's");
+  EXPECT_TRUE(os::fake::Exists(dir + "old.txt"));
+  EXPECT_FALSE(os::fake::Exists(dir + "unin.ini"));
+  EXPECT_TRUE(Logged("Not copied, a link is on the way: " + dir + "demo.exe"));
 }
 
 TEST_F(InstallRunTest, MalformedListAndBadNumbersStopTheRun) {
@@ -458,7 +606,8 @@ TEST_F(InstallRunTest, CrashesInThePublishersLibrariesAreLoggedAndTheRunGoesOn) 
                         {"DllUnregisterServer", reinterpret_cast<os::Proc>(&Unregister)}});
   os::fake::AddLibrary(kDir + std::string("_setup.dll"),
                        {{"DoSetup", reinterpret_cast<os::Proc>(&CrashingDoSetup)}});
-  Run(":REGSVR\r\nbad.dll\r\n:\r\n");
+  Source("_setup.dll", "library");
+  Run(":INSTALL\r\n_setup.dll\r\n:\r\n:REGSVR\r\nbad.dll\r\n:\r\n");
   EXPECT_TRUE(Logged("Register Server failed: bad.dll (exception C0000005)"));
   EXPECT_TRUE(Logged("DoSetup failed (exception C0000005)"));
   EXPECT_TRUE(Logged("Install Complete"));

@@ -12,6 +12,7 @@
 #include "app/Setup.h"
 #include "engine/SetupState.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeDiskControl.h"
 #include "os/fake/FakeUiControl.h"
 #include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
@@ -71,6 +72,7 @@ class PackageStage : public ::testing::Test {
  protected:
   void SetUp() override {
     programtest::FreshProgram();
+    os::fake::ResetDisk();
     E() = Engine{};
     os::fake::AddLibrary("C:\\SETUP\\UNZDLL.DLL", {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&Version)},
                                                    {"UnzDllExec", reinterpret_cast<os::Proc>(&Exec)}});
@@ -117,9 +119,13 @@ TEST_F(PackageStage, PartsAreJoinedExtractedAndTheSetupGoesOnFromTheTemporaryFol
   os::fake::AddFile("C:\\SETUP\\readme.txt", "loose copy");
   PackageList(":EXTRA\r\nreadme.txt\r\n:\r\n:PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
   bool tempDuringRun = false;
+  std::vector<std::string> temp;
   std::string caption = Run([&] {
     tempDuringRun = os::fake::Content("C:\\WINDOWS\\TEMP\\QVINST3\\readme.txt") == "loose copy";
+    temp = os::fake::List("C:\\WINDOWS\\TEMP\\QVINST3");
   });
+  std::sort(temp.begin(), temp.end());
+  EXPECT_EQ(temp, (std::vector<std::string>{"EXTRA", "readme.txt", "setup.ini"}));  // no part, no package
   EXPECT_EQ(E().package, whole);  // P3 + P2 + P1
   EXPECT_EQ(E().extractDir, "C:\\WINDOWS\\TEMP\\QVINST3");
   EXPECT_EQ(E().bar, (std::vector<int>{50, 100}));
@@ -143,6 +149,19 @@ TEST_F(PackageStage, APackageOfOnePartIsExtractedWhereItLies) {
   EXPECT_EQ(temp, (std::vector<std::string>{"readme.txt", "setup.ini"}));  // no copy of the package
 }
 
+// The package's declared sizes are checked against the temporary folder's free space before
+// anything is written: the joined package and its extracted files.
+TEST_F(PackageStage, TooLittleFreeSpaceEndsTheSetupBeforeAnythingIsWritten) {
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  os::fake::Drive('C').freeBytes = 10;
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"There is not enough free disk space to unpack the install package: "
+                                                  "Setup needs 1 MB free in C:\\WINDOWS\\TEMP."}));
+  EXPECT_EQ(Shared().Outcome, RunOutcome::Failed);
+  EXPECT_EQ(E().calls, 0);
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+}
+
 TEST_F(PackageStage, MissingDisksAreAskedForAndCancelEndsTheProgram) {
   os::fake::AddFile("C:\\SETUP\\demo.p02", "");
   os::DeleteFileA("C:\\SETUP\\demo.p02");
@@ -161,6 +180,9 @@ TEST_F(PackageStage, BrokenPackageListsEndStartUpWithTheirMessage) {
   } cases[] = {
       {":EXTRA\r\nreadme.txt\r\n:\r\n", "No install package information."},
       {":PACKAGE\r\n:\r\n", "Error decompressing install package."},
+      // The first part without the package's end (a cut download), and a part lost between.
+      {":PACKAGE\r\ndemo.p02\r\ndemo.p03\r\n:\r\n", "Error decompressing install package."},
+      {":PACKAGE\r\ndemo.p01\r\ndemo.p03\r\n:\r\n", "Error decompressing install package."},
       {":PACKAGE\r\ndemo.p01\r\n",
        "The package list is malformed: :PACKAGE has no terminator line \":\" before the end of the list"},
   };
@@ -249,6 +271,19 @@ TEST_F(PackageStage, TheOwnFolderAdmitsOnlyAdministratorsSystemAndTheUser) {
   Run([&] { trustees = os::fake::FolderTrustees("C:\\WINDOWS\\TEMP\\QVINST1"); });
   EXPECT_EQ(trustees, (std::vector<os::Trustee>{os::Trustee::Administrators, os::Trustee::LocalSystem,
                                                 os::Trustee::CurrentUser}));
+
+  // A folder read back with entries for others (a system that dropped the list) is not used.
+  SetUp();
+  os::fake::IgnoreFolderLists(true);
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Could not create temporary installation folder"}));
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\TEMP\\QVINST1"));
+  // A FAT volume keeps no lists at all: there is nothing to check, and the folder serves.
+  SetUp();
+  os::fake::SetVolumeKeepsSecurity(false);
+  PackageList(":PACKAGE\r\ndemo.p01\r\ndemo.p02\r\ndemo.p03\r\n:\r\n");
+  EXPECT_EQ(Run(), "Packaged 1.0");
 }
 
 // The engine passes over a file whose check sum fails and extracts the

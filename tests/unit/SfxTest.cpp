@@ -1,14 +1,18 @@
-// The single-file stub's own checks: the trailer it finds at the end of its
-// file and the CRC of what the trailer names.
+// The single-file stub's own checks: where its own bytes end (before a
+// signature's certificate table), the trailer it finds there and the CRC of
+// what the trailer names.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
+#include <optional>
 #include <random>
 
 #include "os/OsFiles.h"
 #include "os/fake/FakeControl.h"
 #include "sfx/SelfExtractor.h"
 #include "sfx/SfxTrailer.h"
+#include "tests/unit/SfxTestUtil.h"
 #include "zip/ZipRecords.h"
 
 namespace {
@@ -22,14 +26,9 @@ std::string Noise(std::size_t size, unsigned seed) {
   return s;
 }
 
-// A download: stub, engine and archive as the packer appends them.
-std::string Download(const std::string& stub, const std::string& engine, const std::string& archive) {
-  const std::string payload = engine + archive;
-  return stub + payload +
-         sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                          static_cast<std::uint32_t>(archive.size()),
-                          sfx::Crc32(0, payload.data(), payload.size()));
-}
+using sfxtest::Download;
+using sfxtest::Signed;
+using sfxtest::StubProgram;
 
 // Rewrites one trailer field and the trailer's own CRC, so only the field's value is wrong.
 std::string WithField(std::string file, unsigned field, std::uint32_t value) {
@@ -101,21 +100,70 @@ TEST(SfxTrailer, RefusesEveryDamage) {
   }
 }
 
+std::optional<std::uint64_t> DataEnd(const std::string& file) {
+  return sfx::OwnDataEnd(
+      file.size(), [&file](std::uint64_t at, void* buffer, std::size_t length) -> std::size_t {
+        if (at >= file.size()) return 0;
+        const std::size_t n = std::min<std::size_t>(length, file.size() - static_cast<std::size_t>(at));
+        std::memcpy(buffer, file.data() + at, n);
+        return n;
+      });
+}
+
+TEST(SfxOwnData, EndsBeforeTheCertificateTableOnly) {
+  const std::string file = Download(StubProgram(), Noise(300, 2), Noise(7001, 3));
+  const std::size_t trailerEnd = file.size();
+  const std::string signedFile = Signed(file);
+  std::string appended = signedFile + "more";
+  std::string tableInside = signedFile;
+  zip::rec::Put32(reinterpret_cast<std::uint8_t*>(tableInside.data()) + sfxtest::kSecurityDirectory + 4,
+                  1000);
+  std::string wrapping = signedFile;  // offset and size that reach the end only in 32 bits
+  zip::rec::Put32(reinterpret_cast<std::uint8_t*>(wrapping.data()) + sfxtest::kSecurityDirectory + 4,
+                  static_cast<std::uint32_t>(0x100000000ull - 8));
+  struct Row {
+    const char* what;
+    std::string file;
+    std::optional<std::uint64_t> end;
+  } rows[] = {
+      {"not signed", file, trailerEnd},
+      {"signed, with zeros to align the table", signedFile, trailerEnd},
+      {"signed, the table aligned already", Signed(file + std::string(8 - trailerEnd % 8, 'x')),
+       trailerEnd + 8 - trailerEnd % 8},
+      {"bytes appended after signing", appended, std::nullopt},
+      {"a table that does not reach the end", tableInside, std::nullopt},
+      {"a table size that wraps around", wrapping, std::nullopt},
+      {"not a program", Noise(5000, 1), std::nullopt},
+      {"headers cut short", file.substr(0, sfxtest::kPeHeader + 20), std::nullopt},
+  };
+  for (const Row& row : rows) EXPECT_EQ(DataEnd(row.file), row.end) << row.what;
+}
+
 TEST(SfxOwnFile, CheckedByItsCrc) {
   os::fake::Reset();
-  const std::string file = Download(Noise(4000, 4), Noise(200, 5), Noise(300000, 6));
-  os::fake::AddFile("C:\\DL\\whole.exe", file);
+  const std::string file = Download(StubProgram(4000), Noise(200, 5), Noise(300000, 6));
   std::string changed = file;
   changed[4000 + 200 + 150000] ^= 0x20;  // inside the archive: the trailer itself is intact
-  os::fake::AddFile("C:\\DL\\changed.exe", changed);
-  os::fake::AddFile("C:\\DL\\cut.exe", file.substr(0, file.size() / 2));
-
-  EXPECT_TRUE(sfx::CheckOwnFile("C:\\DL\\whole.exe").Sound());
-  const sfx::SelfCheck c = sfx::CheckOwnFile("C:\\DL\\changed.exe");
-  EXPECT_EQ(c.status, TrailerStatus::Ok);
-  EXPECT_FALSE(c.crcMatches);
-  EXPECT_FALSE(sfx::CheckOwnFile("C:\\DL\\cut.exe").Sound());
-  EXPECT_FALSE(sfx::CheckOwnFile("C:\\DL\\missing.exe").Sound());
+  struct Row {
+    const char* what;
+    std::string file;
+    bool sound;
+  } rows[] = {
+      {"whole", file, true},
+      {"signed", Signed(file), true},
+      {"a byte changed", changed, false},
+      {"signed, a byte changed", Signed(changed), false},
+      {"signed, then something appended", Signed(file) + "x", false},
+      {"cut", file.substr(0, file.size() / 2), false},
+  };
+  for (const Row& row : rows) {
+    os::fake::AddFile("C:\\DL\\setup.exe", row.file);
+    os::UniqueFile self(
+        os::CreateFileA("C:\\DL\\setup.exe", os::Access::Read, os::Disposition::OpenExisting));
+    ASSERT_TRUE(self);
+    const sfx::SelfCheck c = sfx::CheckOwnFile(self.get());
+    EXPECT_EQ(c.Sound(), row.sound) << row.what;
+  }
 }
 
 }  // namespace

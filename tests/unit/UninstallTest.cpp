@@ -21,6 +21,8 @@
 #include "os/fake/FakeControl.h"
 #include "os/fake/FakeRegistryControl.h"
 #include "os/fake/FakeUiControl.h"
+#include "sys/Digest.h"
+#include "sys/SetupRegistry.h"
 #include "sys/WindowsVersion.h"
 #include "tests/unit/ProgramTestUtil.h"
 
@@ -219,6 +221,28 @@ Lines Keys(os::Hkey root, const std::string& path = "") {
   return all;
 }
 
+// Records a data file made by hand as an install records the one it writes: the uninstall entry
+// with its command, the install folder and the digest of the file.
+void Seal(const std::string& dataFile, const std::string& installDir,
+          const std::string& keyName = "Hostile") {
+  WriteUninstallEntry(keyName, keyName, "\"C:\\WINDOWS\\uninst.exe\" \"" + dataFile + "\"");
+  WriteUninstallSeal(keyName, installDir, Sha256Hex(os::fake::Content(dataFile)));
+}
+
+TEST(UninstallSeal, TheDigestIsSha256) {
+  const struct {
+    std::string bytes;
+    const char* hex;
+  } rows[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",  // the padding needs a second block
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000, 'a'), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Sha256Hex(row.bytes), row.hex) << row.bytes.size();
+}
+
 class UninstallRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -269,7 +293,8 @@ class UninstallRun : public ::testing::Test {
 
   static Lines Log() {
     Lines lines;
-    ReadTextLines("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt", lines);
+    lines =
+        SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvuninst_Demo1.0.txt"));  // past the run's handle
     return lines;
   }
   // The boxes the removal showed.
@@ -426,6 +451,8 @@ TEST_F(UninstallRun, BadDataFilesRemoveNothing) {
   };
   for (const auto& row : rows) {
     os::fake::AddFile(kDataFile, row.content);
+    if (!row.content.empty())  // recorded, so that the folder rule is what refuses it
+      Seal(kDataFile, row.content.substr(10, row.content.find("\r\n", 10) - 10));
     installed[kDataFile] = row.content;
     os::fake::AnswerNextBoxes({os::kIdOk});
     EXPECT_EQ(Remove(), kUninstallBadInput);
@@ -437,6 +464,28 @@ TEST_F(UninstallRun, BadDataFilesRemoveNothing) {
   EXPECT_EQ(Remove("C:\\nowhere.ini"), kUninstallBadInput);
   EXPECT_EQ(BoxTexts().back(),
             "The uninstall data file C:\\nowhere.ini cannot be read. Nothing was removed.");
+}
+
+// A data file changed after the install, or one no install recorded, decides nothing: an edited
+// one could name any folder (the Windows folder's Fonts is not a protected folder by itself).
+TEST_F(UninstallRun, ADataFileTheInstallDidNotRecordRemovesNothing) {
+  Install();
+  os::fake::AddFile("C:\\WINDOWS\\Fonts\\arial.ttf", "font");
+  std::string edited = os::fake::Content(kDataFile);
+  const std::string folderLine = "C:\\Program Files\\Demo\r\n";
+  edited.replace(edited.find(folderLine), folderLine.size(),
+                 "C:\\WINDOWS\\Fonts\r\nC:\\WINDOWS\\Fonts\\arial.ttf\r\n");
+  os::fake::AddFile(kDataFile, edited);
+  std::map<std::string, std::string> before = Files();
+  os::fake::AnswerNextBoxes({os::kIdOk});
+  EXPECT_EQ(Remove(), kUninstallNotRecorded);
+  EXPECT_EQ(BoxTexts().back(), std::string("The uninstall data file ") + kDataFile +
+                                   " is not the one the installation recorded, or it was changed since. "
+                                   "Nothing was removed.");
+  EXPECT_EQ(Files(), before);
+  os::fake::AddFile("C:\\Hostile\\unin.ini", "Evil\r\nC:\\Hostile\r\nC:\\Hostile\\own.txt\r\n\r\n");
+  EXPECT_EQ(RunUninstall("C:\\Hostile\\unin.ini /S", progress), kUninstallNotRecorded);
+  EXPECT_TRUE(os::fake::Exists("C:\\Hostile\\unin.ini"));
 }
 
 TEST_F(UninstallRun, HostileEntriesAreKeptAndReported) {
@@ -453,6 +502,7 @@ TEST_F(UninstallRun, HostileEntriesAreKeptAndReported) {
       "Settings\\u\\Desktop\\x.lnk\r\n"
       "C:\\Demo\\own.exe\r\n+" +
           std::string(kPrograms) + "\r\n\r\n");
+  Seal("C:\\Demo\\unin.ini", "C:\\Demo");
   EXPECT_EQ(RunUninstall("C:\\Demo\\unin.ini /S", progress), kUninstallIncomplete);
   for (const char* kept : {"C:\\Program Files\\Other\\a.exe", "C:\\Demo\\b.exe", "C:\\WINDOWS\\win.ini",
                            "C:\\Documents and Settings\\u\\Desktop\\x.lnk", "C:\\Demo\\sub"})
@@ -495,9 +545,11 @@ TEST_F(UninstallRun, AHostileDataFileWithAliasesRemovesNothingOutside) {
                               "C:\\WINDOWS.\\win.ini\r\nC:\\Hostile\\..\\PROGRA~1\\Other\\a.exe\r\n";
   for (const char* dir : {"C:\\PROGRA~1", "C:\\Program Files.", "C:\\WINDOWS."}) {
     os::fake::AddFile("C:\\Hostile\\unin.ini", std::string("Evil\r\n") + dir + "\r\n" + victims + "\r\n");
+    Seal("C:\\Hostile\\unin.ini", dir);
     EXPECT_EQ(RunUninstall("C:\\Hostile\\unin.ini /S", progress), kUninstallBadInput) << dir;
   }
   os::fake::AddFile("C:\\Hostile\\unin.ini", "Evil\r\nC:\\Hostile\r\n" + victims + "C:\\Hostile\\own.txt\r\n\r\n");
+  Seal("C:\\Hostile\\unin.ini", "C:\\Hostile");
   EXPECT_EQ(RunUninstall("C:\\Hostile\\unin.ini /S", progress), kUninstallIncomplete);
   EXPECT_EQ(os::fake::Content("C:\\Program Files\\Other\\a.exe"), "other");
   EXPECT_EQ(os::fake::Content("C:\\WINDOWS\\win.ini"), "w");
@@ -515,8 +567,9 @@ TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
     Shared().InstallDir = typed;
     Install();
     std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
-    ASSERT_EQ(command.rfind("C:\\WINDOWS\\uninst.exe \"", 0), 0u) << command;
-    EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
+    ASSERT_EQ(command.rfind("\"C:\\WINDOWS\\uninst.exe\" \"", 0), 0u) << command;
+    EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"),
+              kUninstallDone);
     ExpectMachineAsBefore();
   }
   // A data file name without ".ini" is saved as unin.ini in the install folder.
@@ -528,7 +581,17 @@ TEST_F(UninstallRun, EveryUninstallCommandTheInstallWritesIsAccepted) {
   NoWizard wizard;
   RunInstallation(list, wizard);
   std::string command = os::fake::RegStringAt(os::kHkeyLocalMachine, kUninstallKey, "UninstallString").value_or("");
-  EXPECT_EQ(Remove(command.substr(std::string("C:\\WINDOWS\\uninst.exe ").size()) + " /S"), kUninstallDone);
+  EXPECT_EQ(Remove(command.substr(std::string("\"C:\\WINDOWS\\uninst.exe\" ").size()) + " /S"),
+            kUninstallDone);
+  EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo"));
+  // A data file in the Windows folder is recorded and removed like any other.
+  list.SetText(
+      "\\Demo\r\nDemo\r\nDemo 1.0\r\n:INSTALL\r\ndemo.exe\r\n:\r\n"
+      ":UNINSTALL\r\nDemo\r\nDemo 1.0\r\nuninst.exe\r\ndemo.ini\r\n:\r\n");
+  RunInstallation(list, wizard);
+  ASSERT_TRUE(os::fake::Exists("C:\\WINDOWS\\demo.ini"));
+  EXPECT_EQ(Remove("C:\\WINDOWS\\demo.ini /S"), kUninstallDone);
+  EXPECT_FALSE(os::fake::Exists("C:\\WINDOWS\\demo.ini"));
   EXPECT_FALSE(os::fake::Exists("C:\\Program Files\\Demo"));
 }
 
@@ -590,6 +653,7 @@ TEST_F(UninstallRun, AShortcutRecordedWithLnkTwiceIsRemoved) {
   std::string data = os::fake::Content(kDataFile);
   data.insert(data.find("+"), menu + "\\Help.lnk.lnk\r\n");
   os::fake::AddFile(kDataFile, data);
+  Seal(kDataFile, "C:\\Program Files\\Demo", "Demo");
   EXPECT_EQ(Remove(std::string("\"") + kDataFile + "\" /S"), kUninstallDone);
   EXPECT_FALSE(os::fake::Exists(menu));
   ExpectMachineAsBefore();

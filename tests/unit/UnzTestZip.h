@@ -20,6 +20,7 @@ extern "C" {
 }
 
 #include "unzdll/Extractor.h"
+#include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzFiles.h"
 #include "zip/UNZDLL.h"
 
@@ -255,8 +256,10 @@ class Runner {
     request_.FileSpecs = specRecords_.empty() ? nullptr : specRecords_.data();
     calls.clear();
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
+    // Without the worker the run has the small machine's buffers, so both sizes are tried.
     unz::RunOptions options;
     options.useWorker = useWorker;
+    if (!useWorker) options.chunkSize = unz::BudgetFor({1, 8u << 20}).chunkSize;
     return unz::RunExtraction(request_, *files, options);
   }
 

@@ -234,11 +234,11 @@ TEST_F(ZipExtract, EarlyStopsKeepTheFileList) {
   EXPECT_EQ(S().execs, 0);
 }
 
-TEST_F(ZipExtract, TheEngineIsFoundInItsFolderOrByItsBareName) {
+TEST_F(ZipExtract, TheEngineIsLoadedByFullPathFromItsFolderOrTheProgramsFolder) {
   os::fake::AddFolder("C:\\ENGINE");
   z.SetDLLDirectory("C:\\ENGINE\\");
   EXPECT_EQ(z.DLLDirectory(), "C:\\ENGINE");
-  z.ExtractFiles();  // no library there: the bare name finds the program's own
+  z.ExtractFiles();  // no library in its folder: the one beside the program
   EXPECT_EQ(os::fake::LoadCount("C:\\SETUP\\UNZDLL.DLL"), 1);
   os::fake::AddLibrary("C:\\ENGINE\\UNZDLL.DLL",
                        {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
@@ -247,6 +247,18 @@ TEST_F(ZipExtract, TheEngineIsFoundInItsFolderOrByItsBareName) {
   EXPECT_EQ(os::fake::LoadCount("C:\\ENGINE\\UNZDLL.DLL"), 1);
   EXPECT_FALSE(os::fake::IsLoaded("C:\\ENGINE\\UNZDLL.DLL"));
   EXPECT_EQ(S().execs, 2);
+
+  // Without one beside the program, a library of its name in the current folder is never loaded.
+  os::fake::AddFolder("C:\\WORK");
+  os::fake::AddLibrary("C:\\WORK\\UNZDLL.DLL",
+                       {{"GetUnzDllVersion", reinterpret_cast<os::Proc>(&FakeVersion)},
+                        {"UnzDllExec", reinterpret_cast<os::Proc>(&FakeExec)}});
+  os::SetCurrentDirectoryA("C:\\WORK");
+  z.SetDLLDirectory("");
+  os::DeleteFileA("C:\\SETUP\\UNZDLL.DLL");
+  z.ExtractFiles();
+  EXPECT_EQ(z.ErrorCode(), zip::ZipMsgNoEngine);
+  EXPECT_EQ(os::fake::LoadCount("C:\\WORK\\UNZDLL.DLL"), 0);
 }
 
 TEST_F(ZipExtract, AnEngineLackingAnEntryPointIsNeverCalled) {

@@ -9,6 +9,7 @@
 #include "engine/InstallList.h"
 #include "engine/InstallLog.h"
 #include "engine/SetupState.h"
+#include "engine/UninstallData.h"
 #include "os/OsFiles.h"
 #include "os/OsRegistry.h"
 #include "os/OsUi.h"
@@ -428,13 +429,9 @@ DryRun RunDry(const std::string& keyword, const std::vector<BoxAnswer>& answers)
   }
   // The uninstall entry's command names the data file; the data goes where the install run writes it.
   for (const auto& v : run.values)
-    if (v.name == "UninstallString") {
-      const auto open = v.data.find('"');
-      const auto close = v.data.rfind('"');
-      if (open != std::string::npos && close > open)
-        run.uninstallDataFile =
-            UninstallDataWrittenTo(v.data.substr(open + 1, close - open - 1), Shared().InstallDir);
-    }
+    if (v.name == "UninstallString" && ParseUninstallCommand(v.data).valid)
+      run.uninstallDataFile =
+          UninstallDataWrittenTo(ParseUninstallCommand(v.data).dataFile, Shared().InstallDir);
   if (!run.uninstallDataFile.empty()) run.uninstallData = os::fake::Content(run.uninstallDataFile);
   run.logFile = LogPath();
   if (!run.logFile.empty()) run.log = os::fake::Content(run.logFile);

@@ -71,6 +71,18 @@ os::FileTime HostTime(const struct stat& info) {
   return time;
 }
 
+}  // namespace
+
+int HostLstat(const std::string& path, struct stat& info) {
+#ifdef _WIN32
+  return stat(path.c_str(), &info);
+#else
+  return lstat(path.c_str(), &info);
+#endif
+}
+
+namespace {
+
 bool Mirror(const std::string& hostFolder, const std::string& relative, const std::string& target,
             HostNames& names) {
   std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(hostFolder.c_str()), &closedir);
@@ -82,7 +94,11 @@ bool Mirror(const std::string& hostFolder, const std::string& relative, const st
     const std::string path = hostFolder + "/" + name;
     const std::string shown = relative.empty() ? name : relative + "/" + name;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) continue;
+    if (HostLstat(path, info) != 0) continue;
+    if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
+      names.links.push_back(shown);
+      continue;
+    }
     std::string ansi;
     if (!AnsiName(name, names.codePage, ansi)) {
       names.unnamed.push_back(shown);
@@ -91,9 +107,10 @@ bool Mirror(const std::string& hostFolder, const std::string& relative, const st
     if (S_ISDIR(info.st_mode)) {
       if (!Mirror(path, shown, target + "\\" + ansi, names)) return false;
     } else {
-      std::string content;
-      if (!ReadHostFile(path, content)) return false;
-      os::fake::AddFile(target + "\\" + ansi, content);
+      std::unique_ptr<std::FILE, int (*)(std::FILE*)> readable(std::fopen(path.c_str(), "rb"), &std::fclose);
+      if (!readable) return false;
+      // Large files are read when they are used, a block at a time.
+      os::fake::AddHostFile(target + "\\" + ansi, path, static_cast<std::uint64_t>(info.st_size));
       os::fake::SetLastWriteTime(target + "\\" + ansi, HostTime(info));
     }
   }

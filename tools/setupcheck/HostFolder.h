@@ -1,6 +1,8 @@
 // The publisher's setup folder on the machine the tool runs on, copied into
 // the in-memory Windows, where the installer's own code reads it.
 #pragma once
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -11,7 +13,16 @@
 struct HostNames {
   int codePage = 1252;
   std::vector<std::string> unnamed;  // host paths below the folder that have no form in the code page
+  // Host paths below the folder that are symbolic links (or anything else
+  // that is neither a file nor a folder): never followed, so nothing outside
+  // the folder is read and no loop can be entered; left out.
+  std::vector<std::string> links;
 };
+
+// The finding's text for a path of HostNames::links.
+constexpr char kLinkMessage[] =
+    "is a symbolic link or not a plain file; setupcheck follows no link out of the folder: put the file "
+    "itself there";
 
 // Whether names can be converted to the ANSI code page codePage (1250-1258, 874, 932, 936, 949, 950...).
 bool IsUsableCodePage(int codePage);
@@ -33,6 +44,10 @@ bool MirrorHostFolder(const std::string& hostFolder, const std::string& target);
 // shows text: UTF-8 on Linux, unchanged on Windows; unchanged too where a
 // byte has no character in the code page.
 std::string HostText(const std::string& ansi, int codePage);
+
+// stat of the path itself: a symbolic link is not followed (on Linux; the
+// Windows console build has no links of this kind to see).
+int HostLstat(const std::string& path, struct stat& info);
 
 // The whole content of a file on the machine the tool runs on; false when it cannot be read.
 bool ReadHostFile(const std::string& path, std::string& content);

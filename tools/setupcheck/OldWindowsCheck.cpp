@@ -1,5 +1,5 @@
-// The checks for the oldest Windows a list admits: the logo's bitmap header
-// and the C runtime library beside the program.
+// The checks for the oldest Windows a list admits: the logo's bitmap header,
+// and the LZMA dictionary the packer may ask of the oldest machine.
 #include "tools/setupcheck/OldWindowsCheck.h"
 
 #include <cstdint>
@@ -61,38 +61,12 @@ std::optional<LogoProblem> ProblemOf(const std::string& bytes) {
   return std::nullopt;
 }
 
-// Among the findings of its file, after those of its line and the lines before.
-void InsertInOrder(std::vector<Finding>& findings, Finding finding) {
-  auto at = findings.end();
-  for (auto f = findings.begin(); f != findings.end(); ++f) {
-    if (f->file != finding.file) continue;
-    if (f->line > finding.line) {
-      at = f;
-      break;
-    }
-    at = f + 1;
-  }
-  findings.insert(at, std::move(finding));
-}
-
 }  // namespace
 
-void CheckOldWindows(const TSetupList& list, const std::string& setupFolder, const std::string& sourceFolder,
-                     std::vector<Finding>& findings) {
+void CheckOldWindows(const TSetupList& list, const std::string& sourceFolder, std::vector<Finding>& findings) {
   const std::optional<TOsRange> range = Admitted(list);
   if (!range) return;
 
-  // setup.exe needs the C runtime library before it can do anything. Only
-  // an explicit range is measured: a list without one is taken to leave the
-  // oldest systems to the publisher.
-  const int os = list.Find(Header::kOs);
-  if (os >= 0 && range->Allows(kWin95A) && list.Line(os + 1) == OsKeywords()[kWin95A] &&
-      !FileFound(setupFolder + "\\msvcrt.dll"))
-    InsertInOrder(findings, Finding{
-        "setup.ini", os + 2, Severity::Warning,
-        "the first Windows 95 (WIN_95A) has no msvcrt.dll, without which setup.exe cannot start; put "
-        "msvcrt.dll beside setup.exe and list it as *msvcrt.dll under :SYSTEM (see the guide), or start "
-        "the range after WIN_95A"});
   const bool oldest = range->Allows(kWin95A) || range->Allows(kWin95B) || range->Allows(kWin95C) ||
                       range->Allows(kWinNT4);
   // The wizard loads the logo from its setup folder, which after the package

@@ -5,24 +5,32 @@
 #include "tools/setupcheck/Packer.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "app/PackageStage.h"
 #include "engine/InstallList.h"
+#include "engine/SetupState.h"
 #include "os/OsFiles.h"
 #include "os/fake/FakeCodePageControl.h"
 #include "os/fake/FakeControl.h"
+#include "os/fake/FakeFileBytes.h"
 #include "sfx/SfxTrailer.h"
 #include "sys/Folders.h"
 #include "sys/PathText.h"
-#include "sys/TextBytes.h"
 #include "sys/SetupError.h"
+#include "sys/TextBytes.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
@@ -32,10 +40,15 @@
 #include "tools/setupcheck/SetupCheck.h"
 #include "tools/setupcheck/Toolkit.h"
 #include "tools/setupcheck/ZipWriter.h"
+#include "zip/UNZDLL.h"
 #include "zip/ZipMaster.h"
 
 #ifdef _WIN32
 #include <direct.h>
+#include <process.h>
+#define QV_GETPID _getpid
+#else
+#define QV_GETPID getpid
 #endif
 
 namespace {
@@ -47,7 +60,7 @@ constexpr char kUsage[] =
     "usage: setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] [--stub SETUPSFX]\n"
     "                  [--method deflate|lzma] [--smallest] [--codepage N] FOLDER\n"
     "\n"
-    "Checks FOLDER, then writes OUTDIR/DISK1, OUTDIR/DISK2, ... for disks of SIZE\n"
+    "Checks FOLDER, then makes OUTDIR (which must not exist yet) with DISK1, DISK2, ... for disks of SIZE\n"
     "(360K, 720K, 1.2M, 1.44M, 2.88M, 650M for a CD, or a byte count; 1.44M when\n"
     "not given), joins and extracts them as setup.exe would and compares the result\n"
     "with FOLDER. --single-file also writes one program for a download, made from\n"
@@ -59,10 +72,6 @@ constexpr char kUsage[] =
     "Info-ZIP. --smallest: an exhaustive deflate search (the smaller of it and\n"
     "zlib's best), or LZMA's slowest settings; many times slower.\n";
 
-// The files that must stay beside setup.exe: the program, its unzip engine
-// and the marker files, which it looks for in its own folder.
-constexpr const char* kAlwaysLoose[] = {"setup.exe",   "UNZDLL.DLL", "autoin.dat",
-                                        "autorun.dat", "batch.dat",  "_presnt.ex_"};
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
@@ -90,7 +99,7 @@ bool ListHost(const std::string& folder, std::vector<HostEntry>& entries) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     struct stat info {};
-    if (stat((folder + "/" + name).c_str(), &info) != 0) return false;
+    if (HostLstat(folder + "/" + name, info) != 0) return false;
     entries.push_back(HostEntry{name, "", S_ISDIR(info.st_mode), info.st_mtime});
   }
   std::sort(entries.begin(), entries.end(),
@@ -98,24 +107,129 @@ bool ListHost(const std::string& folder, std::vector<HostEntry>& entries) {
   return true;
 }
 
+// Makes a new folder; false when anything is at the path already.
 bool MakeHostFolder(const std::string& path) {
 #ifdef _WIN32
-  _mkdir(path.c_str());
+  return _mkdir(path.c_str()) == 0;
 #else
-  mkdir(path.c_str(), 0777);
+  return mkdir(path.c_str(), 0777) == 0;
 #endif
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A new file, created exclusively: nothing at the path is written through or replaced.
+class NewHostFile {
+ public:
+  explicit NewHostFile(const std::string& path)
+      : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinary, 0666)) {}
+  NewHostFile(const NewHostFile&) = delete;
+  NewHostFile& operator=(const NewHostFile&) = delete;
+  ~NewHostFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  explicit operator bool() const { return fd_ >= 0; }
+  bool Write(const char* data, std::size_t length) {
+    while (length > 0) {
+      const auto n = write(fd_, data, static_cast<unsigned>(std::min<std::size_t>(length, 1u << 20)));
+      if (n <= 0) return false;
+      data += n;
+      length -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  bool Close() { return close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+#ifdef O_BINARY
+  static constexpr int kBinary = O_BINARY;
+#else
+  static constexpr int kBinary = 0;
+#endif
+  int fd_;
+};
+
 bool WriteHostFile(const std::string& path, const std::string& content) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-  if (!file) return false;
-  if (std::fwrite(content.data(), 1, content.size(), file.get()) != content.size()) return false;
-  return std::fclose(file.release()) == 0;
+  NewHostFile file(path);
+  return file && file.Write(content.data(), content.size()) && file.Close();
 }
 
 bool SameName(const std::string& a, const std::string& b) { return UpperText(a) == UpperText(b); }
+
+constexpr std::size_t kCopyBlock = 1u << 16;
+
+// A file's size on the in-memory Windows, without reading it.
+std::uint64_t FakeFileSize(const std::string& path) {
+  os::FindData found;
+  os::UniqueFind find(os::FindFirstFileA(path, found));
+  return find ? found.size : 0;
+}
+
+// Reads a host file by position, block by block.
+class HostReader {
+ public:
+  explicit HostReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb"), &std::fclose) {}
+  explicit operator bool() const { return file_ != nullptr; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) {
+#ifdef _WIN32
+    if (_fseeki64(file_.get(), static_cast<long long>(offset), SEEK_SET) != 0) return 0;
+#else
+    if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
+#endif
+    return std::fread(buffer, 1, length, file_.get());
+  }
+
+ private:
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+};
+
+std::uint64_t HostSize(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+// Copies length bytes at offset of a host file into a new one, a block at a time.
+bool CopyHostRange(HostReader& from, std::uint64_t offset, std::uint64_t length, NewHostFile& to) {
+  std::vector<char> block(kCopyBlock);
+  while (length > 0) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(length, block.size()));
+    if (from.ReadAt(offset, block.data(), n) != n || !to.Write(block.data(), n)) return false;
+    offset += n;
+    length -= n;
+  }
+  return true;
+}
+
+// A private folder of the host for the archive being written and the
+// in-memory Windows' large files, emptied and removed when the packer ends.
+class HostWorkFolder {
+ public:
+  HostWorkFolder() {
+    const char* temp = std::getenv("TMPDIR");
+#ifdef _WIN32
+    if (!temp) temp = std::getenv("TEMP");
+#endif
+    const std::string base = std::string(temp && *temp ? temp : "/tmp") + "/setupcheck-";
+    for (int n = 0; n < 1000 && path_.empty(); ++n) {
+      const std::string candidate = base + std::to_string(QV_GETPID()) + "-" + std::to_string(n);
+      if (MakeHostFolder(candidate)) path_ = candidate;
+    }
+    if (!path_.empty()) os::fake::KeepLargeFilesOnHost(path_);
+  }
+  HostWorkFolder(const HostWorkFolder&) = delete;
+  HostWorkFolder& operator=(const HostWorkFolder&) = delete;
+  ~HostWorkFolder() {
+    if (path_.empty()) return;
+    // The in-memory Windows lets go of its files there first.
+    os::fake::Reset();
+    os::fake::KeepLargeFilesOnHost("");
+    std::remove(Archive().c_str());
+    rmdir(path_.c_str());
+  }
+  bool Made() const { return !path_.empty(); }
+  std::string Archive() const { return path_ + "/archive.zip"; }
+
+ private:
+  std::string path_;
+};
 
 // The package list: the loose extra files and the parts, disk 1's first.
 std::string PackageListText(const std::vector<std::string>& extras, int parts) {
@@ -153,7 +267,7 @@ class Packer {
 
  private:
   int Check();
-  int WriteDisks(const DiskLayout& layout, const std::string& archive);
+  int WriteDisks(const DiskLayout& layout, const std::string& archivePath);
   int ProveDisks(const DiskLayout& layout);
   int WriteSingleFile();
   std::string Bytes(const std::string& name) const {
@@ -161,9 +275,8 @@ class Packer {
   }
 
   const HostEntry* Entry(const std::string& ansi) const {
-    for (const HostEntry& e : entries_)
-      if (e.ansi == ansi) return &e;
-    return nullptr;
+    auto it = byAnsi_.find(ansi);
+    return it == byAnsi_.end() ? nullptr : it->second;
   }
 
   PackRequest request_;
@@ -172,6 +285,7 @@ class Packer {
   std::vector<PackedName> names_;    // the folder's files, setup.lst left out
   std::vector<std::string> extras_;  // :EXTRA of the folder's own setup.lst
   std::vector<HostEntry> entries_;   // by name in the code page
+  std::map<std::string, const HostEntry*> byAnsi_;  // entries_ by their name in the code page
 };
 
 int Packer::Check() {
@@ -184,6 +298,7 @@ int Packer::Check() {
   hostNames.codePage = request_.codePage;
   if (!ListHost(request_.folder, entries_) || !MirrorHostFolder(request_.folder, kSource, hostNames))
     return Fail("cannot read the folder " + request_.folder);
+  if (!hostNames.links.empty()) return Fail(hostNames.links.front() + " " + kLinkMessage);
   // The archive, the disks and the proof name every file as the lists do: in
   // the code page. A file with no name there could not be installed.
   if (!hostNames.unnamed.empty())
@@ -193,6 +308,7 @@ int Packer::Check() {
     if (!AnsiName(e.name, request_.codePage, e.ansi)) return Fail("cannot read the folder " + request_.folder);
   std::sort(entries_.begin(), entries_.end(),
             [](const HostEntry& a, const HostEntry& b) { return UpperText(a.ansi) < UpperText(b.ansi); });
+  for (const HostEntry& e : entries_) byAnsi_[e.ansi] = &e;
   for (const HostEntry& e : entries_)
     if (e.folder)
       return Fail("the folder holds the sub-folder " + e.name +
@@ -229,33 +345,36 @@ int Packer::Check() {
     setupList.Load(std::string(kSource) + "\\setup.ini");
     request_.zip.lzmaDictionary = LzmaDictionaryFor(setupList);
   }
-  for (const char* needed : {"setup.exe", "UNZDLL.DLL"})
-    if (!FileFound(std::string(kSource) + "\\" + needed))
+  // Asked of the folder itself: the in-memory Windows runs a setup.exe of its own in kSource.
+  for (const char* needed : {kSetupProgramFile, kUnzDllFileName})
+    if (std::none_of(entries_.begin(), entries_.end(), [&](const HostEntry& e) { return SameName(e.ansi, needed); }))
       return Fail(std::string(needed) + " is not in the folder; disk 1 needs it beside the package");
   return 0;
 }
 
-int Packer::WriteDisks(const DiskLayout& layout, const std::string& archive) {
-  if (!MakeHostFolder(request_.outDir)) return Fail("cannot create the folder " + request_.outDir);
-  std::vector<HostEntry> present;
-  if (!ListHost(request_.outDir, present) || !present.empty())
-    return Fail(request_.outDir + " is not empty; the disks are written into a new or empty folder");
+int Packer::WriteDisks(const DiskLayout& layout, const std::string& archivePath) {
+  HostReader archive(archivePath);
+  if (!archive) return Fail("cannot read back the archive " + archivePath);
+  if (!MakeHostFolder(request_.outDir))
+    return Fail("cannot create the folder " + request_.outDir +
+                "; the disks are written into a new folder, which the packer makes itself (is one there already?)");
   for (const DiskPlan& plan : layout.disks) {
     const std::string folder = request_.outDir + "/DISK" + std::to_string(plan.number);
     if (!MakeHostFolder(folder)) return Fail("cannot create the folder " + folder);
     for (const std::string& name : plan.files) {
-      std::string content;
-      if (name == plan.part)
-        content = archive.substr(plan.partOffset, plan.partSize);
-      else if (name == "setup.lst")
-        content = PackageListText(extras_, static_cast<int>(layout.disks.size()));
-      else
-        content = Bytes(name);
       // On the disk the file has the host's name, which reads back as the code page's.
       const HostEntry* entry = Entry(name);
-      const std::string hostName = entry ? entry->name : name;
-      if (!WriteHostFile(folder + "/" + hostName, content))
-        return Fail("cannot write " + folder + "/" + hostName);
+      const std::string path = folder + "/" + (entry ? entry->name : name);
+      bool written = false;
+      if (name == plan.part) {
+        NewHostFile part(path);
+        written = part && CopyHostRange(archive, plan.partOffset, plan.partSize, part) && part.Close();
+      } else {
+        written = WriteHostFile(path, name == kPackageListFile
+                                          ? PackageListText(extras_, static_cast<int>(layout.disks.size()))
+                                          : Bytes(name));
+      }
+      if (!written) return Fail("cannot write " + path);
     }
   }
   return 0;
@@ -292,48 +411,57 @@ int Packer::WriteSingleFile() {
   std::string stub;
   if (!ReadHostFile(stubPath, stub) || stub.size() < 2 || stub.compare(0, 2, "MZ") != 0)
     return Fail("cannot read the stub program " + stubPath + " (setupsfx.exe)");
-  std::vector<ZipSource> files;
-  for (const HostEntry& e : entries_)
-    if (!SameName(e.ansi, "setup.lst"))
-      files.push_back(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
-  const std::string engine = Bytes("UNZDLL.DLL");
-  const std::string archive = WriteZip(files, request_.zip);
-  const std::uint64_t total = std::uint64_t{stub.size()} + engine.size() + archive.size() + sfx::kTrailerSize;
-  if (total >= 0x80000000ull) return Fail("the single file would be larger than 2 GB");
+  const std::string engine = Bytes(kUnzDllFileName);
+  NewHostFile out(request_.singleFile);
+  if (!out)
+    return Fail("cannot write " + request_.singleFile + " (the packer writes only a new file: is one there already?)");
+  // The stub, the engine and the archive of every file, written as they are made.
+  bool writing = out.Write(stub.data(), stub.size()) && out.Write(engine.data(), engine.size());
   std::uint32_t crc = sfx::Crc32(0, engine.data(), engine.size());
-  crc = sfx::Crc32(crc, archive.data(), archive.size());
-  const std::string out =
-      stub + engine + archive +
+  ZipStreamWriter archive(
+      [&](const std::string& bytes) {
+        writing = writing && out.Write(bytes.data(), bytes.size());
+        crc = sfx::Crc32(crc, bytes.data(), bytes.size());
+      },
+      request_.zip);
+  std::size_t files = 0;
+  for (const HostEntry& e : entries_) {
+    if (SameName(e.ansi, kPackageListFile)) continue;
+    archive.Add(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
+    ++files;
+  }
+  archive.Finish();
+  const std::uint64_t total = std::uint64_t{stub.size()} + engine.size() + archive.Written() + sfx::kTrailerSize;
+  if (total >= 0x80000000ull) return Fail("the single file would be larger than 2 GB");
+  const std::string trailer =
       sfx::MakeTrailer(static_cast<std::uint32_t>(stub.size()), static_cast<std::uint32_t>(engine.size()),
-                       static_cast<std::uint32_t>(archive.size()), crc);
-  if (!WriteHostFile(request_.singleFile, out)) return Fail("cannot write " + request_.singleFile);
+                       static_cast<std::uint32_t>(archive.Written()), crc);
+  if (!writing || !out.Write(trailer.data(), trailer.size()) || !out.Close())
+    return Fail("cannot write " + request_.singleFile);
 
-  // Read back as the stub reads itself, and extracted by our engine.
-  std::string written;
-  sfx::Payload payload;
-  if (!ReadHostFile(request_.singleFile, written) ||
-      sfx::ReadTrailer(written.size(), written.substr(written.size() - sfx::kTrailerSize), payload) !=
-          sfx::TrailerStatus::Ok ||
-      sfx::Crc32(0, written.data() + payload.engineOffset, payload.engineSize + payload.archiveSize) !=
-          payload.crc)
+  // Read back as the stub reads itself, and extracted by our engine from the download itself.
+  HostReader written(request_.singleFile);
+  const std::uint64_t size = HostSize(request_.singleFile);
+  if (!written || !sfx::CheckDownload(size, [&written](std::uint64_t at, void* buffer, std::size_t n) {
+                     return written.ReadAt(at, buffer, n);
+                   }).Sound())
     return Fail("proof failed: " + request_.singleFile + " does not read back whole");
   const std::string work = std::string(kSfxProof) + "\\SETUP";
   ForceFolders(work);
   ForceFolders(std::string(kSfxProof) + "\\ENGINE");
   InstallSeamEngine(std::string(kSfxProof) + "\\ENGINE\\UNZDLL.DLL");
-  os::fake::AddFile(std::string(kSfxProof) + "\\setup.zip",
-                    written.substr(payload.archiveOffset, payload.archiveSize));
+  os::fake::AddHostFile(std::string(kSfxProof) + "\\download.exe", request_.singleFile, size);
   zip::TZipMaster zip;
   zip.Unattended = true;
   zip.SetDLLDirectory(std::string(kSfxProof) + "\\ENGINE");
-  zip.SetZipFileName(std::string(kSfxProof) + "\\setup.zip");
+  zip.SetZipFileName(std::string(kSfxProof) + "\\download.exe");
   zip.ExtrBaseDir = work;
   zip.ExtrOptions = zip::ExtrOpts{zip::ExtrOptsEnum::ExtrOverWrite};
   zip.ExtractFiles();
   std::vector<std::string> problems;
-  if (zip.SuccessCount() != static_cast<int>(files.size()))
+  if (zip.SuccessCount() != static_cast<int>(files))
     problems.push_back("the engine extracted " + std::to_string(zip.SuccessCount()) + " of " +
-                       std::to_string(files.size()) + " files");
+                       std::to_string(files) + " files");
   for (const std::string& p : CompareWithFolder(names_, request_.folder, work, "")) problems.push_back(p);
   if (!problems.empty()) {
     for (const std::string& p : problems) std::fprintf(stderr, "setupcheck: proof failed: %s\n", p.c_str());
@@ -342,36 +470,46 @@ int Packer::WriteSingleFile() {
   std::printf(
       "single file %s: %s bytes (stub %s, engine %s, archive %s); extracted by the engine, %zu files "
       "identical\n",
-      request_.singleFile.c_str(), Thousands(out.size()).c_str(), Thousands(stub.size()).c_str(),
-      Thousands(engine.size()).c_str(), Thousands(archive.size()).c_str(), names_.size());
+      request_.singleFile.c_str(), Thousands(size).c_str(), Thousands(stub.size()).c_str(),
+      Thousands(engine.size()).c_str(), Thousands(archive.Written()).c_str(), names_.size());
   return 0;
 }
 
 int Packer::Run() {
   disk_ = *ParseDiskSize(request_.diskSize);
+  // Large files stay on the host's disk and pass through memory one at a time.
+  const HostWorkFolder workFolder;
+  if (!workFolder.Made()) return Fail("cannot make a folder for the packer's work in the temporary folder");
   if (int failed = Check()) return failed;
   try {
     // The archive: setup.ini first, then the other files by name.
-    std::vector<ZipSource> files;
+    std::vector<const HostEntry*> packed;
     std::vector<LooseFile> loose;
     for (const HostEntry& e : entries_) {
-      if (SameName(e.ansi, "setup.lst")) continue;
+      if (SameName(e.ansi, kPackageListFile)) continue;
       if (StaysLoose(e.ansi, extras_))
-        loose.push_back(LooseFile{e.ansi, Bytes(e.ansi).size()});
+        loose.push_back(LooseFile{e.ansi, FakeFileSize(std::string(kSource) + "\\" + e.ansi)});
       else
-        files.push_back(ZipSource{e.ansi, Bytes(e.ansi), DosDateTimeOf(e.modified)});
+        packed.push_back(&e);
     }
-    std::stable_partition(files.begin(), files.end(),
-                          [](const ZipSource& f) { return SameName(f.name, "setup.ini"); });
-    std::string archive = WriteZip(files, request_.zip);
-    const std::uint64_t archiveSize = archive.size();
+    std::stable_partition(packed.begin(), packed.end(),
+                          [](const HostEntry* e) { return SameName(e->ansi, "setup.ini"); });
+    NewHostFile archiveFile(workFolder.Archive());
+    bool writing = static_cast<bool>(archiveFile);
+    ZipStreamWriter archive(
+        [&](const std::string& bytes) { writing = writing && archiveFile.Write(bytes.data(), bytes.size()); },
+        request_.zip);
+    for (const HostEntry* e : packed) archive.Add(ZipSource{e->ansi, Bytes(e->ansi), DosDateTimeOf(e->modified)});
+    archive.Finish();
+    if (!writing || !archiveFile.Close()) return Fail("cannot write the archive " + workFolder.Archive());
+    const std::uint64_t archiveSize = archive.Written();
     const DiskLayout layout = LayOutDisks(disk_, loose, archiveSize, [&](int parts) {
       return static_cast<std::uint64_t>(PackageListText(extras_, parts).size());
     });
     if (layout.disks.empty())
       return Fail("cannot pack for disks of " + request_.diskSize + ": " + layout.error);
-    if (int failed = WriteDisks(layout, archive)) return failed;
-    std::string().swap(archive);  // the proof reads the disks back: a CD's worth need not be held twice
+    if (int failed = WriteDisks(layout, workFolder.Archive())) return failed;
+    std::remove(workFolder.Archive().c_str());  // the proof reads the disks back
     if (int failed = ProveDisks(layout)) return failed;
     std::printf("%s packed into %s: %zu files, archive %s bytes, %zu disk%s of %s bytes\n",
                 request_.folder.c_str(), request_.outDir.c_str(), names_.size(),
@@ -380,7 +518,7 @@ int Packer::Run() {
     std::printf(
         "proved: the parts joined as setup.exe joins them, %zu entries tested and extracted by the unzip "
         "engine, every file identical to the folder's\n\n",
-        files.size());
+        packed.size());
     std::printf("disk  files          bytes           free\n");
     for (const DiskPlan& plan : layout.disks)
       std::printf("%4d  %5zu  %13s  %13s\n", plan.number, plan.files.size(), Thousands(plan.used).c_str(),
@@ -398,7 +536,8 @@ int Packer::Run() {
 }  // namespace
 
 bool StaysLoose(const std::string& name, const std::vector<std::string>& extras) {
-  for (const char* loose : kAlwaysLoose)
+  if (SameName(name, kUnzDllFileName)) return true;
+  for (const char* loose : kProgramFolderFiles)
     if (SameName(name, loose)) return true;
   return std::any_of(extras.begin(), extras.end(), [&](const std::string& e) { return SameName(e, name); });
 }
@@ -417,11 +556,10 @@ std::vector<std::string> CompareWithFolder(const std::vector<PackedName>& names,
     else if (os::fake::Content(copy) != original)
       problems.push_back(name.host + " came out different");
   }
-  for (const std::string& name : os::fake::List(extracted)) {
-    const bool known = std::any_of(names.begin(), names.end(),
-                                   [&](const PackedName& n) { return SameName(n.ansi, name); });
-    if (!known) problems.push_back(name + " came out but is not in the folder");
-  }
+  std::set<std::string> known;
+  for (const PackedName& name : names) known.insert(UpperText(name.ansi));
+  for (const std::string& name : os::fake::List(extracted))
+    if (!known.count(UpperText(name))) problems.push_back(name + " came out but is not in the folder");
   return problems;
 }
 

@@ -39,5 +39,6 @@ bool IsPackCommand(const std::vector<std::string>& args);
 // exit code: 0 done, 1 the folder has errors or cannot be packed, 2 usage.
 int PackMain(const std::vector<std::string>& args, const std::string& programPath);
 
-// The files that travel beside the package on disk 1 rather than in it.
+// The files that travel beside the package on disk 1 rather than in it: the
+// ones setup.exe reads from its own folder, its unzip engine and the extra files.
 bool StaysLoose(const std::string& name, const std::vector<std::string>& extras);

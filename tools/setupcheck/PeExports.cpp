@@ -73,11 +73,17 @@ std::optional<std::vector<std::string>> PeExportNames(const std::string& bytes) 
   const std::uint32_t count = image.U32(exports + kExportNameCount);
   const std::size_t table = offsetOf(image.U32(exports + kExportNames), std::uint64_t{count} * 4);
   if (count > 0 && table == 0) return std::nullopt;
+  // The names of a real image lie side by side: together they take no more
+  // bytes than the file has. Names that share their bytes, over and over,
+  // are an image made to take the reader's memory.
+  std::uint64_t taken = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t name = offsetOf(image.U32(table + i * 4), 1);
     if (name == 0) return std::nullopt;
     const std::size_t end = bytes.find('\0', name);
     if (end == std::string::npos) return std::nullopt;
+    taken += end - name + 1;
+    if (taken > bytes.size()) return std::nullopt;
     names.push_back(bytes.substr(name, end - name));
   }
   return names;

@@ -11,6 +11,7 @@
 #include "os/OsSystem.h"
 #include "os/fake/FakeControl.h"
 #include "unzdll/Extractor.h"
+#include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzExports.h"
 #include "unzdll/UnzFiles.h"
 
@@ -124,11 +125,16 @@ namespace {
 std::int32_t QV_UNZ_STDCALL SeamEngineVersion() { return kUnzEngineVersion; }
 
 // One thread only: the in-memory Windows is not shared between threads.
-std::int32_t QV_UNZ_STDCALL SeamEngineExec(ExtractRequest* request) {
+// Of the type it is called through (an export taking one pointer): a call through
+// another type would be undefined, and on a mismatched convention unbalance the stack.
+std::int32_t QV_UNZ_STDCALL SeamEngineExec(void* argument) {
+  auto* request = static_cast<ExtractRequest*>(argument);
   if (request == nullptr) return 0;
   try {
     std::unique_ptr<unz::FileLayer> files = unz::MakePlatformFileLayer();
-    return unz::RunExtraction(*request, *files, unz::RunOptions{false});
+    const os::MachineSize machine = os::GetMachineSize();
+    const unz::MemoryBudget budget = unz::BudgetFor({machine.processors, machine.physicalBytes});
+    return unz::RunExtraction(*request, *files, unz::RunOptions{false, budget.chunkSize});
   } catch (...) {
     return 0;
   }

@@ -693,6 +693,6 @@ std::vector<Finding> CheckSetupFolder(const std::string& folder) {
   std::stable_sort(listFindings.begin(), listFindings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   for (Finding& f : listFindings) findings.push_back(std::move(f));
-  CheckOldWindows(list, folder, sourceDir, findings);
+  CheckOldWindows(list, sourceDir, findings);
   return findings;
 }

@@ -166,68 +166,84 @@ CompressedData Compress(const std::string& data, const ZipOptions& options) {
 }
 
 std::string WriteZip(const std::vector<ZipSource>& files, const ZipOptions& options) {
-  if (files.size() >= 0xFFFF) throw std::runtime_error("too many files for a zip archive (65534 at most)");
-  std::string archive, central;
-  for (const ZipSource& file : files) {
-    // Zip names separate their parts with "/"; the second byte of a double-byte character stays.
-    std::string name = file.name;
-    for (std::size_t i = 0; i < name.size(); i += CharLength(name, i, ProcessLeadBytes()))
-      if (name[i] == '\\') name[i] = '/';
-    if (name.empty() || name.size() > 0xFFFF)
-      throw std::runtime_error("a file name cannot be stored: " + name);
-    const std::uint32_t size = Checked32(file.data.size(), name);
-    const std::uint32_t crc =
-        unz::Crc32Update(0, reinterpret_cast<const unsigned char*>(file.data.data()), file.data.size());
-    const CompressedData compressed = Compress(file.data, options);
-    const std::uint16_t method = compressed.method;
-    const std::string& body = compressed.body;
-    const std::uint16_t needed = method == kMethodLzma ? kNeededLzma : kNeeded;
-    const std::uint16_t flags = method == kMethodLzma ? kFlagLzmaEndMarker : 0;  // names not UTF-8
-    const std::uint32_t offset = Checked32(archive.size(), "the archive");
-
-    // The local header, the name and the data.
-    Append32(archive, kLocalSignature);
-    Append16(archive, needed);
-    Append16(archive, flags);
-    Append16(archive, method);
-    Append32(archive, file.dosDateTime);
-    Append32(archive, crc);
-    Append32(archive, static_cast<std::uint32_t>(body.size()));
-    Append32(archive, size);
-    Append16(archive, static_cast<std::uint16_t>(name.size()));
-    Append16(archive, 0);  // no extra field
-    archive += name;
-    archive += body;
-
-    // Its central header, kept until every entry's data is written.
-    Append32(central, kCentralSignature);
-    Append16(central, kMadeByNtfs | needed);
-    Append16(central, needed);
-    Append16(central, flags);
-    Append16(central, method);
-    Append32(central, file.dosDateTime);
-    Append32(central, crc);
-    Append32(central, static_cast<std::uint32_t>(body.size()));
-    Append32(central, size);
-    Append16(central, static_cast<std::uint16_t>(name.size()));
-    Append16(central, 0);  // extra field
-    Append16(central, 0);  // comment
-    Append16(central, 0);  // start disk
-    Append16(central, 0);  // internal attributes
-    Append32(central, file.dosAttributes);
-    Append32(central, offset);
-    central += name;
-  }
-  const std::uint32_t centralOffset = Checked32(archive.size(), "the archive");
-  archive += central;
-  Checked32(archive.size() + kEndSize, "the archive");
-  Append32(archive, kEndSignature);
-  Append16(archive, 0);  // this disk
-  Append16(archive, 0);  // the disk where the central directory starts
-  Append16(archive, static_cast<std::uint16_t>(files.size()));
-  Append16(archive, static_cast<std::uint16_t>(files.size()));
-  Append32(archive, static_cast<std::uint32_t>(central.size()));
-  Append32(archive, centralOffset);
-  Append16(archive, 0);  // no comment
+  std::string archive;
+  ZipStreamWriter writer([&archive](const std::string& bytes) { archive += bytes; }, options);
+  for (const ZipSource& file : files) writer.Add(file);
+  writer.Finish();
   return archive;
+}
+
+void ZipStreamWriter::Emit(const std::string& bytes) {
+  sink_(bytes);
+  written_ += bytes.size();
+}
+
+void ZipStreamWriter::Add(const ZipSource& file) {
+  if (++count_ >= 0xFFFF) throw std::runtime_error("too many files for a zip archive (65534 at most)");
+  // Zip names separate their parts with "/"; the second byte of a double-byte character stays.
+  std::string name = file.name;
+  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i, ProcessLeadBytes()))
+    if (name[i] == '\\') name[i] = '/';
+  if (name.empty() || name.size() > 0xFFFF) throw std::runtime_error("a file name cannot be stored: " + name);
+  const std::uint32_t size = Checked32(file.data.size(), name);
+  const std::uint32_t crc =
+      unz::Crc32Update(0, reinterpret_cast<const unsigned char*>(file.data.data()), file.data.size());
+  const CompressedData compressed = Compress(file.data, options_);
+  const std::uint16_t method = compressed.method;
+  const std::string& body = compressed.body;
+  const std::uint16_t needed = method == kMethodLzma ? kNeededLzma : kNeeded;
+  const std::uint16_t flags = method == kMethodLzma ? kFlagLzmaEndMarker : 0;  // names not UTF-8
+  const std::uint32_t offset = Checked32(written_, "the archive");
+
+  // The local header, the name and the data.
+  std::string local;
+  Append32(local, kLocalSignature);
+  Append16(local, needed);
+  Append16(local, flags);  // no descriptor
+  Append16(local, method);
+  Append32(local, file.dosDateTime);
+  Append32(local, crc);
+  Append32(local, static_cast<std::uint32_t>(body.size()));
+  Append32(local, size);
+  Append16(local, static_cast<std::uint16_t>(name.size()));
+  Append16(local, 0);  // no extra field
+  local += name;
+  Emit(local);
+  Emit(body);
+
+  // Its central header, kept until every entry's data is written.
+  Append32(central_, kCentralSignature);
+  Append16(central_, kMadeByNtfs | needed);
+  Append16(central_, needed);
+  Append16(central_, flags);
+  Append16(central_, method);
+  Append32(central_, file.dosDateTime);
+  Append32(central_, crc);
+  Append32(central_, static_cast<std::uint32_t>(body.size()));
+  Append32(central_, size);
+  Append16(central_, static_cast<std::uint16_t>(name.size()));
+  Append16(central_, 0);  // extra field
+  Append16(central_, 0);  // comment
+  Append16(central_, 0);  // start disk
+  Append16(central_, 0);  // internal attributes
+  Append32(central_, file.dosAttributes);
+  Append32(central_, offset);
+  central_ += name;
+}
+
+void ZipStreamWriter::Finish() {
+  const std::uint32_t centralOffset = Checked32(written_, "the archive");
+  Checked32(written_ + central_.size() + kEndSize, "the archive");
+  std::string end;
+  Append32(end, kEndSignature);
+  Append16(end, 0);  // this disk
+  Append16(end, 0);  // the disk where the central directory starts
+  Append16(end, static_cast<std::uint16_t>(count_));
+  Append16(end, static_cast<std::uint16_t>(count_));
+  Append32(end, static_cast<std::uint32_t>(central_.size()));
+  Append32(end, centralOffset);
+  Append16(end, 0);  // no comment
+  Emit(central_);
+  Emit(end);
+  std::string().swap(central_);
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,3 +49,23 @@ std::uint32_t DosDateTimeOf(std::time_t moment);
 // when an entry or the archive outgrows what a zip archive without its
 // 64-bit extension can hold.
 std::string WriteZip(const std::vector<ZipSource>& files, const ZipOptions& options = {});
+
+// The same archive written one entry at a time, each entry compressed as the
+// options say and its bytes handed to the sink as soon as they are made, so
+// that only one file is in memory.
+class ZipStreamWriter {
+ public:
+  using Sink = std::function<void(const std::string& bytes)>;
+  explicit ZipStreamWriter(Sink sink, ZipOptions options = {}) : sink_(std::move(sink)), options_(options) {}
+  void Add(const ZipSource& file);
+  void Finish();  // the central directory and the end record
+  std::uint64_t Written() const { return written_; }
+
+ private:
+  void Emit(const std::string& bytes);
+  Sink sink_;
+  ZipOptions options_;
+  std::string central_;
+  std::uint64_t written_ = 0;
+  std::size_t count_ = 0;
+};

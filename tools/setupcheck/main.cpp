@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   std::vector<Finding> findings;
   for (const std::string& name : names.unnamed)
     findings.push_back(Finding{name, 0, Severity::Warning, UnnamedFileMessage(names.codePage)});
+  for (const std::string& name : names.links) findings.push_back(Finding{name, 0, Severity::Error, kLinkMessage});
   if (!version.empty()) {
     for (const Finding& f : findings) std::fprintf(stderr, "setupcheck: %s\n", FormatFinding(f).c_str());
     const DryRun run = RunDry(version, answers);

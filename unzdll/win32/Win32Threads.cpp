@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzThreads.h"
 
 namespace unz {
@@ -56,6 +57,16 @@ void WorkerThread::Join() {
   WaitForSingleObject(state_->thread, INFINITE);
   CloseHandle(state_->thread);
   state_->thread = nullptr;
+}
+
+Machine ThisMachine() {
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  MEMORYSTATUS memory{};
+  memory.dwLength = sizeof memory;
+  GlobalMemoryStatus(&memory);
+  return {system.dwNumberOfProcessors ? static_cast<unsigned>(system.dwNumberOfProcessors) : 1u,
+          memory.dwTotalPhys};
 }
 
 }  // namespace unz

@@ -256,4 +256,49 @@ TEST(Compat, AFolderForTheInstallingUserAloneLetsNobodyElseIn) {
   RemoveDirectoryA(plain.c_str());
 }
 
+bool SameGrants(const std::vector<Grant>& a, const std::vector<Grant>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i].sid != b[i].sid || a[i].flags != b[i].flags || a[i].mask != b[i].mask) return false;
+  return true;
+}
+
+bool WriteNewFile(const std::string& path) {
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, "moved", 5, &written, nullptr) && written == 5;
+  return CloseHandle(file) && ok;
+}
+
+// A file moved out of the installing user's folder keeps that folder's access until it is given
+// its new folder's; then it has exactly what a file created there has, and can be read. Wine
+// reports a file's list from its Unix permissions, which a move leaves like a new file's, so the
+// difference before is the in-memory Windows' test; here: the list after it, never an empty one.
+TEST(Compat, AMovedFileGetsTheAccessOfAFileCreatedInItsFolder) {
+  const std::string own = TempFolder("QvsMoveFrom"), plain = TempFolder("QvsMoveTo");
+  ASSERT_TRUE(os::CreateDirectoryForA(
+      own, {os::Trustee::Administrators, os::Trustee::LocalSystem, os::Trustee::CurrentUser}));
+  ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+  const std::string moved = plain + "\\moved.txt", created = plain + "\\created.txt";
+  ASSERT_TRUE(WriteNewFile(own + "\\moved.txt"));
+  ASSERT_TRUE(os::MoveFileA(own + "\\moved.txt", moved));
+  ASSERT_TRUE(WriteNewFile(created));
+  EXPECT_TRUE(os::SetInheritedSecurityA(moved));
+  EXPECT_TRUE(SameGrants(Grants(moved), Grants(created)));
+  EXPECT_FALSE(Grants(created).empty());
+  HANDLE read = CreateFileA(moved.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(read, INVALID_HANDLE_VALUE);
+  CloseHandle(read);
+  {
+    Missing missing({"SetSecurityDescriptorControl"});  // as on NT 4.0: nothing is touched
+    EXPECT_FALSE(os::SetInheritedSecurityA(moved));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+  }
+  for (const std::string& file : {moved, created}) DeleteFileA(file.c_str());
+  RemoveDirectoryA(own.c_str());
+  RemoveDirectoryA(plain.c_str());
+}
+
 }  // namespace

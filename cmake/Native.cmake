@@ -9,6 +9,8 @@ if(QV_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+include(cmake/Lzma.cmake)
+
 file(GLOB QV_OS_FAKE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/os/fake/*.cpp)
 add_library(qv_os STATIC ${QV_OS_FAKE_SOURCES})
 target_include_directories(qv_os PUBLIC ${CMAKE_SOURCE_DIR})
@@ -25,3 +27,5 @@ foreach(part unzdll sfx tests/unit tests/contract tools/setupcheck)
     add_subdirectory(${CMAKE_SOURCE_DIR}/${part} ${CMAKE_BINARY_DIR}/${part})
   endif()
 endforeach()
+
+include(cmake/Install.cmake)

@@ -28,6 +28,8 @@ if(NOT QV_WIN32_TESTS)
   add_link_options(-flto -flto-partition=one -mpreferred-stack-boundary=2)
 endif()
 
+include(cmake/Lzma.cmake)
+
 # The products must not carry the posix threading runtime: it imports functions
 # that the oldest supported Windows lacks.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -v ERROR_VARIABLE QV_COMPILER_INFO OUTPUT_QUIET)

@@ -11,6 +11,7 @@ packages=(
   zip unzip p7zip-full libarchive-tools python3 xz-utils bzip2
   locales fonts-vlgothic
   nsis
+  lzma-dev libzopfli-dev lintian dpkg-dev fakeroot man-db
   clang libclang-rt-14-dev clang-format
 )
 

@@ -97,11 +97,12 @@ grep -a 'differs' "$logdir/format.log" | head -20
 
 echo "== size of the installer and its unzip engine together"
 # What a publisher ships beside the program: setup.exe and UNZDLL.DLL, at
-# most 400,000 bytes together.
+# most 425,000 bytes together: 400,000 until the engine decoded LZMA entries,
+# whose decoder (built for speed on a 486) adds about 11 KB.
 size=$(cat dist/setup.exe dist/UNZDLL.DLL 2>/dev/null | wc -c)
 [ -f dist/setup.exe ] && [ -f dist/UNZDLL.DLL ] || size=missing
-if [ "$size" != missing ] && [ "$size" -le 400000 ]; then passed=$((passed + 1)); r=ok; else failed=$((failed + 1)); r=FAIL; fi
-printf '%-40s %s bytes of 400000: %s\n' size "$size" "$r"
+if [ "$size" != missing ] && [ "$size" -le 425000 ]; then passed=$((passed + 1)); r=ok; else failed=$((failed + 1)); r=FAIL; fi
+printf '%-40s %s bytes of 425000: %s\n' size "$size" "$r"
 
 echo "== Windows test programs under Wine"
 qv_xvfb

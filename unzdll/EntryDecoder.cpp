@@ -1,4 +1,5 @@
-// Stored copying and raw inflating of entry data with zlib, bounded by the stored sizes.
+// Stored copying and raw inflating of entry data with zlib, bounded by the stored sizes (LZMA
+// decoding is in LzmaDecoder.cpp).
 #include "unzdll/EntryDecoder.h"
 
 #include <zlib.h>
@@ -6,6 +7,7 @@
 #include <algorithm>
 #include <new>
 
+#include "unzdll/LzmaDecoder.h"
 #include "zip/ZipRecords.h"
 
 namespace unz {
@@ -23,9 +25,15 @@ EntryDecoder::EntryDecoder(std::size_t chunkSize)
 
 EntryDecoder::~EntryDecoder() = default;
 
+bool IsKnownMethod(std::uint16_t method) {
+  return method == ::zip::rec::kMethodStored || method == ::zip::rec::kMethodDeflated ||
+         method == ::zip::rec::kMethodLzma;
+}
+
 UnzError EntryDecoder::Decode(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
   if (entry.method == ::zip::rec::kMethodStored) return DecodeStored(archive, entry, sink);
   if (entry.method == ::zip::rec::kMethodDeflated) return DecodeDeflated(archive, entry, sink);
+  if (entry.method == ::zip::rec::kMethodLzma) return DecodeLzma(archive, entry, sink);
   return UnzError::kUnknownMethod;
 }
 
@@ -34,6 +42,11 @@ bool EntryDecoder::Hand(const ChunkSink& sink, std::size_t length) {
   const bool more = sink(out_, length);
   if (out_.size() < chunkSize_) out_.resize(chunkSize_);
   return more;
+}
+
+UnzError EntryDecoder::DecodeLzma(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {
+  if (!lzma_) lzma_ = std::make_unique<LzmaDecoder>();
+  return lzma_->Decode(archive, entry, in_, out_, [&](std::size_t length) { return Hand(sink, length); });
 }
 
 UnzError EntryDecoder::DecodeStored(ArchiveFile& archive, const ZipEntry& entry, const ChunkSink& sink) {

@@ -21,7 +21,8 @@ class EntryFeed {
 };
 
 // Decodes on the caller's thread, in buffers of chunkSize bytes.
-std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive, std::size_t chunkSize = EntryDecoder::kChunkSize);
+std::unique_ptr<EntryFeed> MakeDirectFeed(ArchiveFile& archive,
+                                          std::size_t chunkSize = EntryDecoder::kChunkSize);
 
 // Decodes the planned entries in order on a worker thread, a few pieces ahead of the caller.
 // The worker only reads the archive and inflates; everything else stays on the caller's thread.

@@ -304,7 +304,7 @@ std::int32_t Run::Execute(const ExtractRequest& request) {
   for (ZipEntry& e : directory.entries) {
     if (e.problem != UnzError::kNone || e.isFolder) continue;
     if (e.flags & ::zip::rec::kFlagEncrypted) e.problem = UnzError::kEncrypted;
-    else if (e.method != ::zip::rec::kMethodStored && e.method != ::zip::rec::kMethodDeflated)
+    else if (!IsKnownMethod(e.method))
       e.problem = UnzError::kUnknownMethod;
   }
   if (settings_.trace &&

@@ -62,10 +62,16 @@ constexpr unsigned kLocNameLength = 26;
 constexpr unsigned kLocExtraLength = 28;
 constexpr unsigned kDescriptorSize = 16;
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
+constexpr std::uint16_t kFlagLzmaEndMarker = 0x0002;  // an LZMA entry's data ends with the end marker
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::uint16_t kFlagUtf8 = 0x0800;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
+// LZMA: a 4-byte header (encoder version, size of the properties), the 5 bytes of properties
+// (literal and position bits, dictionary size), then the raw LZMA stream.
+constexpr std::uint16_t kMethodLzma = 14;
+constexpr unsigned kLzmaHeaderSize = 4;
+constexpr unsigned kLzmaPropsSize = 5;
 
 // Made-by hosts, and the folder bit of DOS attributes.
 constexpr std::uint8_t kHostFat = 0;

@@ -145,7 +145,8 @@ HResult CoCreateShellLink(std::unique_ptr<ShellLinkA>& link) {
   using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
   auto create = win32::SystemFunction<CoCreateInstanceFn>("ole32.dll", "CoCreateInstance");
   if (!create) return REGDB_E_CLASSNOTREG;
-  HRESULT hr = create(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, reinterpret_cast<void**>(p.put()));
+  HRESULT hr = create(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                      reinterpret_cast<void**>(p.put()));
   if (SUCCEEDED(hr)) link = std::make_unique<Win32ShellLink>(std::move(p));
   return hr;
 }

@@ -87,14 +87,15 @@ def install_from_disks(c, disks):
     return boxes, asked
 
 
-def check_disks_install(c, version):
+def check_disks_install(c, version, *pack_args):
     simulated = simulate(version)
-    disks = pack(c, demo_folder(c, BALLAST), "--disk-size", "1.44M")
+    disks = pack(c, demo_folder(c, BALLAST), "--disk-size", "1.44M", *pack_args)
     expect(len(disks) >= 3, f"the demo took {len(disks)} disks, not at least three")
     boxes, asked = install_from_disks(c, disks)
     expect_eq(asked, list(range(2, len(disks) + 1)) + [1], "disks asked for")
     expect_installed_as_simulated(c, simulated, boxes, c.program.returncode)
     expect(not list(c.c_path("C:\\windows\\temp").glob("QVINST*")), "the temporary installation folder was left")
+    return disks
 
 
 @case("pack: the demo on 1.44 MB disks, installed through the disk prompts on win98, leaves what the loose "

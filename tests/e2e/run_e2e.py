@@ -28,6 +28,7 @@ import cases_simulate  # noqa: E402,F401
 import cases_safety  # noqa: E402,F401
 import cases_pack  # noqa: E402,F401
 import cases_codepage  # noqa: E402,F401
+import cases_toolkit  # noqa: E402,F401
 import cases_trust  # noqa: E402,F401
 import cases_rollback  # noqa: E402,F401
 

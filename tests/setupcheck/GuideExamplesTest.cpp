@@ -12,6 +12,7 @@
 #include "tools/setupcheck/DryRun.h"
 #include "tools/setupcheck/HostFolder.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "tools/setupcheck/Toolkit.h"
 
 namespace {
 
@@ -98,6 +99,34 @@ TEST(GuideExamples, EachPassesTheCheckerAndInstalls) {
     EXPECT_NE(run.log.find("Copy: C:\\Program Files\\"), std::string::npos) << run.log;
     EXPECT_EQ(run.exitCode, 0);
   }
+  fs::remove_all(root);
+}
+
+// setupcheck --new writes the guide's first example, takes the products from beside the
+// program, and never writes into a folder that holds anything.
+TEST(GuideExamples, TheNewFolderIsTheFirstExample) {
+  std::string guide;
+  ASSERT_TRUE(ReadHostFile(std::string(QV_SOURCE_DIR) + "/docs/publishing.md", guide));
+  const std::vector<Example> examples = ReadExamples(guide);
+  ASSERT_FALSE(examples.empty());
+  ASSERT_EQ(examples.front().name, "new");
+  std::string list = kStarterList;
+  for (std::size_t at; (at = list.find("\r\n")) != std::string::npos;) list.erase(at, 1);
+  EXPECT_EQ(examples.front().files.at(0).second, list);
+
+  const fs::path root = fs::temp_directory_path() / ("new-folder-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  for (const char* product : kStarterProducts) Write(root / "kit" / product, std::string("MZ ") + product);
+  const std::string program = (root / "kit" / "setupcheck").string();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(NewFolderMain((root / "made").string(), program), 0);
+  testing::internal::GetCapturedStdout();
+  std::string copied;
+  EXPECT_TRUE(ReadHostFile((root / "made" / "UNZDLL.DLL").string(), copied));
+  EXPECT_EQ(copied, "MZ UNZDLL.DLL");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(NewFolderMain((root / "made").string(), program), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("not empty"), std::string::npos);
   fs::remove_all(root);
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "tests/unit/SfxTestUtil.h"
 #include "tools/setupcheck/DiskLayout.h"
 #include "tools/setupcheck/DryRun.h"
+#include "tools/setupcheck/OldWindowsCheck.h"
 #include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SeamEngine.h"
 #include "tools/setupcheck/ZipWriter.h"
@@ -90,10 +92,27 @@ std::vector<ZipSource> Sample() {
   };
 }
 
-TEST(ZipWriter, OurEngineReadsBackEveryEntryWithItsTimeAndAttributes) {
+// Each way of compressing: the methods it may choose for a file that shrinks.
+struct Method {
+  const char* name;
+  ZipOptions options;
+  std::vector<int> methods;
+};
+const Method kMethods[] = {
+    {"Deflate", {}, {8}},
+    {"SmallestDeflate", {.smallest = true}, {8}},
+    {"Lzma", {.method = ZipMethod::kLzma}, {8, 14}},
+    {"SmallestLzma", {.method = ZipMethod::kLzma, .smallest = true, .lzmaDictionary = 4u << 20}, {8, 14}},
+};
+
+class ZipWriterMethods : public ::testing::TestWithParam<Method> {};
+INSTANTIATE_TEST_SUITE_P(Methods, ZipWriterMethods, ::testing::ValuesIn(kMethods),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ZipWriterMethods, OurEngineReadsBackEveryEntryWithItsTimeAndAttributes) {
   PrepareWindows("WIN_XP");
   const std::vector<ZipSource> files = Sample();
-  os::fake::AddFile("C:\\Z\\sample.zip", WriteZip(files));
+  os::fake::AddFile("C:\\Z\\sample.zip", WriteZip(files, GetParam().options));
   InstallSeamEngine("C:\\ENGINE\\UNZDLL.DLL");
   zip::TZipMaster zip;
   zip.Unattended = true;
@@ -110,7 +129,15 @@ TEST(ZipWriter, OurEngineReadsBackEveryEntryWithItsTimeAndAttributes) {
     EXPECT_EQ(e.DosDateTime, files[i].dosDateTime);
     // Deflated where that saves bytes, stored where it does not.
     const bool text = files[i].name.ends_with(".txt") || files[i].name.ends_with(".ini");
-    EXPECT_EQ(e.CompressionMethod, text && files[i].data.size() > 1 ? 8 : 0);
+    if (text && files[i].data.size() > 1) {
+      EXPECT_TRUE(std::count(GetParam().methods.begin(), GetParam().methods.end(), e.CompressionMethod));
+    } else {
+      EXPECT_EQ(e.CompressionMethod, 0);
+    }
+    // The long text shrinks most with the method asked for.
+    if (files[i].name == "text.txt") {
+      EXPECT_EQ(e.CompressionMethod, GetParam().methods.back());
+    }
     EXPECT_LE(e.CompressedSize, std::max<std::size_t>(files[i].data.size(), 1));
   }
   zip.ExtrBaseDir = "C:\\OUT";
@@ -130,15 +157,25 @@ TEST(ZipWriter, OurEngineReadsBackEveryEntryWithItsTimeAndAttributes) {
   }
 }
 
-TEST(ZipWriter, DebiansUnzipTestsAndExtractsIt) {
+// Info-ZIP's unzip reads deflate archives; 7-Zip tests and libarchive extracts every kind, LZMA
+// entries (which Info-ZIP does not read) included.
+TEST_P(ZipWriterMethods, DebiansToolsTestAndExtractIt) {
   HostScratch scratch;
   std::vector<ZipSource> files = Sample();
   files.pop_back();  // unzip prints names with spaces in quotes: the rest is enough here
   for (ZipSource& f : files) f.dosDateTime = Dos(2011, 6, 7, 8, 9, 10);
-  WriteFile(scratch.path() / "a.zip", WriteZip(files));
+  const std::string zipData = WriteZip(files, GetParam().options);
+  WriteFile(scratch.path() / "a.zip", zipData);
   const std::string zipPath = (scratch.path() / "a.zip").string();
-  ASSERT_EQ(std::system(("unzip -tq " + zipPath + " >/dev/null").c_str()), 0);
-  ASSERT_EQ(std::system(("unzip -qo " + zipPath + " -d " + (scratch.path() / "out").string()).c_str()), 0);
+  const std::string out = (scratch.path() / "out").string();
+  ASSERT_EQ(std::system(("7z t " + zipPath + " >/dev/null").c_str()), 0);
+  if (GetParam().options.method == ZipMethod::kLzma) {
+    fs::create_directories(out);
+    ASSERT_EQ(std::system(("bsdtar -xf " + zipPath + " -C " + out).c_str()), 0);
+  } else {
+    ASSERT_EQ(std::system(("unzip -tq " + zipPath + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(("unzip -qo " + zipPath + " -d " + out).c_str()), 0);
+  }
   std::tm when{};
   when.tm_year = 111, when.tm_mon = 5, when.tm_mday = 7, when.tm_hour = 8, when.tm_min = 9, when.tm_sec = 10;
   when.tm_isdst = -1;
@@ -149,6 +186,26 @@ TEST(ZipWriter, DebiansUnzipTestsAndExtractsIt) {
     EXPECT_EQ(ReadFile(out), f.data);
     EXPECT_EQ(fs::last_write_time(out),
               fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(stamp)));
+  }
+}
+
+// The LZMA dictionary follows the oldest Windows of the list's range: 1 MB while an 8 MB machine
+// of the 95 family may decode it.
+TEST(ZipWriter, LzmaDictionaryForTheOldestWindows) {
+  const struct {
+    const char* os;
+    std::uint32_t dictionary;
+  } rows[] = {
+      {"", 1u << 20},
+      {":OS\r\nWIN_95A\r\nWIN_XP\r\nno\r\n", 1u << 20},
+      {":OS\r\nWIN_95C\r\nWIN_98\r\nno\r\n", 1u << 20},
+      {":OS\r\nWIN_98\r\nWIN_XP\r\nno\r\n", 4u << 20},
+      {":OS\r\nWIN_NT\r\nWIN_2K\r\nno\r\n", 4u << 20},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.os);
+    const TSetupList list(std::string("\\T\r\nT\r\nT 1\r\n") + row.os + ":INSTALL\r\nt.txt\r\n:\r\n");
+    EXPECT_EQ(LzmaDictionaryFor(list), row.dictionary);
   }
 }
 

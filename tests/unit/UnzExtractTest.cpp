@@ -58,6 +58,31 @@ TEST_P(UnzExtract, ReportsTotalsThenEachFileAndEndsTheBatch) {
   EXPECT_EQ(Tree(Out()), (decltype(Tree(Out())){{"a.txt", "alpha"}, {"big.bin", big}}));
 }
 
+// LZMA entries with and without their end marker; one far larger than its dictionary and the
+// decoder's pieces, so the window wraps; one whose dictionary claim (4 GB) is far more than it
+// needs, which costs no more memory than its own size.
+TEST_P(UnzExtract, LzmaEntriesComeOutWhole) {
+  std::string big;
+  for (int i = 0; big.size() < 900 * 1024; ++i) big += "record " + std::to_string(i * 7919 % 65521) + "\n";
+  std::string hugeClaim = BuildZip({{.name = "claim.txt", .data = "small but claims much", .lzma = true}});
+  const std::size_t dictionaryField = 30 + 9 + 4 + 1;  // local header, name, zip header, lc/lp/pb
+  hugeClaim.replace(dictionaryField, 4, std::string(4, '\xFF'));
+  WriteFile(scratch_.root() / "claim.zip", hugeClaim);
+  const fs::path zip = Archive({{.name = "marker.txt", .data = big.substr(0, 5000), .lzma = true},
+                                {.name = "nomarker.txt", .data = big.substr(7, 5000), .lzma = true,
+                                 .lzmaEndMarker = false},
+                                {.name = "big.txt", .data = big, .lzma = true},
+                                {.name = "empty.txt", .data = "", .lzma = true}});
+  EXPECT_EQ(Run(zip), 4);
+  EXPECT_TRUE(runner_.Of(kCbSkipped).empty());
+  EXPECT_EQ(Tree(Out()), (decltype(Tree(Out())){{"big.txt", big},
+                                                 {"empty.txt", ""},
+                                                 {"marker.txt", big.substr(0, 5000)},
+                                                 {"nomarker.txt", big.substr(7, 5000)}}));
+  EXPECT_EQ(Run(scratch_.root() / "claim.zip"), 1);
+  EXPECT_EQ(ReadFile(Out() / "claim.txt"), "small but claims much");
+}
+
 TEST_P(UnzExtract, FolderNamesRecreateTheStoredFolders) {
   const fs::path zip = Archive({{.name = "empty/sub/", .data = ""}, {.name = "a/b/c.txt", .data = "deep"},
                                 {.name = "a\\d.txt", .data = "backslash"}});

@@ -97,6 +97,34 @@ TEST_F(UnzMalformed, EachDamageGivesItsErrorAndNoFile) {
       {"deflated data that is not deflate",
        BuildZip({good, {.name = "b.txt", .data = std::string(64, '\xFF'), .deflate = false, .method = 8}}), 1,
        UnzError::kBadData},
+      {"LZMA stream cut short",
+       BuildZip({good, {.name = "b.txt", .data = text, .lzma = true, .setSizes = true, .compressedSize = 20,
+                        .size = 5000}}),
+       1, UnzError::kBadData},
+      {"LZMA size larger than the stream gives",
+       BuildZip({good, {.name = "b.txt", .data = text, .lzma = true, .setCrc = true, .crc = Crc(text + "x"),
+                        .setSizes = true,
+                        .compressedSize = static_cast<std::uint32_t>(LzmaEntryData(text, 1 << 16, true).size()),
+                        .size = 5001}}),
+       1, UnzError::kBadData},
+      {"LZMA stream longer than the size",
+       BuildZip({good, {.name = "b.txt", .data = text, .lzma = true, .lzmaEndMarker = false, .setSizes = true,
+                        .compressedSize = static_cast<std::uint32_t>(LzmaEntryData(text, 1 << 16, false).size()),
+                        .size = 4000}}),
+       1, UnzError::kBadData},
+      {"LZMA properties of another size",
+       BuildZip({good, {.name = "b.txt", .data = std::string("\x09\x16\x04\x00\x5D\x00\x00\x01\x00", 9) +
+                                                 std::string(40, '\0'),
+                        .deflate = false, .method = 14}}),
+       1, UnzError::kBadData},
+      {"LZMA data that is not LZMA",
+       BuildZip({good, {.name = "b.txt", .data = std::string("\x09\x16\x05\x00\x5D\x00\x00\x01\x00", 9) +
+                                                 std::string(40, '\xFF'),
+                        .deflate = false, .method = 14}}),
+       1, UnzError::kBadData},
+      {"LZMA shorter than its header", BuildZip({good, {.name = "b.txt", .data = "\x09\x16\x05", .deflate = false,
+                                                        .method = 14}}),
+       1, UnzError::kBadData},
       {"unknown compression method", BuildZip({good, {.name = "b.txt", .data = text, .method = 12}}), 1,
        UnzError::kUnknownMethod},
       {"encrypted entry", BuildZip({good, {.name = "b.txt", .data = text, .flags = 1}}), 1,
@@ -147,12 +175,21 @@ TEST_F(UnzMalformed, DirectoryCutShortStillGivesTheEntriesBeforeTheDamage) {
 TEST_F(UnzMalformed, KeptFuzzInputsRunCleanly) {
   const fs::path dir = fs::path(QV_SOURCE_DIR) / "tests" / "fuzz" / "unzdll";
   std::size_t replayed = 0;
-  for (const char* sub : {"corpus", "crashers"}) {
+  for (const std::string sub : {"corpus", "crashers", "corpus-lzma", "crashers-lzma"}) {
     if (!fs::exists(dir / sub)) continue;
     for (const auto& item : fs::directory_iterator(dir / sub)) {
       if (!item.is_regular_file() || item.path().filename().string()[0] == '.') continue;
       SCOPED_TRACE(item.path().string());
-      const std::string bytes = ReadFile(item.path());
+      std::string bytes = ReadFile(item.path());
+      // The LZMA target's inputs are one entry's data after its claimed size (four bytes).
+      if (sub.ends_with("-lzma") && bytes.size() >= 4) {
+        const auto size = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) |
+                                                     static_cast<unsigned char>(bytes[1]) << 8 |
+                                                     static_cast<unsigned char>(bytes[2]) << 16) & 0x3FFFFF;
+        bytes = BuildZip({{.name = "l.bin", .data = bytes.substr(4), .deflate = false, .setSizes = true,
+                           .compressedSize = static_cast<std::uint32_t>(bytes.size() - 4), .size = size,
+                           .method = 14}});
+      }
       for (bool folders : {false, true}) {
         EXPECT_GE(RunBytes(bytes, folders), 0);
         for (const auto& file : fs::recursive_directory_iterator(scratch_.root()))

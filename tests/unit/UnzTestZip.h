@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include "LzmaEnc.h"
+}
+
 #include "unzdll/Extractor.h"
 #include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzFiles.h"
@@ -33,6 +37,10 @@ struct TestEntry {
   std::string name;
   std::string data;
   bool deflate = true;
+  // LZMA (method 14) with this dictionary and, unless false, the end marker.
+  bool lzma = false;
+  std::uint32_t lzmaDictionary = 1u << 16;
+  bool lzmaEndMarker = true;
   std::uint32_t dosDateTime = Dos(2001, 2, 3, 4, 5, 6);
   std::uint8_t host = 0;
   std::uint32_t externalAttributes = 0;
@@ -86,6 +94,24 @@ inline std::string RawDeflate(const std::string& data, int level = 6) {
   return out;
 }
 
+// An LZMA entry's data: the zip header, the properties and the stream.
+inline std::string LzmaEntryData(const std::string& data, std::uint32_t dictionary, bool endMarker) {
+  CLzmaEncProps props;
+  LzmaEncProps_Init(&props);
+  props.dictSize = dictionary;
+  props.numThreads = 1;
+  std::string out(9 + data.size() + data.size() / 2 + 64, '\0');
+  SizeT streamSize = out.size() - 9, propsSize = 5;
+  ISzAlloc heap = {[](void*, size_t n) { return std::malloc(n); }, [](void*, void* a) { std::free(a); }};
+  EXPECT_EQ(LzmaEncode(reinterpret_cast<Byte*>(out.data() + 9), &streamSize,
+                       reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
+                       reinterpret_cast<Byte*>(out.data() + 4), &propsSize, endMarker ? 1 : 0, nullptr, &heap, &heap),
+            SZ_OK);
+  out.replace(0, 4, std::string("\x09\x16\x05\x00", 4));
+  out.resize(9 + streamSize);
+  return out;
+}
+
 inline std::uint32_t Crc(const std::string& data) {
   return static_cast<std::uint32_t>(
       crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
@@ -95,15 +121,17 @@ inline std::uint32_t Crc(const std::string& data) {
 inline std::string BuildZip(const std::vector<TestEntry>& entries, const std::string& comment = "") {
   std::string zip, central;
   for (const TestEntry& e : entries) {
-    const std::string payload = e.deflate ? RawDeflate(e.data) : e.data;
-    const std::uint16_t method = e.method != 0xFFFF ? e.method : (e.deflate ? 8 : 0);
+    const std::string payload =
+        e.lzma ? LzmaEntryData(e.data, e.lzmaDictionary, e.lzmaEndMarker) : e.deflate ? RawDeflate(e.data) : e.data;
+    const std::uint16_t method = e.method != 0xFFFF ? e.method : e.lzma ? 14 : (e.deflate ? 8 : 0);
     const std::uint32_t crc = e.setCrc ? e.crc : Crc(e.data);
     const std::uint32_t csize = e.setSizes ? e.compressedSize : static_cast<std::uint32_t>(payload.size());
     const std::uint32_t usize = e.setSizes ? e.size : static_cast<std::uint32_t>(e.data.size());
+    const std::uint16_t flags = e.flags | (e.lzma && e.lzmaEndMarker ? 2 : 0);
     const std::uint32_t offset = e.setOffset ? e.localOffset : static_cast<std::uint32_t>(zip.size());
     Put32(zip, 0x04034B50);
     Put16(zip, 20);
-    Put16(zip, e.flags);
+    Put16(zip, flags);
     Put16(zip, method);
     Put32(zip, e.dosDateTime);
     Put32(zip, crc);
@@ -117,7 +145,7 @@ inline std::string BuildZip(const std::vector<TestEntry>& entries, const std::st
     Put32(central, 0x02014B50);
     Put16(central, static_cast<std::uint32_t>(e.host) << 8 | 20);
     Put16(central, 20);
-    Put16(central, e.flags);
+    Put16(central, flags);
     Put16(central, method);
     Put32(central, e.dosDateTime);
     Put32(central, crc);

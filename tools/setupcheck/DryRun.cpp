@@ -488,7 +488,8 @@ void DryRunner::ReportUninstallData() {
   for (const auto& v : run_.values)
     if (v.name == "UninstallString") {
       const TUninstallArgs command = ParseUninstallCommand(v.data);
-      if (command.valid) run_.uninstallDataFile = UninstallDataWrittenTo(command.dataFile, Shared().InstallDir);
+      if (command.valid)
+        run_.uninstallDataFile = UninstallDataWrittenTo(command.dataFile, Shared().InstallDir);
     }
   if (!run_.uninstallDataFile.empty()) run_.uninstallData = os::fake::Content(run_.uninstallDataFile);
 }

@@ -1,5 +1,5 @@
-// The checks for the oldest Windows a list admits: the logo's bitmap header
-// and the C runtime library beside the program.
+// The checks for the oldest Windows a list admits: the logo's bitmap header,
+// and the LZMA dictionary the packer may ask of the oldest machine.
 #include "tools/setupcheck/OldWindowsCheck.h"
 
 #include <cstdint>
@@ -79,4 +79,10 @@ void CheckOldWindows(const TSetupList& list, const std::string& sourceFolder, st
                                  "the picture " + problem->what +
                                      ", which Windows 95 and NT 4.0 cannot show: the wizard's picture stays "
                                      "blank there; " + problem->remedy});
+}
+
+std::uint32_t LzmaDictionaryFor(const TSetupList& list) {
+  const std::optional<TOsRange> range = Admitted(list);
+  const bool family95 = !range || range->Allows(kWin95A) || range->Allows(kWin95B) || range->Allows(kWin95C);
+  return family95 ? 1u << 20 : 4u << 20;
 }

@@ -38,6 +38,7 @@
 #include "tools/setupcheck/PackageCheck.h"
 #include "tools/setupcheck/SeamEngine.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "tools/setupcheck/Toolkit.h"
 #include "tools/setupcheck/ZipWriter.h"
 #include "zip/UNZDLL.h"
 #include "zip/ZipMaster.h"
@@ -57,14 +58,19 @@ constexpr char kGathered[] = "C:\\DISKS";  // every disk's files, as if all were
 constexpr char kSfxProof[] = "C:\\SFXPROOF";
 constexpr char kUsage[] =
     "usage: setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] [--stub SETUPSFX]\n"
-    "                  [--codepage N] FOLDER\n"
+    "                  [--method deflate|lzma] [--smallest] [--codepage N] FOLDER\n"
     "\n"
     "Checks FOLDER, then makes OUTDIR (which must not exist yet) with DISK1, DISK2, ... for disks of SIZE\n"
     "(360K, 720K, 1.2M, 1.44M, 2.88M, 650M for a CD, or a byte count; 1.44M when\n"
     "not given), joins and extracts them as setup.exe would and compares the result\n"
     "with FOLDER. --single-file also writes one program for a download, made from\n"
     "setupsfx.exe (found beside setupcheck unless --stub names it). --codepage N:\n"
-    "the Windows ANSI code page the lists are written in (1252 when not given).\n";
+    "the Windows ANSI code page the lists are written in (1252 when not given).\n"
+    "--method lzma: LZMA entries (zip method 14) where smaller than deflate, with a\n"
+    "dictionary the oldest Windows of the list's :OS range decodes (1 MB from the\n"
+    "Windows 95 family, 4 MB otherwise); 7-Zip and libarchive read them, not\n"
+    "Info-ZIP. --smallest: an exhaustive deflate search (the smaller of it and\n"
+    "zlib's best), or LZMA's slowest settings; many times slower.\n";
 
 
 int Usage(const std::string& problem) {
@@ -240,16 +246,8 @@ std::string PackageListText(const std::vector<std::string>& extras, int parts) {
 
 std::string FindStub(const PackRequest& request, const std::string& programPath) {
   if (!request.stub.empty()) return request.stub;
-  const std::size_t cut = LastSeparator(programPath, "/\\");
-  const std::string beside =
-      (cut == std::string::npos ? std::string(".") : programPath.substr(0, cut)) + "/setupsfx.exe";
-  struct stat info {};
-  if (stat(beside.c_str(), &info) == 0) return beside;
-#ifdef QV_SFX_STUB
-  return QV_SFX_STUB;
-#else
-  return beside;
-#endif
+  const std::string found = FindProduct("setupsfx.exe", programPath);
+  return found.empty() ? "setupsfx.exe" : found;
 }
 
 std::string Thousands(std::uint64_t n) {
@@ -342,6 +340,11 @@ int Packer::Check() {
     if (!StaysInside(extra) || NextSeparator(extra, "\\/") != std::string::npos ||
         !FileFound(std::string(kSource) + "\\" + extra))
       return Fail("setup.lst: the extra file " + extra + " is not in the folder");
+  if (request_.zip.method == ZipMethod::kLzma) {
+    TSetupList setupList;
+    setupList.Load(std::string(kSource) + "\\setup.ini");
+    request_.zip.lzmaDictionary = LzmaDictionaryFor(setupList);
+  }
   // Asked of the folder itself: the in-memory Windows runs a setup.exe of its own in kSource.
   for (const char* needed : {kSetupProgramFile, kUnzDllFileName})
     if (std::none_of(entries_.begin(), entries_.end(), [&](const HostEntry& e) { return SameName(e.ansi, needed); }))
@@ -415,10 +418,12 @@ int Packer::WriteSingleFile() {
   // The stub, the engine and the archive of every file, written as they are made.
   bool writing = out.Write(stub.data(), stub.size()) && out.Write(engine.data(), engine.size());
   std::uint32_t crc = sfx::Crc32(0, engine.data(), engine.size());
-  ZipStreamWriter archive([&](const std::string& bytes) {
-    writing = writing && out.Write(bytes.data(), bytes.size());
-    crc = sfx::Crc32(crc, bytes.data(), bytes.size());
-  });
+  ZipStreamWriter archive(
+      [&](const std::string& bytes) {
+        writing = writing && out.Write(bytes.data(), bytes.size());
+        crc = sfx::Crc32(crc, bytes.data(), bytes.size());
+      },
+      request_.zip);
   std::size_t files = 0;
   for (const HostEntry& e : entries_) {
     if (SameName(e.ansi, kPackageListFile)) continue;
@@ -492,7 +497,8 @@ int Packer::Run() {
     NewHostFile archiveFile(workFolder.Archive());
     bool writing = static_cast<bool>(archiveFile);
     ZipStreamWriter archive(
-        [&](const std::string& bytes) { writing = writing && archiveFile.Write(bytes.data(), bytes.size()); });
+        [&](const std::string& bytes) { writing = writing && archiveFile.Write(bytes.data(), bytes.size()); },
+        request_.zip);
     for (const HostEntry* e : packed) archive.Add(ZipSource{e->ansi, Bytes(e->ansi), DosDateTimeOf(e->modified)});
     archive.Finish();
     if (!writing || !archiveFile.Close()) return Fail("cannot write the archive " + workFolder.Archive());
@@ -576,6 +582,12 @@ int PackMain(const std::vector<std::string>& args, const std::string& programPat
       if (a == "--stub") request.stub = value;
       if (a == "--codepage" && !ParseCodePage(value, request.codePage))
         return Usage("unknown code page \"" + value + "\"");
+    } else if (a == "--method") {
+      const std::string value = i + 1 < args.size() ? args[++i] : "";
+      if (value != "deflate" && value != "lzma") return Usage("--method wants deflate or lzma");
+      request.zip.method = value == "lzma" ? ZipMethod::kLzma : ZipMethod::kDeflate;
+    } else if (a == "--smallest") {
+      request.zip.smallest = true;
     } else if (request.folder.empty() && !a.empty() && a[0] != '-') {
       request.folder = a;
     } else {

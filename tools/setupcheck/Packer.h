@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/setupcheck/ZipWriter.h"
+
 struct PackRequest {
   std::string folder;  // the loose setup folder
   std::string outDir;  // gets DISK1, DISK2, ...; new or empty
@@ -12,6 +14,7 @@ struct PackRequest {
   std::string singleFile;  // OUT.exe, or empty
   std::string stub;        // setupsfx.exe; found beside the program when empty
   int codePage = 1252;     // the ANSI code page the lists are written in
+  ZipOptions zip;          // the method; the LZMA dictionary is set from the list's :OS range
 };
 
 // A file of the folder: its name on the machine the tool runs on and in the

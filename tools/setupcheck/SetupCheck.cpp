@@ -151,7 +151,8 @@ class StructureScan {
                                  " appears again; the installer reads only the one at line " +
                                  std::to_string(first + 1));
         i = BodyEnd(*info, i, first == i);
-      } else if (line.empty() || line == kTerminator) {
+      } else if (line.empty() || line == kTerminator || line[0] == ';') {
+        // A line starting with ";" outside every section is the publisher's remark.
         ++i;
       } else if (Trimmed(line)[0] == ':') {
         i = UnknownHeader(i);

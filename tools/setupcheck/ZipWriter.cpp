@@ -1,11 +1,19 @@
-// Our zip writer: local headers, data and the central directory in one pass,
-// deflate from zlib.
+// Our zip writer: local headers, data and the central directory in one pass;
+// deflate from zlib (and zopfli where built in), LZMA from the LZMA SDK.
 #include "tools/setupcheck/ZipWriter.h"
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
+
+extern "C" {
+#include "LzmaEnc.h"
+}
+#ifdef QV_ZOPFLI
+#include <zopfli/zopfli.h>
+#endif
 
 #include "sys/TextBytes.h"
 #include "unzdll/Crc32.h"
@@ -15,9 +23,11 @@ namespace {
 
 using namespace zip::rec;
 
-// Made by "version 2.0 on an NTFS host": names are taken as they are, not as OEM text.
-constexpr std::uint16_t kMadeBy = (11 << 8) | 20;
+// Made by "an NTFS host" (names are taken as they are, not as OEM text), in
+// the version of the format the entry needs.
+constexpr std::uint16_t kMadeByNtfs = 11 << 8;
 constexpr std::uint16_t kNeeded = 20;
+constexpr std::uint16_t kNeededLzma = 63;  // version 6.3 of the format brought method 14
 
 // Raw deflate at the best level; empty when it does not shrink the data.
 std::string Deflate(const std::string& data) {
@@ -33,6 +43,65 @@ std::string Deflate(const std::string& data) {
   out.resize(z.total_out);
   deflateEnd(&z);
   if (result != Z_STREAM_END) throw std::runtime_error("zlib could not deflate a file");
+  return out.size() < data.size() ? out : std::string();
+}
+
+// The exhaustive search's raw deflate; empty where it is not built in.
+std::string DeflateExhaustively(const std::string& data) {
+#ifdef QV_ZOPFLI
+  ZopfliOptions options;
+  ZopfliInitOptions(&options);
+  // Its default 15 rounds for small files; a few for large ones, where each
+  // round takes seconds and gains little.
+  if (data.size() > (1u << 20)) options.numiterations = 5;
+  unsigned char* out = nullptr;
+  std::size_t size = 0;
+  ZopfliCompress(&options, ZOPFLI_FORMAT_DEFLATE, reinterpret_cast<const unsigned char*>(data.data()),
+                 data.size(), &out, &size);
+  std::string deflated(reinterpret_cast<const char*>(out), size);
+  std::free(out);
+  return deflated;
+#else
+  (void)data;
+  return std::string();
+#endif
+}
+
+void* LzmaAllocate(void*, size_t size) { return std::malloc(size); }
+void LzmaRelease(void*, void* address) { std::free(address); }
+
+// An LZMA entry's data: the header, the properties and the stream with its
+// end marker; empty when it does not shrink the data.
+std::string Lzma(const std::string& data, const ZipOptions& options) {
+  constexpr std::size_t kPrefix = kLzmaHeaderSize + kLzmaPropsSize;
+  if (data.size() <= kPrefix) return std::string();
+  CLzmaEncProps props;
+  LzmaEncProps_Init(&props);
+  props.level = 9;
+  props.dictSize = options.lzmaDictionary;
+  props.reduceSize = static_cast<UInt32>(data.size());  // no larger dictionary than the file needs
+  props.writeEndMark = 1;
+  props.numThreads = 1;
+  if (options.smallest) {
+    props.fb = 273;
+    props.mc = 1u << 30;
+  }
+  std::string out(data.size(), '\0');  // room for no more than the data: larger is not wanted
+  SizeT streamSize = data.size() - kPrefix;
+  SizeT propsSize = kLzmaPropsSize;
+  ISzAlloc heap = {LzmaAllocate, LzmaRelease};
+  const SRes result =
+      LzmaEncode(reinterpret_cast<Byte*>(out.data() + kPrefix), &streamSize,
+                 reinterpret_cast<const Byte*>(data.data()), data.size(), &props,
+                 reinterpret_cast<Byte*>(out.data() + kLzmaHeaderSize), &propsSize, 1, nullptr, &heap, &heap);
+  if (result == SZ_ERROR_OUTPUT_EOF) return std::string();
+  if (result != SZ_OK || propsSize != kLzmaPropsSize)
+    throw std::runtime_error("the LZMA encoder failed on a file");
+  out[0] = 9;  // the SDK's version, 9.22
+  out[1] = 22;
+  out[2] = static_cast<char>(kLzmaPropsSize);
+  out[3] = 0;
+  out.resize(kPrefix + streamSize);
   return out.size() < data.size() ? out : std::string();
 }
 
@@ -73,9 +142,32 @@ std::uint32_t DosDateTimeOf(std::time_t moment) {
   return date << 16 | time;
 }
 
-std::string WriteZip(const std::vector<ZipSource>& files) {
+bool HasExhaustiveDeflate() {
+#ifdef QV_ZOPFLI
+  return true;
+#else
+  return false;
+#endif
+}
+
+CompressedData Compress(const std::string& data, const ZipOptions& options) {
+  CompressedData best{kMethodStored, data};
+  const auto consider = [&best](std::uint16_t method, std::string body) {
+    if (!body.empty() && body.size() < best.body.size()) best = CompressedData{method, std::move(body)};
+  };
+  if (data.empty()) return best;
+  consider(kMethodDeflated, Deflate(data));
+  // Data that zlib's best cannot shrink the exhaustive search does not shrink either.
+  if (options.smallest && options.method == ZipMethod::kDeflate && best.method == kMethodDeflated)
+    consider(kMethodDeflated, DeflateExhaustively(data));
+  // LZMA only where it is smaller than deflate: deflate decodes several times faster.
+  if (options.method == ZipMethod::kLzma) consider(kMethodLzma, Lzma(data, options));
+  return best;
+}
+
+std::string WriteZip(const std::vector<ZipSource>& files, const ZipOptions& options) {
   std::string archive;
-  ZipStreamWriter writer([&archive](const std::string& bytes) { archive += bytes; });
+  ZipStreamWriter writer([&archive](const std::string& bytes) { archive += bytes; }, options);
   for (const ZipSource& file : files) writer.Add(file);
   writer.Finish();
   return archive;
@@ -96,17 +188,18 @@ void ZipStreamWriter::Add(const ZipSource& file) {
   const std::uint32_t size = Checked32(file.data.size(), name);
   const std::uint32_t crc =
       unz::Crc32Update(0, reinterpret_cast<const unsigned char*>(file.data.data()), file.data.size());
-  std::string deflated = Deflate(file.data);
-  const bool stored = deflated.empty() && !file.data.empty();
-  const std::uint16_t method = stored || file.data.empty() ? kMethodStored : kMethodDeflated;
-  const std::string& body = method == kMethodStored ? file.data : deflated;
+  const CompressedData compressed = Compress(file.data, options_);
+  const std::uint16_t method = compressed.method;
+  const std::string& body = compressed.body;
+  const std::uint16_t needed = method == kMethodLzma ? kNeededLzma : kNeeded;
+  const std::uint16_t flags = method == kMethodLzma ? kFlagLzmaEndMarker : 0;  // names not UTF-8
   const std::uint32_t offset = Checked32(written_, "the archive");
 
   // The local header, the name and the data.
   std::string local;
   Append32(local, kLocalSignature);
-  Append16(local, kNeeded);
-  Append16(local, 0);  // flags: no descriptor, names not UTF-8
+  Append16(local, needed);
+  Append16(local, flags);  // no descriptor
   Append16(local, method);
   Append32(local, file.dosDateTime);
   Append32(local, crc);
@@ -120,9 +213,9 @@ void ZipStreamWriter::Add(const ZipSource& file) {
 
   // Its central header, kept until every entry's data is written.
   Append32(central_, kCentralSignature);
-  Append16(central_, kMadeBy);
-  Append16(central_, kNeeded);
-  Append16(central_, 0);
+  Append16(central_, kMadeByNtfs | needed);
+  Append16(central_, needed);
+  Append16(central_, flags);
   Append16(central_, method);
   Append32(central_, file.dosDateTime);
   Append32(central_, crc);

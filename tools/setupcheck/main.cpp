@@ -10,6 +10,7 @@
 #include "tools/setupcheck/HostFolder.h"
 #include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/SetupCheck.h"
+#include "tools/setupcheck/Toolkit.h"
 #include "os/fake/FakeCodePageControl.h"
 #include "sys/TextBytes.h"
 
@@ -19,6 +20,8 @@ constexpr char kUsage[] =
     "usage: setupcheck [--codepage N] [--json] FOLDER\n"
     "       setupcheck --simulate VERSION [--answer TEXT=BUTTON]... [--codepage N] [--json] FOLDER\n"
     "       setupcheck --pack OUTDIR [--disk-size SIZE] [--single-file OUT.exe] FOLDER\n"
+    "       setupcheck --new FOLDER\n"
+    "       setupcheck --version\n"
     "\n"
     "The first form checks the setup folder's setup.ini (and setup.lst with its\n"
     "package) and prints every problem as FILE:LINE: error|warning: MESSAGE; the\n"
@@ -31,7 +34,9 @@ constexpr char kUsage[] =
     "not given; 1250-1258, 874, 932, 936, 949, 950); file names of the folder are\n"
     "taken into it, and one that has no form in it is reported.\n"
     "The third makes the disks (and a single file for a download) of the folder;\n"
-    "setupcheck --pack --help tells more.\n";
+    "setupcheck --pack --help tells more.\n"
+    "--new starts a setup folder: the Windows products and a setup.ini with remarks\n"
+    "that passes the check, to be filled in with your program's files.\n";
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "setupcheck: %s\n", problem.c_str());
@@ -45,6 +50,11 @@ int main(int argc, char** argv) {
   LoadSystemLeadBytes();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (IsPackCommand(args)) return PackMain(args, argv[0]);
+  if (args.size() == 1 && args[0] == "--version") return std::printf("%s\n", VersionText().c_str()), 0;
+  if (!args.empty() && args[0] == "--new") {
+    if (args.size() != 2 || args[1].empty() || args[1][0] == '-') return Usage("--new wants one folder");
+    return NewFolderMain(args[1], argv[0]);
+  }
   std::string version, folder;
   std::vector<BoxAnswer> answers;
   bool json = false;

@@ -1,10 +1,10 @@
 // The engine's threads in the native build, on the standard library.
+#include <unistd.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
-
-#include <unistd.h>
 
 #include "unzdll/MemoryBudget.h"
 #include "unzdll/UnzThreads.h"
@@ -68,7 +68,8 @@ Machine ThisMachine() {
   const long processors = sysconf(_SC_NPROCESSORS_ONLN), pages = sysconf(_SC_PHYS_PAGES),
              pageSize = sysconf(_SC_PAGESIZE);
   return {processors > 0 ? static_cast<unsigned>(processors) : 1u,
-          pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) : 0};
+          pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+                                    : 0};
 }
 
 }  // namespace unz

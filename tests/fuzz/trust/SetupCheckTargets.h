@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/fuzz/trust/FuzzBytes.h"
+#include "tests/unit/SfxTestUtil.h"
 #include "tools/setupcheck/Packer.h"
 #include "tools/setupcheck/PeExports.h"
 
@@ -47,7 +48,7 @@ inline void PackedFolderOf(const std::uint8_t* data, std::size_t size) {
   };
   put(folder / "setup.exe", "MZ setup");
   put(folder / "UNZDLL.DLL", "MZ engine");
-  put(root / "setupsfx.exe", "MZ stub");
+  put(root / "setupsfx.exe", sfxtest::StubProgram(500));  // a 32-bit program, as the stub is
   std::string install, extra;
   std::set<std::string> taken = {"setup.exe", "unzdll.dll", "setup.ini", "setup.lst"};
   for (int entries = 0; !in.Empty() && entries < 12; ++entries) {

@@ -7,6 +7,9 @@
 #pragma once
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +68,16 @@ inline void StubFileOf(const std::uint8_t* data, std::size_t size) {
   } else {
     file = in.Rest();
   }
+  // The stub reads its trailer where the program's own bytes end, which only a 32-bit program
+  // without a foreign certificate table names: the packer's stub is one.
+  const std::optional<std::uint64_t> ownEnd =
+      sfx::OwnDataEnd(file.size(), [&file](std::uint64_t at, void* buffer, std::size_t n) -> std::size_t {
+        if (at >= file.size()) return 0;
+        const std::size_t got = std::min<std::size_t>(n, file.size() - at);
+        std::memcpy(buffer, file.data() + at, got);
+        return got;
+      });
+  made = made && ownEnd == std::uint64_t{file.size()};
   os::fake::Reset();
   os::fake::AddFile("C:\\DL\\setup.exe", file);
   os::UniqueFile self(os::CreateFileA("C:\\DL\\setup.exe", os::Access::Read, os::Disposition::OpenExisting));

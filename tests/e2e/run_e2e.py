@@ -34,7 +34,7 @@ import cases_rollback  # noqa: E402,F401
 
 
 # The whole tier stays within a few minutes even when every case times out.
-BUDGET = 360
+BUDGET = 600
 
 
 def run_case(name, version, timeout, fn, keep):

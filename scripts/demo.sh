@@ -81,8 +81,10 @@ entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillpad'
 command=$(wine reg query "$entry" /v UninstallString 2>>"$out/wine-output.txt" | tr -d '\r' |
   sed -n 's/^ *UninstallString *REG_SZ *//p')
 echo "Removing it again with the uninstall entry's command: $command"
-exe=${command%% \"*}
-data=${command#* \"}
+# "<uninstaller>" "<data file>": both parts in quotes.
+exe=${command#\"}
+exe=${exe%%\"*}
+data=${command##*\" \"}
 data=${data%\"}
 wine "$exe" "$data" >>"$out/wine-output.txt" 2>&1 &
 uninst_pid=$!

@@ -70,15 +70,8 @@ class InstallRunTest : public ::testing::Test {
     ReadTextLines(path, lines);
     return lines;
   }
-  // Read past the run's own handle, which keeps others out while it lasts.
-  static std::vector<std::string> Log() {
-    return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"));
-  }
-  static bool Logged(const std::string& line) {
-    for (const std::string& l : Log())
-      if (l == line) return true;
-    return false;
-  }
+  static std::vector<std::string> Log() { return programtest::DemoLog(); }
+  static bool Logged(const std::string& line) { return programtest::DemoLogged(line); }
   static std::vector<std::string> BoxTexts() {
     std::vector<std::string> texts;
     for (auto& b : os::fake::Boxes()) texts.push_back(b.text);

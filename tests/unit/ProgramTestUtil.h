@@ -1,6 +1,10 @@
 // Helpers of the tests that run the whole program on the in-memory Windows:
 // a fresh machine and process, and the program's forms found by their kind.
 #pragma once
+#include <string>
+#include <vector>
+
+#include "engine/InstallList.h"
 #include "engine/InstallLog.h"
 #include "engine/InstallRun.h"
 #include "engine/SetupState.h"
@@ -58,6 +62,17 @@ inline os::Hwnd FormOfKind(os::FormKind kind) {
   for (os::Hwnd h : os::fake::TopLevelWindows())
     if (const os::fake::WindowInfo* info = os::fake::Info(h); info && info->formKind == kind) return h;
   return 0;
+}
+
+// The demo run's install log as it stands: the run holds it open to the end of the process, so
+// it is read past that handle.
+inline std::vector<std::string> DemoLog() {
+  return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"));
+}
+inline bool DemoLogged(const std::string& line) {
+  for (const std::string& l : DemoLog())
+    if (l == line) return true;
+  return false;
 }
 
 }  // namespace programtest

@@ -173,15 +173,8 @@ class Rollback : public ::testing::TestWithParam<int> {
     os::fake::SetBoxAnswerer(nullptr);
     return asked;
   }
-  // The run holds its log open to the end of the process: its content is read as it stands.
-  static std::vector<std::string> Log() {
-    return SplitLines(os::fake::Content("C:\\WINDOWS\\temp\\qvsetup_Demo1.0.txt"));
-  }
-  static bool Logged(const std::string& line) {
-    for (const std::string& l : Log())
-      if (l == line) return true;
-    return false;
-  }
+  static std::vector<std::string> Log() { return programtest::DemoLog(); }
+  static bool Logged(const std::string& line) { return programtest::DemoLogged(line); }
   Machine before;
 
  private:
